@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+// A point or vector in the ground plane (the scene's x-z plane).
+struct CurvePoint {
+    double x = 0.0;
+    double z = 0.0;
+};
+
+// 4x4 basis of a uniform cubic spline, row-major: row 0 multiplies u^3, row 3 the constant;
+// column j weights the j-th of a segment's four control values.
+using SplineBasis = std::array<std::array<double, 4>, 4>;
+
+extern const SplineBasis kBSplineBasis;     // uniform cubic B-spline (0.1667 / 0.6667 entries)
+extern const SplineBasis kCatmullRomBasis;  // Catmull-Rom, tension one half
+
+// One scalar spline of a curve: its basis and its control values, index 0 upward.
+class SplineComponent {
+public:
+    SplineComponent();
+
+    // Overwrites value i (i <= last) or appends it (i == last + 1); any other index is ignored.
+    void setValue(int i, double v);
+    // 0.0 for an index above last.
+    double value(int i) const;
+    int last() const { return last_; }
+    int capacity() const { return static_cast<int>(values_.size()); }
+
+    void setBasis(const SplineBasis& basis) { basis_ = basis; }
+    const SplineBasis& basis() const { return basis_; }
+
+    // Position and derivative (with respect to the local parameter u) at curve parameter t.
+    double position(double t) const;
+    double tangent(double t) const;
+
+private:
+    SplineBasis basis_;
+    std::vector<double> values_;  // grows by doubling from 100 slots
+    int last_ = -1;
+};
+
+// A planar curve through ordered control points, drawn at `height` above the ground: the root
+// path of a motion. Messages go to standard output; nothing here ends the program.
+class ControlCurve {
+public:
+    ControlCurve();
+    virtual ~ControlCurve();
+
+    // Sets point index (or appends it when index == pointCount()); 1 done, 0 refused.
+    int setPoint(CurvePoint point, int index);
+    // Copies point index into out; 0 (out untouched) when it was never set.
+    int getPoint(int index, CurvePoint& out) const;
+    int pointCount() const { return last_ + 1; }
+    // Ground-plane distance between two control points.
+    double pointDistance(int a, int b) const;
+
+    // Point on the curve at t in [0, 1]; always 1 ((0, 0) with fewer than three points).
+    int evaluate(double t, CurvePoint& out) const;
+    // Unnormalised tangent at t (derivative in the local segment parameter); 0 with < 3 points.
+    int forwardVector(double t, CurvePoint& out) const;
+    // Switches both components to the Catmull-Rom basis, keeping the points; always 1.
+    int useCatmullRom();
+
+    // Selected control point, -1 for none.
+    void select(int index) { selected_ = index; }
+    int selected() const { return selected_; }
+    // Moves the selected point to (x, z) and its neighbours within the falloff radius with it.
+    void moveSelected(double x, double z);
+
+    void setHeight(float height) { height_ = height; }
+    float height() const { return height_; }
+    void setFalloffRadius(float radius) { falloffRadius_ = radius; }
+    float falloffRadius() const { return falloffRadius_; }
+
+    const SplineComponent& xComponent() const { return x_; }
+    const SplineComponent& zComponent() const { return z_; }
+
+private:
+    SplineComponent x_;
+    SplineComponent z_;
+    int last_ = -1;
+    int selected_ = -1;
+    float height_ = 2.0f;
+    float falloffRadius_ = 0.0f;
+};

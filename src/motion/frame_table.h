@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// The channel values of every frame: frameCount rows of channelCount 32-bit floats, row by
+// row; column j of frame f lies at j + f * channelCount. Copying makes an independent table.
+class FrameTable {
+public:
+    explicit FrameTable(int channelCount) : channelCount_(channelCount) {}
+
+    // Stores all three; the table takes the values (frameCount * channelCount of them).
+    void set(int frameCount, float frameTime, std::vector<float> values);
+
+    // No range check: callers keep 0 <= frame < frameCount() and 0 <= column < channelCount().
+    float value(int frame, int column) const { return values_[index(frame, column)]; }
+    void setValue(int frame, int column, float v) { values_[index(frame, column)] = v; }
+    const float* row(int frame) const { return values_.data() + index(frame, 0); }
+
+    int frameCount() const { return frameCount_; }
+    float frameTime() const { return frameTime_; }  // seconds per frame
+    int channelCount() const { return channelCount_; }
+    const std::vector<float>& values() const { return values_; }
+
+private:
+    std::size_t index(int frame, int column) const {
+        return static_cast<std::size_t>(column) +
+               static_cast<std::size_t>(frame) * static_cast<std::size_t>(channelCount_);
+    }
+
+    float frameTime_ = 0.0f;
+    int frameCount_ = 0;
+    std::vector<float> values_;
+    int channelCount_;
+};

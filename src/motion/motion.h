@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editing/root_path.h"
+#include "motion/frame_table.h"
+#include "motion/joint.h"
+
+// Bounds are six floats: max x, min x, max y, min y, max z, min z. A reset bounds set has every
+// max at -FLT_MAX and every min at +FLT_MAX.
+using Bounds = std::array<float, 6>;
+enum BoundIndex { MaxX = 0, MinX = 1, MaxY = 2, MinY = 3, MaxZ = 4, MinZ = 5 };
+Bounds resetBounds();
+
+// A joint's world transform: 4x4, column-major (the layout glMultMatrixf takes).
+using Transform = std::array<float, 16>;
+
+// One loaded motion and what the view and the path editing keep beside it. The view owns it.
+class Motion {
+public:
+    Motion();
+    ~Motion();
+    Motion(const Motion&) = delete;
+    Motion& operator=(const Motion&) = delete;
+
+    // Reads the file and prepares the motion (bounds, fitted root path, baseline); 1 or 0.
+    // On failure the reason stands on standard output and the motion must be discarded.
+    int load(const std::string& path);
+    // Writes the motion with the path edit baked into the root's channels; 1 or 0.
+    int save(const std::string& path) const;
+
+    int frameCount() const;
+    float frameTime() const;
+    // motionBounds[i] for 0 <= i <= 5, 0 otherwise.
+    float bound(int i) const;
+
+    // Joints in depth-first pre-order (the frame-column order) with each one's parent index
+    // (-1 for top-level joints); rebuilt whenever the skeleton is replaced.
+    const std::vector<Joint*>& joints() const { return joints_; }
+    const std::vector<int>& parentIndex() const { return parentIndex_; }
+    // First frame column of each joint, in the same order.
+    const std::vector<int>& firstColumn() const { return firstColumn_; }
+    void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+
+    // Per frame, from the curve as fitted at load: curve point minus the root's ground position
+    // (excluding the root's own x/z OFFSET), and the curve's forward vector.
+    std::vector<float> pathOffsetX;
+    std::vector<float> pathOffsetZ;
+    std::vector<float> pathTangentX;
+    std::vector<float> pathTangentZ;
+    float height = 0.0f;  // extents of the frame-0 pose
+    float width = 0.0f;
+    float depth = 0.0f;
+    float markerRadius = 1.0f;  // joint marker radius; set once per motion by the first
+                                // pass that is not MeasureRaw
+    bool markerSized = false;   // whether that first pass has run
+    std::unique_ptr<RootPath> rootPath;
+    unsigned int markerList = 0;  // GL display list of the marker, owned by the view's context
+    Bounds motionBounds;          // over every pose of the motion, unlifted
+    Bounds poseBounds;            // the last recorded pose, lifted (as drawn)
+    std::unique_ptr<Joint> root;
+    int currentFrame = 0;  // 0-based row shown
+    std::unique_ptr<FrameTable> frames;
+
+    // World transforms of the last pose pass, in joints() order (lifted where the pass lifts).
+    std::vector<Transform> poseTransforms;
+
+private:
+    std::vector<Joint*> joints_;
+    std::vector<int> parentIndex_;
+    std::vector<int> firstColumn_;
+};
