@@ -20,7 +20,7 @@ using Transform = std::array<float, 16>;
 
 // One loaded motion and what the view and the path editing keep beside it. The view owns it.
 class Motion {
-public:
+  public:
     Motion();
     ~Motion();
     Motion(const Motion&) = delete;
@@ -68,7 +68,7 @@ public:
     // World transforms of the last pose pass, in joints() order (lifted where the pass lifts).
     std::vector<Transform> poseTransforms;
 
-private:
+  private:
     std::vector<Joint*> joints_;
     std::vector<int> parentIndex_;
     std::vector<int> firstColumn_;
