@@ -52,11 +52,13 @@ const Fl_Menu_Item playbackMenuItems[] = {
     endOfMenu(),
 };
 
+// Slider values truncated toward zero to frame numbers, kept inside int.
 int truncToInt(double v) {
-    if (!(v > -2.0e9)) {
-        return std::isnan(v) ? 0 : -2000000000;
+    if (std::isnan(v)) {
+        return 0;
     }
-    return v > 2.0e9 ? 2000000000 : static_cast<int>(std::trunc(v));
+    v = std::trunc(v);
+    return v <= INT_MIN ? INT_MIN : (v >= INT_MAX ? INT_MAX : static_cast<int>(v));
 }
 
 }  // namespace
