@@ -31,6 +31,7 @@ Fl_Menu_Item endOfMenu() {
     return {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
 
+// The options menu: Speed, Looping, Time Display and Range Slider submenus.
 const Fl_Menu_Item playbackMenuItems[] = {
     submenu("Speed"),
     item("30 fps", PlaybackPanel::Speed30),
@@ -62,10 +63,6 @@ int truncToInt(double v) {
 }
 
 }  // namespace
-
-const Fl_Menu_Item* PlaybackPanel::playbackMenu() {
-    return playbackMenuItems;
-}
 
 PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label)
     : PlaybackPanel(x, y, w, h, label, SteadyPlaybackClock::instance()) {}
