@@ -42,8 +42,6 @@ class BvhReader {
     static constexpr int kMaxDepth = 1000;
 
   private:
-    struct Frame;  // one open joint body while the hierarchy is read
-
     bool readLine();                          // next line of the input into line_; false at the end
     bool firstToken();                        // first token of line_ into token_; false when none
     bool nextToken();                         // the token after the current one on the same line
@@ -51,11 +49,13 @@ class BvhReader {
     bool fail(const char* message);           // prints the message; always false
 
     bool readBodyStart(Joint& joint);  // "{", OFFSET and CHANNELS lines of a joint body
-    bool readOffset(Joint& joint, const char* missingMessage);
-    bool readChannels(Joint& joint);
+    bool readOffset(Joint& joint);     // the three values after OFFSET
+    bool readChannels(Joint& joint);   // the count and names after CHANNELS
     std::unique_ptr<Joint> readEndSite();
-    bool readFrames(int frameCount, std::vector<float>& values);
+    bool readFrameCount(int& frameCount);
+    bool readFrameTime(float& frameTime);
     bool frameCountFits(long long frameCount) const;
+    bool readFrames(int frameCount, std::vector<float>& values);
 
     LineSource source_;
     std::string_view line_;   // current line, without its line feed (and carriage return)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "motion/frame_table.h"
@@ -26,17 +27,23 @@ class BvhWriter {
     int close();
 
   private:
-    void indent();
-    void text(const char* s);
+    void writeJoints(const Joint& root);  // every block below the root, without recursion
+    void jointStart(const Joint& joint);  // JOINT or End Site line, brace, OFFSET, CHANNELS
+    void openBrace();
+    void closeBrace();
     void offsetLine(const Joint& joint);
     void channelsLine(const Joint& joint, bool isRoot);
-    void number(float v, int decimals);
     void frameLines(const FrameTable& frames);
-    bool flush(bool force);  // hands the buffered bytes to the stream; false on a stream error
-    bool fail(const char* message);
+    void tabs();
+    void text(std::string_view s);
+    void number(float v, int decimals);
+    void room(std::size_t bytes);  // makes room for that many bytes in out_, flushing first
+    bool flush();                  // hands out_ to the stream; false once the stream failed
+    bool streamFailed();           // reports the first stream error; always false
 
     std::FILE* file_ = nullptr;
     int indentDepth_ = 0;
     std::vector<char> out_;  // formatted bytes not yet handed to the stream
+    std::size_t used_ = 0;   // bytes of out_ in use
     bool failed_ = false;    // a stream error has been reported
 };

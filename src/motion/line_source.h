@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Hands out the lines of a file or of a text in memory, whole, however long they are. A file is
 // read in large chunks, so only the chunk holding the current line stays in memory.
@@ -33,9 +32,10 @@ class LineSource {
     std::FILE* file_ = nullptr;
     bool open_ = false;
     bool eof_ = false;
-    std::vector<char> buffer_;  // for a text: the whole text; for a file: the current chunk(s)
-    std::size_t begin_ = 0;     // first unread byte in buffer_
-    std::size_t end_ = 0;       // one past the last valid byte in buffer_
-    long long size_ = -1;       // total input size when known
-    long long consumed_ = 0;    // bytes handed out so far, line feeds included
+    std::string buffer_;       // for a text: the whole text; for a file: the current chunk(s)
+    std::size_t begin_ = 0;    // first unread byte in buffer_
+    std::size_t end_ = 0;      // one past the last valid byte in buffer_
+    std::size_t scanned_ = 0;  // bytes before this hold no line feed of the current line
+    long long size_ = -1;      // total input size when known
+    long long consumed_ = 0;   // bytes handed out so far, line feeds included
 };
