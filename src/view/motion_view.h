@@ -8,6 +8,7 @@
 #include "motion/motion.h"
 #include "view/arcball.h"
 #include "view/camera.h"
+#include "view/figure_drawing.h"
 
 // The option numbers the menus pass to toggleOption; 8 is no option.
 enum ViewOption : int {
@@ -88,6 +89,7 @@ class MotionView : public Fl_Gl_Window {
     void* listsContext_ = nullptr;    // the GL context the display lists were compiled in
     std::unique_ptr<Motion> motion_;
     std::unique_ptr<Arcball> arcball_;
+    FigureDrawer figureDrawer_;
     double orbitStartX_ = -1.0;
     double orbitStartY_ = -1.0;
     int zoomLastX_ = -1;

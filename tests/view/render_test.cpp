@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <GL/glu.h>
+
 #include "view/motion_view.h"
 #include "view_harness.h"
 
@@ -235,6 +237,51 @@ TEST_F(ViewRenderMotion, EachFigureOptionRemovesExactlyItsElement) {
     h.view().toggleOption(OptionBones);
     c = census(h.render());
     EXPECT_EQ(c.strobeRed + c.strobeBlue + c.axisRed, 0);
+}
+
+TEST_F(ViewRenderMotion, MarkersSitOnTheRecordedJointPositions) {
+    h.view().toggleOption(OptionAxes);
+    h.view().toggleOption(OptionShadow);
+    h.view().toggleOption(OptionPath);
+    const auto pixels = h.render();
+    // Project the joints' recorded (lifted, drawn) positions with the view's own camera.
+    h.view().make_current();
+    const Camera& c = h.view().camera();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluPerspective(60.0, static_cast<double>(ViewHarness::kWidth) / ViewHarness::kHeight,
+                   usableNearPlane(c), farPlane(c));
+    gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.target[0], c.target[1], c.target[2], 0, 1, 0);
+    GLdouble projection[16], modelView[16];
+    GLint viewport[4];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glPopMatrix();
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    for (const Joint* joint : h.view().motion()->joints()) {
+        if (joint->firstChild() == nullptr)
+            continue;  // End Sites are recorded but not marked
+        GLdouble wx, wy, wz;
+        gluProject(joint->worldX(), joint->worldY(), joint->worldZ(), modelView, projection,
+                   viewport, &wx, &wy, &wz);
+        const int px = static_cast<int>(wx);
+        const int py = ViewHarness::kHeight - 1 - static_cast<int>(wy);
+        int red = 0;
+        for (int y = py - 4; y <= py + 4; ++y) {
+            for (int x = px - 4; x <= px + 4; ++x) {
+                if (x < 0 || y < 0 || x >= ViewHarness::kWidth || y >= ViewHarness::kHeight)
+                    continue;
+                red += near(&pixels[static_cast<std::size_t>((y * ViewHarness::kWidth + x) * 3)],
+                            255, 64, 64);
+            }
+        }
+        EXPECT_GT(red, 0) << joint->name() << " at " << px << ", " << py;
+    }
 }
 
 TEST(ViewRenderCorpus, CorpusWalkShowsFigureShadowAndPath) {
