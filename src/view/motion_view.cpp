@@ -271,7 +271,3 @@ void MotionView::draw() {
     setupCamera();
     drawScene();
 }
-
-int MotionView::handle(int event) {
-    return Fl_Gl_Window::handle(event);
-}

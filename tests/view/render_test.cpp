@@ -245,32 +245,8 @@ TEST_F(ViewRenderMotion, MarkersSitOnTheRecordedJointPositions) {
     h.view().toggleOption(OptionPath);
     const auto pixels = h.render();
     // Project the joints' recorded (lifted, drawn) positions with the view's own camera.
-    h.view().make_current();
-    const Camera& c = h.view().camera();
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluPerspective(60.0, static_cast<double>(ViewHarness::kWidth) / ViewHarness::kHeight,
-                   usableNearPlane(c), farPlane(c));
-    gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.target[0], c.target[1], c.target[2], 0, 1, 0);
-    GLdouble projection[16], modelView[16];
-    GLint viewport[4];
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
-    glPopMatrix();
-    glGetIntegerv(GL_VIEWPORT, viewport);
     for (const Joint* joint : h.view().motion()->joints()) {
-        if (joint->firstChild() == nullptr)
-            continue;  // End Sites are recorded but not marked
-        GLdouble wx, wy, wz;
-        gluProject(joint->worldX(), joint->worldY(), joint->worldZ(), modelView, projection,
-                   viewport, &wx, &wy, &wz);
-        const int px = static_cast<int>(wx);
-        const int py = ViewHarness::kHeight - 1 - static_cast<int>(wy);
+        const auto [px, py] = h.pixelOf(joint->worldX(), joint->worldY(), joint->worldZ());
         int red = 0;
         for (int y = py - 4; y <= py + 4; ++y) {
             for (int x = px - 4; x <= px + 4; ++x) {
