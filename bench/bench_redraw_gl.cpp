@@ -1,8 +1,10 @@
-// Redraw time of the 3D view with every option on (strobes and boxes included) for a 31-joint
-// walk, under the X server the program runs on (xvfb-run with Mesa's llvmpipe for `make bench`).
+// Redraw, pick and drag times of the 3D view with every option on (strobes and boxes included)
+// for a 31-joint walk, under the X server the program runs on (xvfb-run with Mesa's llvmpipe
+// for `make bench`).
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/gl.h>
+#include <GL/glu.h>
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +63,35 @@ std::string generatedWalk() {
     return path;
 }
 
+double median(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// Window pixel (y from the top) of control point i of the view's curve, through the camera the
+// view has when its arcball is unturned.
+std::array<int, 2> controlPointPixel(MotionView& view, int i) {
+    const ControlCurve& curve = *view.motion()->rootPath->curve();
+    CurvePoint p;
+    curve.getPoint(i, p);
+    view.make_current();
+    const Camera& c = view.camera();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluPerspective(60.0, static_cast<double>(view.w()) / view.h(), usableNearPlane(c), farPlane(c));
+    gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.target[0], c.target[1], c.target[2], 0, 1, 0);
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    const GLdouble identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const GLint viewport[4] = {0, 0, view.w(), view.h()};
+    GLdouble wx, wy, wz;
+    gluProject(p.x, curve.height(), p.z, identity, projection, viewport, &wx, &wy, &wz);
+    return {static_cast<int>(wx), view.h() - static_cast<int>(wy)};
+}
+
 }  // namespace
 
 int main() {
@@ -105,6 +136,40 @@ int main() {
     std::sort(ms.begin(), ms.end());
     std::printf("redraw of 100 frames: min %.3f ms, median %.3f ms, max %.3f ms\n", ms.front(),
                 ms[ms.size() / 2], ms.back());
+
+    // A left press on a control point: one selection pass over the whole scene.
+    ControlCurve& curve = *view->motion()->rootPath->curve();
+    const int point = curve.pointCount() / 2;
+    view->toggleOption(OptionTrackMotion);  // a fixed camera, so the point stays where it is
+    view->flush();
+    const std::array<int, 2> at = controlPointPixel(*view, point);
+    std::vector<double> pick;
+    for (int i = 0; i < 100; ++i) {
+        curve.select(-1);
+        const auto start = std::chrono::steady_clock::now();
+        view->pickControlPoint(at[0], at[1]);
+        glFinish();
+        pick.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    // Neighbouring cubes may share the 5 x 5 region; the first one drawn is the one picked.
+    std::printf("pick at control point %d selected %d\n", point, curve.selected());
+
+    // Each mouse move of a drag: the point moved under the cursor, then the redraw it causes.
+    curve.select(point);
+    std::vector<double> drag;
+    for (int i = 0; i < 100; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        view->dragControlPoint(at[0] + (i % 20) - 10, at[1] + (i % 10) - 5);
+        view->flush();
+        glFinish();
+        drag.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
     std::printf("summary redraw_ms: %.3f\n", ms[ms.size() / 2]);
+    std::printf("summary pick_ms: %.3f\n", median(pick));
+    std::printf("summary drag_redraw_ms: %.3f\n", median(drag));
     return 0;
 }
