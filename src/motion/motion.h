@@ -27,9 +27,11 @@ class Motion {
     Motion& operator=(const Motion&) = delete;
 
     // Reads the file and prepares the motion (bounds, fitted root path, baseline); 1 or 0.
-    // On failure the reason stands on standard output and the motion must be discarded.
+    // On failure the reason stands on standard output and this motion is left exactly as it was
+    // (a motion with no frames is refused: "no frames").
     int load(const std::string& path);
-    // Writes the motion with the path edit baked into the root's channels; 1 or 0.
+    // Writes the motion with the path edit baked into the root's channels; 1 or 0. The file is
+    // written beside the target and renamed over it only when complete.
     int save(const std::string& path) const;
 
     int frameCount() const;
