@@ -97,6 +97,9 @@ void MotionView::setFalloffWidth(float width) {
 }
 
 int MotionView::handlePush(int x, int y) {
+    // A click in the view brings the falloff keys back to it after the panel had the focus.
+    if (Fl::focus() != this)
+        take_focus();
     switch (Fl::event_key()) {
         case FL_Button + 1:
             pickControlPoint(x, y);
