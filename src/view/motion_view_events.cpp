@@ -17,6 +17,8 @@ bool altDown() {
 }  // namespace
 
 void MotionView::pickControlPoint(int x, int y) {
+    if (!shown())
+        return;  // no window, no GL context to pick in
     make_current();
     pushX_ = x;
     pushY_ = y;
@@ -47,6 +49,8 @@ void MotionView::pickControlPoint(int x, int y) {
 }
 
 void MotionView::dragControlPoint(int x, int y) {
+    if (!shown())
+        return;
     make_current();
     setupGlState();
     setupCamera();
