@@ -1,0 +1,372 @@
+#include "motion/pose.h"
+
+#include <algorithm>
+#include <functional>
+#include <system_error>
+#include <thread>
+
+#include "editing/root_placement.h"
+#include "motion/transform_ops.h"
+
+namespace {
+
+// Frames x joints up to which the load keeps every joint's root-relative ground position for
+// refreshBounds (16M entries, 128 MB); beyond it refreshBounds poses every joint again.
+constexpr std::size_t kMaxRootRelativeEntries = std::size_t{1} << 24;
+
+bool isEditedPass(PosePass pass) {
+    return pass != PosePass::RecordRaw && pass != PosePass::MeasureRaw;
+}
+
+bool isLiftedPass(PosePass pass) {
+    return pass != PosePass::MeasureRaw && pass != PosePass::MeasureEdited;
+}
+
+// The lift puts the lowest joint of the whole motion on y = 0; before any measuring (bounds
+// still reset) there is nothing to lift by.
+float liftOf(const Motion& motion) {
+    const float minY = motion.motionBounds[MinY];
+    return minY <= motion.motionBounds[MaxY] ? -minY : 0.0f;
+}
+
+void grow(Bounds& bounds, float x, float y, float z) {
+    bounds[MaxX] = std::max(bounds[MaxX], x);
+    bounds[MinX] = std::min(bounds[MinX], x);
+    bounds[MaxY] = std::max(bounds[MaxY], y);
+    bounds[MinY] = std::min(bounds[MinY], y);
+    bounds[MaxZ] = std::max(bounds[MaxZ], z);
+    bounds[MinZ] = std::min(bounds[MinZ], z);
+}
+
+void growGround(Bounds& bounds, float x, float z) {
+    bounds[MaxX] = std::max(bounds[MaxX], x);
+    bounds[MinX] = std::min(bounds[MinX], x);
+    bounds[MaxZ] = std::max(bounds[MaxZ], z);
+    bounds[MinZ] = std::min(bounds[MinZ], z);
+}
+
+bool hasBaseline(const Motion& motion) {
+    const std::size_t frames = static_cast<std::size_t>(motion.frameCount());
+    return motion.rootPath != nullptr && motion.rootPath->curve() != nullptr &&
+           motion.pathOffsetX.size() == frames && motion.pathOffsetZ.size() == frames &&
+           motion.pathTangentX.size() == frames && motion.pathTangentZ.size() == frames;
+}
+
+// The root's placement on the edited path at a frame; null when the motion has no baseline
+// (it was not loaded through load), in which case the edited passes place the root as the file
+// does.
+const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacement& storage) {
+    if (!hasBaseline(motion)) {
+        return nullptr;
+    }
+    const std::size_t f = static_cast<std::size_t>(frame);
+    storage = placeRoot(*motion.rootPath, frame, motion.frameCount(), motion.pathOffsetX[f],
+                        motion.pathOffsetZ[f], motion.pathTangentX[f], motion.pathTangentZ[f]);
+    return &storage;
+}
+
+// Poses every joint of one frame in joints() order: a parent always precedes its children, so
+// one forward sweep replaces the recursive traversal.
+// With positionsOnly the rotations of joints without children are left out: they turn nothing
+// whose position is measured, so only those joints' orientations differ from a full pose.
+void poseJoints(const Motion& motion, int frame, const RootPlacement* placement, float lift,
+                std::vector<Transform>& out, bool positionsOnly = false) {
+    const std::vector<Joint*>& joints = motion.joints();
+    const std::vector<int>& parents = motion.parentIndex();
+    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
+    const std::vector<int>& stepStart = motion.stepStart();
+    const float* row = motion.frames->row(frame);
+    const std::size_t count = joints.size();
+    Transform base = identityTransform();
+    base[13] = lift;
+    out.resize(count);
+    for (std::size_t j = 0; j < count; ++j) {
+        const int parent = parents[j];
+        Transform& m = out[j];
+        m = parent < 0 ? base : out[static_cast<std::size_t>(parent)];
+        if (j == 0 && placement != nullptr) {
+            applyJointLocal(*joints[j], row + motion.firstColumn()[j], placement, m);
+            continue;
+        }
+        // The same operations as applyJointLocal, from the precomputed steps.
+        const std::array<float, 3> offset = joints[j]->offset();
+        translateBy(m, offset[0], offset[1], offset[2]);
+        const bool turns = !positionsOnly || joints[j]->firstChild() != nullptr;
+        for (int k = stepStart[j]; k < stepStart[j + 1]; ++k) {
+            const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
+            if (step.type >= Xrotation) {
+                if (!turns) {
+                    break;  // rotations come last
+                }
+                rotateAbout(m, step.type - Xrotation, row[step.column]);
+            } else {
+                translateAlong(m, step.type, row[step.column]);
+            }
+        }
+    }
+}
+
+void sizeMarker(Motion& motion) {
+    // A pose with no extent on some axis gives no sensible scale, so the radius stays as it is.
+    if (motion.width != 0.0f && motion.height != 0.0f && motion.depth != 0.0f) {
+        motion.markerRadius = 0.015f * std::max({motion.width, motion.height, motion.depth});
+    }
+    if (motion.rootPath) {
+        motion.rootPath->setHeight(10.0f * motion.markerRadius);
+    }
+    motion.markerSized = true;
+}
+
+bool singleTree(const Motion& motion) {
+    const std::vector<int>& parents = motion.parentIndex();
+    return std::count(parents.begin(), parents.end(), -1) == 1;
+}
+
+}  // namespace
+
+void poseFrame(Motion& motion, PosePass pass) {
+    // A frame outside the table is a caller's slip; posing nothing is safer than reading past it.
+    if (pass == PosePass::DrawPath || !motion.poseable() || motion.currentFrame < 0 ||
+        motion.currentFrame >= motion.frameCount()) {
+        return;
+    }
+    if (pass != PosePass::MeasureRaw && !motion.markerSized) {
+        sizeMarker(motion);
+    }
+    RootPlacement storage;
+    const RootPlacement* placement =
+        isEditedPass(pass) ? editedPlacement(motion, motion.currentFrame, storage) : nullptr;
+    const float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
+    poseJoints(motion, motion.currentFrame, placement, lift, motion.poseTransforms);
+
+    const std::vector<Joint*>& joints = motion.joints();
+    switch (pass) {
+        case PosePass::MeasureRaw:
+            for (const Transform& m : motion.poseTransforms) {
+                grow(motion.motionBounds, m[12], m[13], m[14]);
+            }
+            if (motion.rootPath) {
+                const Transform& r = motion.poseTransforms.front();
+                motion.rootPath->appendSample(r[12], r[13], r[14]);
+            }
+            break;
+        case PosePass::MeasureEdited:
+            for (const Transform& m : motion.poseTransforms) {
+                growGround(motion.motionBounds, m[12], m[14]);
+            }
+            break;
+        case PosePass::RecordRaw:
+        case PosePass::RecordEdited:
+            motion.poseBounds = resetBounds();
+            for (std::size_t j = 0; j < joints.size(); ++j) {
+                const Transform& m = motion.poseTransforms[j];
+                grow(motion.poseBounds, m[12], m[13], m[14]);
+                joints[j]->setWorldPosition(m[12], m[13], m[14]);
+            }
+            break;
+        default:  // the drawing passes only pose; the view draws from poseTransforms
+            break;
+    }
+}
+
+namespace {
+
+// One share of the load's measuring sweep: frames [first, last) with their own bounds, so two
+// shares can run side by side and be merged in any order with the same result.
+struct MeasureShare {
+    int first = 0;
+    int last = 0;
+    Bounds bounds = resetBounds();
+    Bounds firstFrameBounds = resetBounds();
+    float poison = 0.0f;
+    std::vector<Transform> pose;
+};
+
+// Writes only the share's own rows of the root samples and of the root-relative cache.
+void measureShare(const Motion& motion, MeasureShare& share, float* rootSamples, float* relative) {
+    const std::size_t jointCount = motion.joints().size();
+    Bounds b = share.bounds;
+    // Zero times a position is zero unless the position is NaN or infinite; bounds alone would
+    // not tell, since a NaN never wins a comparison.
+    float poison = 0.0f;
+    for (int f = share.first; f < share.last; ++f) {
+        poseJoints(motion, f, nullptr, 0.0f, share.pose, true);
+        const Transform& root = share.pose.front();
+        float* out =
+            relative != nullptr ? relative + 2 * jointCount * static_cast<std::size_t>(f) : nullptr;
+        for (const Transform& m : share.pose) {
+            grow(b, m[12], m[13], m[14]);
+            poison += 0.0f * m[12] + 0.0f * m[13] + 0.0f * m[14];
+            if (out != nullptr) {
+                *out++ = m[12] - root[12];
+                *out++ = m[14] - root[14];
+            }
+        }
+        float* sample = rootSamples + 3 * static_cast<std::size_t>(f);
+        sample[0] = root[12];
+        sample[1] = root[13];
+        sample[2] = root[14];
+        if (f == 0) {
+            share.firstFrameBounds = b;
+        }
+    }
+    share.bounds = b;
+    share.poison = poison;
+}
+
+void merge(Bounds& into, const Bounds& from) {
+    for (int axis = 0; axis < 3; ++axis) {
+        into[2 * axis] = std::max(into[2 * axis], from[2 * axis]);
+        into[2 * axis + 1] = std::min(into[2 * axis + 1], from[2 * axis + 1]);
+    }
+}
+
+// Frames from which the measuring sweep is split between two threads; below it a thread costs
+// more than it saves.
+constexpr int kSplitFrames = 2048;
+
+}  // namespace
+
+bool measureMotion(Motion& motion) {
+    if (!motion.poseable()) {
+        return false;
+    }
+    const int frameCount = motion.frameCount();
+    const std::size_t jointCount = motion.joints().size();
+    const bool keepRelative =
+        singleTree(motion) &&
+        jointCount * static_cast<std::size_t>(frameCount) <= kMaxRootRelativeEntries;
+    motion.rootRelativeXZ.clear();
+    if (keepRelative) {
+        motion.rootRelativeXZ.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
+    }
+    float* relative = keepRelative ? motion.rootRelativeXZ.data() : nullptr;
+    std::vector<float> rootSamples(3 * static_cast<std::size_t>(frameCount));
+
+    // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
+    // the other core when there is one.
+    MeasureShare shares[2];
+    const bool split = frameCount >= kSplitFrames && std::thread::hardware_concurrency() >= 2;
+    shares[0].last = split ? frameCount / 2 : frameCount;
+    shares[1].first = shares[0].last;
+    shares[1].last = frameCount;
+    std::thread helper;
+    if (split) {
+        try {
+            helper = std::thread(measureShare, std::cref(motion), std::ref(shares[1]),
+                                 rootSamples.data(), relative);
+        } catch (const std::system_error&) {
+            // No thread to be had: this thread measures both halves.
+        }
+    }
+    measureShare(motion, shares[0], rootSamples.data(), relative);
+    if (helper.joinable()) {
+        helper.join();
+    } else if (shares[1].first < shares[1].last) {
+        measureShare(motion, shares[1], rootSamples.data(), relative);
+    }
+
+    Bounds firstPose = motion.motionBounds;
+    merge(firstPose, shares[0].firstFrameBounds);
+    motion.height = firstPose[MaxY] - firstPose[MinY];
+    motion.width = firstPose[MaxX] - firstPose[MinX];
+    motion.depth = firstPose[MaxZ] - firstPose[MinZ];
+    merge(motion.motionBounds, shares[0].bounds);
+    merge(motion.motionBounds, shares[1].bounds);
+    if (motion.rootPath) {
+        for (int f = 0; f < frameCount; ++f) {
+            const float* sample = rootSamples.data() + 3 * static_cast<std::size_t>(f);
+            motion.rootPath->appendSample(sample[0], sample[1], sample[2]);
+        }
+    }
+    motion.currentFrame = frameCount - 1;
+    motion.poseTransforms = shares[1].first < shares[1].last ? shares[1].pose : shares[0].pose;
+    return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
+}
+
+void refreshBounds(Motion& motion) {
+    if (!motion.poseable()) {
+        return;
+    }
+    const int frameCount = motion.frameCount();
+    const std::size_t jointCount = motion.joints().size();
+    Bounds& b = motion.motionBounds;
+    const Bounds fresh = resetBounds();
+    b[MaxX] = fresh[MaxX];
+    b[MinX] = fresh[MinX];
+    b[MaxZ] = fresh[MaxZ];
+    b[MinZ] = fresh[MinZ];
+    const bool cached =
+        motion.rootRelativeXZ.size() == 2 * jointCount * static_cast<std::size_t>(frameCount);
+    std::vector<Transform> pose;
+    RootPlacement storage;
+    for (int f = 0; f < frameCount; ++f) {
+        const RootPlacement* placement = editedPlacement(motion, f, storage);
+        if (!cached) {
+            poseJoints(motion, f, placement, 0.0f, pose, true);
+            for (const Transform& m : pose) {
+                growGround(b, m[12], m[14]);
+            }
+            continue;
+        }
+        // The edit turns the frame's raw pose rigidly about the root by the heading change.
+        Transform root = identityTransform();
+        applyJointLocal(*motion.joints().front(), motion.frames->row(f), placement, root);
+        float s = 0.0f;
+        float c = 1.0f;
+        if (placement != nullptr) {
+            rotationSinCos(static_cast<float>(placement->headingDegrees), s, c);
+        }
+        const float* rel =
+            motion.rootRelativeXZ.data() + 2 * jointCount * static_cast<std::size_t>(f);
+        for (std::size_t j = 0; j < jointCount; ++j, rel += 2) {
+            growGround(b, root[12] + c * rel[0] + s * rel[1], root[14] + c * rel[1] - s * rel[0]);
+        }
+    }
+}
+
+void computeBaseline(Motion& motion) {
+    if (!motion.poseable() || !motion.rootPath || motion.rootPath->curve() == nullptr) {
+        return;
+    }
+    if (!motion.markerSized) {
+        sizeMarker(motion);
+    }
+    const int frameCount = motion.frameCount();
+    const std::size_t size = static_cast<std::size_t>(frameCount);
+    motion.pathOffsetX.assign(size, 0.0f);
+    motion.pathOffsetZ.assign(size, 0.0f);
+    motion.pathTangentX.assign(size, 0.0f);
+    motion.pathTangentZ.assign(size, 0.0f);
+    const Joint& root = *motion.root;
+    const ControlCurve& curve = *motion.rootPath->curve();
+    for (int f = 0; f < frameCount; ++f) {
+        // Only the root's position channels matter here: the offset is left out so that the
+        // placement, which translates by the OFFSET before it, puts the root where the file does.
+        Transform ground = identityTransform();
+        const float* row = motion.frames->row(f);
+        for (int i = 0; i < root.channelCount(); ++i) {
+            const ChannelType type = root.channel(i);
+            if (type <= Zposition) {
+                translateAlong(ground, type, row[i]);
+            }
+        }
+        const double t = motion.rootPath->frameParameter(f, frameCount);
+        CurvePoint point;
+        CurvePoint tangent;
+        curve.evaluate(t, point);
+        curve.forwardVector(t, tangent);
+        const std::size_t i = static_cast<std::size_t>(f);
+        motion.pathOffsetX[i] = static_cast<float>(point.x - ground[12]);
+        motion.pathOffsetZ[i] = static_cast<float>(point.z - ground[14]);
+        motion.pathTangentX[i] = static_cast<float>(tangent.x);
+        motion.pathTangentZ[i] = static_cast<float>(tangent.z);
+    }
+    // Of the recording passes only the last frame's survives, so only that one is run in full.
+    motion.currentFrame = frameCount - 1;
+    poseFrame(motion, PosePass::RecordRaw);
+}
+
+void updatePose(Motion& motion) {
+    poseFrame(motion, PosePass::RecordEdited);
+}
