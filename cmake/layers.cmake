@@ -31,7 +31,9 @@ function(bvhpath_layer_tests name)
     if(T_DISPLAY)
         add_test(NAME ${name}_tests
                  COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}_tests>)
-        set_tests_properties(${name}_tests PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1")
+        # Two xvfb-run -a starting at once can pick the same display; run them one at a time.
+        set_tests_properties(${name}_tests PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1"
+                             RESOURCE_LOCK xserver)
     else()
         add_test(NAME ${name}_tests COMMAND ${name}_tests)
     endif()
