@@ -14,6 +14,7 @@ struct RootValues {
     float y = 0.0f;  // sum of the root's Yposition values (an edit never changes the height)
     float z = 0.0f;
     std::array<float, 3> euler{};  // ex, ey, ez
+    double headingDegrees = 0.0;   // the turn the edited path gives this frame
 };
 
 // Where the edited path puts the root of a frame; with no baseline (a motion not prepared by
@@ -46,6 +47,7 @@ RootValues bakeRoot(const Motion& motion, int frame) {
         groundZ += type == Zposition ? row[i] : 0.0f;
     }
     const RootPlacement p = placementOf(motion, frame, groundX, groundZ);
+    v.headingDegrees = p.headingDegrees;
     // The placement's translate-rotate-translate, folded into one ground position.
     const double c = std::cos(p.headingRadians);
     const double s = std::sin(p.headingRadians);
@@ -81,7 +83,16 @@ void writeNative(const Joint& root, const RootValues& v, float* row) {
 
 }  // namespace
 
-bool rootCarriesEdit(const Joint& root) {
+namespace {
+
+// Below half the last decimal the writer keeps, a value missing from the file is no loss.
+constexpr double kUnwritten = 5e-5;
+
+// Whether the root's own channels can hold the baked values of every frame: an axis without its
+// position channel must stay at 0, and a root without three rotation channels must keep the
+// file's orientation (none at all, and no turn), since one or two channels labelled Z, Y by place
+// could not say it.
+bool ownLayoutHolds(const Joint& root, const std::vector<RootValues>& values) {
     int xs = 0;
     int zs = 0;
     int rotations = 0;
@@ -91,54 +102,72 @@ bool rootCarriesEdit(const Joint& root) {
         zs += type == Zposition ? 1 : 0;
         rotations += type >= Xrotation ? 1 : 0;
     }
-    return xs == 1 && zs == 1 && rotations == 3;
-}
-
-std::vector<ChannelType> bakedRootChannels(const Joint& root) {
-    if (rootCarriesEdit(root)) {
-        std::vector<ChannelType> own;
-        for (int i = 0; i < root.channelCount(); ++i) {
-            own.push_back(root.channel(i));
+    if (xs > 1 || zs > 1 || (rotations != 0 && rotations != 3)) {
+        return false;
+    }
+    for (const RootValues& v : values) {
+        if ((xs == 0 && std::fabs(v.x) >= kUnwritten) ||
+            (zs == 0 && std::fabs(v.z) >= kUnwritten) ||
+            (rotations == 0 && std::fabs(v.headingDegrees) >= kUnwritten)) {
+            return false;
         }
-        return own;
     }
-    // Without its own X and Z positions and three rotations the root could not say where the
-    // edited path puts it, so it is written with the full set rather than losing the edit.
-    return {Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation};
+    return true;
 }
 
-std::unique_ptr<FrameTable> bake(const Motion& motion) {
-    if (!motion.poseable()) {
-        return nullptr;
-    }
-    const Joint& root = *motion.root;
+// The same values in the full layout Xposition Yposition Zposition Zrotation Yrotation
+// Xrotation, followed by every other column of the frame.
+std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion,
+                                         const std::vector<RootValues>& values) {
     const FrameTable& source = *motion.frames;
-    const int frameCount = source.frameCount();
-    if (rootCarriesEdit(root)) {
-        std::vector<float> values = source.values();
-        const std::size_t width = static_cast<std::size_t>(source.channelCount());
-        for (int f = 0; f < frameCount; ++f) {
-            writeNative(root, bakeRoot(motion, f),
-                        values.data() + width * static_cast<std::size_t>(f));
-        }
-        auto baked = std::make_unique<FrameTable>(source.channelCount());
-        baked->set(frameCount, source.frameTime(), std::move(values));
-        return baked;
-    }
-    const int ownWidth = root.channelCount();
+    const int ownWidth = motion.root->channelCount();
     const int restWidth = source.channelCount() - ownWidth;
     const int width = 6 + restWidth;
-    std::vector<float> values(static_cast<std::size_t>(width) *
-                              static_cast<std::size_t>(frameCount));
-    for (int f = 0; f < frameCount; ++f) {
-        const RootValues v = bakeRoot(motion, f);
-        float* out = values.data() + static_cast<std::size_t>(width) * static_cast<std::size_t>(f);
+    std::vector<float> table(static_cast<std::size_t>(width) *
+                             static_cast<std::size_t>(source.frameCount()));
+    for (int f = 0; f < source.frameCount(); ++f) {
+        const RootValues& v = values[static_cast<std::size_t>(f)];
+        float* out = table.data() + static_cast<std::size_t>(width) * static_cast<std::size_t>(f);
         const float canonical[6] = {v.x, v.y, v.z, v.euler[2], v.euler[1], v.euler[0]};
         std::copy(canonical, canonical + 6, out);
         const float* rest = source.row(f) + ownWidth;
         std::copy(rest, rest + restWidth, out + 6);
     }
     auto baked = std::make_unique<FrameTable>(width);
-    baked->set(frameCount, source.frameTime(), std::move(values));
+    baked->set(source.frameCount(), source.frameTime(), std::move(table));
+    return baked;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>* rootChannels) {
+    if (!motion.poseable()) {
+        return nullptr;
+    }
+    const Joint& root = *motion.root;
+    const FrameTable& source = *motion.frames;
+    const int frameCount = source.frameCount();
+    std::vector<RootValues> values(static_cast<std::size_t>(frameCount));
+    for (int f = 0; f < frameCount; ++f) {
+        values[static_cast<std::size_t>(f)] = bakeRoot(motion, f);
+    }
+    if (!ownLayoutHolds(root, values)) {
+        // Written in its own channels, the root would lose the edit or its orientation.
+        if (rootChannels) {
+            *rootChannels = {Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation};
+        }
+        return bakeExpanded(motion, values);
+    }
+    std::vector<float> table = source.values();
+    const std::size_t width = static_cast<std::size_t>(source.channelCount());
+    for (int f = 0; f < frameCount; ++f) {
+        writeNative(root, values[static_cast<std::size_t>(f)],
+                    table.data() + width * static_cast<std::size_t>(f));
+    }
+    if (rootChannels) {
+        *rootChannels = root.channels();
+    }
+    auto baked = std::make_unique<FrameTable>(source.channelCount());
+    baked->set(frameCount, source.frameTime(), std::move(table));
     return baked;
 }

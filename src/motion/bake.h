@@ -7,15 +7,11 @@
 #include "motion/joint.h"
 #include "motion/motion.h"
 
-// Whether the root's own channels can carry an edit: exactly one Xposition, one Zposition and
-// three rotation channels (any order, any Yposition count).
-bool rootCarriesEdit(const Joint& root);
-
-// The root channels a save writes: the root's own when they can carry an edit, otherwise
-// Xposition Yposition Zposition Zrotation Yrotation Xrotation.
-std::vector<ChannelType> bakedRootChannels(const Joint& root);
-
 // A copy of the motion's frames with the root's columns recomputed from the edited path (root
-// ground position and heading), laid out for bakedRootChannels(root); every other column keeps
-// the motion's values. Null when the motion cannot be posed. The motion is not changed.
-std::unique_ptr<FrameTable> bake(const Motion& motion);
+// ground position and heading); every other column keeps the motion's values. The root keeps its
+// own channel layout when that can hold the result; otherwise (it would lose the edit or its
+// orientation) the root's columns become Xposition Yposition Zposition Zrotation Yrotation
+// Xrotation. rootChannels, when given, receives the layout used. Null when the motion cannot be
+// posed. The motion is not changed.
+std::unique_ptr<FrameTable> bake(const Motion& motion,
+                                 std::vector<ChannelType>* rootChannels = nullptr);

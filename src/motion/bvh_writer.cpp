@@ -64,7 +64,8 @@ int BvhWriter::close() {
     return 1;
 }
 
-int BvhWriter::write(const Joint* root, const FrameTable& frames) {
+int BvhWriter::write(const Joint* root, const FrameTable& frames,
+                     const std::vector<ChannelType>* rootChannels) {
     if (!file_ || failed_) {
         return 0;
     }
@@ -79,7 +80,7 @@ int BvhWriter::write(const Joint* root, const FrameTable& frames) {
     text("\n");
     openBrace();
     offsetLine(*root);
-    channelsLine(*root, true);
+    channelsLine(rootChannels ? *rootChannels : root->channels(), true);
     writeJoints(*root);
     --indentDepth_;
     text("}\n");
@@ -127,7 +128,7 @@ void BvhWriter::jointStart(const Joint& joint) {
     openBrace();
     offsetLine(joint);
     if (!endSite) {
-        channelsLine(joint, false);
+        channelsLine(joint.channels(), false);
     }
 }
 
@@ -156,16 +157,15 @@ void BvhWriter::offsetLine(const Joint& joint) {
 
 // A root with more than three rotation channels names the extra ones by their own type, so the
 // count and the names written agree and the file stays readable.
-void BvhWriter::channelsLine(const Joint& joint, bool isRoot) {
+void BvhWriter::channelsLine(const std::vector<ChannelType>& channels, bool isRoot) {
     tabs();
     text("CHANNELS ");
     room(kNumberRoom);
     used_ = static_cast<std::size_t>(
-        std::to_chars(out_.data() + used_, out_.data() + out_.size(), joint.channelCount()).ptr -
+        std::to_chars(out_.data() + used_, out_.data() + out_.size(), channels.size()).ptr -
         out_.data());
     int rotations = 0;
-    for (int i = 0; i < joint.channelCount(); ++i) {
-        ChannelType type = joint.channel(i);
+    for (ChannelType type : channels) {
         text(" ");
         if (isRoot && isRotation(type) && rotations < 3) {
             text(kRootRotationNames[rotations++]);

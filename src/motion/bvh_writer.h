@@ -20,8 +20,10 @@ class BvhWriter {
     // Creates or empties the file; 1 on success, 0 (reported "could not open file") otherwise.
     int open(const std::string& path);
     // Writes the whole file and flushes it; 1 on success, 0 on failure (after open failed, no
-    // root, or the stream refused the bytes: "could not write file").
-    int write(const Joint* root, const FrameTable& frames);
+    // root, or the stream refused the bytes: "could not write file"). rootChannels, when given,
+    // are the channels the root's CHANNELS line names in place of its own (a re-expressed root).
+    int write(const Joint* root, const FrameTable& frames,
+              const std::vector<ChannelType>* rootChannels = nullptr);
     // Closes the file if it is open; 1 on success, 0 (reported "could not write file") when the
     // last bytes could not be stored. Quiet when write already reported a failure.
     int close();
@@ -32,7 +34,7 @@ class BvhWriter {
     void openBrace();
     void closeBrace();
     void offsetLine(const Joint& joint);
-    void channelsLine(const Joint& joint, bool isRoot);
+    void channelsLine(const std::vector<ChannelType>& channels, bool isRoot);
     void frameLines(const FrameTable& frames);
     void tabs();
     void text(std::string_view s);

@@ -40,6 +40,7 @@ class Joint {
     std::array<float, 3> offset() const { return offset_; }
 
     void setChannels(std::vector<ChannelType> channels) { channels_ = std::move(channels); }
+    const std::vector<ChannelType>& channels() const { return channels_; }
     int channelCount() const { return static_cast<int>(channels_.size()); }
     // No range check: callers keep 0 <= i < channelCount().
     ChannelType channel(int i) const { return channels_[static_cast<std::size_t>(i)]; }

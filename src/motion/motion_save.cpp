@@ -43,7 +43,8 @@ int Motion::save(const std::string& path) const {
     if (!root || !frames) {
         return 0;
     }
-    std::unique_ptr<FrameTable> baked = bake(*this);
+    std::vector<ChannelType> rootChannels;
+    std::unique_ptr<FrameTable> baked = bake(*this, &rootChannels);
     if (!baked) {
         return 0;
     }
@@ -57,20 +58,7 @@ int Motion::save(const std::string& path) const {
     BvhWriter writer;
     int result = writer.open(temporary);
     if (result) {
-        // The writer takes the root's channels from the joint; a root re-expressed by the bake
-        // wears the baked channel list for this one write.
-        std::vector<ChannelType> own;
-        for (int i = 0; i < root->channelCount(); ++i) {
-            own.push_back(root->channel(i));
-        }
-        const std::vector<ChannelType> written = bakedRootChannels(*root);
-        if (written != own) {
-            root->setChannels(written);
-        }
-        result = writer.write(root.get(), *baked);
-        if (written != own) {
-            root->setChannels(own);
-        }
+        result = writer.write(root.get(), *baked, &rootChannels);
     }
     result = writer.close() && result;
     if (result && std::rename(temporary.c_str(), path.c_str()) != 0) {

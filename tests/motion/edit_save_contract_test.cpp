@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -102,23 +103,40 @@ TEST(EditSaveContractCorpus, EveryCorpusFileSavesWhatIsDrawn) {
     }
 }
 
-// A root that can carry the edit keeps its own channel layout; one that cannot is written with
-// the full six channels, and only then.
-TEST(BakedRootChannels, KeepTheRootsOwnLayoutWhenItCanCarryTheEdit) {
-    Joint own("Hips");
-    own.setChannels({Zrotation, Xposition, Yposition, Zposition, Xrotation, Yrotation});
-    EXPECT_TRUE(rootCarriesEdit(own));
+// The layout a save gives the root: its own whenever that can hold the baked values, the full
+// six channels only when the edit or the orientation would otherwise be lost.
+std::vector<ChannelType> bakedLayout(const char* channels, bool edit) {
+    const std::string source =
+        fixtures::writeTemporary(std::string("layout_") + (edit ? "edited_" : "plain_") +
+                                     std::to_string(std::strlen(channels)) + ".bvh",
+                                 fixtures::walkingFigure(channels, 120, "0 0 0"));
+    Motion motion;
+    EXPECT_EQ(1, fixtures::loadQuietly(motion, source));
+    if (edit) {
+        ControlCurve& curve = *motion.rootPath->curve();
+        CurvePoint p;
+        EXPECT_EQ(1, curve.getPoint(1, p));
+        curve.select(1);
+        curve.moveSelected(p.x + 0.2 * fixtures::motionSize(motion), p.z);
+    }
+    std::vector<ChannelType> layout;
+    EXPECT_NE(nullptr, bake(motion, &layout));
+    return layout;
+}
+
+TEST(BakedRootLayout, KeepsTheRootsOwnChannelsUnlessTheyWouldLoseSomething) {
+    const std::vector<ChannelType> full{Xposition, Yposition, Zposition,
+                                        Zrotation, Yrotation, Xrotation};
+    const char* zxy = "Zrotation Xposition Yposition Zposition Xrotation Yrotation";
     EXPECT_EQ((std::vector<ChannelType>{Zrotation, Xposition, Yposition, Zposition, Xrotation,
                                         Yrotation}),
-              bakedRootChannels(own));
-    Joint twice("Hips");
-    twice.setChannels({Xposition, Xposition, Zposition, Xrotation, Yrotation, Zrotation});
-    EXPECT_FALSE(rootCarriesEdit(twice));
-    Joint rotationsOnly("Hips");
-    rotationsOnly.setChannels({Yrotation, Xrotation, Zrotation});
-    EXPECT_EQ((std::vector<ChannelType>{Xposition, Yposition, Zposition, Zrotation, Yrotation,
-                                        Xrotation}),
-              bakedRootChannels(rotationsOnly));
+              bakedLayout(zxy, true));
+    const char* rotationsOnly = "Yrotation Xrotation Zrotation";
+    EXPECT_EQ((std::vector<ChannelType>{Yrotation, Xrotation, Zrotation}),
+              bakedLayout(rotationsOnly, false));
+    EXPECT_EQ(full, bakedLayout(rotationsOnly, true));
+    // Two rotations labelled Z, Y by place could not say the orientation even without an edit.
+    EXPECT_EQ(full, bakedLayout("Xposition Yposition Zposition Yrotation Xrotation", false));
 }
 
 }  // namespace
