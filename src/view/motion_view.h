@@ -1,0 +1,97 @@
+#pragma once
+
+#include <FL/Fl_Gl_Window.H>
+
+#include <array>
+#include <memory>
+
+#include "motion/motion.h"
+#include "view/arcball.h"
+#include "view/camera.h"
+
+// The option numbers the menus pass to toggleOption; 8 is no option.
+enum ViewOption : int {
+    OptionGrid = 1,
+    OptionAxes = 2,
+    OptionBones = 3,
+    OptionPath = 4,
+    OptionShadow = 5,
+    OptionPlane = 6,
+    OptionTrackMotion = 7,
+    OptionStrobes = 9,
+    OptionBoundingBox = 10,
+    OptionLinearFalloff = 11,
+};
+
+// The OpenGL view of the loaded motion: owns the motion, the display options and the camera,
+// and draws shadow, figure (or strobes), path, boxes, plane, grid and axes on every redraw.
+class MotionView : public Fl_Gl_Window {
+  public:
+    MotionView(int x, int y, int w, int h);  // label "Motion Window"
+    ~MotionView() override;
+
+    // Takes the motion (destroying the previous one), rebuilds shadow and grid, resets the
+    // camera to fit it and switches Track Motion off. The caller redraws.
+    void setMotion(std::unique_ptr<Motion> motion);
+    Motion* motion() const { return motion_.get(); }
+    // n is the 1-based frame number of the playback panel; row n - 1 is shown.
+    void setFrame(int n);
+    // Records the pose of the current frame on the edited path (worldPosition, poseBounds).
+    void updatePose();
+    // Flips the option numbered n (a ViewOption); other numbers do nothing.
+    void toggleOption(int n);
+    // A fresh arcball, Track Motion off, and with a motion the camera fitted to its bounds.
+    void resetCamera();
+
+    // Whether option n is on (false for numbers that are no option).
+    bool option(int n) const;
+    const Camera& camera() const { return camera_; }
+    const Arcball& arcball() const { return *arcball_; }
+    // Falloff width in units of the motion's markerRadius.
+    float falloffWidth() const { return falloffWidth_; }
+    // Display list of the grid; 0 means the next draw rebuilds it.
+    unsigned int gridList() const { return gridList_; }
+    const std::array<float, 16>& shadowMatrix() const { return shadowMatrix_; }
+
+    // Camera moves driven by the mouse, in window pixels with y growing downwards.
+    void orbitBegin(int px, int py);
+    void orbitDrag(int px, int py);
+    void zoom(int px);
+    void panBegin(int px, int py);
+    void pan(int px, int py);
+
+    void draw() override;
+    int handle(int event) override;
+
+  private:
+    void setupGlState();
+    void setupCamera();
+    void drawScene();
+    void trackMotionCamera();
+    void invalidateGrid();
+
+    bool strobes_ = false;
+    bool grid_ = true;
+    bool axes_ = true;
+    bool bones_ = true;
+    bool path_ = true;
+    bool plane_ = true;
+    bool shadow_ = true;
+    bool trackMotion_ = false;
+    bool boundingBox_ = false;
+    bool linearFalloff_ = false;
+    Camera camera_;
+    float falloffWidth_ = 30.0f;
+    std::array<float, 16> shadowMatrix_{};
+    unsigned int gridList_ = 0;
+    unsigned int staleGridList_ = 0;  // a replaced grid list, deleted once the context is current
+    std::unique_ptr<Motion> motion_;
+    std::unique_ptr<Arcball> arcball_;
+    double orbitStartX_ = -1.0;
+    double orbitStartY_ = -1.0;
+    int zoomLastX_ = -1;
+    int panLastX_ = -1;
+    int panLastY_ = -1;
+    int pushX_ = -1;
+    int pushY_ = -1;
+};
