@@ -1,0 +1,337 @@
+#include "playback/playback_panel.h"
+
+#include <FL/Fl.H>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// The menu button carries the panel as user data, the item its command code.
+void menuItemChosen(Fl_Widget* menuButton, void* code) {
+    static_cast<PlaybackPanel*>(menuButton->user_data())
+        ->doCommand(static_cast<int>(reinterpret_cast<intptr_t>(code)));
+}
+
+void* code(PlaybackPanel::Command c) {
+    return reinterpret_cast<void*>(static_cast<intptr_t>(c));
+}
+
+// Zero label type, font, size and colour: the menu's defaults.
+Fl_Menu_Item submenu(const char* text) {
+    return {text, 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0};
+}
+Fl_Menu_Item item(const char* text, PlaybackPanel::Command c) {
+    return {text, 0, menuItemChosen, code(c), 0, 0, 0, 0, 0};
+}
+Fl_Menu_Item endOfMenu() {
+    return {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+}
+
+const Fl_Menu_Item playbackMenuItems[] = {
+    submenu("Speed"),
+    item("30 fps", PlaybackPanel::Speed30),
+    item("24 fps", PlaybackPanel::Speed24),
+    item("AFAP", PlaybackPanel::SpeedAfap),
+    endOfMenu(),
+    submenu("Looping"),
+    item("on", PlaybackPanel::LoopingOn),
+    item("off", PlaybackPanel::LoopingOff),
+    endOfMenu(),
+    submenu("Time Display"),
+    item("Frame Number", PlaybackPanel::ShowFrameNumber),
+    item("MM:SS:FF", PlaybackPanel::ShowTimecode),
+    endOfMenu(),
+    submenu("Range Slider"),
+    item("Disable", PlaybackPanel::DisableRangeSlider),
+    item("Enable", PlaybackPanel::EnableRangeSlider),
+    endOfMenu(),
+    endOfMenu(),
+};
+
+int truncToInt(double v) {
+    if (!(v > -2.0e9)) {
+        return std::isnan(v) ? 0 : -2000000000;
+    }
+    return v > 2.0e9 ? 2000000000 : static_cast<int>(std::trunc(v));
+}
+
+}  // namespace
+
+const Fl_Menu_Item* PlaybackPanel::playbackMenu() {
+    return playbackMenuItems;
+}
+
+PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label)
+    : PlaybackPanel(x, y, w, h, label, SteadyPlaybackClock::instance()) {}
+
+// The children are created while the panel is the current group, so each joins it in order.
+PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label,
+                             const PlaybackClock& clock)
+    : Player(x, y, w, h, label, clock),
+      stepBackButton_(0, 0, w, h, "@<|"),
+      playButton_(0, 0, w, h, "@>"),
+      stepForwardButton_(0, 0, w, h, "@|>"),
+      timeDisplay_(0, 0, w, h),
+      loopToggle_(0, 0, w, h),
+      optionsMenu_(0, 0, w, h),
+      frameSlider_(0, 0, w, h),
+      rangeSlider_(0, 0, w, h) {
+    build();
+    resize(x, y, w, h);
+    updateTimeDisplay();
+    end();
+}
+
+PlaybackPanel::~PlaybackPanel() = default;
+
+void PlaybackPanel::build() {
+    stepBackButton_.labeltype(FL_SYMBOL_LABEL);
+    stepBackButton_.callback(stepBackPressed, this);
+    playButton_.labeltype(FL_SYMBOL_LABEL);
+    playButton_.callback(playPressed, this);
+    stepForwardButton_.labeltype(FL_SYMBOL_LABEL);
+    stepForwardButton_.callback(stepForwardPressed, this);
+    timeDisplay_.textsize(10);
+    loopToggle_.callback(loopToggled, this);
+    optionsMenu_.user_data(this);
+    optionsMenu_.menu(playbackMenuItems);
+    frameSlider_.type(FL_HOR_NICE_SLIDER);
+    frameSlider_.box(FL_DOWN_BOX);
+    frameSlider_.step(1);
+    frameSlider_.bounds(rangeStart_, rangeEnd_);
+    frameSlider_.callback(frameSliderMoved, this);
+    rangeSlider_.setOrientation(1);
+    rangeSlider_.setMinimumSpan(1.0);
+    rangeSlider_.when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED);
+    rangeSlider_.callback(rangeSliderMoved, this);
+    rangeSlider_.setBounds(firstFrame_, lastFrame_);
+    rangeSlider_.setValues(rangeStart_, rangeEnd_);
+}
+
+void PlaybackPanel::resize(int X, int Y, int W, int H) {
+    int e = (W >= 150 && H >= 50) ? 2 : 1;
+    int W2 = W < 150 ? 150 : W;
+    int H2 = H < 30 ? 30 : (H > 70 ? 70 : H);
+    int x = X + Fl::box_dx(box());
+    int y = Y + Fl::box_dy(box());
+    int w = W2 - Fl::box_dw(box());
+    int h = H2 - Fl::box_dh(box());
+    Fl_Group::resize(X, Y, W2, H2);
+    // h * 2.5 < w, in integers.
+    if (h * 5 < w * 2) {
+        layoutWide(x, y, w, h, e);
+    } else {
+        layoutTall(x, y, w, h, e);
+    }
+}
+
+void PlaybackPanel::layoutWide(int x, int y, int w, int h, int e) {
+    int u = std::min(std::max(3 * e + 45, w / 2), 3 * e + 105);
+    int bw = u / 3 - e;
+    int bh = std::min(h / 2 - e, 30);
+    int F = (u - 5) / 2 - 5;
+    int N = (u - 2 * e - F) / 2;
+    int L = u - 3 * e - N - F;
+    stepBackButton_.resize(x + e, y + e, bw, bh);
+    playButton_.resize(x + 2 * e + bw, y + e, bw, bh);
+    stepForwardButton_.resize(x + 3 * e + 2 * bw, y + e, bw, bh);
+    frameSlider_.resize(x + u + 2 * e, y + e, w - 4 * e - u, rangeSliderEnabled_ ? bh : h - 2 * e);
+    int y2 = y + 2 * e + bh;
+    int h2 = h - 3 * e - bh;
+    timeDisplay_.resize(x + e, y2, F, h2);
+    loopToggle_.resize(x + 2 * e + F, y2, N, h2);
+    loopToggle_.show();
+    optionsMenu_.resize(x + 3 * e + F + N, y2, L, h2);
+    rangeSlider_.resize(x + u + e, y2, w - 2 * e - u, h2);
+    showRangeSliderIfEnabled();
+}
+
+void PlaybackPanel::layoutTall(int x, int y, int w, int h, int e) {
+    int rows = rangeSliderEnabled_ ? 3 : 2;
+    int F = std::min(55, w / 3);
+    int bw = (w - 2 * e - F) / 4 - e;
+    int bh = std::min((h - e) / rows - e, 30);
+    stepBackButton_.resize(x + e, y + e, bw, bh);
+    playButton_.resize(x + 2 * e + bw, y + e, bw, bh);
+    stepForwardButton_.resize(x + 3 * e + 2 * bw, y + e, bw, bh);
+    timeDisplay_.resize(x + 3 * bw + 4 * e, y + e, F, bh);
+    optionsMenu_.resize(x + 3 * bw + 5 * e + F, y + e, bw, bh);
+    loopToggle_.hide();
+    int sh = (h - 2 * e - bh) / (rows - 1) - e;
+    frameSlider_.resize(x + 2 * e, y + 2 * e + bh, w - 4 * e, sh);
+    rangeSlider_.resize(x + e, y + 3 * e + bh + sh, w - 2 * e, h - 4 * e - sh - bh);
+    showRangeSliderIfEnabled();
+}
+
+void PlaybackPanel::showRangeSliderIfEnabled() {
+    if (rangeSliderEnabled_) {
+        rangeSlider_.show();
+    } else {
+        rangeSlider_.hide();
+    }
+}
+
+void PlaybackPanel::setPlaying(int flag) {
+    applyPlaying(flag);
+    playButton_.label(isPlaying() ? "@||" : "@>");
+    playButton_.redraw();
+    if (flag != 0) {
+        notify();
+    }
+}
+
+void PlaybackPanel::doCommand(int code) {
+    switch (code) {
+        case Speed30:
+            setFramesPerSecond(30.0f);
+            break;
+        case Speed24:
+            setFramesPerSecond(24.0f);
+            break;
+        case SpeedAfap:
+            setFramesPerSecond(0.0f);
+            break;
+        case LoopingOn:
+        case LoopingOff:
+            setLooping(code == LoopingOn);
+            // value() redraws only on a change and never runs the toggle's callback.
+            loopToggle_.value(looping() ? 1 : 0);
+            break;
+        case ShowFrameNumber:
+        case ShowTimecode:
+        case ShowSeconds:
+            // The new mode shows at the next frame change.
+            timeDisplayMode_ = code - ShowFrameNumber;
+            redraw();
+            break;
+        case DisableRangeSlider:
+            setPlayRange(firstFrame_, lastFrame_);
+            rangeSliderEnabled_ = false;
+            resize(x(), y(), w(), h());
+            redraw();
+            break;
+        case EnableRangeSlider:
+            rangeSliderEnabled_ = true;
+            resize(x(), y(), w(), h());
+            redraw();
+            break;
+        default:
+            break;
+    }
+}
+
+void PlaybackPanel::setFrameRange(int first, int last) {
+    if (last >= first) {
+        firstFrame_ = first;
+        lastFrame_ = last;
+        if (rangeStart_ < first) {
+            rangeStart_ = first;
+        }
+        if (rangeEnd_ > last) {
+            rangeEnd_ = last;
+        }
+        if (frameNumber_ < rangeStart_) {
+            setFrame(rangeStart_);
+        }
+        if (frameNumber_ > rangeEnd_) {
+            setFrame(rangeEnd_);
+        }
+    }
+    rangeSlider_.setBounds(firstFrame_, lastFrame_);
+    showPlayRange();
+}
+
+void PlaybackPanel::setPlayRange(int start, int end) {
+    if (end >= start) {
+        if (start < firstFrame_) {
+            start = firstFrame_;
+        }
+        if (end > lastFrame_) {
+            end = lastFrame_;
+        }
+        rangeStart_ = start;
+        rangeEnd_ = end;
+        if (frameNumber_ < start) {
+            setFrame(start);
+        } else if (frameNumber_ > end) {
+            setFrame(end);
+        }
+    }
+    showPlayRange();
+}
+
+void PlaybackPanel::showPlayRange() {
+    rangeSlider_.setValues(rangeStart_, rangeEnd_);
+    frameSlider_.bounds(rangeStart_, rangeEnd_);
+    frameSlider_.redraw();
+}
+
+void PlaybackPanel::setFrame(int n) {
+    frameNumber_ = n;
+    notify();
+    frameSlider_.value(n);
+    updateTimeDisplay();
+}
+
+void PlaybackPanel::updateTimeDisplay() {
+    // Sized for any int and any "%.2f" of one: the text is cut rather than overrun.
+    char text[64];
+    switch (timeDisplayMode_) {
+        case TimecodeMode: {
+            // AFAP (or any rate under half a frame a second) counts one frame a second; the
+            // top limit keeps 60 * r inside int.
+            double rate = std::trunc(static_cast<double>(framesPerSecond()) + 0.5);
+            int r = rate >= 1.0 ? static_cast<int>(std::min(rate, INT_MAX / 60.0)) : 1;
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", frameNumber_ / (60 * r),
+                          (frameNumber_ / r) % 60, frameNumber_ % r);
+            break;
+        }
+        case SecondsMode: {
+            double d = framesPerSecond();
+            if (d == 0.0) {
+                d = 1.0;
+            }
+            std::snprintf(text, sizeof text, "%.2f", frameNumber_ / d);
+            break;
+        }
+        default:
+            std::snprintf(text, sizeof text, "%d", frameNumber_);
+            break;
+    }
+    timeDisplay_.value(text);
+}
+
+void PlaybackPanel::stepBackPressed(Fl_Widget*, void* panel) {
+    static_cast<PlaybackPanel*>(panel)->stepBy(-1);
+}
+
+void PlaybackPanel::playPressed(Fl_Widget*, void* panel) {
+    auto* p = static_cast<PlaybackPanel*>(panel);
+    p->restartClock();
+    p->setPlaying(!p->isPlaying());
+}
+
+void PlaybackPanel::stepForwardPressed(Fl_Widget*, void* panel) {
+    static_cast<PlaybackPanel*>(panel)->stepBy(1);
+}
+
+void PlaybackPanel::loopToggled(Fl_Widget* w, void* panel) {
+    static_cast<PlaybackPanel*>(panel)->setLooping(static_cast<Fl_Light_Button*>(w)->value() != 0);
+}
+
+void PlaybackPanel::frameSliderMoved(Fl_Widget* w, void* panel) {
+    auto* p = static_cast<PlaybackPanel*>(panel);
+    int n = truncToInt(static_cast<Fl_Slider*>(w)->value());
+    p->setFrame(n);
+    p->setBaseFrame(n);
+}
+
+void PlaybackPanel::rangeSliderMoved(Fl_Widget* w, void* panel) {
+    auto* slider = static_cast<RangeSlider*>(w);
+    static_cast<PlaybackPanel*>(panel)->setPlayRange(truncToInt(slider->lowValue()),
+                                                     truncToInt(slider->highValue()));
+}

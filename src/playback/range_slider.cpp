@@ -1,0 +1,219 @@
+#include "playback/range_slider.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
+#include <cmath>
+
+using namespace range_slider_geometry;
+
+int RangeSlider::dragMode_ = DragNone;
+int RangeSlider::grabOffset_ = 0;
+
+RangeSlider::RangeSlider(int x, int y, int w, int h, const char* label)
+    : Fl_Widget(x, y, w, h, label) {
+    box(FL_DOWN_BOX);
+}
+
+void RangeSlider::setBounds(double a, double b) {
+    minimum_ = a;
+    maximum_ = b < a ? a : b;
+    if (a > lowValue_) {
+        lowValue_ = a;
+    }
+    if (highValue_ > maximum_) {
+        highValue_ = maximum_;
+    }
+}
+
+void RangeSlider::setValues(double lo, double hi) {
+    clampValues(lo, hi);
+    redraw();
+}
+
+void RangeSlider::clampValues(double lo, double hi) {
+    if (lo < minimum_) {
+        lo = minimum_;
+    }
+    if (hi > maximum_) {
+        hi = maximum_;
+    }
+    if (hi < lo) {
+        hi = lo + minimumSpan_;
+    }
+    lowValue_ = lo;
+    highValue_ = hi;
+}
+
+void RangeSlider::setLowValue(double v) {
+    if (v >= highValue_) {
+        v = highValue_ - minimumSpan_;
+    }
+    clampValues(v, highValue_);
+}
+
+void RangeSlider::setHighValue(double v) {
+    if (v <= lowValue_) {
+        v = lowValue_ + minimumSpan_;
+    }
+    clampValues(lowValue_, v);
+}
+
+int RangeSlider::innerLength() const {
+    return isHorizontal() ? w() - Fl::box_dw(box()) : h() - Fl::box_dh(box());
+}
+
+int RangeSlider::innerBreadth() const {
+    return isHorizontal() ? h() - Fl::box_dh(box()) : w() - Fl::box_dw(box());
+}
+
+void RangeSlider::draw() {
+    draw_box(box(), x(), y(), w(), h(), color());
+    int X = x() + Fl::box_dx(box());
+    int Y = y() + Fl::box_dy(box());
+    int W = w() - Fl::box_dw(box());
+    int H = h() - Fl::box_dh(box());
+    int A = innerLength();
+    double f = knobFraction(lowValue_, highValue_, minimum_, maximum_);
+    int S = knobLength(f, A, innerBreadth());
+    int P = valueToPixel(lowValue_, minimum_, maximum_, A);
+    int kx = X, ky = Y, kw = W, kh = H;
+    if (isHorizontal()) {
+        kx = X + P;
+        kw = S;
+    } else {
+        ky = Y + P;
+        kh = S;
+    }
+    if (kw > 0 && kh > 0) {
+        draw_box(knobBox_, kx, ky, kw, kh, selection_color());
+    }
+    draw_label(kx, ky, kw, kh);
+}
+
+int RangeSlider::handle(int event) {
+    int e = isHorizontal() ? Fl::event_x() - x() : Fl::event_y() - y();
+    int q = isHorizontal() ? Fl::event_y() - y() : Fl::event_x() - x();
+    switch (event) {
+        case FL_PUSH:
+            press(e);
+            return 1;
+        case FL_DRAG:
+            dragTo(e);
+            return 1;
+        case FL_RELEASE:
+            release();
+            return 1;
+        case FL_ENTER:
+        case FL_MOVE:
+            pointAt(e, q);
+            return 1;
+        case FL_LEAVE:
+            requestCursor(FL_CURSOR_DEFAULT);
+            return 1;
+        default:
+            return Fl_Widget::handle(event);
+    }
+}
+
+void RangeSlider::press(int e) {
+    int A = innerLength();
+    int lowPx = valueToPixel(lowValue_, minimum_, maximum_, A);
+    int highPx = valueToPixel(highValue_, minimum_, maximum_, A);
+    grabOffset_ = e - lowPx;
+    if (!Fl::event_inside(x(), y(), w(), h())) {
+        dragMode_ = DragNone;
+    } else if (Fl::event_clicks() != 0) {
+        setLowValue(minimum_);
+        setHighValue(maximum_);
+        notifyChanged();
+        dragMode_ = DragNone;
+    } else {
+        dragMode_ = dragModeAt(e, lowPx, highPx, edgeTolerance_);
+    }
+}
+
+void RangeSlider::dragTo(int e) {
+    int L = axisLength();
+    double v = positionToValue(e, minimum_, maximum_, L);
+    switch (dragMode_) {
+        case DragLow:
+            setLowValue(v);
+            notifyChanged();
+            break;
+        case DragHigh:
+            setHighValue(v);
+            notifyChanged();
+            break;
+        case DragBody: {
+            double span = highValue_ - lowValue_;
+            double f = knobFraction(lowValue_, highValue_, minimum_, maximum_);
+            int knob = pixelSpan(f, L);
+            int p = e - grabOffset_;
+            if (p < 0) {
+                p = 0;
+            }
+            if (p > L - knob) {
+                p = L - knob;
+            }
+            double n = positionToValue(p, minimum_, maximum_, L);
+            clampValues(n, n + span);
+            notifyChanged();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void RangeSlider::release() {
+    double page = knobFraction(lowValue_, highValue_, minimum_, maximum_) * (maximum_ - minimum_);
+    double lo = lowValue_;
+    double hi = highValue_;
+    if (dragMode_ == DragTroughBefore) {
+        lo -= page;
+        hi -= page;
+        if (lo < minimum_) {
+            hi += minimum_ - lo;
+            lo = minimum_;
+        }
+    } else if (dragMode_ == DragTroughAfter) {
+        lo += page;
+        hi += page;
+        if (hi > maximum_) {
+            lo -= hi - maximum_;
+            hi = maximum_;
+        }
+    } else {
+        return;
+    }
+    clampValues(lo, hi);
+    notifyChanged();
+}
+
+void RangeSlider::pointAt(int e, int q) {
+    int A = innerLength();
+    int lowPx = valueToPixel(lowValue_, minimum_, maximum_, A);
+    int highPx = valueToPixel(highValue_, minimum_, maximum_, A);
+    int breadth = isHorizontal() ? h() : w();
+    if (overEdge(e, q, lowPx, highPx, edgeTolerance_, breadth)) {
+        requestCursor(isHorizontal() ? FL_CURSOR_WE : FL_CURSOR_NS);
+    } else {
+        requestCursor(FL_CURSOR_DEFAULT);
+    }
+}
+
+void RangeSlider::requestCursor(Fl_Cursor c) {
+    requestedCursor_ = c;
+    // Sets the cursor of the first shown window; without one (no display) it does nothing.
+    fl_cursor(c, FL_BLACK, FL_WHITE);
+}
+
+void RangeSlider::notifyChanged() {
+    if (when() & FL_WHEN_CHANGED) {
+        do_callback();
+    } else {
+        set_changed();
+    }
+    redraw();
+}

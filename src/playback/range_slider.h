@@ -1,0 +1,100 @@
+#pragma once
+
+#include <FL/Enumerations.H>
+#include <FL/Fl_Widget.H>
+
+// Geometry of a range slider along its axis. Drawing and event handling both call these, so
+// the knob that is drawn and the knob that is hit never drift apart. A value range whose
+// minimum equals its maximum (a one-frame motion) is treated as a knob covering the trough.
+namespace range_slider_geometry {
+
+// Share of the trough covered by the selection; 1 when maximum == minimum.
+double knobFraction(double low, double high, double minimum, double maximum);
+// Offset in pixels of value v from the origin of an axis `length` pixels long (rounded);
+// 0 when maximum == minimum.
+int valueToPixel(double v, double minimum, double maximum, int length);
+// The value at pixel offset p on an axis `length` pixels long; minimum when the axis or the
+// value range is empty.
+double positionToValue(int p, double minimum, double maximum, int length);
+// Rounded pixel length of `fraction` of an axis `length` pixels long.
+int pixelSpan(double fraction, int length);
+// Drawn knob length: the fraction of `length`, at least breadth / 2 + 1 so it stays grabbable.
+int knobLength(double fraction, int length, int breadth);
+
+enum DragMode {
+    DragNone = 0,
+    DragTroughBefore = 1,
+    DragLow = 2,
+    DragBody = 3,
+    DragHigh = 4,
+    DragTroughAfter = 5
+};
+// What a press at offset e grabs, given the knob ends' pixels and the grab half-width.
+DragMode dragModeAt(int e, int lowPx, int highPx, int tolerance);
+// Whether the pointer at (e along the axis, q across it) is over a knob end, where the
+// resize cursor shows; `breadth` is the outer size across the axis.
+bool overEdge(int e, int q, int lowPx, int highPx, int tolerance, int breadth);
+
+}  // namespace range_slider_geometry
+
+// Selects a sub-interval [lowValue, highValue] of [minimum, maximum] with one knob: drag its
+// ends or its body, click beside it to page by its width, double click to select everything.
+class RangeSlider : public Fl_Widget {
+  public:
+    RangeSlider(int x, int y, int w, int h, const char* label = nullptr);
+
+    void draw() override;
+    int handle(int event) override;
+
+    // minimum = a, maximum = max(a, b); pulls lowValue up and highValue down into them.
+    // No redraw, no callback.
+    void setBounds(double a, double b);
+    // Applies the clamping rule to (lo, hi) and redraws. No callback.
+    void setValues(double lo, double hi);
+    double lowValue() const { return lowValue_; }
+    double highValue() const { return highValue_; }
+    double minimum() const { return minimum_; }
+    double maximum() const { return maximum_; }
+    // Moves one end; an end pushed onto or past the other stops minimumSpan short of it.
+    void setLowValue(double v);
+    void setHighValue(double v);
+    void setMinimumSpan(double s) { minimumSpan_ = s; }
+    double minimumSpan() const { return minimumSpan_; }
+    // Odd n is horizontal, even n vertical.
+    void setOrientation(int n) { orientation_ = n % 2; }
+    bool isHorizontal() const { return orientation_ != 0; }
+    Fl_Boxtype knobBox() const { return knobBox_; }
+    void setKnobBox(Fl_Boxtype b) { knobBox_ = b; }
+    // The cursor the last pointer move asked for (the cursor itself is only set when a window
+    // is shown).
+    Fl_Cursor requestedCursor() const { return requestedCursor_; }
+    // The press state, shared by every range slider since only one press happens at a time.
+    static int dragMode() { return dragMode_; }
+
+  private:
+    // lo raised to minimum, hi lowered to maximum, then an inverted pair widened by minimumSpan.
+    void clampValues(double lo, double hi);
+    // Callback on FL_WHEN_CHANGED, otherwise marks the widget changed; redraws either way.
+    void notifyChanged();
+    void press(int e);
+    void dragTo(int e);
+    void release();
+    void pointAt(int e, int q);
+    void requestCursor(Fl_Cursor c);
+    int axisLength() const { return isHorizontal() ? w() : h(); }
+    int innerLength() const;
+    int innerBreadth() const;
+
+    int edgeTolerance_ = 2;  // half-width in pixels of the grab zone around each knob end
+    double minimum_ = 0.0;
+    double maximum_ = 1.0;
+    double lowValue_ = 0.0;
+    double highValue_ = 1.0;
+    double minimumSpan_ = 0.0;  // gap kept between the ends when one is pushed onto the other
+    int orientation_ = 0;       // horizontal when odd
+    Fl_Boxtype knobBox_ = FL_UP_BOX;
+    Fl_Cursor requestedCursor_ = FL_CURSOR_DEFAULT;
+
+    static int dragMode_;    // a DragMode
+    static int grabOffset_;  // pixels from the knob's start to the pressed point
+};
