@@ -13,11 +13,17 @@ MotionWindow* windowOf(Fl_Widget* menuBar) {
 
 }  // namespace
 
-void openCallback(Fl_Widget* menuBar, void*) { windowOf(menuBar)->open(); }
+void openCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->open();
+}
 
-void saveCallback(Fl_Widget* menuBar, void*) { windowOf(menuBar)->save(); }
+void saveCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->save();
+}
 
-void resetCameraCallback(Fl_Widget* menuBar, void*) { windowOf(menuBar)->resetCamera(); }
+void resetCameraCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->resetCamera();
+}
 
 // The options redraw nothing themselves; toggleOption redraws where the option needs it.
 template <int Code>
@@ -25,39 +31,40 @@ void toggleOptionCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->view()->toggleOption(Code);
 }
 
-// Columns: label, shortcut, callback, user data, flags.
+// Columns: label, shortcut, callback, user data, flags, then label type, font, size and colour,
+// all left at FLTK's defaults.
 Fl_Menu_Item mainMenu[] = {
-    {"&File", 0, nullptr, nullptr, FL_SUBMENU},
-    {"&Open", FL_ALT + 'o', openCallback, nullptr, 0},
-    {"&Save", FL_ALT + 's', saveCallback, nullptr, 0},
-    {nullptr},
-    {"&UI", 0, nullptr, nullptr, FL_SUBMENU},
-    {"Axes", 0, toggleOptionCallback<AxesOption>, nullptr, 0},
-    {"Plane", 0, toggleOptionCallback<PlaneOption>, nullptr, 0},
-    {"Grid", 0, toggleOptionCallback<GridOption>, nullptr, FL_MENU_DIVIDER},
-    {"Bones", 0, toggleOptionCallback<BonesOption>, nullptr, 0},
-    {"Shadow", 0, toggleOptionCallback<ShadowOption>, nullptr, FL_MENU_DIVIDER},
-    {"Path", 0, toggleOptionCallback<PathOption>, nullptr, 0},
-    {"Strobes", 0, toggleOptionCallback<StrobesOption>, nullptr, 0},
-    {"Bounding Box", 0, toggleOptionCallback<BoundingBoxOption>, nullptr, 0},
-    {nullptr},
-    {"&Camera", 0, nullptr, nullptr, FL_SUBMENU},
-    {"&Reset Camera", FL_ALT + 'r', resetCameraCallback, nullptr, 0},
-    {"&Track Motion", 0, toggleOptionCallback<TrackMotionOption>, nullptr, 0},
-    {nullptr},
-    {"&Selection", 0, nullptr, nullptr, FL_SUBMENU},
-    {"Linear Falloff", 0, toggleOptionCallback<LinearFalloffOption>, nullptr, 0},
-    {nullptr},
-    {nullptr},
+    {"&File", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"&Open", FL_ALT + 'o', openCallback, nullptr, 0, 0, 0, 0, 0},
+    {"&Save", FL_ALT + 's', saveCallback, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"&UI", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"Axes", 0, toggleOptionCallback<OptionAxes>, nullptr, 0, 0, 0, 0, 0},
+    {"Plane", 0, toggleOptionCallback<OptionPlane>, nullptr, 0, 0, 0, 0, 0},
+    {"Grid", 0, toggleOptionCallback<OptionGrid>, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Bones", 0, toggleOptionCallback<OptionBones>, nullptr, 0, 0, 0, 0, 0},
+    {"Shadow", 0, toggleOptionCallback<OptionShadow>, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Path", 0, toggleOptionCallback<OptionPath>, nullptr, 0, 0, 0, 0, 0},
+    {"Strobes", 0, toggleOptionCallback<OptionStrobes>, nullptr, 0, 0, 0, 0, 0},
+    {"Bounding Box", 0, toggleOptionCallback<OptionBoundingBox>, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"&Camera", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"&Reset Camera", FL_ALT + 'r', resetCameraCallback, nullptr, 0, 0, 0, 0, 0},
+    {"&Track Motion", 0, toggleOptionCallback<OptionTrackMotion>, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
-template void toggleOptionCallback<GridOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<AxesOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<BonesOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<PathOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<ShadowOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<PlaneOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<TrackMotionOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<StrobesOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<BoundingBoxOption>(Fl_Widget*, void*);
-template void toggleOptionCallback<LinearFalloffOption>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionGrid>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionAxes>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionBones>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionPath>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionShadow>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionPlane>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionTrackMotion>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionStrobes>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionBoundingBox>(Fl_Widget*, void*);
+template void toggleOptionCallback<OptionLinearFalloff>(Fl_Widget*, void*);

@@ -6,24 +6,11 @@
 // callbacks find the MotionWindow as the parent of the menu bar that calls them.
 extern Fl_Menu_Item mainMenu[];
 
-// The view option codes the menu passes to MotionView::toggleOption.
-enum ViewOptionCode {
-    GridOption = 1,
-    AxesOption = 2,
-    BonesOption = 3,
-    PathOption = 4,
-    ShadowOption = 5,
-    PlaneOption = 6,
-    TrackMotionOption = 7,
-    StrobesOption = 9,
-    BoundingBoxOption = 10,
-    LinearFalloffOption = 11,
-};
-
 class Fl_Widget;
 void openCallback(Fl_Widget* menuBar, void*);
 void saveCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
-// One callback per option code, so the code lives in the table and the user data stays 0.
+// One callback per view option (ViewOption), so the code lives in the table and the user data stays
+// 0.
 template <int Code>
 void toggleOptionCallback(Fl_Widget* menuBar, void*);

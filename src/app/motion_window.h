@@ -11,7 +11,7 @@ class PlaybackPanel;
 // The program's one top-level window: the 3D view, the menu bar and the playback panel, and
 // the commands behind the menus. It lives for the whole run.
 class MotionWindow : public Fl_Window {
-public:
+  public:
     MotionWindow();
 
     // Asks for a file through chooseFile and loads it; a cancel or a failed load changes nothing.
@@ -31,8 +31,8 @@ public:
     // path, or null on cancel. It is FLTK's file chooser; tests answer it themselves.
     std::function<const char*(const char*, const char*, const char*)> chooseFile;
 
-private:
-    MotionView* view_;       // child widget, owned by the window as its group
-    PlaybackPanel* panel_;   // child widget, owned by the window as its group
-    std::string title_;      // FLTK keeps only the pointer of a window label
+  private:
+    MotionView* view_;      // child widget, owned by the window as its group
+    PlaybackPanel* panel_;  // child widget, owned by the window as its group
+    std::string title_;     // FLTK keeps only the pointer of a window label
 };
