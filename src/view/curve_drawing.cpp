@@ -1,0 +1,92 @@
+#include "view/curve_drawing.h"
+
+#include <FL/gl.h>
+
+#include <cmath>
+
+namespace {
+
+// Outward normal, then four corners counter-clockwise as seen from outside, for the faces
+// +z, -x, -y, -z, +x, +y of a unit cube.
+struct CubeFace {
+    double normal[3];
+    double corners[4][3];
+};
+const CubeFace kCubeFaces[6] = {
+    {{0, 0, 1}, {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}}},
+    {{-1, 0, 0}, {{-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}}},
+    {{0, -1, 0}, {{-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1}}},
+    {{0, 0, -1}, {{-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}, {1, -1, -1}}},
+    {{1, 0, 0}, {{1, -1, -1}, {1, 1, -1}, {1, 1, 1}, {1, -1, 1}}},
+    {{0, 1, 0}, {{-1, 1, -1}, {-1, 1, 1}, {1, 1, 1}, {1, 1, -1}}},
+};
+
+void drawCube(double s) {
+    glBegin(GL_QUADS);
+    for (const CubeFace& face : kCubeFaces) {
+        glNormal3dv(face.normal);
+        for (const auto& c : face.corners) {
+            const double v[3] = {c[0] * s, c[1] * s, c[2] * s};
+            glVertex3dv(v);
+        }
+    }
+    glEnd();
+}
+
+}  // namespace
+
+std::array<float, 3> controlPointColour(const ControlCurve& curve, int i) {
+    const int selected = curve.selected();
+    if (i == selected)
+        return {0.0f, 1.0f, 0.0f};
+    if (selected < 0)
+        return {0.0f, 0.0f, 1.0f};
+    float e = static_cast<float>(curve.pointDistance(selected, i)) / curve.falloffRadius();
+    // A zero radius gives an infinite or (for a coincident point) undefined ratio: both blue.
+    if (!(e <= 1.0f))
+        e = 1.0f;
+    if (e < 0.0f)
+        e = 0.0f;
+    return {0.0f, 1.0f - e, e};
+}
+
+void drawCurve(const ControlCurve& curve) {
+    glPushMatrix();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    const double height = curve.height();
+    CurvePoint p;
+    glBegin(GL_LINE_STRIP);
+    for (double t = 0.0; t < 1.0; t += 0.0005) {
+        curve.evaluate(t, p);
+        glVertex3d(p.x, height, p.z);
+    }
+    glEnd();
+    glFlush();
+    glPopMatrix();
+    drawControlPoints(curve);
+}
+
+void drawControlPoints(const ControlCurve& curve) {
+    glPushName(1);
+    const double height = curve.height();
+    const double s = 0.2 * height;
+    for (int i = 0; i < curve.pointCount(); ++i) {
+        glColor3fv(controlPointColour(curve, i).data());
+        glLoadName(static_cast<GLuint>(i));
+        CurvePoint p;
+        if (!curve.getPoint(i, p))
+            continue;
+        glPushMatrix();
+        glTranslated(p.x, height, p.z);
+        drawCube(s);
+        glPopMatrix();
+    }
+    glLoadName(0);
+}
+
+void drawPath(RootPath& path) {
+    if (!path.curve())
+        path.fitCurve();
+    if (path.curve())
+        drawCurve(*path.curve());
+}

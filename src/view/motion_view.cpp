@@ -1,0 +1,284 @@
+#include "view/motion_view.h"
+
+#include <FL/Fl.H>
+#include <FL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+
+#include "motion/pose.h"
+#include "view/curve_drawing.h"
+#include "view/figure_drawing.h"
+#include "view/scene_decorations.h"
+
+MotionView::MotionView(int x, int y, int w, int h)
+    : Fl_Gl_Window(x, y, w, h, "Motion Window"),
+      shadowMatrix_(shadowMatrixFor(shadowLift(nullptr))),
+      arcball_(std::make_unique<Arcball>()) {}
+
+MotionView::~MotionView() {
+    // The display lists live in this window's context; free them while it still exists.
+    if (context() && shown()) {
+        make_current();
+        if (motion_)
+            releaseMarkerList(motion_->markerList);
+        if (gridList_)
+            glDeleteLists(gridList_, 1);
+        if (staleGridList_)
+            glDeleteLists(staleGridList_, 1);
+    }
+}
+
+void MotionView::setMotion(std::unique_ptr<Motion> motion) {
+    if (motion_ && motion_->markerList && context() && shown()) {
+        make_current();
+        releaseMarkerList(motion_->markerList);
+    }
+    motion_ = std::move(motion);
+    shadowMatrix_ = shadowMatrixFor(shadowLift(motion_.get()));
+    invalidateGrid();
+    trackMotion_ = false;
+    resetCamera();
+}
+
+void MotionView::setFrame(int n) {
+    if (!motion_ || motion_->frameCount() <= 0)
+        return;
+    // Every pass reads row currentFrame, so a frame number outside the motion is held to it.
+    motion_->currentFrame = std::clamp(n - 1, 0, motion_->frameCount() - 1);
+}
+
+void MotionView::updatePose() {
+    if (motion_ && motion_->frameCount() > 0)
+        ::updatePose(*motion_);
+}
+
+void MotionView::toggleOption(int n) {
+    switch (n) {
+        case OptionGrid:
+            grid_ = !grid_;
+            break;
+        case OptionAxes:
+            axes_ = !axes_;
+            break;
+        case OptionBones:
+            bones_ = !bones_;
+            break;
+        case OptionPath:
+            path_ = !path_;
+            break;
+        case OptionShadow:
+            shadow_ = !shadow_;
+            break;
+        case OptionPlane:
+            plane_ = !plane_;
+            break;
+        case OptionStrobes:
+            strobes_ = !strobes_;
+            break;
+        case OptionBoundingBox:
+            boundingBox_ = !boundingBox_;
+            break;
+        case OptionTrackMotion:
+            if (trackMotion_) {
+                resetCamera();
+            } else {
+                trackMotion_ = true;
+                arcball_ = std::make_unique<Arcball>();
+                trackMotionCamera();
+            }
+            redraw();
+            break;
+        case OptionLinearFalloff:
+            linearFalloff_ = !linearFalloff_;
+            if (motion_ && motion_->rootPath && motion_->rootPath->curve()) {
+                motion_->rootPath->curve()->setFalloffRadius(
+                    linearFalloff_ ? motion_->markerRadius * falloffWidth_ : 0.0f);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+bool MotionView::option(int n) const {
+    switch (n) {
+        case OptionGrid:
+            return grid_;
+        case OptionAxes:
+            return axes_;
+        case OptionBones:
+            return bones_;
+        case OptionPath:
+            return path_;
+        case OptionShadow:
+            return shadow_;
+        case OptionPlane:
+            return plane_;
+        case OptionTrackMotion:
+            return trackMotion_;
+        case OptionStrobes:
+            return strobes_;
+        case OptionBoundingBox:
+            return boundingBox_;
+        case OptionLinearFalloff:
+            return linearFalloff_;
+        default:
+            return false;
+    }
+}
+
+void MotionView::resetCamera() {
+    arcball_ = std::make_unique<Arcball>();
+    trackMotion_ = false;
+    if (motion_)
+        fitCamera(camera_, motion_->motionBounds);
+}
+
+void MotionView::trackMotionCamera() {
+    if (!motion_ || !motion_->rootPath || !motion_->rootPath->curve())
+        return;
+    if (motion_->frameCount() <= 0)
+        return;
+    const double t =
+        motion_->rootPath->frameParameter(motion_->currentFrame, motion_->frameCount());
+    CurvePoint p;
+    motion_->rootPath->curve()->evaluate(t, p);
+    trackCamera(camera_, motion_->poseBounds, motion_->width, motion_->height, motion_->depth, p.x,
+                p.z);
+}
+
+void MotionView::invalidateGrid() {
+    if (gridList_) {
+        if (staleGridList_ && context() && shown()) {
+            make_current();
+            glDeleteLists(staleGridList_, 1);
+        }
+        staleGridList_ = gridList_;
+    }
+    gridList_ = 0;
+}
+
+void MotionView::orbitBegin(int px, int py) {
+    orbitStartX_ = px;
+    orbitStartY_ = py;
+    const std::array<float, 2> n = normalisePixel(px, py, w(), h());
+    arcball_->begin(n[0], n[1]);
+}
+
+void MotionView::orbitDrag(int px, int py) {
+    orbitStartX_ = px;
+    orbitStartY_ = py;
+    const std::array<float, 2> n = normalisePixel(px, py, w(), h());
+    arcball_->dragTo(n[0], n[1]);
+    redraw();
+}
+
+void MotionView::zoom(int px) {
+    const int dx = px - zoomLastX_;
+    zoomLastX_ = px;
+    zoomCamera(camera_, dx);
+    redraw();
+}
+
+void MotionView::panBegin(int px, int py) {
+    panLastX_ = px;
+    panLastY_ = py;
+}
+
+void MotionView::pan(int px, int py) {
+    const int dx = px - panLastX_;
+    const int dy = py - panLastY_;
+    panLastX_ = px;
+    panLastY_ = py;
+    panCamera(camera_, dx, dy);
+    redraw();
+}
+
+void MotionView::setupGlState() {
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glClearDepth(1.0);
+    glDisable(GL_NORMALIZE);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+void MotionView::setupCamera() {
+    glViewport(0, 0, w(), h());
+    const double aspect = h() > 0 ? static_cast<double>(w()) / h() : 1.0;
+    gluPerspective(60.0, aspect, usableNearPlane(camera_), farPlane(camera_));
+    const auto& e = camera_.eye;
+    const auto& t = camera_.target;
+    gluLookAt(e[0], e[1], e[2], t[0], t[1], t[2], 0.0, 1.0, 0.0);
+    // The arcball turns the scene about the target.
+    glTranslatef(t[0], t[1], t[2]);
+    glMultMatrixf(arcball_->matrix().data());
+    glTranslatef(-t[0], -t[1], -t[2]);
+    // Its results show from the next draw on, as the projection is already set.
+    if (trackMotion_)
+        trackMotionCamera();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+}
+
+void MotionView::drawScene() {
+    Motion* m = motion_.get();
+    if (m && m->frameCount() > 0) {
+        if (shadow_)
+            drawShadow(*m, shadowMatrix_);
+        glPushMatrix();
+        if (bones_) {
+            if (strobes_)
+                drawStrobes(*m);
+            else
+                drawFigure(*m, PosePass::DrawFigure);
+        }
+        if (path_ && m->rootPath)
+            drawPath(*m->rootPath);
+        if (boundingBox_)
+            drawBoundingBoxes(*m);
+        glPopMatrix();
+    }
+    if (plane_)
+        drawPlane(m);
+    if (grid_) {
+        if (gridList_ == 0) {
+            if (staleGridList_)
+                glDeleteLists(staleGridList_, 1);
+            staleGridList_ = 0;
+            gridList_ = buildGridList(m);
+        }
+        glCallList(gridList_);
+    }
+    if (axes_)
+        drawAxes(m);
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void MotionView::draw() {
+    // A new context holds none of the lists compiled in an earlier one.
+    if (!context_valid()) {
+        gridList_ = 0;
+        staleGridList_ = 0;
+        if (motion_)
+            motion_->markerList = 0;
+    }
+    setupGlState();
+    setupCamera();
+    drawScene();
+}
+
+int MotionView::handle(int event) {
+    return Fl_Gl_Window::handle(event);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+
+#include "motion/motion.h"
+
+// Planar shadow projection, column-major: (x, y, z) goes to (x - y, lift, z + y - 1), the
+// figure flattened onto y = lift and leaning away from the light (1, 1, -1).
+std::array<float, 16> shadowMatrixFor(float lift);
+// The lift of the shadow: a quarter of the marker radius, or 0.07 with no motion.
+float shadowLift(const Motion* motion);
+
+// The ground under plane and grid: the motion's x/z bounds with a margin of 150 world units,
+// or -150..150 with no motion.
+struct GroundExtent {
+    float minX;
+    float maxX;
+    float minZ;
+    float maxZ;
+};
+GroundExtent groundExtent(const Motion* motion);
+
+// The figure flattened by the shadow matrix, in near-black.
+void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix);
+// One grey quadrilateral at y = 0 over the ground extent.
+void drawPlane(const Motion* motion);
+// Compiles the grid (31 lines each way, every fifth wide) into a new display list; its extent
+// is fixed at compile time.
+unsigned int buildGridList(const Motion* motion);
+// The x, y and z axes from the origin, in red, green and blue.
+void drawAxes(const Motion* motion);
+// Stippled outlines of the current pose's box and, lifted, of the whole motion's box.
+void drawBoundingBoxes(const Motion& motion);
