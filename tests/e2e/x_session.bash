@@ -1,0 +1,57 @@
+# Shared by the end-to-end scripts (sourced, not run): an X server of their own, the program
+# started in the background, its window, screenshots and pixel counts.
+
+# Runs the calling script again inside its own Xvfb; the server and the program go with it.
+e2e_use_own_display() {
+    if [ -z "${BVHPATH_E2E_DISPLAY:-}" ]; then
+        exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+            env BVHPATH_E2E_DISPLAY=1 LIBGL_ALWAYS_SOFTWARE=1 bash "$0" "$@"
+    fi
+}
+
+e2e_fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# e2e_start PROGRAM LOG [ARGS...]: starts the program; sets program_pid and window_id.
+e2e_start() {
+    local program=$1 log=$2
+    shift 2
+    "$program" "$@" >"$log" 2>&1 &
+    program_pid=$!
+    window_id=$(timeout 30 xdotool search --sync --onlyvisible --name '^bvhpath' | head -1) ||
+        e2e_fail "no bvhpath window appeared; program output: $(cat "$log")"
+    # Let the first frames reach the screen.
+    sleep 1
+}
+
+# e2e_close PROBE: closes the window as a window manager would and waits for the exit status,
+# which it leaves in exit_status.
+e2e_close() {
+    local probe=$1
+    "$probe" close "$window_id"
+    local waited=0
+    while kill -0 "$program_pid" 2>/dev/null && [ $waited -lt 100 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    kill -0 "$program_pid" 2>/dev/null && e2e_fail "the program did not end after its window closed"
+    exit_status=0
+    wait "$program_pid" || exit_status=$?
+}
+
+# e2e_shot FILE: a screenshot of the program's window.
+e2e_shot() {
+    import -window "$window_id" "$1"
+}
+
+# e2e_count FILE EXPRESSION: how many pixels of the 3D view (inside the window) satisfy the
+# ImageMagick -fx expression (channels r, g, b from 0 to 1).
+e2e_count() {
+    convert "$1" -crop 790x755+5+35 +repage -fx "($2) ? 1 : 0" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+e2e_red='r > 0.8 && g < 0.4 && b < 0.4'
+e2e_blue='b > 0.8 && r < 0.2 && g < 0.2'
