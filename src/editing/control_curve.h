@@ -18,7 +18,7 @@ extern const SplineBasis kCatmullRomBasis;  // Catmull-Rom, tension one half
 
 // One scalar spline of a curve: its basis and its control values, index 0 upward.
 class SplineComponent {
-public:
+  public:
     SplineComponent();
 
     // Overwrites value i (i <= last) or appends it (i == last + 1); any other index is ignored.
@@ -35,16 +35,32 @@ public:
     double position(double t) const;
     double tangent(double t) const;
 
-private:
+    // Segment s (0 <= s <= last) and local parameter u of t, exactly as a walk that adds 1/last
+    // to a boundary until it exceeds t would find them, in O(1). t above 1 counts as 1; t below
+    // the first boundary (also NaN) lies in segment 0. Needs last >= 1.
+    void locate(double t, int& segment, double& u) const;
+    // Position and derivative within a located segment; 0.0 with fewer than three values.
+    double positionAt(int segment, double u) const;
+    double tangentAt(int segment, double u) const;
+
+  private:
+    // Accumulated segment boundaries for the current value count, rebuilt when that changes.
+    const std::vector<double>& boundaries() const;
+    // Sum of the four clamped control values of segment s, weighted by weights[0..3].
+    double weightedSum(int segment, const double* weights) const;
+
     SplineBasis basis_;
     std::vector<double> values_;  // grows by doubling from 100 slots
     int last_ = -1;
+    // Cache of boundaries(): entry k is 1/last added k times (entry 0 is 0), k = 0 ... last + 1.
+    mutable std::vector<double> boundaries_;
+    mutable int boundariesLast_ = -1;  // the last_ that boundaries_ was built for
 };
 
 // A planar curve through ordered control points, drawn at `height` above the ground: the root
 // path of a motion. Messages go to standard output; nothing here ends the program.
 class ControlCurve {
-public:
+  public:
     ControlCurve();
     virtual ~ControlCurve();
 
@@ -77,7 +93,7 @@ public:
     const SplineComponent& xComponent() const { return x_; }
     const SplineComponent& zComponent() const { return z_; }
 
-private:
+  private:
     SplineComponent x_;
     SplineComponent z_;
     int last_ = -1;

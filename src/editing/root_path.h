@@ -8,17 +8,22 @@
 // The root's ground track of one motion (one x-z sample per frame) and the control curve
 // fitted to it: one control point per block of 50 frames plus the two end samples.
 class RootPath {
-public:
+  public:
     RootPath();
     ~RootPath();
 
     // Stores x and z as the next sample; y is ignored. Always 1.
     int appendSample(float x, float y, float z);
     int sampleCount() const { return static_cast<int>(sampleX_.size()); }
+    // Slots in each sample array: 100 at first, doubled whenever a sample finds them full.
+    int sampleCapacity() const { return static_cast<int>(sampleX_.capacity()); }
     float sampleX(int i) const { return sampleX_[static_cast<std::size_t>(i)]; }
     float sampleZ(int i) const { return sampleZ_[static_cast<std::size_t>(i)]; }
 
-    // Builds a new Catmull-Rom curve from the samples (piecewise cubic least-squares fit).
+    // Builds a new Catmull-Rom curve from the samples (piecewise cubic least-squares fit),
+    // replacing any earlier one. Never ends the process, whatever the samples hold. With no
+    // samples the curve is empty (no points) and the fitted arrays are empty; one or more
+    // samples always give at least three points.
     void fitCurve();
     ControlCurve* curve() { return curve_.get(); }
     const ControlCurve* curve() const { return curve_.get(); }
@@ -35,7 +40,7 @@ public:
     // count and the block length, never on the edited points.
     double frameParameter(int frame, int frameCount) const;
 
-private:
+  private:
     std::unique_ptr<ControlCurve> curve_;
     std::vector<float> sampleX_;
     std::vector<float> sampleZ_;

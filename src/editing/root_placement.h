@@ -6,7 +6,7 @@
 // OFFSET translation: translate by (pathX, 0, pathZ), rotate by headingDegrees about +y,
 // translate by (backX, 0, backZ). The pose pass and the bake on save both use this one rule.
 struct RootPlacement {
-    double pathX = 0.0;           // curve point of the frame
+    double pathX = 0.0;  // curve point of the frame
     double pathZ = 0.0;
     double headingRadians = 0.0;  // signed turn from the load-time tangent to the current one
     double headingDegrees = 0.0;  // the same, converted with pi taken as 3.1415926

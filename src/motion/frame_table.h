@@ -6,7 +6,7 @@
 // The channel values of every frame: frameCount rows of channelCount 32-bit floats, row by
 // row; column j of frame f lies at j + f * channelCount. Copying makes an independent table.
 class FrameTable {
-public:
+  public:
     explicit FrameTable(int channelCount) : channelCount_(channelCount) {}
 
     // Stores all three; the table takes the values (frameCount * channelCount of them).
@@ -22,7 +22,7 @@ public:
     int channelCount() const { return channelCount_; }
     const std::vector<float>& values() const { return values_; }
 
-private:
+  private:
     std::size_t index(int frame, int column) const {
         return static_cast<std::size_t>(column) +
                static_cast<std::size_t>(frame) * static_cast<std::size_t>(channelCount_);

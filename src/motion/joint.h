@@ -20,7 +20,7 @@ enum ChannelType : std::int32_t {
 // A joint owns its first child and its next sibling, so destroying the root releases the whole
 // skeleton; destruction iterates, so a skeleton of any width or depth is released safely.
 class Joint {
-public:
+  public:
     explicit Joint(std::string name);
     ~Joint();
     Joint(const Joint&) = delete;
@@ -50,7 +50,7 @@ public:
     float worldY() const { return world_[1]; }
     float worldZ() const { return world_[2]; }
 
-private:
+  private:
     std::string name_;
     Joint* parent_ = nullptr;
     std::unique_ptr<Joint> firstChild_;

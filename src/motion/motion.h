@@ -20,7 +20,7 @@ using Transform = std::array<float, 16>;
 
 // One loaded motion and what the view and the path editing keep beside it. The view owns it.
 class Motion {
-public:
+  public:
     Motion();
     ~Motion();
     Motion(const Motion&) = delete;
@@ -44,6 +44,9 @@ public:
     // First frame column of each joint, in the same order.
     const std::vector<int>& firstColumn() const { return firstColumn_; }
     void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+    // Whether the passes can pose this motion: a skeleton, at least one frame, and a frame
+    // table with exactly the skeleton's channel total as columns.
+    bool poseable() const;
 
     // Per frame, from the curve as fitted at load: curve point minus the root's ground position
     // (excluding the root's own x/z OFFSET), and the curve's forward vector.
@@ -68,8 +71,18 @@ public:
     // World transforms of the last pose pass, in joints() order (lifted where the pass lifts).
     std::vector<Transform> poseTransforms;
 
-private:
+    // Filled by the load's measuring pass: for frame f and joint j (joints() order), the x and
+    // z of the joint's raw world position minus the root's, at 2 * (j + f * joints().size()).
+    // An edit moves each frame rigidly about the root, so refreshBounds rotates these instead
+    // of posing every joint again. Empty when the load skipped it (a very large motion).
+    std::vector<float> rootRelativeXZ;
+
+  private:
     std::vector<Joint*> joints_;
     std::vector<int> parentIndex_;
     std::vector<int> firstColumn_;
+    int channelTotal_ = 0;
+
+    // Takes every member of a fully prepared motion; the load commits through it only on success.
+    void adopt(Motion& prepared);
 };

@@ -25,3 +25,7 @@ void refreshBounds(Motion& motion);
 void computeBaseline(Motion& motion);
 // RecordEdited at the current frame: worldPosition and poseBounds of the pose as drawn.
 void updatePose(Motion& motion);
+// The load's measuring sweep: MeasureRaw at every frame in order (bounds, root samples), the
+// extents of frame 0's pose, and the root-relative ground positions refreshBounds reuses.
+// False when some joint position is not finite (NaN or infinite values in the file).
+bool measureMotion(Motion& motion);

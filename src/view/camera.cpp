@@ -42,6 +42,12 @@ void fitCamera(Camera& camera, const CameraBounds& b) {
     camera.target = {b[MinX] + x / 2.0f, y / 2.0f, b[MinZ] + z / 2.0f};
     camera.eye[1] = camera.target[1];
     placeEye(camera, x, y, z);
+    // A motionless single point has no extent at all and would put the eye on the target;
+    // stand back as far as the camera of an empty view does instead.
+    if (camera.eye == camera.target) {
+        camera.eye[2] += 100.0f;
+        camera.farTerm = 1000.0f;
+    }
 }
 
 void trackCamera(Camera& camera, const CameraBounds& poseBounds, float width, float height,

@@ -55,6 +55,7 @@ TEST(Camera, FlatMotionStillGetsAPositiveNearPlane) {
     EXPECT_GT(usableNearPlane(c), 0.0f);
     EXPECT_GT(farPlane(c), usableNearPlane(c));
     EXPECT_TRUE(std::isfinite(farPlane(c)));
+    EXPECT_NE(c.eye, c.target);  // a look-at from the target itself has no direction
 }
 
 TEST(Camera, ZoomStopsBeforeTheTargetAndBacksAwayWithoutLimit) {

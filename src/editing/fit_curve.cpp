@@ -1,0 +1,38 @@
+#include <algorithm>
+
+#include "editing/block_fit.h"
+#include "editing/root_path.h"
+
+void RootPath::fitCurve() {
+    const int count = sampleCount();
+    const int length = blockLength();
+    const int blocks = count / length + (count % length != 0 ? 1 : 0);
+    auto curve = std::make_unique<ControlCurve>();
+    fittedX_.clear();
+    fittedZ_.clear();
+    if (count > 0) {
+        fittedX_.assign(static_cast<std::size_t>(blocks) + 2, 0.0);
+        fittedZ_.assign(static_cast<std::size_t>(blocks) + 2, 0.0);
+        fittedX_.front() = sampleX_.front();
+        fittedZ_.front() = sampleZ_.front();
+        BlockFit fit(length);
+        for (int i = 0; i < blocks; ++i) {
+            const int first = i * length;
+            const int n = std::min(length, count - first);
+            // The earlier of the two middle samples of an even block (sample 24 of 50).
+            const int middle = (n - 1) / 2;
+            const std::size_t at = static_cast<std::size_t>(i) + 1;
+            fittedX_[at] = sampleX_[static_cast<std::size_t>(first + middle)];
+            fittedZ_[at] = fit.fittedZ(&sampleX_[static_cast<std::size_t>(first)],
+                                       &sampleZ_[static_cast<std::size_t>(first)], n, middle);
+        }
+        fittedX_.back() = sampleX_.back();
+        fittedZ_.back() = sampleZ_.back();
+        for (std::size_t k = 0; k < fittedX_.size(); ++k) {
+            curve->setPoint(CurvePoint{fittedX_[k], fittedZ_[k]}, static_cast<int>(k));
+        }
+    }
+    curve->useCatmullRom();
+    curve->setHeight(height_);
+    curve_ = std::move(curve);
+}

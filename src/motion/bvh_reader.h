@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "motion/frame_table.h"
+#include "motion/joint.h"
+#include "motion/line_source.h"
+
+// Reads a BVH motion file into a skeleton and a frame table. Strictly line-oriented: every keyword
+// stands at a fixed place of its line and whatever follows the tokens a line is read for is
+// ignored. Every failure prints one line "The Parser could not parse this: <reason>" on standard
+// output and makes the read return null.
+class BvhReader {
+  public:
+    BvhReader();
+    ~BvhReader();
+    BvhReader(const BvhReader&) = delete;
+    BvhReader& operator=(const BvhReader&) = delete;
+
+    // Opens the file for reading; 1 on success, 0 when it cannot be opened (nothing is printed
+    // here: readHierarchy then reports "Could not open the file."). Channel total 0.
+    int open(const std::string& path);
+    // Reads the given text instead of a file (tests and fuzzing); behaves as an opened file.
+    void openText(std::string text);
+    // Releases the file; safe to call more than once. The destructor closes as well.
+    void close();
+    bool isOpen() const { return source_.isOpen(); }
+
+    // The root joint of the HIERARCHY section (owned by the caller), or null on failure.
+    std::unique_ptr<Joint> readHierarchy();
+    // The MOTION section as a table with channelTotal() columns, or null on failure. Starts from
+    // the token that readHierarchy left current.
+    std::unique_ptr<FrameTable> readMotion();
+
+    // Sum of the channel counts of every joint read so far: the frame table's column count.
+    int channelTotal() const { return channelTotal_; }
+
+    // Deepest accepted nesting of ROOT and JOINT bodies.
+    static constexpr int kMaxDepth = 1000;
+
+  private:
+    bool readLine();                          // next line of the input into line_; false at the end
+    bool firstToken();                        // first token of line_ into token_; false when none
+    bool nextToken();                         // the token after the current one on the same line
+    bool tokenIs(const char* keyword) const;  // ASCII case-insensitive match of token_
+    bool fail(const char* message);           // prints the message; always false
+
+    bool readBodyStart(Joint& joint);  // "{", OFFSET and CHANNELS lines of a joint body
+    bool readOffset(Joint& joint);     // the three values after OFFSET
+    bool readChannels(Joint& joint);   // the count and names after CHANNELS
+    std::unique_ptr<Joint> readEndSite();
+    bool readFrameCount(int& frameCount);
+    bool readFrameTime(float& frameTime);
+    bool frameCountFits(long long frameCount) const;
+    bool readFrames(int frameCount, std::vector<float>& values);
+
+    LineSource source_;
+    std::string_view line_;   // current line, without its line feed (and carriage return)
+    std::size_t cursor_ = 0;  // where the search for the next token starts in line_
+    std::string_view token_;  // current token
+    bool hasToken_ = false;   // whether token_ is set (a null token otherwise)
+    int channelTotal_ = 0;
+};

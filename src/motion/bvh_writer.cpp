@@ -1,0 +1,256 @@
+#include "motion/bvh_writer.h"
+
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// "%.4f" of the largest float has 39 integer digits; with sign, point and decimals this fits.
+constexpr std::size_t kNumberRoom = 64;
+
+const char* const kChannelNames[] = {"Xposition", "Yposition", "Zposition",
+                                     "Xrotation", "Yrotation", "Zrotation"};
+// The root's rotation channels are named by their place: saving bakes them in this order.
+const char* const kRootRotationNames[] = {"Zrotation", "Yrotation", "Xrotation"};
+
+void report(const char* message) {
+    std::printf("Error in BVH file output: %s\n", message);
+    std::fflush(stdout);
+}
+
+bool isRotation(ChannelType type) {
+    return type >= Xrotation;
+}
+
+}  // namespace
+
+BvhWriter::~BvhWriter() {
+    close();
+}
+
+int BvhWriter::open(const std::string& path) {
+    close();
+    indentDepth_ = 0;
+    failed_ = false;
+    file_ = std::fopen(path.c_str(), "w");
+    if (!file_) {
+        report("could not open file");
+        return 0;
+    }
+    out_.resize(kBufferSize);
+    used_ = 0;
+    return 1;
+}
+
+int BvhWriter::close() {
+    if (!file_) {
+        return 1;
+    }
+    bool flushed = flush();
+    bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    out_ = std::vector<char>();
+    used_ = 0;
+    if (!flushed) {
+        return 0;
+    }
+    if (!closed) {
+        return streamFailed();
+    }
+    return 1;
+}
+
+int BvhWriter::write(const Joint* root, const FrameTable& frames) {
+    if (!file_ || failed_) {
+        return 0;
+    }
+    text("HIERARCHY\n");
+    if (!root) {
+        report("no root node passed in");
+        flush();
+        return 0;
+    }
+    text("ROOT ");
+    text(root->name());
+    text("\n");
+    openBrace();
+    offsetLine(*root);
+    channelsLine(*root, true);
+    writeJoints(*root);
+    --indentDepth_;
+    text("}\n");
+    frameLines(frames);
+    if (!flush() || std::fflush(file_) != 0 || std::ferror(file_)) {
+        return streamFailed();
+    }
+    return 1;
+}
+
+// Pre-order over the tree with an explicit stack of the blocks still open, so a skeleton
+// thousands of joints deep is written without recursion.
+void BvhWriter::writeJoints(const Joint& root) {
+    std::vector<const Joint*> open;
+    const Joint* joint = root.firstChild();
+    while (joint) {
+        jointStart(*joint);
+        if (joint->firstChild()) {
+            open.push_back(joint);
+            joint = joint->firstChild();
+            continue;
+        }
+        closeBrace();
+        while (!joint->nextSibling() && !open.empty()) {
+            joint = open.back();
+            open.pop_back();
+            closeBrace();
+        }
+        joint = joint->nextSibling();
+    }
+}
+
+// A childless joint with channels stays a JOINT with its CHANNELS line: written as an End Site
+// its columns would vanish from the hierarchy while their values stay in the frame lines.
+void BvhWriter::jointStart(const Joint& joint) {
+    bool endSite = !joint.firstChild() && joint.channelCount() == 0;
+    tabs();
+    if (endSite) {
+        text("End Site\n");
+    } else {
+        text("JOINT ");
+        text(joint.name());
+        text("\n");
+    }
+    openBrace();
+    offsetLine(joint);
+    if (!endSite) {
+        channelsLine(joint, false);
+    }
+}
+
+void BvhWriter::openBrace() {
+    tabs();
+    text("{\n");
+    ++indentDepth_;
+}
+
+void BvhWriter::closeBrace() {
+    --indentDepth_;
+    tabs();
+    text("}\n");
+}
+
+void BvhWriter::offsetLine(const Joint& joint) {
+    std::array<float, 3> offset = joint.offset();
+    tabs();
+    text("OFFSET");
+    for (float v : offset) {
+        text(" ");
+        number(v, 4);
+    }
+    text("\n");
+}
+
+// A root with more than three rotation channels names the extra ones by their own type, so the
+// count and the names written agree and the file stays readable.
+void BvhWriter::channelsLine(const Joint& joint, bool isRoot) {
+    tabs();
+    text("CHANNELS ");
+    room(kNumberRoom);
+    used_ = static_cast<std::size_t>(
+        std::to_chars(out_.data() + used_, out_.data() + out_.size(), joint.channelCount()).ptr -
+        out_.data());
+    int rotations = 0;
+    for (int i = 0; i < joint.channelCount(); ++i) {
+        ChannelType type = joint.channel(i);
+        text(" ");
+        if (isRoot && isRotation(type) && rotations < 3) {
+            text(kRootRotationNames[rotations++]);
+        } else {
+            text(kChannelNames[type]);
+        }
+    }
+    text("\n");
+}
+
+// A table with frames but no columns gets one empty line per frame, which reads back as the
+// same table.
+void BvhWriter::frameLines(const FrameTable& frames) {
+    text("MOTION\nFrames: ");
+    room(kNumberRoom);
+    used_ = static_cast<std::size_t>(
+        std::to_chars(out_.data() + used_, out_.data() + out_.size(), frames.frameCount()).ptr -
+        out_.data());
+    text("\nFrame Time: ");
+    number(frames.frameTime(), 6);
+    text("\n");
+    const int columns = frames.channelCount();
+    for (int f = 0; f < frames.frameCount(); ++f) {
+        const float* row = frames.row(f);
+        for (int j = 0; j < columns; ++j) {
+            number(row[j], 4);
+            out_[used_++] = j + 1 < columns ? ' ' : '\n';
+        }
+        if (columns == 0) {
+            text("\n");
+        }
+    }
+}
+
+void BvhWriter::tabs() {
+    for (int i = 0; i < indentDepth_; ++i) {
+        text("\t");
+    }
+}
+
+void BvhWriter::text(std::string_view s) {
+    if (s.size() > out_.size() - used_) {
+        flush();
+        if (s.size() > out_.size()) {
+            if (!failed_ && std::fwrite(s.data(), 1, s.size(), file_) != s.size()) {
+                streamFailed();
+            }
+            return;
+        }
+    }
+    std::memcpy(out_.data() + used_, s.data(), s.size());
+    used_ += s.size();
+}
+
+// std::to_chars with a precision is exact, as printf's "%.4f" and "%f" are for the float
+// promoted to double, so the bytes match the formatted output at a fraction of its cost.
+void BvhWriter::number(float v, int decimals) {
+    room(kNumberRoom + 1);
+    char* first = out_.data() + used_;
+    auto result = std::to_chars(first, first + kNumberRoom, static_cast<double>(v),
+                                std::chars_format::fixed, decimals);
+    used_ += static_cast<std::size_t>(result.ptr - first);
+}
+
+void BvhWriter::room(std::size_t bytes) {
+    if (out_.size() - used_ < bytes) {
+        flush();
+    }
+}
+
+bool BvhWriter::flush() {
+    if (failed_) {
+        used_ = 0;
+        return false;
+    }
+    if (used_ > 0 && std::fwrite(out_.data(), 1, used_, file_) != used_) {
+        used_ = 0;
+        return streamFailed();
+    }
+    used_ = 0;
+    return true;
+}
+
+bool BvhWriter::streamFailed() {
+    if (!failed_) {
+        report("could not write file");
+        failed_ = true;
+    }
+    return false;
+}

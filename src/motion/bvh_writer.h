@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "motion/frame_table.h"
+#include "motion/joint.h"
+
+// Writes a skeleton and a frame table as a BVH file that BvhReader reads back. Failures print
+// one line "Error in BVH file output: <reason>" on standard output.
+class BvhWriter {
+  public:
+    BvhWriter() = default;
+    ~BvhWriter();
+    BvhWriter(const BvhWriter&) = delete;
+    BvhWriter& operator=(const BvhWriter&) = delete;
+
+    // Creates or empties the file; 1 on success, 0 (reported "could not open file") otherwise.
+    int open(const std::string& path);
+    // Writes the whole file and flushes it; 1 on success, 0 on failure (after open failed, no
+    // root, or the stream refused the bytes: "could not write file").
+    int write(const Joint* root, const FrameTable& frames);
+    // Closes the file if it is open; 1 on success, 0 (reported "could not write file") when the
+    // last bytes could not be stored. Quiet when write already reported a failure.
+    int close();
+
+  private:
+    void writeJoints(const Joint& root);  // every block below the root, without recursion
+    void jointStart(const Joint& joint);  // JOINT or End Site line, brace, OFFSET, CHANNELS
+    void openBrace();
+    void closeBrace();
+    void offsetLine(const Joint& joint);
+    void channelsLine(const Joint& joint, bool isRoot);
+    void frameLines(const FrameTable& frames);
+    void tabs();
+    void text(std::string_view s);
+    void number(float v, int decimals);
+    void room(std::size_t bytes);  // makes room for that many bytes in out_, flushing first
+    bool flush();                  // hands out_ to the stream; false once the stream failed
+    bool streamFailed();           // reports the first stream error; always false
+
+    std::FILE* file_ = nullptr;
+    int indentDepth_ = 0;
+    std::vector<char> out_;  // formatted bytes not yet handed to the stream
+    std::size_t used_ = 0;   // bytes of out_ in use
+    bool failed_ = false;    // a stream error has been reported
+};

@@ -1,0 +1,71 @@
+#include "motion/motion.h"
+
+#include <cfloat>
+
+Bounds resetBounds() {
+    return {-FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX};
+}
+
+Motion::Motion() : motionBounds(resetBounds()), poseBounds(resetBounds()) {}
+
+Motion::~Motion() = default;
+
+int Motion::frameCount() const {
+    return frames ? frames->frameCount() : 0;
+}
+
+float Motion::frameTime() const {
+    return frames ? frames->frameTime() : 0.0f;
+}
+
+float Motion::bound(int i) const {
+    if (i < 0 || i > 5) {
+        return 0.0f;
+    }
+    return motionBounds[static_cast<std::size_t>(i)];
+}
+
+void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames) {
+    root = std::move(newRoot);
+    frames = std::move(newFrames);
+    joints_.clear();
+    parentIndex_.clear();
+    firstColumn_.clear();
+    poseTransforms.clear();
+    rootRelativeXZ.clear();
+    channelTotal_ = 0;
+    // Walked with an explicit ancestor stack: a hostile file can nest thousands deep and hang
+    // hundreds of thousands of joints side by side.
+    std::vector<int> ancestors;
+    Joint* node = root.get();
+    while (node != nullptr) {
+        const int index = static_cast<int>(joints_.size());
+        joints_.push_back(node);
+        parentIndex_.push_back(ancestors.empty() ? -1 : ancestors.back());
+        firstColumn_.push_back(channelTotal_);
+        channelTotal_ += node->channelCount();
+        if (node->firstChild() != nullptr) {
+            ancestors.push_back(index);
+            node = node->firstChild();
+            continue;
+        }
+        for (;;) {
+            if (node->nextSibling() != nullptr) {
+                node = node->nextSibling();
+                break;
+            }
+            if (ancestors.empty()) {
+                node = nullptr;
+                break;
+            }
+            node = joints_[static_cast<std::size_t>(ancestors.back())];
+            ancestors.pop_back();
+        }
+    }
+    poseTransforms.resize(joints_.size());
+}
+
+bool Motion::poseable() const {
+    return root != nullptr && frames != nullptr && frames->frameCount() > 0 &&
+           frames->channelCount() == channelTotal_ && !joints_.empty();
+}

@@ -1,0 +1,87 @@
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "motion/bvh_reader.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+
+namespace {
+
+bool finite(const Bounds& bounds) {
+    for (float v : bounds) {
+        if (!std::isfinite(v)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int refuse(const char* reason) {
+    std::printf("The Parser could not parse this: %s\n", reason);
+    return 0;
+}
+
+}  // namespace
+
+// Everything is prepared in a motion of its own and taken over only when every step succeeded,
+// so a failed load leaves this motion exactly as it was.
+int Motion::load(const std::string& path) {
+    BvhReader reader;
+    reader.open(path);
+    std::unique_ptr<Joint> newRoot = reader.readHierarchy();
+    if (!newRoot) {
+        return 0;
+    }
+    std::unique_ptr<FrameTable> newFrames = reader.readMotion();
+    reader.close();
+    if (!newFrames) {
+        return 0;  // newRoot releases the skeleton: a failed MOTION section keeps nothing
+    }
+    // Every pass reads a row, and the curve needs samples to be fitted to.
+    if (newFrames->frameCount() <= 0) {
+        return refuse("no frames");
+    }
+    Motion prepared;
+    prepared.setSkeleton(std::move(newRoot), std::move(newFrames));
+    if (!prepared.poseable()) {
+        return refuse("channel count");
+    }
+    prepared.rootPath = std::make_unique<RootPath>();
+    prepared.currentFrame = 0;
+    if (!measureMotion(prepared) || !finite(prepared.motionBounds)) {
+        // Infinite or NaN positions would reach the curve fit's decomposition, whose failure
+        // ends the process.
+        return refuse("value out of range");
+    }
+    prepared.rootPath->fitCurve();
+    computeBaseline(prepared);
+    adopt(prepared);
+    return 1;
+}
+
+void Motion::adopt(Motion& prepared) {
+    std::swap(pathOffsetX, prepared.pathOffsetX);
+    std::swap(pathOffsetZ, prepared.pathOffsetZ);
+    std::swap(pathTangentX, prepared.pathTangentX);
+    std::swap(pathTangentZ, prepared.pathTangentZ);
+    std::swap(height, prepared.height);
+    std::swap(width, prepared.width);
+    std::swap(depth, prepared.depth);
+    std::swap(markerRadius, prepared.markerRadius);
+    std::swap(markerSized, prepared.markerSized);
+    std::swap(rootPath, prepared.rootPath);
+    // A marker list built for the old motion has the old radius; the view builds a new one.
+    std::swap(markerList, prepared.markerList);
+    std::swap(motionBounds, prepared.motionBounds);
+    std::swap(poseBounds, prepared.poseBounds);
+    std::swap(root, prepared.root);
+    std::swap(currentFrame, prepared.currentFrame);
+    std::swap(frames, prepared.frames);
+    std::swap(poseTransforms, prepared.poseTransforms);
+    std::swap(rootRelativeXZ, prepared.rootRelativeXZ);
+    std::swap(joints_, prepared.joints_);
+    std::swap(parentIndex_, prepared.parentIndex_);
+    std::swap(firstColumn_, prepared.firstColumn_);
+    std::swap(channelTotal_, prepared.channelTotal_);
+}

@@ -1,0 +1,82 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "motion/bake.h"
+#include "motion/bvh_writer.h"
+#include "motion/motion.h"
+
+namespace {
+
+// A fresh, uniquely named file in the target's folder (so the final rename stays on one file
+// system), with the permissions the target has or a newly created file would get.
+std::string createTemporaryBeside(const std::string& target) {
+    std::string pattern = target + ".saving-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) {
+        return std::string();
+    }
+    struct stat existing;
+    mode_t mode;
+    if (stat(target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    close(fd);
+    return std::string(name.data());
+}
+
+}  // namespace
+
+// The file is written beside the target and renamed over it only once it is complete, so a
+// failed save (full disk, bad folder) never destroys the file it was meant to replace.
+int Motion::save(const std::string& path) const {
+    if (!root || !frames) {
+        return 0;
+    }
+    std::unique_ptr<FrameTable> baked = bake(*this);
+    if (!baked) {
+        return 0;
+    }
+    const std::string temporary = createTemporaryBeside(path);
+    if (temporary.empty()) {
+        std::printf("Error in BVH file output: could not open file\n");
+        return 0;
+    }
+    BvhWriter writer;
+    int result = writer.open(temporary);
+    if (result) {
+        // The writer takes the root's channels from the joint; a root re-expressed by the bake
+        // wears the baked channel list for this one write.
+        std::vector<ChannelType> own;
+        for (int i = 0; i < root->channelCount(); ++i) {
+            own.push_back(root->channel(i));
+        }
+        const std::vector<ChannelType> written = bakedRootChannels(*root);
+        if (written != own) {
+            root->setChannels(written);
+        }
+        result = writer.write(root.get(), *baked);
+        if (written != own) {
+            root->setChannels(own);
+        }
+    }
+    result = writer.close() && result;
+    if (result && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::printf("Error in BVH file output: could not write file\n");
+        result = 0;
+    }
+    if (!result) {
+        std::remove(temporary.c_str());
+    }
+    return result;
+}

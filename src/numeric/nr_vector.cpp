@@ -1,0 +1,24 @@
+#include "numeric/nr_vector.h"
+
+#include <cstdlib>
+
+#include "numeric/numerics_error.h"
+
+// The block covers indices 0 ... nh, not just nl ... nh, so the returned pointer is the start of
+// its own allocation: no pointer is ever formed before the block (which C++ leaves undefined).
+// The cost is nl spare doubles, one for every vector these routines use.
+double* vector(int nl, int nh) {
+    if (nl < 0) {
+        numericsError("allocation failure in vector()");
+    }
+    const int count = nh >= nl ? nh + 1 : nl + 1;
+    void* block = std::malloc(static_cast<std::size_t>(count) * sizeof(double));
+    if (block == nullptr) {
+        numericsError("allocation failure in vector()");
+    }
+    return static_cast<double*>(block);
+}
+
+void releaseVector(double* p, int /*nl*/) {
+    std::free(p);
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+// Index-offset vectors of doubles in the published numerical-library convention: the pointer
+// returned by vector(nl, nh) is addressed as p[nl] ... p[nh]. Every routine here uses nl = 1.
+
+// Allocates elements nl ... nh (nl >= 0); ends the process through numericsError when memory
+// runs out. An empty range (nh < nl) still yields a valid pointer for releaseVector.
+double* vector(int nl, int nh);
+// Frees what vector(nl, nh) returned for this pointer and nl; a null pointer is ignored.
+void releaseVector(double* p, int nl);
