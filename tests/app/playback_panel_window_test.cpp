@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <sys/resource.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "playback/playback_panel.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the event loop until `done` holds or `seconds` pass; returns whether it held.
+bool runUntil(const std::function<bool()>& done, double seconds) {
+    auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        Fl::wait(0.02);
+    }
+    return true;
+}
+
+void runFor(double seconds) {
+    runUntil([] { return false; }, seconds);
+}
+
+// A window 800 x 110 holding a panel, as the main window lays it out below the view.
+class PanelWindow : public ::testing::Test {
+  protected:
+    PanelWindow() : window(800, 110, "playback"), panel(5, 5, 790, 100) {
+        window.end();
+        window.show();
+        runUntil([this] { return window.visible() && fl_xid(&window) != 0; }, 5.0);
+        runFor(0.3);  // let the window manager-less server map and expose it
+        panel.setFrameRange(1, 100);
+        panel.setPlayRange(1, 100);
+        panel.setFrame(1);
+        panel.setFramesPerSecond(30.0f);
+    }
+    ~PanelWindow() override { window.hide(); }
+
+    // A real pointer click through the X server at a point of the window.
+    bool click(int x, int y) {
+        char command[160];
+        std::snprintf(command, sizeof command,
+                      "xdotool mousemove --window %lu %d %d click 1 >/dev/null 2>&1",
+                      static_cast<unsigned long>(fl_xid(&window)), x, y);
+        return std::system(command) == 0;
+    }
+    void clickCentreOf(Fl_Widget& w) {
+        ASSERT_TRUE(click(w.x() + w.w() / 2, w.y() + w.h() / 2)) << "xdotool failed";
+    }
+
+    Fl_Window window;
+    PlaybackPanel panel;
+};
+
+TEST_F(PanelWindow, ClickingPlayStartsPlaybackAndTheClockMovesTheFrames) {
+    ASSERT_FALSE(panel.isPlaying());
+    clickCentreOf(panel.playButton());
+    ASSERT_TRUE(runUntil([this] { return panel.isPlaying(); }, 5.0));
+    EXPECT_STREQ(panel.playButton().label(), "@||");
+    EXPECT_TRUE(runUntil([this] { return panel.frame() >= 10; }, 5.0));
+    EXPECT_EQ(std::string(panel.timeDisplay().value()), std::to_string(panel.frame()));
+
+    clickCentreOf(panel.playButton());
+    ASSERT_TRUE(runUntil([this] { return !panel.isPlaying(); }, 5.0));
+    EXPECT_STREQ(panel.playButton().label(), "@>");
+    // Stopped, the idle hook leaves the loop after one more pass.
+    EXPECT_TRUE(runUntil([this] { return !panel.tickScheduled(); }, 2.0));
+    int stoppedAt = panel.frame();
+    runFor(0.2);
+    EXPECT_EQ(panel.frame(), stoppedAt);
+}
+
+TEST_F(PanelWindow, ASingleFrameMotionDrawsAFullWidthKnob) {
+    panel.setFrameRange(1, 1);
+    panel.setPlayRange(1, 1);
+    RangeSlider& slider = panel.rangeSlider();
+    slider.selection_color(FL_RED);
+    slider.redraw();
+    runFor(0.2);
+    window.make_current();
+    int inner = slider.w() - Fl::box_dw(slider.box());
+    std::vector<unsigned char> row(inner * 3);
+    fl_read_image(row.data(), slider.x() + Fl::box_dx(slider.box()), slider.y() + slider.h() / 2,
+                  inner, 1);
+    int red = 0;
+    for (int i = 0; i < inner; ++i) {
+        if (row[3 * i] > 200 && row[3 * i + 1] < 60 && row[3 * i + 2] < 60) {
+            ++red;
+        }
+    }
+    // The knob's own bevel takes a few pixels at each end.
+    EXPECT_GT(red, inner - 10);
+    // Events over it change nothing.
+    Fl::e_x = slider.x() + slider.w() / 2;
+    Fl::e_y = slider.y() + slider.h() / 2;
+    Fl::e_clicks = 0;
+    slider.handle(FL_PUSH);
+    slider.handle(FL_RELEASE);
+    EXPECT_EQ(panel.rangeStart(), 1);
+    EXPECT_EQ(panel.rangeEnd(), 1);
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(PanelWindow, TheLoopSleepsWhilePlaybackIsStopped) {
+    panel.playButton().do_callback();
+    runFor(0.3);
+    panel.playButton().do_callback();
+    runFor(0.1);
+    double cpuBefore = cpuSeconds();
+    auto wallBefore = Clock::now();
+    runFor(2.0);
+    double cpu = cpuSeconds() - cpuBefore;
+    double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
+    EXPECT_LT(cpu / wall, 0.02) << "stopped playback used " << 100.0 * cpu / wall << "% of a core";
+}
+
+}  // namespace

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+
+#include <cstring>
+#include <string>
+
+#include "fake_clock.h"
+
+namespace {
+
+struct Rect {
+    int x, y, w, h;
+    bool operator==(const Rect& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Rect& r) {
+    return os << "(" << r.x << ", " << r.y << ", " << r.w << ", " << r.h << ")";
+}
+
+Rect rectOf(const Fl_Widget& w) {
+    return {w.x(), w.y(), w.w(), w.h()};
+}
+
+TEST(PlaybackPanelLayout, WidePanelUnderTheView) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    EXPECT_EQ(rectOf(panel), (Rect{5, 795, 790, 70}));
+    EXPECT_EQ(rectOf(panel.stepBackButton()), (Rect{7, 797, 35, 30}));
+    EXPECT_EQ(rectOf(panel.playButton()), (Rect{44, 797, 35, 30}));
+    EXPECT_EQ(rectOf(panel.stepForwardButton()), (Rect{81, 797, 35, 30}));
+    EXPECT_EQ(rectOf(panel.frameSlider()), (Rect{120, 797, 671, 30}));
+    EXPECT_EQ(rectOf(panel.timeDisplay()), (Rect{7, 829, 48, 34}));
+    EXPECT_EQ(rectOf(panel.loopToggle()), (Rect{57, 829, 29, 34}));
+    EXPECT_EQ(rectOf(panel.optionsMenu()), (Rect{88, 829, 28, 34}));
+    EXPECT_EQ(rectOf(panel.rangeSlider()), (Rect{118, 829, 675, 34}));
+    EXPECT_TRUE(panel.rangeSlider().visible());
+    EXPECT_TRUE(panel.loopToggle().visible());
+
+    panel.doCommand(PlaybackPanel::DisableRangeSlider);
+    EXPECT_FALSE(panel.rangeSliderEnabled());
+    EXPECT_FALSE(panel.rangeSlider().visible());
+    EXPECT_EQ(rectOf(panel.frameSlider()), (Rect{120, 797, 671, 66}));
+    EXPECT_EQ(rectOf(panel.timeDisplay()), (Rect{7, 829, 48, 34}));
+
+    panel.doCommand(PlaybackPanel::EnableRangeSlider);
+    EXPECT_TRUE(panel.rangeSlider().visible());
+    EXPECT_EQ(rectOf(panel.frameSlider()), (Rect{120, 797, 671, 30}));
+}
+
+TEST(PlaybackPanelLayout, TallPanelStacksTheSliders) {
+    FakeClock clock;
+    PlaybackPanel panel(0, 0, 150, 70, nullptr, clock);
+    EXPECT_EQ(rectOf(panel), (Rect{0, 0, 150, 70}));
+    EXPECT_EQ(rectOf(panel.stepBackButton()), (Rect{2, 2, 22, 20}));
+    EXPECT_EQ(rectOf(panel.playButton()), (Rect{26, 2, 22, 20}));
+    EXPECT_EQ(rectOf(panel.stepForwardButton()), (Rect{50, 2, 22, 20}));
+    EXPECT_EQ(rectOf(panel.timeDisplay()), (Rect{74, 2, 50, 20}));
+    EXPECT_EQ(rectOf(panel.optionsMenu()), (Rect{126, 2, 22, 20}));
+    EXPECT_EQ(rectOf(panel.frameSlider()), (Rect{4, 24, 142, 21}));
+    EXPECT_EQ(rectOf(panel.rangeSlider()), (Rect{2, 47, 146, 21}));
+    EXPECT_FALSE(panel.loopToggle().visible());
+    EXPECT_TRUE(panel.rangeSlider().visible());
+
+    panel.doCommand(PlaybackPanel::DisableRangeSlider);
+    EXPECT_EQ(rectOf(panel.stepBackButton()), (Rect{2, 2, 22, 30}));
+    EXPECT_EQ(rectOf(panel.frameSlider()), (Rect{4, 34, 142, 34}));
+    EXPECT_FALSE(panel.rangeSlider().visible());
+
+    // Growing wide again brings the loop toggle back.
+    panel.doCommand(PlaybackPanel::EnableRangeSlider);
+    panel.resize(0, 0, 400, 60);
+    EXPECT_TRUE(panel.loopToggle().visible());
+}
+
+TEST(PlaybackPanelLayout, SizeIsKeptWithinLimitsAndNarrowPanelsUseSmallGaps) {
+    FakeClock clock;
+    PlaybackPanel panel(0, 0, 149, 200, nullptr, clock);
+    EXPECT_EQ(rectOf(panel), (Rect{0, 0, 150, 70}));
+    // Gap 1: F = 50, bw = 98 / 4 - 1 = 23, bh = 69 / 3 - 1 = 22, sh = 46 / 2 - 1 = 22.
+    EXPECT_EQ(rectOf(panel.stepBackButton()), (Rect{1, 1, 23, 22}));
+    EXPECT_EQ(rectOf(panel.playButton()), (Rect{25, 1, 23, 22}));
+    EXPECT_EQ(rectOf(panel.stepForwardButton()), (Rect{49, 1, 23, 22}));
+    EXPECT_EQ(rectOf(panel.timeDisplay()), (Rect{73, 1, 50, 22}));
+    EXPECT_EQ(rectOf(panel.optionsMenu()), (Rect{124, 1, 23, 22}));
+    EXPECT_EQ(rectOf(panel.frameSlider()), (Rect{2, 24, 146, 22}));
+    EXPECT_EQ(rectOf(panel.rangeSlider()), (Rect{1, 47, 148, 22}));
+
+    panel.resize(10, 20, 600, 10);
+    EXPECT_EQ(rectOf(panel), (Rect{10, 20, 600, 30}));
+}
+
+TEST(PlaybackPanelState, AsConstructed) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    EXPECT_EQ(panel.framesPerSecond(), 30.0f);
+    EXPECT_FALSE(panel.looping());
+    EXPECT_EQ(panel.loopToggle().value(), 0);
+    EXPECT_FALSE(panel.isPlaying());
+    EXPECT_STREQ(panel.playButton().label(), "@>");
+    EXPECT_EQ(panel.playButton().labeltype(), FL_SYMBOL_LABEL);
+    EXPECT_STREQ(panel.timeDisplay().value(), "0");
+    EXPECT_EQ(panel.timeDisplayMode(), PlaybackPanel::FrameNumberMode);
+    EXPECT_EQ(panel.frame(), 0);
+    EXPECT_EQ(panel.firstFrame(), 0);
+    EXPECT_EQ(panel.lastFrame(), 1);
+    EXPECT_EQ(panel.rangeStart(), 0);
+    EXPECT_EQ(panel.rangeEnd(), 1);
+    EXPECT_EQ(panel.frameSlider().minimum(), 0.0);
+    EXPECT_EQ(panel.frameSlider().maximum(), 1.0);
+    EXPECT_EQ(panel.rangeSlider().minimum(), 0.0);
+    EXPECT_EQ(panel.rangeSlider().maximum(), 1.0);
+    EXPECT_EQ(panel.rangeSlider().minimumSpan(), 1.0);
+    EXPECT_EQ(panel.startTicks(), clock.now);
+    EXPECT_FALSE(panel.tickScheduled());
+    // The children belong to the panel, in order, and the panel is no longer the open group.
+    ASSERT_EQ(panel.children(), 8);
+    EXPECT_EQ(panel.child(0), &panel.stepBackButton());
+    EXPECT_EQ(panel.child(7), &panel.rangeSlider());
+    EXPECT_NE(Fl_Group::current(), &panel);
+}
+
+TEST(PlaybackPanelMenu, ItemsCarryTheirCommands) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    loadFrames(panel, 100);
+    Fl_Menu_Button& menu = panel.optionsMenu();
+    const char* paths[] = {"Speed/30 fps",
+                           "Speed/24 fps",
+                           "Speed/AFAP",
+                           "Looping/on",
+                           "Looping/off",
+                           "Time Display/Frame Number",
+                           "Time Display/MM:SS:FF",
+                           "Range Slider/Disable",
+                           "Range Slider/Enable"};
+    const int codes[] = {1, 2, 3, 4, 5, 6, 7, 9, 10};
+    for (int i = 0; i < 9; ++i) {
+        const Fl_Menu_Item* item = menu.find_item(paths[i]);
+        ASSERT_NE(item, nullptr) << paths[i];
+        EXPECT_EQ(reinterpret_cast<intptr_t>(item->user_data()), codes[i]) << paths[i];
+    }
+
+    menu.picked(menu.find_item("Speed/AFAP"));
+    EXPECT_EQ(panel.framesPerSecond(), 0.0f);
+    menu.picked(menu.find_item("Looping/on"));
+    EXPECT_TRUE(panel.looping());
+    EXPECT_EQ(panel.loopToggle().value(), 1);
+    // The toggle changes looping; choosing the same menu item again must still work.
+    panel.loopToggle().value(0);
+    panel.loopToggle().do_callback();
+    EXPECT_FALSE(panel.looping());
+    menu.picked(menu.find_item("Looping/on"));
+    EXPECT_TRUE(panel.looping());
+    menu.picked(menu.find_item("Looping/off"));
+    EXPECT_FALSE(panel.looping());
+    EXPECT_EQ(panel.loopToggle().value(), 0);
+}
+
+TEST(PlaybackPanelMenu, DisablingTheRangeSliderRestoresTheFullRange) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    loadFrames(panel, 100);
+    panel.setPlayRange(20, 30);
+    EXPECT_EQ(panel.frame(), 20);
+    panel.doCommand(PlaybackPanel::DisableRangeSlider);
+    EXPECT_EQ(panel.rangeStart(), 1);
+    EXPECT_EQ(panel.rangeEnd(), 100);
+    EXPECT_EQ(panel.frameSlider().maximum(), 100.0);
+    panel.doCommand(PlaybackPanel::EnableRangeSlider);
+    EXPECT_EQ(panel.rangeSlider().lowValue(), 1.0);
+    EXPECT_EQ(panel.rangeSlider().highValue(), 100.0);
+    panel.doCommand(99);  // unknown codes do nothing
+    EXPECT_TRUE(panel.rangeSliderEnabled());
+}
+
+TEST(PlaybackPanelTimeDisplay, TextsInEachModeAndSpeed) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    loadFrames(panel, 2000);
+    auto shown = [&](int frame) {
+        panel.setFrame(frame);
+        return std::string(panel.timeDisplay().value());
+    };
+    EXPECT_EQ(shown(45), "45");
+    panel.doCommand(PlaybackPanel::ShowTimecode);
+    EXPECT_EQ(shown(1), "00:00:01");
+    EXPECT_EQ(shown(30), "00:01:00");
+    EXPECT_EQ(shown(100), "00:03:10");
+    EXPECT_EQ(shown(1800), "01:00:00");
+    panel.doCommand(PlaybackPanel::Speed24);
+    EXPECT_EQ(shown(100), "00:04:04");
+    panel.doCommand(PlaybackPanel::SpeedAfap);
+    EXPECT_EQ(shown(75), "01:15:00");
+    panel.doCommand(PlaybackPanel::ShowSeconds);
+    EXPECT_EQ(shown(45), "45.00");
+    panel.doCommand(PlaybackPanel::Speed30);
+    EXPECT_EQ(shown(45), "1.50");
+}
+
+TEST(PlaybackPanelTimeDisplay, ModeAndSpeedChangesShowAtTheNextFrame) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    loadFrames(panel, 200);
+    panel.setFrame(100);
+    panel.doCommand(PlaybackPanel::ShowTimecode);
+    EXPECT_STREQ(panel.timeDisplay().value(), "100");
+    panel.stepBy(1);
+    EXPECT_STREQ(panel.timeDisplay().value(), "00:03:11");
+    panel.doCommand(PlaybackPanel::Speed24);
+    EXPECT_STREQ(panel.timeDisplay().value(), "00:03:11");
+    panel.stepBy(-1);
+    EXPECT_STREQ(panel.timeDisplay().value(), "00:04:04");
+}
+
+TEST(PlaybackPanelTimeDisplay, ExtremeSpeedsNeverOverrunTheText) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    loadFrames(panel, 100);
+    panel.setFrameRange(-2147483647 - 1, 2147483647);
+    panel.doCommand(PlaybackPanel::ShowSeconds);
+    panel.setFramesPerSecond(1.0e-40f);  // a denormal: seconds beyond 10^49
+    panel.setFrame(2147483647);
+    std::string seconds = panel.timeDisplay().value();
+    EXPECT_GT(seconds.size(), 31u);
+    EXPECT_LT(seconds.size(), 64u);
+    EXPECT_EQ(seconds.substr(seconds.size() - 3), ".00");
+    panel.doCommand(PlaybackPanel::ShowTimecode);
+    panel.setFramesPerSecond(3.0e38f);
+    panel.setFrame(-2147483647 - 1);
+    EXPECT_LT(std::strlen(panel.timeDisplay().value()), 64u);
+    panel.setFramesPerSecond(-5.0f);  // below zero is AFAP: one frame a second
+    panel.setFrame(75);
+    EXPECT_STREQ(panel.timeDisplay().value(), "01:15:00");
+}
+
+TEST(PlaybackPanelCalls, SetFrameAnnouncesBeforeTheWidgetsFollow) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    Notifications seen;
+    panel.callback(Notifications::record, &seen);
+    loadFrames(panel, 100);
+    // Once as the full range pulls frame 0 in, once for the explicit frame 1; each time the
+    // time display still holds the previous text.
+    EXPECT_EQ(seen.frames, (std::vector<int>{1, 1}));
+    EXPECT_EQ(seen.displayed, (std::vector<std::string>{"0", "1"}));
+    EXPECT_STREQ(panel.timeDisplay().value(), "1");
+    EXPECT_EQ(panel.frameSlider().value(), 1.0);
+    // The panel's callback runs whatever its when() says.
+    panel.when(FL_WHEN_NEVER);
+    panel.setFrame(7);
+    EXPECT_EQ(seen.frames.back(), 7);
+}
+
+TEST(PlaybackPanelCalls, RangesAreClampedAndInvertedPairsIgnored) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    Notifications seen;
+    panel.callback(Notifications::record, &seen);
+    loadFrames(panel, 100);
+    panel.setFrame(50);
+    seen.clear();
+
+    panel.setPlayRange(30, 20);
+    panel.setFrameRange(9, 8);
+    EXPECT_EQ(panel.rangeStart(), 1);
+    EXPECT_EQ(panel.lastFrame(), 100);
+    EXPECT_TRUE(seen.frames.empty());
+
+    panel.setPlayRange(-10, 500);
+    EXPECT_EQ(panel.rangeStart(), 1);
+    EXPECT_EQ(panel.rangeEnd(), 100);
+    panel.setPlayRange(60, 70);
+    EXPECT_EQ(seen.frames, (std::vector<int>{60}));
+    EXPECT_EQ(panel.frameSlider().minimum(), 60.0);
+    EXPECT_EQ(panel.frameSlider().maximum(), 70.0);
+    EXPECT_EQ(panel.rangeSlider().lowValue(), 60.0);
+
+    // A shorter motion pulls the play range and the frame in.
+    panel.setFrame(70);
+    seen.clear();
+    panel.setFrameRange(1, 65);
+    EXPECT_EQ(panel.rangeEnd(), 65);
+    EXPECT_EQ(panel.frame(), 65);
+    EXPECT_EQ(seen.frames, (std::vector<int>{65}));
+    EXPECT_EQ(panel.rangeSlider().maximum(), 65.0);
+    EXPECT_EQ(panel.frameSlider().maximum(), 65.0);
+}
+
+TEST(PlaybackPanelCalls, DraggingTheRangeSlidersLowEdgeMovesTheFrame) {
+    FakeClock clock;
+    PlaybackPanel panel(0, 0, 790, 100, nullptr, clock);
+    Notifications seen;
+    panel.callback(Notifications::record, &seen);
+    loadFrames(panel, 100);
+    panel.setFrame(10);
+    seen.clear();
+    RangeSlider& slider = panel.rangeSlider();
+    int lowPx = range_slider_geometry::valueToPixel(1.0, 1.0, 100.0, slider.w() - 4);
+    Fl::e_clicks = 0;
+    Fl::e_y = slider.y() + slider.h() / 2;
+    Fl::e_x = slider.x() + lowPx;
+    slider.handle(FL_PUSH);
+    Fl::e_x = slider.x() + slider.w() / 4;  // about frame 25.75
+    slider.handle(FL_DRAG);
+    slider.handle(FL_RELEASE);
+    EXPECT_EQ(panel.rangeStart(), 25);
+    EXPECT_EQ(slider.lowValue(), 25.0);  // snapped to a whole frame
+    EXPECT_EQ(panel.frame(), 25);
+    EXPECT_EQ(seen.frames, (std::vector<int>{25}));
+    EXPECT_EQ(panel.frameSlider().minimum(), 25.0);
+}
+
+}  // namespace
