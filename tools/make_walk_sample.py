@@ -12,12 +12,12 @@ import math
 import sys
 
 FPS = 30
-FRAMES = 360  # 12 seconds
-SPEED = 120.0  # cm per second along the path
+FRAMES = 300  # 10 seconds
+SPEED = 110.0  # cm per second along the path
 STEP_PERIOD = 1.1  # seconds per full gait cycle (two steps)
 HIP_HEIGHT = 92.0
-HEADING_START = -30.0  # degrees; the path turns steadily left by HEADING_TURN over the walk
-HEADING_TURN = 100.0
+HEADING_START = -40.0  # degrees; the path turns steadily left by HEADING_TURN over the walk
+HEADING_TURN = 160.0
 
 # (name, parent, offset); the leaf joints get an End Site offset in END_SITES.
 SKELETON = [

@@ -25,8 +25,12 @@ namespace {
 constexpr int kViewX = 5, kViewY = 35, kViewW = 790, kViewH = 755;
 
 using Vec3 = std::array<double, 3>;
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 sub(const Vec3& a, const Vec3& b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+double dot(const Vec3& a, const Vec3& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
@@ -124,9 +128,12 @@ struct RootColumns {
 RootColumns rootColumns(const Joint& root) {
     RootColumns cols;
     for (int c = 0; c < root.channelCount(); ++c) {
-        if (root.channel(c) == Xposition) cols.x = c;
-        if (root.channel(c) == Yposition) cols.y = c;
-        if (root.channel(c) == Zposition) cols.z = c;
+        if (root.channel(c) == Xposition)
+            cols.x = c;
+        if (root.channel(c) == Yposition)
+            cols.y = c;
+        if (root.channel(c) == Zposition)
+            cols.z = c;
     }
     return cols;
 }
