@@ -23,7 +23,7 @@ class SplineComponent {
 
     // Overwrites value i (i <= last) or appends it (i == last + 1); any other index is ignored.
     void setValue(int i, double v);
-    // 0.0 for an index above last.
+    // 0.0 for an index above last or below 0.
     double value(int i) const;
     int last() const { return last_; }
     int capacity() const { return static_cast<int>(values_.size()); }
@@ -53,6 +53,7 @@ class SplineComponent {
     std::vector<double> values_;  // grows by doubling from 100 slots
     int last_ = -1;
     // Cache of boundaries(): entry k is 1/last added k times (entry 0 is 0), k = 0 ... last + 1.
+    // Filled by const evaluations, so a component is not shared between threads.
     mutable std::vector<double> boundaries_;
     mutable int boundariesLast_ = -1;  // the last_ that boundaries_ was built for
 };

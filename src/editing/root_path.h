@@ -11,6 +11,8 @@ class RootPath {
   public:
     RootPath();
     ~RootPath();
+    RootPath(RootPath&&) noexcept = default;
+    RootPath& operator=(RootPath&&) noexcept = default;
 
     // Stores x and z as the next sample; y is ignored. Always 1.
     int appendSample(float x, float y, float z);

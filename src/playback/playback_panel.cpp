@@ -31,6 +31,7 @@ Fl_Menu_Item endOfMenu() {
     return {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
 
+// The options menu: Speed, Looping, Time Display and Range Slider submenus.
 const Fl_Menu_Item playbackMenuItems[] = {
     submenu("Speed"),
     item("30 fps", PlaybackPanel::Speed30),
@@ -52,18 +53,16 @@ const Fl_Menu_Item playbackMenuItems[] = {
     endOfMenu(),
 };
 
+// Slider values truncated toward zero to frame numbers, kept inside int.
 int truncToInt(double v) {
-    if (!(v > -2.0e9)) {
-        return std::isnan(v) ? 0 : -2000000000;
+    if (std::isnan(v)) {
+        return 0;
     }
-    return v > 2.0e9 ? 2000000000 : static_cast<int>(std::trunc(v));
+    v = std::trunc(v);
+    return v <= INT_MIN ? INT_MIN : (v >= INT_MAX ? INT_MAX : static_cast<int>(v));
 }
 
 }  // namespace
-
-const Fl_Menu_Item* PlaybackPanel::playbackMenu() {
-    return playbackMenuItems;
-}
 
 PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label)
     : PlaybackPanel(x, y, w, h, label, SteadyPlaybackClock::instance()) {}

@@ -3,7 +3,6 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Menu_Button.H>
-#include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Repeat_Button.H>
 #include <FL/Fl_Slider.H>
@@ -60,10 +59,6 @@ class PlaybackPanel : public Player {
     Fl_Menu_Button& optionsMenu() { return optionsMenu_; }
     Fl_Slider& frameSlider() { return frameSlider_; }
     RangeSlider& rangeSlider() { return rangeSlider_; }
-
-    // The options menu's items: Speed, Looping, Time Display and Range Slider submenus, each
-    // item carrying its command code as user data.
-    static const Fl_Menu_Item* playbackMenu();
 
   private:
     void build();
