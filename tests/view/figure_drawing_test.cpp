@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "view/curve_drawing.h"
+#include "view/figure_drawing.h"
+#include "view/scene_decorations.h"
+
+namespace {
+
+TEST(Strobes, EveryTenthFrameOrEveryFrameOfAShortMotion) {
+    EXPECT_EQ(strobeFrames(25), (std::vector<int>{0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24}));
+    EXPECT_EQ(strobeFrames(100), (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    // Fewer than ten frames: the stride would be 0, so each frame is strobed once.
+    EXPECT_EQ(strobeFrames(3), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(strobeFrames(1), (std::vector<int>{0}));
+    EXPECT_TRUE(strobeFrames(0).empty());
+}
+
+// Applies a column-major 4x4 matrix to a point.
+std::array<float, 3> apply(const std::array<float, 16>& m, float x, float y, float z) {
+    return {m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],
+            m[2] * x + m[6] * y + m[10] * z + m[14]};
+}
+
+TEST(Shadow, FlattensOntoTheLiftLeaningTowardsMinusXAndPlusZ) {
+    const auto m = shadowMatrixFor(0.25f);
+    const auto p = apply(m, 3.0f, 2.0f, 5.0f);
+    EXPECT_FLOAT_EQ(p[0], 1.0f);
+    EXPECT_FLOAT_EQ(p[1], 0.25f);
+    EXPECT_FLOAT_EQ(p[2], 6.0f);
+    const auto ground = apply(m, -4.0f, 0.0f, 7.0f);
+    EXPECT_FLOAT_EQ(ground[0], -4.0f);
+    EXPECT_FLOAT_EQ(ground[2], 6.0f);
+    EXPECT_FLOAT_EQ(shadowLift(nullptr), 0.07f);
+    const GroundExtent g = groundExtent(nullptr);
+    EXPECT_EQ(g.minX, -150.0f);
+    EXPECT_EQ(g.maxZ, 150.0f);
+}
+
+ControlCurve lineCurve() {
+    ControlCurve curve;
+    for (int i = 0; i < 5; ++i)
+        curve.setPoint(CurvePoint{10.0 * i, 0.0}, i);
+    return curve;
+}
+
+TEST(ControlPointColours, FadeFromGreenToBlueOverTheFalloffRadius) {
+    ControlCurve curve = lineCurve();
+    EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0, 1})) << "nothing selected";
+    curve.select(1);
+    curve.setFalloffRadius(20.0f);
+    EXPECT_EQ(controlPointColour(curve, 1), (std::array<float, 3>{0, 1, 0}));
+    EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0.5f, 0.5f}));
+    EXPECT_EQ(controlPointColour(curve, 3), (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(controlPointColour(curve, 4), (std::array<float, 3>{0, 0, 1})) << "beyond the radius";
+    // No falloff: every other point is blue, also one lying on the selected point.
+    curve.setFalloffRadius(0.0f);
+    curve.setPoint(CurvePoint{10.0, 0.0}, 0);
+    EXPECT_EQ(controlPointColour(curve, 0), (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0, 1}));
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "view/motion_view.h"
+#include "view_harness.h"
+
+namespace {
+
+std::unique_ptr<Motion> walker(int frames, bool alongZ) {
+    return loadMotion(
+        writeTempFile(alongZ ? "walker_z.bvh" : "walker_x.bvh", walkerBvh(frames, alongZ)));
+}
+
+TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
+    MotionView view(0, 0, 200, 100);
+    EXPECT_STREQ(view.label(), "Motion Window");
+    const int on[] = {OptionGrid, OptionAxes, OptionBones, OptionPath, OptionShadow, OptionPlane};
+    const int off[] = {OptionTrackMotion, OptionStrobes, OptionBoundingBox, OptionLinearFalloff};
+    for (int n : on)
+        EXPECT_TRUE(view.option(n)) << n;
+    for (int n : off)
+        EXPECT_FALSE(view.option(n)) << n;
+    for (int n : on) {
+        view.toggleOption(n);
+        for (int m = 0; m <= 12; ++m) {
+            const bool expected = m == n ? false : view.option(m);
+            EXPECT_EQ(view.option(m), expected) << n << " changed " << m;
+        }
+        view.toggleOption(n);
+        EXPECT_TRUE(view.option(n));
+    }
+    // 8 is no option, nor are numbers outside the table.
+    for (int n : {0, 8, 12, -1}) {
+        view.toggleOption(n);
+        EXPECT_FALSE(view.option(n));
+    }
+    for (int n : on)
+        EXPECT_TRUE(view.option(n));
+    for (int n : off)
+        EXPECT_FALSE(view.option(n));
+    EXPECT_FLOAT_EQ(view.falloffWidth(), 30.0f);
+}
+
+TEST(MotionViewState, ResetWithoutMotionKeepsTheCameraAndClearsTheRotation) {
+    MotionView view(0, 0, 200, 100);
+    view.zoom(0);
+    view.zoom(70);
+    view.panBegin(0, 0);
+    view.pan(14, 7);
+    view.orbitBegin(100, 50);
+    view.orbitDrag(150, 50);
+    const Camera moved = view.camera();
+    EXPECT_NE(moved.eye, Camera().eye);
+    EXPECT_NE(view.arcball().drag().w, 1.0f);
+    view.resetCamera();
+    EXPECT_EQ(view.camera().eye, moved.eye);
+    EXPECT_EQ(view.camera().target, moved.target);
+    EXPECT_EQ(view.camera().nearPlane, moved.nearPlane);
+    EXPECT_EQ(view.camera().farTerm, moved.farTerm);
+    EXPECT_EQ(view.arcball().matrix(), Arcball().matrix());
+    // Frame changes and poses do nothing without a motion.
+    view.setFrame(5);
+    view.updatePose();
+    EXPECT_EQ(view.motion(), nullptr);
+}
+
+TEST(MotionViewState, NewMotionFitsTheCameraToItsDirection) {
+    MotionView view(0, 0, 200, 100);
+    view.toggleOption(OptionTrackMotion);
+    ASSERT_TRUE(view.option(OptionTrackMotion));
+    auto alongX = walker(120, false);
+    ASSERT_NE(alongX, nullptr);
+    const float lift = 0.25f * alongX->markerRadius;
+    view.setMotion(std::move(alongX));
+    EXPECT_FALSE(view.option(OptionTrackMotion));
+    EXPECT_EQ(view.gridList(), 0u);
+    EXPECT_FLOAT_EQ(view.shadowMatrix()[13], lift);
+    const Camera& c = view.camera();
+    EXPECT_EQ(c.eye[0], c.target[0]);
+    EXPECT_GT(c.eye[2], view.motion()->motionBounds[MaxZ]) << "on +z, looking along -z";
+
+    view.setMotion(walker(120, true));
+    EXPECT_EQ(c.eye[2], c.target[2]);
+    EXPECT_GT(c.eye[0], view.motion()->motionBounds[MaxX]) << "on +x, looking along -x";
+}
+
+TEST(MotionViewState, FramesAreOneBasedAndHeldInsideTheMotion) {
+    MotionView view(0, 0, 200, 100);
+    view.setMotion(walker(30, false));
+    view.setFrame(1);
+    EXPECT_EQ(view.motion()->currentFrame, 0);
+    view.setFrame(30);
+    EXPECT_EQ(view.motion()->currentFrame, 29);
+    view.setFrame(31);
+    EXPECT_EQ(view.motion()->currentFrame, 29);
+    view.setFrame(0);
+    EXPECT_EQ(view.motion()->currentFrame, 0);
+    // updatePose records the frame's pose as drawn: lifted, so that the feet of row 0 (legs
+    // straight down) stand on y = 0, and at the root's place of that frame.
+    view.setFrame(1);
+    view.updatePose();
+    EXPECT_NEAR(view.motion()->poseBounds[MinY], 0.0f, 1e-3f);
+    view.setFrame(10);
+    view.updatePose();
+    EXPECT_NEAR(view.motion()->poseBounds[MaxX], 2.0f * 9 + 8, 1e-3f);
+}
+
+TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
+    MotionView view(0, 0, 200, 100);
+    view.toggleOption(OptionLinearFalloff);  // no motion: only the flag
+    EXPECT_TRUE(view.option(OptionLinearFalloff));
+    view.toggleOption(OptionLinearFalloff);
+    view.setMotion(walker(120, false));
+    ControlCurve* curve = view.motion()->rootPath->curve();
+    ASSERT_NE(curve, nullptr);
+    view.toggleOption(OptionLinearFalloff);
+    EXPECT_FLOAT_EQ(curve->falloffRadius(), view.motion()->markerRadius * 30.0f);
+    view.toggleOption(OptionLinearFalloff);
+    EXPECT_FLOAT_EQ(curve->falloffRadius(), 0.0f);
+}
+
+TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
+    ViewHarness h;
+    MotionView& view = h.view();
+    view.setMotion(walker(200, false));
+    Motion& m = *view.motion();
+    ControlCurve& curve = *m.rootPath->curve();
+    view.toggleOption(OptionTrackMotion);
+
+    // Push control point 2 sideways; the frames around it now run off the recorded line.
+    CurvePoint p;
+    ASSERT_TRUE(curve.getPoint(2, p));
+    curve.select(2);
+    curve.moveSelected(p.x, p.z + 80.0);
+    curve.select(-1);
+    view.setFrame(101);
+    view.updatePose();
+    h.render();
+    CurvePoint expected;
+    curve.evaluate(m.rootPath->frameParameter(100, m.frameCount()), expected);
+    EXPECT_NEAR(view.camera().target[0], expected.x, 1e-3);
+    EXPECT_NEAR(view.camera().target[2], expected.z, 1e-3);
+    EXPECT_GT(expected.z, 40.0) << "the edit reached this frame";
+    EXPECT_EQ(view.camera().eye[0], view.camera().target[0]);
+
+    // Switching it off fits the camera to the whole motion again.
+    view.toggleOption(OptionTrackMotion);
+    Camera fitted;
+    fitCamera(fitted, m.motionBounds);
+    EXPECT_EQ(view.camera().target, fitted.target);
+}
+
+}  // namespace
