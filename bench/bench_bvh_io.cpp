@@ -1,0 +1,215 @@
+// Reading and writing a large generated motion: the reader beside a std::from_chars loop over
+// the same tokens, the writer beside an fprintf loop, and the heap a read needs beyond its table.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "motion/bvh_reader.h"
+#include "motion/bvh_writer.h"
+
+namespace {
+
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+
+void countAllocation(void* p) {
+    long long now = liveBytes += static_cast<long long>(malloc_usable_size(p));
+    long long peak = peakBytes.load();
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
+    }
+}
+
+}  // namespace
+
+// The heap is counted through the global allocation functions, so the read's peak can be told
+// apart from the table it returns.
+__attribute__((noinline)) void* operator new(std::size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    countAllocation(p);
+    return p;
+}
+void operator delete(void* p) noexcept {
+    if (p)
+        liveBytes -= static_cast<long long>(malloc_usable_size(p));
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    if (p)
+        liveBytes -= static_cast<long long>(malloc_usable_size(p));
+    std::free(p);
+}
+
+namespace {
+
+constexpr int kFrames = 100000;
+constexpr int kJoints = 23;  // a root with 6 channels and 22 joints with 3: 72 columns
+constexpr int kRepeats = 3;
+
+double seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::unique_ptr<Joint> makeSkeleton() {
+    auto root = std::make_unique<Joint>("Hips");
+    root->setChannels({Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation});
+    Joint* parent = root.get();
+    for (int i = 1; i < kJoints; ++i) {
+        auto joint = std::make_unique<Joint>("Joint" + std::to_string(i));
+        joint->setOffset(0.0f, 10.0f + i, 0.5f * i);
+        joint->setChannels({Zrotation, Xrotation, Yrotation});
+        joint->setParent(parent);
+        Joint* added = joint.get();
+        parent->appendChild(std::move(joint));
+        // Chains of four joints, then back to the root, like limbs.
+        parent = i % 4 == 0 ? root.get() : added;
+    }
+    return root;
+}
+
+FrameTable makeFrames(int columns) {
+    std::vector<float> values(static_cast<std::size_t>(kFrames) * columns);
+    std::uint32_t state = 12345u;
+    for (float& v : values) {
+        state = state * 1664525u + 1013904223u;
+        v = static_cast<float>(static_cast<int>(state >> 8) % 3600000 - 1800000) / 10000.0f;
+    }
+    FrameTable table(columns);
+    table.set(kFrames, 1.0f / 120.0f, std::move(values));
+    return table;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The same file through fprintf: the hierarchy from the writer's own output, the rest formatted.
+double fprintfSeconds(const std::string& path, const std::string& hierarchy,
+                      const FrameTable& frames) {
+    auto start = std::chrono::steady_clock::now();
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fputs(hierarchy.c_str(), f);
+    std::fprintf(f, "MOTION\nFrames: %d\nFrame Time: %f\n", frames.frameCount(),
+                 frames.frameTime());
+    const int columns = frames.channelCount();
+    for (int r = 0; r < frames.frameCount(); ++r) {
+        const float* row = frames.row(r);
+        for (int j = 0; j + 1 < columns; ++j) {
+            std::fprintf(f, "%.4f ", row[j]);
+        }
+        std::fprintf(f, "%.4f\n", row[columns - 1]);
+    }
+    std::fclose(f);
+    return seconds(start);
+}
+
+// Every number token of the text through std::from_chars<double>, narrowed as the reader does.
+double fromCharsSeconds(const std::string& text, double& checksum) {
+    auto start = std::chrono::steady_clock::now();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    double sum = 0.0;
+    while (p < end) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
+            ++p;
+        double v = 0.0;
+        auto result = std::from_chars(p, end, v);
+        if (result.ec == std::errc()) {
+            sum += static_cast<float>(v);
+            p = result.ptr;
+        }
+        while (p < end && *p != ' ' && *p != '\t' && *p != '\n')
+            ++p;
+    }
+    checksum = sum;
+    return seconds(start);
+}
+
+}  // namespace
+
+int main() {
+    std::unique_ptr<Joint> root = makeSkeleton();
+    FrameTable frames = makeFrames(72);
+    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    const std::string written = dir + "/bench_bvh_io_writer.bvh";
+    const std::string printed = dir + "/bench_bvh_io_fprintf.bvh";
+
+    double writerBest = 1e30;
+    for (int i = 0; i < kRepeats; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        BvhWriter writer;
+        writer.open(written);
+        int ok = writer.write(root.get(), frames);
+        ok &= writer.close();
+        writerBest = std::min(writerBest, seconds(start));
+        if (!ok)
+            return 1;
+    }
+    std::string text = slurp(written);
+    const double megabytes = static_cast<double>(text.size()) / 1e6;
+    std::string hierarchy = text.substr(0, text.find("MOTION\n"));
+    double fprintfBest = 1e30;
+    for (int i = 0; i < kRepeats; ++i) {
+        fprintfBest = std::min(fprintfBest, fprintfSeconds(printed, hierarchy, frames));
+    }
+    bool identical = slurp(printed) == text;
+
+    double fromCharsBest = 1e30;
+    double checksum = 0.0;
+    for (int i = 0; i < kRepeats; ++i) {
+        fromCharsBest = std::min(fromCharsBest, fromCharsSeconds(text, checksum));
+    }
+    benchmark::DoNotOptimize(checksum);
+    text = std::string();
+    hierarchy = std::string();
+
+    double readerBest = 1e30;
+    double extraMB = 0.0;
+    bool same = true;
+    for (int i = 0; i < kRepeats; ++i) {
+        long long before = liveBytes.load();
+        peakBytes = before;
+        auto start = std::chrono::steady_clock::now();
+        BvhReader reader;
+        reader.open(written);
+        std::unique_ptr<Joint> readRoot = reader.readHierarchy();
+        std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
+        reader.close();
+        readerBest = std::min(readerBest, seconds(start));
+        if (!table)
+            return 1;
+        long long tableBytes = static_cast<long long>(table->values().capacity() * sizeof(float));
+        extraMB = static_cast<double>(peakBytes.load() - before - tableBytes) / (1024.0 * 1024.0);
+        for (int f = 0; f < kFrames && same; f += 997) {
+            for (int j = 0; j < 72; ++j) {
+                same &= std::abs(table->value(f, j) - frames.value(f, j)) < 0.00005f;
+            }
+        }
+    }
+    std::remove(written.c_str());
+    std::remove(printed.c_str());
+
+    std::printf("motion: %d frames x 72 channels, %.1f MB of text\n", kFrames, megabytes);
+    std::printf("writer output byte-identical to fprintf: %s\n", identical ? "yes" : "NO");
+    std::printf("read values match the written table: %s\n", same ? "yes" : "NO");
+    std::printf("summary reader_MBps: %.0f\n", megabytes / readerBest);
+    std::printf("summary fromchars_MBps: %.0f\n", megabytes / fromCharsBest);
+    std::printf("summary writer_MBps: %.0f\n", megabytes / writerBest);
+    std::printf("summary fprintf_MBps: %.0f\n", megabytes / fprintfBest);
+    std::printf("summary read_peak_extra_MB: %.2f\n", extraMB);
+    return identical && same ? 0 : 1;
+}

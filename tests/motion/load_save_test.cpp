@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "motion_fixtures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kRoot6 = "Xposition Yposition Zposition Zrotation Yrotation Xrotation";
+
+// A fresh, empty folder of the test's own.
+fs::path emptyFolder(const std::string& name) {
+    const fs::path folder = fs::path(testing::TempDir()) / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+int entriesIn(const fs::path& folder) {
+    return static_cast<int>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// The orientation part of the root's transform at the last pose.
+std::array<float, 9> rootOrientation(const Motion& motion) {
+    const Transform& m = motion.poseTransforms.front();
+    return {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
+}
+
+// load -> save with no edit -> load keeps every joint of every frame in place (the 4-decimal
+// text is the only loss) and the root's orientation, whatever the root's OFFSET or rotation order.
+void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& savedName) {
+    Motion original;
+    ASSERT_EQ(1, fixtures::loadQuietly(original, path)) << path;
+    const std::string saved = testing::TempDir() + savedName;
+    ASSERT_EQ(1, fixtures::saveQuietly(original, saved)) << path;
+    Motion reloaded;
+    ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved)) << path;
+    ASSERT_EQ(original.frameCount(), reloaded.frameCount());
+    ASSERT_EQ(original.joints().size(), reloaded.joints().size());
+    const float tolerance = 1e-3f * fixtures::motionSize(original);
+    for (int f = 0; f < original.frameCount(); ++f) {
+        const fixtures::Positions a = fixtures::posedAt(original, f, PosePass::RecordRaw);
+        const fixtures::Positions b = fixtures::posedAt(reloaded, f, PosePass::RecordRaw);
+        for (std::size_t j = 0; j < a.size(); ++j) {
+            ASSERT_LE(fixtures::distance(a[j], b[j]), tolerance)
+                << path << " frame " << f << " joint " << original.joints()[j]->name();
+        }
+        const std::array<float, 9> ra = rootOrientation(original);
+        const std::array<float, 9> rb = rootOrientation(reloaded);
+        for (int k = 0; k < 9; ++k) {
+            ASSERT_NEAR(ra[k], rb[k], 1e-3f) << path << " frame " << f;
+        }
+    }
+}
+
+TEST(LoadSave, EveryCorpusFileSurvivesAnUneditedRoundTrip) {
+    const fs::path corpus(BVHPATH_CORPUS_DIR);
+    if (!fs::is_directory(corpus)) {
+        GTEST_SKIP() << "corpus folder " << corpus << " is absent";
+    }
+    int files = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(corpus)) {
+        if (entry.path().extension() == ".bvh") {
+            ++files;
+            expectRoundTripKeepsTheMotion(entry.path().string(),
+                                          "roundtrip_" + entry.path().filename().string());
+        }
+    }
+    EXPECT_GT(files, 0);
+}
+
+TEST(LoadSave, RootOffsetIsNotAddedTwiceBySaving) {
+    const std::string path = fixtures::writeTemporary(
+        "offset_root.bvh", fixtures::walkingFigure(kRoot6, 120, "7.5 3 -4.25"));
+    expectRoundTripKeepsTheMotion(path, "offset_root_saved.bvh");
+    Motion original;
+    ASSERT_EQ(1, fixtures::loadQuietly(original, path));
+    const std::string saved = testing::TempDir() + "offset_root_values.bvh";
+    ASSERT_EQ(1, fixtures::saveQuietly(original, saved));
+    Motion reloaded;
+    ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
+    // The file's own X and Z position channels come back, not shifted by the OFFSET.
+    for (int f = 0; f < original.frameCount(); f += 7) {
+        EXPECT_NEAR(original.frames->value(f, 0), reloaded.frames->value(f, 0), 1e-3f);
+        EXPECT_NEAR(original.frames->value(f, 1), reloaded.frames->value(f, 1), 1e-3f);
+        EXPECT_NEAR(original.frames->value(f, 2), reloaded.frames->value(f, 2), 1e-3f);
+    }
+    // Before any edit the drawn pose is the file's pose.
+    for (int f = 0; f < original.frameCount(); f += 13) {
+        const fixtures::Positions drawn = fixtures::posedAt(original, f, PosePass::RecordEdited);
+        const fixtures::Positions raw = fixtures::posedAt(original, f, PosePass::RecordRaw);
+        for (std::size_t j = 0; j < raw.size(); ++j) {
+            EXPECT_LE(fixtures::distance(drawn[j], raw[j]), 1e-3f);
+        }
+    }
+}
+
+TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
+    const std::string good =
+        fixtures::writeTemporary("good.bvh", fixtures::walkingFigure(kRoot6, 60));
+    std::string noFrames = fixtures::walkingFigure(kRoot6, 0);
+    std::string badMotion = fixtures::walkingFigure(kRoot6, 3);
+    badMotion.replace(badMotion.find("Frames:"), 7, "Framez:");
+    std::string notANumber = fixtures::walkingFigure(kRoot6, 3);
+    notANumber.replace(notANumber.rfind("\n", notANumber.size() - 2) + 1, 1, "nan ");
+    // Each value is finite, but the spine lies beyond the largest float.
+    std::string tooFar = fixtures::walkingFigure(kRoot6, 3, "3e38 0 0");
+    tooFar.replace(tooFar.find("OFFSET 0 10 1"), 13, "OFFSET 3e38 10 1");
+    const struct {
+        const char* name;
+        std::string text;
+        const char* message;
+    } refused[] = {
+        {"no_frames.bvh", noFrames, "The Parser could not parse this: no frames\n"},
+        {"bad_motion.bvh", badMotion, "The Parser could not parse this: Frames:\n"},
+        {"nan.bvh", notANumber, "The Parser could not parse this: non-finite value\n"},
+        {"too_far.bvh", tooFar, "The Parser could not parse this: value out of range\n"},
+    };
+    for (const auto& file : refused) {
+        const std::string path = fixtures::writeTemporary(file.name, file.text);
+        Motion fresh;
+        std::string printed;
+        EXPECT_EQ(0, fixtures::loadQuietly(fresh, path, &printed)) << file.name;
+        EXPECT_EQ(file.message, printed) << file.name;
+        EXPECT_EQ(nullptr, fresh.root) << file.name;
+        EXPECT_EQ(nullptr, fresh.frames) << file.name;
+        EXPECT_EQ(nullptr, fresh.rootPath) << file.name;
+        EXPECT_TRUE(fresh.joints().empty()) << file.name;
+
+        Motion loaded;
+        ASSERT_EQ(1, fixtures::loadQuietly(loaded, good));
+        const Joint* root = loaded.root.get();
+        EXPECT_EQ(0, fixtures::loadQuietly(loaded, path)) << file.name;
+        EXPECT_EQ(root, loaded.root.get()) << file.name;
+        EXPECT_EQ(60, loaded.frameCount()) << file.name;
+        EXPECT_EQ(60u, loaded.pathOffsetX.size()) << file.name;
+        EXPECT_EQ(root, loaded.joints().front()) << file.name;
+    }
+    Motion missing;
+    std::string printed;
+    EXPECT_EQ(0, fixtures::loadQuietly(missing, testing::TempDir() + "absent.bvh", &printed));
+    EXPECT_EQ("The Parser could not parse this: Could not open the file.\n", printed);
+}
+
+TEST(LoadSave, OneFrameMotionIsMeasuredOnceAndSaves) {
+    const std::string path =
+        fixtures::writeTemporary("one_frame.bvh", fixtures::walkingFigure(kRoot6, 1));
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
+    EXPECT_EQ(1, motion.rootPath->sampleCount());
+    EXPECT_EQ(0, motion.currentFrame);
+    EXPECT_EQ(1u, motion.pathOffsetX.size());
+    expectRoundTripKeepsTheMotion(path, "one_frame_saved.bvh");
+}
+
+TEST(LoadSave, LoadLeavesTheLastFramesRawPoseAndTheMarkerSized) {
+    const std::string path =
+        fixtures::writeTemporary("last_frame.bvh", fixtures::walkingFigure(kRoot6, 90));
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
+    EXPECT_EQ(89, motion.currentFrame);
+    EXPECT_EQ(90, motion.rootPath->sampleCount());
+    EXPECT_TRUE(motion.markerSized);
+    EXPECT_FLOAT_EQ(0.015f * std::max({motion.width, motion.height, motion.depth}),
+                    motion.markerRadius);
+    EXPECT_FLOAT_EQ(10.0f * motion.markerRadius, motion.rootPath->height());
+    const fixtures::Positions kept = [&] {
+        fixtures::Positions p;
+        for (const Joint* j : motion.joints()) {
+            p.push_back({j->worldX(), j->worldY(), j->worldZ()});
+        }
+        return p;
+    }();
+    const Bounds keptBounds = motion.poseBounds;
+    const fixtures::Positions again = fixtures::posedAt(motion, 89, PosePass::RecordRaw);
+    EXPECT_EQ(kept, again);
+    EXPECT_EQ(keptBounds, motion.poseBounds);
+    // The lift puts the lowest joint of the whole motion on the ground.
+    EXPECT_GE(motion.poseBounds[MinY], -1e-4f);
+}
+
+TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {
+    const std::string source =
+        fixtures::writeTemporary("save_source.bvh", fixtures::walkingFigure(kRoot6, 400));
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, source));
+
+    const fs::path folder = emptyFolder("save_target");
+    const fs::path target = folder / "kept.bvh";
+    fixtures::writeTemporary("save_target/kept.bvh", "old contents");
+    ASSERT_EQ(0, chmod(target.c_str(), 0640));
+
+    // A file size limit below the motion's text makes the writer fail half-way.
+    struct rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    const int failed = fixtures::saveQuietly(motion, target.string());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(0, failed);
+    EXPECT_EQ("old contents", fixtures::readFile(target.string()));
+    EXPECT_EQ(1, entriesIn(folder)) << "the temporary file must be removed";
+
+    ASSERT_EQ(1, fixtures::saveQuietly(motion, target.string()));
+    EXPECT_EQ(1, entriesIn(folder));
+    EXPECT_EQ(0, fixtures::readFile(target.string()).rfind("HIERARCHY\n", 0));
+    struct stat status;
+    ASSERT_EQ(0, stat(target.c_str(), &status));
+    EXPECT_EQ(0640u, status.st_mode & 07777u) << "the saved file keeps the target's permissions";
+
+    EXPECT_EQ(0, fixtures::saveQuietly(motion, (folder / "absent" / "x.bvh").string()));
+    EXPECT_FALSE(fs::exists(folder / "absent"));
+    Motion empty;
+    EXPECT_EQ(0, fixtures::saveQuietly(empty, (folder / "empty.bvh").string()));
+    EXPECT_EQ(1, entriesIn(folder));
+}
+
+}  // namespace

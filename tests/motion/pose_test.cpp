@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "motion_fixtures.h"
+
+namespace {
+
+using Matrix = std::array<std::array<double, 4>, 4>;  // row-major, for the expected values
+
+Matrix identity() {
+    Matrix m{};
+    for (int i = 0; i < 4; ++i) {
+        m[i][i] = 1.0;
+    }
+    return m;
+}
+
+Matrix multiply(const Matrix& a, const Matrix& b) {
+    Matrix m{};
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            for (int k = 0; k < 4; ++k) {
+                m[r][c] += a[r][k] * b[k][c];
+            }
+        }
+    }
+    return m;
+}
+
+Matrix translation(double x, double y, double z) {
+    Matrix m = identity();
+    m[0][3] = x;
+    m[1][3] = y;
+    m[2][3] = z;
+    return m;
+}
+
+Matrix rotation(int axis, double degrees) {
+    const double r = degrees * M_PI / 180.0;
+    const double c = std::cos(r);
+    const double s = std::sin(r);
+    Matrix m = identity();
+    const int a = (axis + 1) % 3;
+    const int b = (axis + 2) % 3;
+    m[a][a] = c;
+    m[a][b] = -s;
+    m[b][a] = s;
+    m[b][b] = c;
+    return m;
+}
+
+std::unique_ptr<Joint> joint(const std::string& name, float x, float y, float z,
+                             std::vector<ChannelType> channels) {
+    auto j = std::make_unique<Joint>(name);
+    j->setOffset(x, y, z);
+    j->setChannels(std::move(channels));
+    return j;
+}
+
+void attach(Joint& parent, std::unique_ptr<Joint> child) {
+    child->setParent(&parent);
+    parent.appendChild(std::move(child));
+}
+
+std::unique_ptr<FrameTable> table(int channels, std::vector<float> values) {
+    auto t = std::make_unique<FrameTable>(channels);
+    const int frames = static_cast<int>(values.size()) / channels;
+    t->set(frames, 0.04f, std::move(values));
+    return t;
+}
+
+// A root with the given channels and one child at offset (1, 2, 3), posed at one frame.
+std::array<float, 3> childPosition(std::vector<ChannelType> channels, std::vector<float> values) {
+    auto root = joint("root", 0.5f, 0.0f, -0.5f, std::move(channels));
+    attach(*root, joint("End Site", 1.0f, 2.0f, 3.0f, {}));
+    Motion motion;
+    const int count = root->channelCount();
+    motion.setSkeleton(std::move(root), table(count, std::move(values)));
+    const fixtures::Positions p = fixtures::posedAt(motion, 0, PosePass::MeasureRaw);
+    const Transform& child = motion.poseTransforms.back();
+    return {child[12], child[13], child[14]};
+}
+
+TEST(PoseSkeleton, JointsAreListedInFileOrderWithParentsAndColumns) {
+    auto root = joint("root", 0, 0, 0, {Xposition, Yposition, Zposition, Zrotation});
+    auto spine = joint("spine", 0, 1, 0, {Xrotation, Yrotation});
+    attach(*spine, joint("End Site", 0, 1, 0, {}));
+    auto silent = joint("silent", 1, 0, 0, {});
+    attach(*silent, joint("hand", 1, 0, 0, {Zrotation}));
+    attach(*root, std::move(spine));
+    attach(*root, std::move(silent));
+    attach(*root, joint("leg", 0, -1, 0, {Yrotation, Xrotation, Zrotation}));
+    Motion motion;
+    motion.setSkeleton(std::move(root), table(10, std::vector<float>(20, 0.0f)));
+    std::vector<std::string> names;
+    for (const Joint* j : motion.joints()) {
+        names.push_back(j->name());
+    }
+    EXPECT_EQ((std::vector<std::string>{"root", "spine", "End Site", "silent", "hand", "leg"}),
+              names);
+    EXPECT_EQ((std::vector<int>{-1, 0, 1, 0, 3, 0}), motion.parentIndex());
+    EXPECT_EQ((std::vector<int>{0, 4, 6, 6, 6, 7}), motion.firstColumn());
+    EXPECT_TRUE(motion.poseable());
+    motion.setSkeleton(joint("other", 0, 0, 0, {Xrotation}), table(2, {1.0f, 2.0f}));
+    EXPECT_FALSE(motion.poseable()) << "a table that does not match the channels is not posed";
+}
+
+TEST(PoseSkeleton, DeepAndWideSkeletonsArePosedWithoutRecursion) {
+    const int count = 200000;
+    auto root = joint("root", 0, 0, 0, {Xposition});
+    Joint* tip = root.get();
+    for (int i = 0; i < count; ++i) {
+        auto next = joint("j", 0.0f, 1.0f, 0.0f, {});
+        Joint* raw = next.get();
+        attach(*tip, std::move(next));
+        tip = raw;
+    }
+    Motion deep;
+    deep.setSkeleton(std::move(root), table(1, {3.0f}));
+    const fixtures::Positions chain = fixtures::posedAt(deep, 0, PosePass::RecordRaw);
+    ASSERT_EQ(static_cast<std::size_t>(count + 1), chain.size());
+    EXPECT_FLOAT_EQ(3.0f, chain.back()[0]);
+    EXPECT_FLOAT_EQ(static_cast<float>(count), chain.back()[1]);
+
+    auto hub = joint("hub", 0, 0, 0, {Yrotation});
+    for (int i = 0; i < count; ++i) {
+        attach(*hub, joint("leaf", 1.0f, static_cast<float>(i), 0.0f, {}));
+    }
+    Motion wide;
+    wide.setSkeleton(std::move(hub), table(1, {90.0f}));
+    const fixtures::Positions fan = fixtures::posedAt(wide, 0, PosePass::RecordRaw);
+    ASSERT_EQ(static_cast<std::size_t>(count + 1), fan.size());
+    EXPECT_NEAR(-1.0f, fan.back()[2], 1e-6f);  // (1, y, 0) turned 90 degrees about y
+    EXPECT_EQ(count + 1, static_cast<int>(wide.parentIndex().size()));
+    EXPECT_EQ(0, wide.parentIndex().back());
+}
+
+TEST(PoseKinematics, TranslationsPrecedeRotationsWhateverTheChannelOrder) {
+    const std::array<float, 3> rotateFirst = childPosition({Zrotation, Xposition}, {90.0f, 5.0f});
+    const std::array<float, 3> moveFirst = childPosition({Xposition, Zrotation}, {5.0f, 90.0f});
+    // Root at offset + (5, 0, 0); the child's (1, 2, 3) turned 90 degrees about z is (-2, 1, 3).
+    const std::array<float, 3> expected{0.5f + 5.0f - 2.0f, 1.0f, -0.5f + 3.0f};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(expected[k], rotateFirst[k], 1e-5f);
+        EXPECT_NEAR(expected[k], moveFirst[k], 1e-5f);
+    }
+}
+
+TEST(PoseKinematics, RotationsComposeInFileOrder) {
+    const std::array<float, 3> posed =
+        childPosition({Xposition, Yposition, Zposition, Zrotation, Xrotation, Yrotation},
+                      {1.0f, 2.0f, 3.0f, 30.0f, 40.0f, 50.0f});
+    Matrix m = multiply(translation(0.5, 0.0, -0.5), translation(1.0, 2.0, 3.0));
+    m = multiply(m, rotation(2, 30.0));
+    m = multiply(m, rotation(0, 40.0));
+    m = multiply(m, rotation(1, 50.0));
+    m = multiply(m, translation(1.0, 2.0, 3.0));
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(m[k][3], posed[k], 1e-5) << k;
+    }
+}
+
+TEST(PosePasses, FlatFirstPoseKeepsTheUnitMarker) {
+    // Every joint of frame 0 lies at y = 0: the pose has no height.
+    const std::string flat =
+        "HIERARCHY\nROOT r\n{\n OFFSET 0 0 0\n CHANNELS 3 Xposition Zposition Yrotation\n"
+        " End Site\n {\n  OFFSET 4 0 2\n }\n}\nMOTION\nFrames: 3\nFrame Time: 0.1\n"
+        "0 0 0\n1 0 10\n2 1 20\n";
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary("flat.bvh", flat)));
+    EXPECT_EQ(0.0f, motion.height);
+    EXPECT_FLOAT_EQ(1.0f, motion.markerRadius);
+    EXPECT_FLOAT_EQ(10.0f, motion.rootPath->height());
+    EXPECT_FLOAT_EQ(10.0f, motion.rootPath->curve()->height());
+}
+
+TEST(PosePasses, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
+    const std::string path = fixtures::writeTemporary(
+        "passes.bvh", fixtures::walkingFigure(
+                          "Xposition Yposition Zposition Zrotation Xrotation Yrotation", 150));
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
+    const float lift = -motion.bound(MinY);
+    ASSERT_GT(std::fabs(lift), 1.0f);
+    ControlCurve& curve = *motion.rootPath->curve();
+    CurvePoint p;
+    curve.getPoint(1, p);
+    curve.select(1);
+    curve.moveSelected(p.x - 10.0, p.z + 30.0);
+
+    const fixtures::Positions recorded = fixtures::posedAt(motion, 40, PosePass::RecordEdited);
+    for (PosePass draw : {PosePass::DrawPlain, PosePass::DrawFigure, PosePass::DrawStrobe}) {
+        poseFrame(motion, draw);
+        for (std::size_t j = 0; j < recorded.size(); ++j) {
+            const Transform& m = motion.poseTransforms[j];
+            EXPECT_EQ(recorded[j], (std::array<float, 3>{m[12], m[13], m[14]}));
+        }
+    }
+    poseFrame(motion, PosePass::MeasureEdited);
+    EXPECT_NEAR(recorded[0][1] - lift, motion.poseTransforms[0][13], 1e-4f);
+    const std::vector<Transform> before = motion.poseTransforms;
+    poseFrame(motion, PosePass::DrawPath);
+    EXPECT_EQ(before, motion.poseTransforms);
+    motion.currentFrame = motion.frameCount();  // out of range: nothing is posed
+    poseFrame(motion, PosePass::RecordEdited);
+    EXPECT_EQ(before, motion.poseTransforms);
+}
+
+TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
+    const std::string path = fixtures::writeTemporary(
+        "refresh.bvh",
+        fixtures::walkingFigure("Xposition Yposition Zposition Xrotation Yrotation Zrotation", 300,
+                                "4 0 -2"));
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
+    ControlCurve& curve = *motion.rootPath->curve();
+    curve.setFalloffRadius(150.0f);
+    CurvePoint p;
+    curve.getPoint(3, p);
+    curve.select(3);
+    curve.moveSelected(p.x + 40.0, p.z + 70.0);
+    const Bounds loaded = motion.motionBounds;
+
+    motion.currentFrame = 17;
+    refreshBounds(motion);
+    EXPECT_EQ(17, motion.currentFrame);
+    const Bounds refreshed = motion.motionBounds;
+    EXPECT_EQ(loaded[MaxY], refreshed[MaxY]);
+    EXPECT_EQ(loaded[MinY], refreshed[MinY]);
+    EXPECT_GT(refreshed[MaxZ], loaded[MaxZ] + 1.0f) << "the edit should widen the bounds";
+
+    // The plain definition: MeasureEdited at every frame from reset x and z.
+    Bounds expected = resetBounds();
+    expected[MaxY] = loaded[MaxY];
+    expected[MinY] = loaded[MinY];
+    motion.motionBounds = expected;
+    for (int f = 0; f < motion.frameCount(); ++f) {
+        motion.currentFrame = f;
+        poseFrame(motion, PosePass::MeasureEdited);
+    }
+    const float tolerance = 1e-5f * fixtures::motionSize(motion);
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_NEAR(motion.motionBounds[k], refreshed[k], tolerance) << k;
+    }
+    // Without the load's root-relative cache the same bounds come from posing every joint.
+    motion.rootRelativeXZ.clear();
+    refreshBounds(motion);
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_NEAR(refreshed[k], motion.motionBounds[k], tolerance) << k;
+    }
+}
+
+}  // namespace
