@@ -28,6 +28,7 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     chooseFile = [](const char* message, const char* pattern, const char* name) -> const char* {
         return fl_file_chooser(message, pattern, name);
     };
+    // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
     auto* menuBar = new Fl_Menu_Bar(0, 0, 800, 30);

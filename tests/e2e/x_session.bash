@@ -46,12 +46,12 @@ e2e_shot() {
     import -window "$window_id" "$1"
 }
 
-# e2e_count FILE EXPRESSION: how many pixels of the 3D view (inside the window) satisfy the
-# ImageMagick -fx expression (channels r, g, b from 0 to 1).
+# e2e_count FILE CONDITION: how many pixels of the 3D view (inside the window) satisfy the awk
+# condition on r, g, b (0 to 255).
 e2e_count() {
-    convert "$1" -crop 790x755+5+35 +repage -fx "($2) ? 1 : 0" \
-        -format '%[fx:round(mean*w*h)]' info:
+    convert "$1" -crop 790x755+5+35 +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+        awk "{ r = \$1; g = \$2; b = \$3 } $2 { n++ } END { print n + 0 }"
 }
 
-e2e_red='r > 0.8 && g < 0.4 && b < 0.4'
-e2e_blue='b > 0.8 && r < 0.2 && g < 0.2'
+e2e_red='r > 204 && g < 102 && b < 102'
+e2e_blue='b > 204 && r < 51 && g < 51'
