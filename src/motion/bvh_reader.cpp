@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <utility>
 #include <vector>

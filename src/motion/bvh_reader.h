@@ -1,9 +1,9 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "motion/frame_table.h"
 #include "motion/joint.h"

@@ -9,6 +9,7 @@ namespace {
 // Large enough that reading costs a few system calls per megabyte, small enough to be negligible
 // beside a frame table.
 constexpr std::size_t kChunk = std::size_t{1} << 20;
+constexpr std::size_t kUnknownSizeLineLimit = std::size_t{1} << 30;
 }  // namespace
 
 LineSource::~LineSource() {
@@ -97,6 +98,12 @@ bool LineSource::refill() {
         begin_ = 0;
     }
     if (end_ == buffer_.size()) {
+        // A regular file bounds its own lines; a device or pipe that never sends a line feed
+        // would not, so there a gigabyte-long line ends the input instead of exhausting memory.
+        if (size_ < 0 && buffer_.size() >= kUnknownSizeLineLimit) {
+            eof_ = true;
+            return false;
+        }
         buffer_.resize(buffer_.size() * 2);
     }
     std::size_t got = std::fread(&buffer_[end_], 1, buffer_.size() - end_, file_);

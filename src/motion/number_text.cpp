@@ -8,7 +8,9 @@ namespace number_text_detail {
 const double kPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-}
+const std::uint64_t kIntegerPowersOfTen[9] = {1,      10,      100,      1000,     10000,
+                                              100000, 1000000, 10000000, 100000000};
+}  // namespace number_text_detail
 
 float atofFloat(std::string_view token) {
     // strtod needs a terminated string; short tokens stay on the stack.

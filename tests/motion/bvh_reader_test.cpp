@@ -209,7 +209,7 @@ TEST(BvhReader, ReadsLongLinesWhole) {
         text += "\n";
     }
     // Through a real file as well, so the line crosses the input's chunks.
-    std::string path = testing::TempDir() + "long_lines.bvh";
+    std::string path = temporaryPath("long_lines.bvh");
     std::FILE* f = std::fopen(path.c_str(), "w");
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);

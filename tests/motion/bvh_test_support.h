@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +101,11 @@ inline std::string replaced(std::string text, const std::string& from, const std
     if (at != std::string::npos)
         text.replace(at, from.size(), to);
     return text;
+}
+
+// A file name of this test process's own, so concurrent runs do not share files.
+inline std::string temporaryPath(const std::string& name) {
+    return testing::TempDir() + "bvhpath_" + std::to_string(getpid()) + "_" + name;
 }
 
 // Whether the output is exactly one line that begins with the reader's failure prefix.

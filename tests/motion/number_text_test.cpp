@@ -18,9 +18,10 @@ std::uint32_t bitsOf(float v) {
     return bits;
 }
 
-// The converter sees the token inside a line, followed by a blank, as the reader gives it.
+// The converter sees the token inside a line, followed by a blank and more values, as the
+// reader gives it (far enough from the line's end for the eight-byte path).
 float convertInLine(const std::string& token, std::size_t& consumed) {
-    std::string line = token + " 123";
+    std::string line = token + " 123 456.789 1000000 2.25";
     float v = -1.0f;
     const char* end = convertFloatToken(line.data(), line.data() + line.size(), v);
     consumed = static_cast<std::size_t>(end - line.data());
