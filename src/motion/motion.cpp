@@ -31,6 +31,8 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
     joints_.clear();
     parentIndex_.clear();
     firstColumn_.clear();
+    channelSteps_.clear();
+    stepStart_.clear();
     poseTransforms.clear();
     rootRelativeXZ.clear();
     channelTotal_ = 0;
@@ -63,6 +65,21 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
         }
     }
     poseTransforms.resize(joints_.size());
+    channelSteps_.clear();
+    stepStart_.clear();
+    for (std::size_t j = 0; j < joints_.size(); ++j) {
+        stepStart_.push_back(static_cast<int>(channelSteps_.size()));
+        const Joint& joint = *joints_[j];
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int i = 0; i < joint.channelCount(); ++i) {
+                const ChannelType type = joint.channel(i);
+                if ((type >= Xrotation) == (pass == 1)) {
+                    channelSteps_.push_back({firstColumn_[j] + i, type});
+                }
+            }
+        }
+    }
+    stepStart_.push_back(static_cast<int>(channelSteps_.size()));
 }
 
 bool Motion::poseable() const {

@@ -27,9 +27,11 @@ class Motion {
     Motion& operator=(const Motion&) = delete;
 
     // Reads the file and prepares the motion (bounds, fitted root path, baseline); 1 or 0.
-    // On failure the reason stands on standard output and the motion must be discarded.
+    // On failure the reason stands on standard output and this motion is left exactly as it was
+    // (a motion with no frames is refused: "no frames").
     int load(const std::string& path);
-    // Writes the motion with the path edit baked into the root's channels; 1 or 0.
+    // Writes the motion with the path edit baked into the root's channels; 1 or 0. The file is
+    // written beside the target and renamed over it only when complete.
     int save(const std::string& path) const;
 
     int frameCount() const;
@@ -44,6 +46,16 @@ class Motion {
     // First frame column of each joint, in the same order.
     const std::vector<int>& firstColumn() const { return firstColumn_; }
     void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+
+    // One channel as the pose applies it: its frame column and its type.
+    struct ChannelStep {
+        int column;
+        ChannelType type;
+    };
+    // Every joint's channels in the order the pose applies them (its translations, then its
+    // rotations, each in file order); joint j's run is [stepStart()[j], stepStart()[j + 1]).
+    const std::vector<ChannelStep>& channelSteps() const { return channelSteps_; }
+    const std::vector<int>& stepStart() const { return stepStart_; }
     // Whether the passes can pose this motion: a skeleton, at least one frame, and a frame
     // table with exactly the skeleton's channel total as columns.
     bool poseable() const;
@@ -82,6 +94,8 @@ class Motion {
     std::vector<int> parentIndex_;
     std::vector<int> firstColumn_;
     int channelTotal_ = 0;
+    std::vector<ChannelStep> channelSteps_;
+    std::vector<int> stepStart_;
 
     // Takes every member of a fully prepared motion; the load commits through it only on success.
     void adopt(Motion& prepared);

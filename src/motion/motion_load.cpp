@@ -84,4 +84,6 @@ void Motion::adopt(Motion& prepared) {
     std::swap(parentIndex_, prepared.parentIndex_);
     std::swap(firstColumn_, prepared.firstColumn_);
     std::swap(channelTotal_, prepared.channelTotal_);
+    std::swap(channelSteps_, prepared.channelSteps_);
+    std::swap(stepStart_, prepared.stepStart_);
 }

@@ -1,6 +1,9 @@
 #include "motion/pose.h"
 
 #include <algorithm>
+#include <functional>
+#include <system_error>
+#include <thread>
 
 #include "editing/root_placement.h"
 #include "motion/transform_ops.h"
@@ -64,20 +67,42 @@ const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacem
 
 // Poses every joint of one frame in joints() order: a parent always precedes its children, so
 // one forward sweep replaces the recursive traversal.
+// With positionsOnly the rotations of joints without children are left out: they turn nothing
+// whose position is measured, so only those joints' orientations differ from a full pose.
 void poseJoints(const Motion& motion, int frame, const RootPlacement* placement, float lift,
-                std::vector<Transform>& out) {
+                std::vector<Transform>& out, bool positionsOnly = false) {
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
-    const std::vector<int>& columns = motion.firstColumn();
+    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
+    const std::vector<int>& stepStart = motion.stepStart();
     const float* row = motion.frames->row(frame);
+    const std::size_t count = joints.size();
     Transform base = identityTransform();
     base[13] = lift;
-    out.resize(joints.size());
-    for (std::size_t j = 0; j < joints.size(); ++j) {
+    out.resize(count);
+    for (std::size_t j = 0; j < count; ++j) {
         const int parent = parents[j];
         Transform& m = out[j];
         m = parent < 0 ? base : out[static_cast<std::size_t>(parent)];
-        applyJointLocal(*joints[j], row + columns[j], j == 0 ? placement : nullptr, m);
+        if (j == 0 && placement != nullptr) {
+            applyJointLocal(*joints[j], row + motion.firstColumn()[j], placement, m);
+            continue;
+        }
+        // The same operations as applyJointLocal, from the precomputed steps.
+        const std::array<float, 3> offset = joints[j]->offset();
+        translateBy(m, offset[0], offset[1], offset[2]);
+        const bool turns = !positionsOnly || joints[j]->firstChild() != nullptr;
+        for (int k = stepStart[j]; k < stepStart[j + 1]; ++k) {
+            const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
+            if (step.type >= Xrotation) {
+                if (!turns) {
+                    break;  // rotations come last
+                }
+                rotateAbout(m, step.type - Xrotation, row[step.column]);
+            } else {
+                translateAlong(m, step.type, row[step.column]);
+            }
+        }
     }
 }
 
@@ -144,6 +169,64 @@ void poseFrame(Motion& motion, PosePass pass) {
     }
 }
 
+namespace {
+
+// One share of the load's measuring sweep: frames [first, last) with their own bounds, so two
+// shares can run side by side and be merged in any order with the same result.
+struct MeasureShare {
+    int first = 0;
+    int last = 0;
+    Bounds bounds = resetBounds();
+    Bounds firstFrameBounds = resetBounds();
+    float poison = 0.0f;
+    std::vector<Transform> pose;
+};
+
+// Writes only the share's own rows of the root samples and of the root-relative cache.
+void measureShare(const Motion& motion, MeasureShare& share, float* rootSamples, float* relative) {
+    const std::size_t jointCount = motion.joints().size();
+    Bounds b = share.bounds;
+    // Zero times a position is zero unless the position is NaN or infinite; bounds alone would
+    // not tell, since a NaN never wins a comparison.
+    float poison = 0.0f;
+    for (int f = share.first; f < share.last; ++f) {
+        poseJoints(motion, f, nullptr, 0.0f, share.pose, true);
+        const Transform& root = share.pose.front();
+        float* out =
+            relative != nullptr ? relative + 2 * jointCount * static_cast<std::size_t>(f) : nullptr;
+        for (const Transform& m : share.pose) {
+            grow(b, m[12], m[13], m[14]);
+            poison += 0.0f * m[12] + 0.0f * m[13] + 0.0f * m[14];
+            if (out != nullptr) {
+                *out++ = m[12] - root[12];
+                *out++ = m[14] - root[14];
+            }
+        }
+        float* sample = rootSamples + 3 * static_cast<std::size_t>(f);
+        sample[0] = root[12];
+        sample[1] = root[13];
+        sample[2] = root[14];
+        if (f == 0) {
+            share.firstFrameBounds = b;
+        }
+    }
+    share.bounds = b;
+    share.poison = poison;
+}
+
+void merge(Bounds& into, const Bounds& from) {
+    for (int axis = 0; axis < 3; ++axis) {
+        into[2 * axis] = std::max(into[2 * axis], from[2 * axis]);
+        into[2 * axis + 1] = std::min(into[2 * axis + 1], from[2 * axis + 1]);
+    }
+}
+
+// Frames from which the measuring sweep is split between two threads; below it a thread costs
+// more than it saves.
+constexpr int kSplitFrames = 2048;
+
+}  // namespace
+
 bool measureMotion(Motion& motion) {
     if (!motion.poseable()) {
         return false;
@@ -157,32 +240,48 @@ bool measureMotion(Motion& motion) {
     if (keepRelative) {
         motion.rootRelativeXZ.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
     }
-    // Zero times a position is zero unless the position is NaN or infinite; bounds alone would
-    // not tell, since a NaN never wins a comparison.
-    float poison = 0.0f;
-    for (int f = 0; f < frameCount; ++f) {
-        motion.currentFrame = f;
-        poseFrame(motion, PosePass::MeasureRaw);
-        for (const Transform& m : motion.poseTransforms) {
-            poison += 0.0f * m[12] + 0.0f * m[13] + 0.0f * m[14];
-        }
-        if (f == 0) {
-            const Bounds& b = motion.motionBounds;
-            motion.height = b[MaxY] - b[MinY];
-            motion.width = b[MaxX] - b[MinX];
-            motion.depth = b[MaxZ] - b[MinZ];
-        }
-        if (keepRelative) {
-            const Transform& r = motion.poseTransforms.front();
-            float* out =
-                motion.rootRelativeXZ.data() + 2 * jointCount * static_cast<std::size_t>(f);
-            for (const Transform& m : motion.poseTransforms) {
-                *out++ = m[12] - r[12];
-                *out++ = m[14] - r[14];
-            }
+    float* relative = keepRelative ? motion.rootRelativeXZ.data() : nullptr;
+    std::vector<float> rootSamples(3 * static_cast<std::size_t>(frameCount));
+
+    // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
+    // the other core when there is one.
+    MeasureShare shares[2];
+    const bool split = frameCount >= kSplitFrames && std::thread::hardware_concurrency() >= 2;
+    shares[0].last = split ? frameCount / 2 : frameCount;
+    shares[1].first = shares[0].last;
+    shares[1].last = frameCount;
+    std::thread helper;
+    if (split) {
+        try {
+            helper = std::thread(measureShare, std::cref(motion), std::ref(shares[1]),
+                                 rootSamples.data(), relative);
+        } catch (const std::system_error&) {
+            // No thread to be had: this thread measures both halves.
         }
     }
-    return poison == 0.0f;
+    measureShare(motion, shares[0], rootSamples.data(), relative);
+    if (helper.joinable()) {
+        helper.join();
+    } else if (shares[1].first < shares[1].last) {
+        measureShare(motion, shares[1], rootSamples.data(), relative);
+    }
+
+    Bounds firstPose = motion.motionBounds;
+    merge(firstPose, shares[0].firstFrameBounds);
+    motion.height = firstPose[MaxY] - firstPose[MinY];
+    motion.width = firstPose[MaxX] - firstPose[MinX];
+    motion.depth = firstPose[MaxZ] - firstPose[MinZ];
+    merge(motion.motionBounds, shares[0].bounds);
+    merge(motion.motionBounds, shares[1].bounds);
+    if (motion.rootPath) {
+        for (int f = 0; f < frameCount; ++f) {
+            const float* sample = rootSamples.data() + 3 * static_cast<std::size_t>(f);
+            motion.rootPath->appendSample(sample[0], sample[1], sample[2]);
+        }
+    }
+    motion.currentFrame = frameCount - 1;
+    motion.poseTransforms = shares[1].first < shares[1].last ? shares[1].pose : shares[0].pose;
+    return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
 }
 
 void refreshBounds(Motion& motion) {
@@ -204,7 +303,7 @@ void refreshBounds(Motion& motion) {
     for (int f = 0; f < frameCount; ++f) {
         const RootPlacement* placement = editedPlacement(motion, f, storage);
         if (!cached) {
-            poseJoints(motion, f, placement, 0.0f, pose);
+            poseJoints(motion, f, placement, 0.0f, pose, true);
             for (const Transform& m : pose) {
                 growGround(b, m[12], m[14]);
             }
@@ -249,8 +348,7 @@ void computeBaseline(Motion& motion) {
         for (int i = 0; i < root.channelCount(); ++i) {
             const ChannelType type = root.channel(i);
             if (type <= Zposition) {
-                translateBy(ground, type == Xposition ? row[i] : 0.0f,
-                            type == Yposition ? row[i] : 0.0f, type == Zposition ? row[i] : 0.0f);
+                translateAlong(ground, type, row[i]);
             }
         }
         const double t = motion.rootPath->frameParameter(f, frameCount);

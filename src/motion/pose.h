@@ -16,7 +16,9 @@ enum class PosePass : int {
 
 // Poses the skeleton at motion.currentFrame and applies the pass's effect. For every pass it
 // leaves each joint's world transform in motion.poseTransforms; the drawing passes only pose,
-// the view draws markers and bones from those transforms.
+// the view draws markers and bones from those transforms. DrawPath, a motion that cannot be
+// posed and a currentFrame outside the table pose nothing. The edited passes place the root as
+// the file does while the motion has no baseline (it was not prepared by load).
 void poseFrame(Motion& motion, PosePass pass);
 
 // Re-measures the x and z of motionBounds over every frame on the edited path.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 
 #include "editing/root_placement.h"
 #include "motion/joint.h"
@@ -20,27 +21,80 @@ inline void translateBy(Transform& m, float x, float y, float z) {
     m[14] = m[2] * x + m[6] * y + m[10] * z + m[14];
 }
 
-// Sine and cosine as glRotatef takes them: degrees to radians in double, trigonometry in float.
+// Sine and cosine of an angle in degrees, as glRotatef takes them, to float precision. The angle
+// is reduced exactly (in double) to within 45 degrees of a multiple of 90, where two short series
+// do the rest: the pose evaluates millions of these per load, and the library's general routine
+// was most of the load's time.
 inline void rotationSinCos(float degrees, float& s, float& c) {
-    const float radians = static_cast<float>(degrees * M_PI / 180.0);
-    s = std::sin(radians);
-    c = std::cos(radians);
+    const double d = degrees;
+    if (!(std::fabs(d) < 1e9)) {  // also NaN and infinities
+        s = static_cast<float>(std::sin(d * M_PI / 180.0));
+        c = static_cast<float>(std::cos(d * M_PI / 180.0));
+        return;
+    }
+    const double turns = d * (1.0 / 90.0);
+    const long long quarter = static_cast<long long>(turns + (turns >= 0.0 ? 0.5 : -0.5));
+    const double x = (d - static_cast<double>(quarter) * 90.0) * (M_PI / 180.0);
+    const double x2 = x * x;
+    // Taylor series to x^11 and x^10: below 1e-11 off within 45 degrees.
+    const double sinX =
+        x + x * x2 *
+                (-1.0 / 6.0 +
+                 x2 * (1.0 / 120.0 +
+                       x2 * (-1.0 / 5040.0 + x2 * (1.0 / 362880.0 + x2 * (-1.0 / 39916800.0)))));
+    const double cosX =
+        1.0 +
+        x2 * (-0.5 + x2 * (1.0 / 24.0 +
+                           x2 * (-1.0 / 720.0 + x2 * (1.0 / 40320.0 + x2 * (-1.0 / 3628800.0)))));
+    // Quarter turn q: (s, c) is (sin, cos), (cos, -sin), (-sin, -cos) or (-cos, sin); chosen by
+    // table rather than by branches, which random angles would keep mispredicting.
+    static constexpr double kSineSign[4] = {1.0, 1.0, -1.0, -1.0};
+    static constexpr double kCosineSign[4] = {1.0, -1.0, -1.0, 1.0};
+    const double series[2] = {sinX, cosX};
+    const int q = static_cast<int>(quarter & 3);
+    s = static_cast<float>(series[q & 1] * kSineSign[q]);
+    c = static_cast<float>(series[(q & 1) ^ 1] * kCosineSign[q]);
 }
 
-// glRotatef(degrees, axis) for axis 0 = x, 1 = y, 2 = z (the unit axes need no normalising).
+// Rotating about one axis mixes the other two columns, a into b as glRotatef's matrix does.
+template <int A, int B>
+inline void mixColumns(Transform& m, float s, float c) {
+    for (int r = 0; r < 3; ++r) {
+        const float ma = m[A * 4 + r];
+        const float mb = m[B * 4 + r];
+        m[A * 4 + r] = c * ma + s * mb;
+        m[B * 4 + r] = c * mb - s * ma;
+    }
+}
+
+// glRotatef about axis 0 = x, 1 = y, 2 = z (the unit axes need no normalising), given the
+// angle's sine and cosine.
+inline void rotateAboutSinCos(Transform& m, int axis, float s, float c) {
+    switch (axis) {
+        case 0:
+            mixColumns<1, 2>(m, s, c);
+            break;
+        case 1:
+            mixColumns<2, 0>(m, s, c);
+            break;
+        default:
+            mixColumns<0, 1>(m, s, c);
+            break;
+    }
+}
+
 inline void rotateAbout(Transform& m, int axis, float degrees) {
     float s;
     float c;
     rotationSinCos(degrees, s, c);
-    // Rotating about one axis mixes the other two columns: (a, b) = (y, z), (z, x) or (x, y).
-    const int a = axis == 0 ? 1 : (axis == 1 ? 2 : 0);
-    const int b = axis == 0 ? 2 : (axis == 1 ? 0 : 1);
-    for (int r = 0; r < 3; ++r) {
-        const float ma = m[a * 4 + r];
-        const float mb = m[b * 4 + r];
-        m[a * 4 + r] = c * ma + s * mb;
-        m[b * 4 + r] = c * mb - s * ma;
-    }
+    rotateAboutSinCos(m, axis, s, c);
+}
+
+// glTranslatef along one axis (0 = x, 1 = y, 2 = z).
+inline void translateAlong(Transform& m, int axis, float v) {
+    m[12] = m[axis * 4] * v + m[12];
+    m[13] = m[axis * 4 + 1] * v + m[13];
+    m[14] = m[axis * 4 + 2] * v + m[14];
 }
 
 // Multiplies in one joint's own part of the pose: its OFFSET, then all its translations (or,
@@ -59,16 +113,14 @@ inline void applyJointLocal(const Joint& joint, const float* values, const RootP
                     static_cast<float>(placement->backZ));
         for (int i = 0; i < count; ++i) {
             if (joint.channel(i) == Yposition) {
-                translateBy(m, 0.0f, values[i], 0.0f);
+                translateAlong(m, 1, values[i]);
             }
         }
     } else {
         for (int i = 0; i < count; ++i) {
             const ChannelType type = joint.channel(i);
             if (type <= Zposition) {
-                translateBy(m, type == Xposition ? values[i] : 0.0f,
-                            type == Yposition ? values[i] : 0.0f,
-                            type == Zposition ? values[i] : 0.0f);
+                translateAlong(m, type, values[i]);
             }
         }
     }

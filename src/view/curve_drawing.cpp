@@ -61,7 +61,8 @@ void drawCurve(const ControlCurve& curve) {
         glVertex3d(p.x, height, p.z);
     }
     glEnd();
-    glFlush();
+    // No glFlush here: the buffer swap flushes anyway, and a flush in mid-frame makes a
+    // software GL rasterise and store the whole frame one extra time.
     glPopMatrix();
     drawControlPoints(curve);
 }

@@ -7,93 +7,59 @@
 
 namespace {
 
-void setPassColour(PosePass pass, bool bone) {
-    if (pass == PosePass::DrawFigure) {
-        if (bone)
-            glColor3ub(0, 0, 255);
-        else
-            glColor3ub(255, 64, 64);
-    } else if (pass == PosePass::DrawStrobe) {
-        if (bone)
-            glColor3ub(0, 0, 125);
-        else
-            glColor3ub(125, 32, 32);
-    }
+void appendTransformed(const Transform& m, const std::array<float, 3>& v, std::vector<float>& out) {
+    out.push_back(m[0] * v[0] + m[4] * v[1] + m[8] * v[2] + m[12]);
+    out.push_back(m[1] * v[0] + m[5] * v[1] + m[9] * v[2] + m[13]);
+    out.push_back(m[2] * v[0] + m[6] * v[1] + m[10] * v[2] + m[14]);
 }
 
-// A bone is three thin triangles from the joint's origin to the child's offset K, one across
-// each axis, so it reads as a line from any viewing angle.
-void drawBone(const std::array<float, 3>& k) {
-    const float l = 0.05f * std::sqrt(k[0] * k[0] + k[1] * k[1] + k[2] * k[2]);
-    const float across[3][3] = {{l, 0, 0}, {0, l, 0}, {0, 0, l}};
-    for (const auto& a : across) {
-        glBegin(GL_LINE_LOOP);
-        glVertex3f(-a[0], -a[1], -a[2]);
-        glVertex3f(a[0], a[1], a[2]);
-        glVertex3f(k[0], k[1], k[2]);
-        glEnd();
-    }
-}
-
-void drawPosedJoints(const Motion& motion, PosePass pass) {
-    const std::vector<Joint*>& joints = motion.joints();
-    const std::size_t count = std::min(joints.size(), motion.poseTransforms.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        glPushMatrix();
-        glMultMatrixf(motion.poseTransforms[i].data());
-        setPassColour(pass, false);
-        glCallList(motion.markerList);
-        for (const Joint* child = joints[i]->firstChild(); child; child = child->nextSibling()) {
-            setPassColour(pass, true);
-            drawBone(child->offset());
-        }
-        glPopMatrix();
-    }
+void drawSegments(const std::vector<float>& vertices) {
+    if (vertices.empty())
+        return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 }  // namespace
 
-unsigned int buildMarkerList(float radius) {
-    const GLuint circle = glGenLists(2);
-    if (circle == 0)
-        return 0;
-    glNewList(circle, GL_COMPILE);
-    glBegin(GL_LINE_STRIP);
-    glVertex3f(radius, 0.0f, 0.0f);
-    for (int k = 1; k <= 9; ++k) {
+std::vector<std::array<float, 3>> markerSegments(float radius) {
+    std::array<std::array<float, 3>, 11> circle;
+    circle[0] = {radius, 0.0f, 0.0f};
+    for (std::size_t k = 1; k <= 9; ++k) {
         const float a = static_cast<float>(k) * 0.62831855f;
-        glVertex3f(radius * std::cos(a), 0.0f, radius * std::sin(a));
+        circle[k] = {radius * std::cos(a), 0.0f, radius * std::sin(a)};
     }
-    glVertex3f(radius, 0.0f, 0.0f);
-    glEnd();
-    glEndList();
-
-    const GLuint marker = circle + 1;
-    glNewList(marker, GL_COMPILE);
-    glCallList(circle);
-    glPushMatrix();
-    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
-    glCallList(circle);
-    glPopMatrix();
-    glPushMatrix();
-    glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
-    glCallList(circle);
-    glPopMatrix();
-    glEndList();
-    return marker;
+    circle[10] = circle[0];
+    std::vector<std::array<float, 3>> segments;
+    segments.reserve(60);
+    for (std::size_t k = 0; k < 10; ++k) {
+        segments.push_back(circle[k]);
+        segments.push_back(circle[k + 1]);
+    }
+    for (std::size_t k = 0; k < 10; ++k) {  // a quarter about z: (x, y, z) -> (-y, x, z)
+        segments.push_back({-circle[k][1], circle[k][0], circle[k][2]});
+        segments.push_back({-circle[k + 1][1], circle[k + 1][0], circle[k + 1][2]});
+    }
+    for (std::size_t k = 0; k < 10; ++k) {  // a quarter about x: (x, y, z) -> (x, -z, y)
+        segments.push_back({circle[k][0], -circle[k][2], circle[k][1]});
+        segments.push_back({circle[k + 1][0], -circle[k + 1][2], circle[k + 1][1]});
+    }
+    return segments;
 }
 
-void releaseMarkerList(unsigned int markerList) {
-    if (markerList > 1)
-        glDeleteLists(markerList - 1, 2);
-}
-
-void drawFigure(Motion& motion, PosePass pass) {
-    poseFrame(motion, pass);
-    // The radius is known only after the first posing pass has sized the marker.
-    if (motion.markerList == 0)
-        motion.markerList = buildMarkerList(motion.markerRadius);
-    drawPosedJoints(motion, pass);
+std::array<std::array<float, 3>, 18> boneSegments(const std::array<float, 3>& k) {
+    const float l = 0.05f * std::sqrt(k[0] * k[0] + k[1] * k[1] + k[2] * k[2]);
+    std::array<std::array<float, 3>, 18> segments;
+    const std::array<float, 3> across[3] = {{l, 0, 0}, {0, l, 0}, {0, 0, l}};
+    std::size_t n = 0;
+    for (const auto& a : across) {
+        const std::array<float, 3> from = {-a[0], -a[1], -a[2]};
+        for (const auto& v : {from, a, a, k, k, from})
+            segments[n++] = v;
+    }
+    return segments;
 }
 
 std::vector<int> strobeFrames(int frameCount) {
@@ -104,12 +70,54 @@ std::vector<int> strobeFrames(int frameCount) {
     return frames;
 }
 
-void drawStrobes(Motion& motion) {
+void FigureDrawer::addPose(Motion& motion, PosePass pass) {
+    poseFrame(motion, pass);
+    // The radius is known only after the first posing pass has sized the marker.
+    if (markerRadius_ != motion.markerRadius) {
+        marker_ = markerSegments(motion.markerRadius);
+        markerRadius_ = motion.markerRadius;
+    }
+    const std::vector<Joint*>& joints = motion.joints();
+    const std::size_t count = std::min(joints.size(), motion.poseTransforms.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const Transform& m = motion.poseTransforms[i];
+        for (const auto& v : marker_)
+            appendTransformed(m, v, markerVertices_);
+        for (const Joint* child = joints[i]->firstChild(); child; child = child->nextSibling()) {
+            for (const auto& v : boneSegments(child->offset()))
+                appendTransformed(m, v, boneVertices_);
+        }
+    }
+}
+
+void FigureDrawer::flush(PosePass pass) {
+    if (pass == PosePass::DrawFigure)
+        glColor3ub(255, 64, 64);
+    if (pass == PosePass::DrawStrobe)
+        glColor3ub(125, 32, 32);
+    drawSegments(markerVertices_);
+    if (pass == PosePass::DrawFigure)
+        glColor3ub(0, 0, 255);
+    if (pass == PosePass::DrawStrobe)
+        glColor3ub(0, 0, 125);
+    drawSegments(boneVertices_);
+    markerVertices_.clear();
+    boneVertices_.clear();
+}
+
+void FigureDrawer::drawFigure(Motion& motion, PosePass pass) {
+    addPose(motion, pass);
+    flush(pass);
+}
+
+void FigureDrawer::drawStrobes(Motion& motion) {
+    // All copies share their colours and lie under the figure, so they go out as one batch.
     const int current = motion.currentFrame;
     for (int k : strobeFrames(motion.frameCount())) {
         motion.currentFrame = k;
-        drawFigure(motion, PosePass::DrawStrobe);
+        addPose(motion, PosePass::DrawStrobe);
     }
+    flush(PosePass::DrawStrobe);
     motion.currentFrame = current;
     drawFigure(motion, PosePass::DrawFigure);
 }

@@ -1,24 +1,45 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "motion/motion.h"
 #include "motion/pose.h"
 
-// Builds the joint marker in the current GL context: three circles of the given radius in the
-// three coordinate planes. Two lists are generated; the marker is the second (the circle it
-// calls is the one before it), so releaseMarkerList frees both.
-unsigned int buildMarkerList(float radius);
-void releaseMarkerList(unsigned int markerList);
+// The joint marker's outline in the joint's own frame: three 10-sided circles of the given
+// radius, in the xz plane, that circle turned a quarter about z (yz plane) and turned a
+// quarter about x (xy plane); as 30 segments, two vertices each.
+std::vector<std::array<float, 3>> markerSegments(float radius);
 
-// Poses the figure at motion.currentFrame with a drawing pass (DrawPlain, DrawFigure or
-// DrawStrobe) and draws each joint's marker and its bones to its children in that pass's
-// colours; DrawPlain draws in the current colour. Builds the marker list if the motion has none.
-void drawFigure(Motion& motion, PosePass pass);
+// The outline of the bone from a joint to a child at offset k, in the joint's frame: three
+// thin triangles, one across each axis, as 9 segments. It reads as a line from any side.
+std::array<std::array<float, 3>, 18> boneSegments(const std::array<float, 3>& k);
 
 // The frames drawn as strobe copies: every tenth of the motion, or every frame when it has
 // fewer than ten (the stride would be 0).
 std::vector<int> strobeFrames(int frameCount);
 
-// Strobe copies at strobeFrames, then the figure at the current frame, which is kept.
-void drawStrobes(Motion& motion);
+// Draws posed figures. The joint transforms of the pose pass are applied on the CPU and each
+// figure goes to the GL as two vertex arrays (markers, bones): per-joint matrix changes and
+// small batches made a redraw with strobes several times slower under a software GL. The
+// vertex storage and the marker outline are kept between draws.
+class FigureDrawer {
+  public:
+    // Poses the figure at motion.currentFrame with a drawing pass (DrawPlain, DrawFigure or
+    // DrawStrobe) and draws each joint's marker and its bones to its children, red markers and
+    // blue bones for DrawFigure, dark ones for DrawStrobe, the current colour for DrawPlain.
+    void drawFigure(Motion& motion, PosePass pass);
+    // Strobe copies at strobeFrames, then the figure at the current frame, which is kept.
+    void drawStrobes(Motion& motion);
+
+  private:
+    // Poses the figure and appends its world-space segments to the batches.
+    void addPose(Motion& motion, PosePass pass);
+    // Draws the batches in the pass's colours and empties them.
+    void flush(PosePass pass);
+
+    std::vector<std::array<float, 3>> marker_;
+    float markerRadius_ = -1.0f;  // the radius marker_ was built for
+    std::vector<float> markerVertices_;
+    std::vector<float> boneVertices_;
+};

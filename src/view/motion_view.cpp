@@ -20,8 +20,6 @@ MotionView::~MotionView() {
     // The display lists live in this window's context; free them while it still exists.
     if (context() && shown()) {
         make_current();
-        if (motion_)
-            releaseMarkerList(motion_->markerList);
         if (gridList_)
             glDeleteLists(gridList_, 1);
         if (staleGridList_)
@@ -30,10 +28,6 @@ MotionView::~MotionView() {
 }
 
 void MotionView::setMotion(std::unique_ptr<Motion> motion) {
-    if (motion_ && motion_->markerList && context() && shown()) {
-        make_current();
-        releaseMarkerList(motion_->markerList);
-    }
     motion_ = std::move(motion);
     shadowMatrix_ = shadowMatrixFor(shadowLift(motion_.get()));
     invalidateGrid();
@@ -232,13 +226,13 @@ void MotionView::drawScene() {
     Motion* m = motion_.get();
     if (m && m->frameCount() > 0) {
         if (shadow_)
-            drawShadow(*m, shadowMatrix_);
+            drawShadow(*m, shadowMatrix_, figureDrawer_);
         glPushMatrix();
         if (bones_) {
             if (strobes_)
-                drawStrobes(*m);
+                figureDrawer_.drawStrobes(*m);
             else
-                drawFigure(*m, PosePass::DrawFigure);
+                figureDrawer_.drawFigure(*m, PosePass::DrawFigure);
         }
         if (path_ && m->rootPath)
             drawPath(*m->rootPath);
@@ -268,17 +262,12 @@ void MotionView::drawScene() {
 
 void MotionView::draw() {
     // A new context holds none of the lists compiled in an earlier one.
-    if (!context_valid()) {
+    if (context() != listsContext_) {
         gridList_ = 0;
         staleGridList_ = 0;
-        if (motion_)
-            motion_->markerList = 0;
+        listsContext_ = context();
     }
     setupGlState();
     setupCamera();
     drawScene();
-}
-
-int MotionView::handle(int event) {
-    return Fl_Gl_Window::handle(event);
 }

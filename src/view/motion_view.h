@@ -8,6 +8,7 @@
 #include "motion/motion.h"
 #include "view/arcball.h"
 #include "view/camera.h"
+#include "view/figure_drawing.h"
 
 // The option numbers the menus pass to toggleOption; 8 is no option.
 enum ViewOption : int {
@@ -60,7 +61,18 @@ class MotionView : public Fl_Gl_Window {
     void panBegin(int px, int py);
     void pan(int px, int py);
 
+    // Left button down at (x, y): a selection-mode pass over a 5 x 5 pixel region picks the
+    // control point under the cursor, if any; remembers (x, y) as the press position.
+    void pickControlPoint(int x, int y);
+    // Moves the selected control point (and its falloff neighbours) to the point of the path's
+    // plane under (x, y); nothing moves when that plane is not under the cursor.
+    void dragControlPoint(int x, int y);
+    // Falloff width of the q and w keys, passed on to the curve in markerRadius units.
+    void setFalloffWidth(float width);
+
     void draw() override;
+    // Left button picks and drags control points; middle drags zoom; right drags orbit, with
+    // Alt they pan; q and w narrow and widen the falloff while Linear Falloff is on.
     int handle(int event) override;
 
   private:
@@ -69,6 +81,10 @@ class MotionView : public Fl_Gl_Window {
     void drawScene();
     void trackMotionCamera();
     void invalidateGrid();
+    void endDrag(int x, int y);
+    int handlePush(int x, int y);
+    int handleDrag(int x, int y);
+    int handleKey();
 
     bool strobes_ = false;
     bool grid_ = true;
@@ -88,6 +104,7 @@ class MotionView : public Fl_Gl_Window {
     void* listsContext_ = nullptr;    // the GL context the display lists were compiled in
     std::unique_ptr<Motion> motion_;
     std::unique_ptr<Arcball> arcball_;
+    FigureDrawer figureDrawer_;
     double orbitStartX_ = -1.0;
     double orbitStartY_ = -1.0;
     int zoomLastX_ = -1;

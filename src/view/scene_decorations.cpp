@@ -2,8 +2,6 @@
 
 #include <FL/gl.h>
 
-#include "view/figure_drawing.h"
-
 namespace {
 
 constexpr float kGroundMargin = 150.0f;
@@ -53,11 +51,11 @@ GroundExtent groundExtent(const Motion* motion) {
             b[MaxZ] + kGroundMargin};
 }
 
-void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix) {
+void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix, FigureDrawer& drawer) {
     glColor3f(0.1f, 0.1f, 0.1f);
     glPushMatrix();
     glMultMatrixf(shadowMatrix.data());
-    drawFigure(motion, PosePass::DrawPlain);
+    drawer.drawFigure(motion, PosePass::DrawPlain);
     glPopMatrix();
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "motion/motion.h"
+#include "view/figure_drawing.h"
 
 // Planar shadow projection, column-major: (x, y, z) goes to (x - y, lift, z + y - 1), the
 // figure flattened onto y = lift and leaning away from the light (1, 1, -1).
@@ -21,7 +22,7 @@ struct GroundExtent {
 GroundExtent groundExtent(const Motion* motion);
 
 // The figure flattened by the shadow matrix, in near-black.
-void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix);
+void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix, FigureDrawer& drawer);
 // One grey quadrilateral at y = 0 over the ground extent.
 void drawPlane(const Motion* motion);
 // Compiles the grid (31 lines each way, every fifth wide) into a new display list; its extent

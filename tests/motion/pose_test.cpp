@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "motion/bvh_reader.h"
+#include "motion/transform_ops.h"
 #include "motion_fixtures.h"
 
 namespace {
@@ -211,6 +213,41 @@ TEST(PosePasses, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
     EXPECT_EQ(before, motion.poseTransforms);
 }
 
+// The load's sweep (split between threads for long motions, leaves left unturned) measures what
+// MeasureRaw at every frame in order measures.
+TEST(PosePasses, LoadMeasuresWhatMeasureRawMeasuresAtEveryFrame) {
+    for (int frames : {40, 3001}) {
+        const std::string path = fixtures::writeTemporary(
+            "measure.bvh",
+            fixtures::walkingFigure("Xposition Yposition Zposition Zrotation Xrotation Yrotation",
+                                    frames, "1 2 3"));
+        Motion loaded;
+        ASSERT_EQ(1, fixtures::loadQuietly(loaded, path));
+        BvhReader reader;
+        ASSERT_EQ(1, reader.open(path));
+        std::unique_ptr<Joint> root = reader.readHierarchy();
+        std::unique_ptr<FrameTable> table = reader.readMotion();
+        Motion plain;
+        plain.setSkeleton(std::move(root), std::move(table));
+        plain.rootPath = std::make_unique<RootPath>();
+        for (int f = 0; f < frames; ++f) {
+            plain.currentFrame = f;
+            poseFrame(plain, PosePass::MeasureRaw);
+            if (f == 0) {
+                EXPECT_EQ(plain.motionBounds[MaxY] - plain.motionBounds[MinY], loaded.height);
+                EXPECT_EQ(plain.motionBounds[MaxX] - plain.motionBounds[MinX], loaded.width);
+                EXPECT_EQ(plain.motionBounds[MaxZ] - plain.motionBounds[MinZ], loaded.depth);
+            }
+        }
+        EXPECT_EQ(plain.motionBounds, loaded.motionBounds) << frames;
+        ASSERT_EQ(frames, loaded.rootPath->sampleCount());
+        for (int f = 0; f < frames; ++f) {
+            ASSERT_EQ(plain.rootPath->sampleX(f), loaded.rootPath->sampleX(f)) << f;
+            ASSERT_EQ(plain.rootPath->sampleZ(f), loaded.rootPath->sampleZ(f)) << f;
+        }
+    }
+}
+
 TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
     const std::string path = fixtures::writeTemporary(
         "refresh.bvh",
@@ -253,6 +290,30 @@ TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
     for (int k = 0; k < 6; ++k) {
         EXPECT_NEAR(refreshed[k], motion.motionBounds[k], tolerance) << k;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PoseKinematics, AngleSinesAndCosinesMatchTheLibraryEverywhere) {
+    std::vector<float> angles = {0.0f,   45.0f,   -45.0f,  90.0f, -90.0f, 135.0f, 180.0f, -180.0f,
+                                 270.0f, -270.0f, 359.99f, 1e6f,  -3e8f,  2e9f,   -1e20f};
+    for (float d = -1000.0f; d < 1000.0f; d += 0.37f) {
+        angles.push_back(d);
+    }
+    for (float d : angles) {
+        float s;
+        float c;
+        rotationSinCos(d, s, c);
+        const double r = static_cast<double>(d) * M_PI / 180.0;
+        EXPECT_NEAR(std::sin(r), s, 1e-6) << d;
+        EXPECT_NEAR(std::cos(r), c, 1e-6) << d;
+    }
+    float s;
+    float c;
+    rotationSinCos(std::nanf(""), s, c);
+    EXPECT_TRUE(std::isnan(s) && std::isnan(c));
 }
 
 }  // namespace

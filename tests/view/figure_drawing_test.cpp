@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 #include "view/curve_drawing.h"
 #include "view/figure_drawing.h"
@@ -15,6 +16,34 @@ TEST(Strobes, EveryTenthFrameOrEveryFrameOfAShortMotion) {
     EXPECT_EQ(strobeFrames(3), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(strobeFrames(1), (std::vector<int>{0}));
     EXPECT_TRUE(strobeFrames(0).empty());
+}
+
+TEST(FigureGeometry, MarkerCirclesLieInTheThreePlanesAndBonesReachTheChild) {
+    const auto marker = markerSegments(2.0f);
+    ASSERT_EQ(marker.size(), 60u);
+    for (std::size_t i = 0; i < marker.size(); ++i) {
+        const auto& v = marker[i];
+        EXPECT_NEAR(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), 2.0, 1e-5) << i;
+        const std::size_t flat = i < 20 ? 1 : i < 40 ? 0 : 2;  // xz, then yz, then xy
+        EXPECT_NEAR(v[flat], 0.0, 1e-6) << i;
+    }
+    // Each circle is closed: it starts and ends at the same vertex, ten segments later.
+    for (std::size_t c = 0; c < 3; ++c)
+        EXPECT_EQ(marker[c * 20], marker[c * 20 + 19]);
+    EXPECT_EQ(marker[0], (std::array<float, 3>{2, 0, 0}));
+
+    const std::array<float, 3> k{0, 20, 0};
+    const auto bone = boneSegments(k);
+    int atChild = 0;
+    for (const auto& v : bone) {
+        if (v == k) {
+            ++atChild;
+        } else {
+            // The base points are +-l on one axis, l = 5 % of the bone's length.
+            EXPECT_NEAR(std::fabs(v[0]) + std::fabs(v[1]) + std::fabs(v[2]), 1.0, 1e-6);
+        }
+    }
+    EXPECT_EQ(atChild, 6);  // two edges of each of the three triangles end at the child
 }
 
 // Applies a column-major 4x4 matrix to a point.

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <GL/glu.h>
+
 #include "view/motion_view.h"
 #include "view_harness.h"
 
@@ -235,6 +237,27 @@ TEST_F(ViewRenderMotion, EachFigureOptionRemovesExactlyItsElement) {
     h.view().toggleOption(OptionBones);
     c = census(h.render());
     EXPECT_EQ(c.strobeRed + c.strobeBlue + c.axisRed, 0);
+}
+
+TEST_F(ViewRenderMotion, MarkersSitOnTheRecordedJointPositions) {
+    h.view().toggleOption(OptionAxes);
+    h.view().toggleOption(OptionShadow);
+    h.view().toggleOption(OptionPath);
+    const auto pixels = h.render();
+    // Project the joints' recorded (lifted, drawn) positions with the view's own camera.
+    for (const Joint* joint : h.view().motion()->joints()) {
+        const auto [px, py] = h.pixelOf(joint->worldX(), joint->worldY(), joint->worldZ());
+        int red = 0;
+        for (int y = py - 4; y <= py + 4; ++y) {
+            for (int x = px - 4; x <= px + 4; ++x) {
+                if (x < 0 || y < 0 || x >= ViewHarness::kWidth || y >= ViewHarness::kHeight)
+                    continue;
+                red += near(&pixels[static_cast<std::size_t>((y * ViewHarness::kWidth + x) * 3)],
+                            255, 64, 64);
+            }
+        }
+        EXPECT_GT(red, 0) << joint->name() << " at " << px << ", " << py;
+    }
 }
 
 TEST(ViewRenderCorpus, CorpusWalkShowsFigureShadowAndPath) {

@@ -3,7 +3,10 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -57,6 +60,65 @@ class ViewHarness {
         float depth = -1.0f;
         glReadPixels(x, kHeight - 1 - y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
         return depth;
+    }
+
+    // The view's camera matrices, rebuilt here from its camera state (no rotation) the way a
+    // careful reader of the camera model would, to check the view against.
+    struct CameraMatrices {
+        GLdouble projection[16];
+        GLdouble modelView[16];
+        GLint viewport[4];
+    };
+    CameraMatrices cameraMatrices() {
+        view_->make_current();
+        const Camera& c = view_->camera();
+        CameraMatrices m;
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        gluPerspective(60.0, static_cast<double>(kWidth) / kHeight, usableNearPlane(c),
+                       farPlane(c));
+        gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.target[0], c.target[1], c.target[2], 0, 1, 0);
+        glGetDoublev(GL_PROJECTION_MATRIX, m.projection);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        for (int i = 0; i < 16; ++i)
+            m.modelView[i] = i % 5 == 0 ? 1.0 : 0.0;
+        m.viewport[0] = 0;
+        m.viewport[1] = 0;
+        m.viewport[2] = kWidth;
+        m.viewport[3] = kHeight;
+        return m;
+    }
+
+    // Window pixel (x, y from the top) of a world point.
+    std::array<int, 2> pixelOf(double x, double y, double z) {
+        const CameraMatrices m = cameraMatrices();
+        GLdouble wx, wy, wz;
+        gluProject(x, y, z, m.modelView, m.projection, m.viewport, &wx, &wy, &wz);
+        return {static_cast<int>(std::lround(wx)), kHeight - static_cast<int>(std::lround(wy))};
+    }
+
+    // The point at height h under window pixel (x, y from the top).
+    std::array<double, 2> groundUnder(int x, int y, double h) {
+        const CameraMatrices m = cameraMatrices();
+        GLdouble n[3], f[3];
+        gluUnProject(x, kHeight - y, 0.0, m.modelView, m.projection, m.viewport, &n[0], &n[1],
+                     &n[2]);
+        gluUnProject(x, kHeight - y, 1.0, m.modelView, m.projection, m.viewport, &f[0], &f[1],
+                     &f[2]);
+        const double s = (h - n[1]) / (f[1] - n[1]);
+        return {n[0] + s * (f[0] - n[0]), n[2] + s * (f[2] - n[2])};
+    }
+
+    // Sends one toolkit event to the view with the given pointer, key (a button is
+    // FL_Button + n) and modifier state; returns the view's answer.
+    int send(int event, int x, int y, int key, int state = 0) {
+        Fl::e_x = x;
+        Fl::e_y = y;
+        Fl::e_keysym = key;
+        Fl::e_state = state;
+        return view_->handle(event);
     }
 
   private:

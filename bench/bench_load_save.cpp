@@ -1,0 +1,156 @@
+// Loading, saving with an edit, and re-measuring a large generated motion: the whole load beside
+// the read alone, the save's output rate, and refreshBounds after a drag.
+#include <benchmark/benchmark.h>
+
+#include <sys/stat.h>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "motion/bvh_reader.h"
+#include "motion/bvh_writer.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+
+namespace {
+
+constexpr int kFrames = 100000;
+constexpr int kJoints = 24;  // a root with 6 channels and 23 joints with 3: 75 columns
+constexpr int kColumns = 6 + 3 * (kJoints - 1);
+constexpr int kRepeats = 3;
+
+double seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::unique_ptr<Joint> makeSkeleton() {
+    auto root = std::make_unique<Joint>("Hips");
+    root->setOffset(3.0f, 0.0f, -2.0f);
+    root->setChannels({Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation});
+    Joint* parent = root.get();
+    for (int i = 1; i < kJoints; ++i) {
+        auto joint = std::make_unique<Joint>("Joint" + std::to_string(i));
+        joint->setOffset(0.0f, 10.0f + i, 0.5f * i);
+        joint->setChannels({Zrotation, Xrotation, Yrotation});
+        joint->setParent(parent);
+        Joint* added = joint.get();
+        parent->appendChild(std::move(joint));
+        // Chains of four joints, then back to the root, like limbs.
+        parent = i % 4 == 0 ? root.get() : added;
+    }
+    return root;
+}
+
+// The root walks a wavy line; every rotation is pseudo-random within +-180 degrees.
+FrameTable makeFrames() {
+    std::vector<float> values(static_cast<std::size_t>(kFrames) * kColumns);
+    std::uint32_t state = 12345u;
+    for (int f = 0; f < kFrames; ++f) {
+        float* row = values.data() + static_cast<std::size_t>(f) * kColumns;
+        row[0] = 0.5f * f;
+        row[1] = 90.0f + 3.0f * std::sin(f * 0.1f);
+        row[2] = 200.0f * std::sin(f * 0.001f);
+        for (int j = 3; j < kColumns; ++j) {
+            state = state * 1664525u + 1013904223u;
+            row[j] =
+                static_cast<float>(static_cast<int>(state >> 8) % 3600000 - 1800000) / 10000.0f;
+        }
+    }
+    FrameTable table(kColumns);
+    table.set(kFrames, 1.0f / 120.0f, std::move(values));
+    return table;
+}
+
+double fileMegabytes(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? static_cast<double>(status.st_size) / 1e6 : 0.0;
+}
+
+}  // namespace
+
+int main() {
+    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    const std::string source = dir + "/bench_load_save_source.bvh";
+    const std::string saved = dir + "/bench_load_save_saved.bvh";
+    {
+        std::unique_ptr<Joint> root = makeSkeleton();
+        FrameTable frames = makeFrames();
+        BvhWriter writer;
+        if (!writer.open(source) || !writer.write(root.get(), frames) || !writer.close()) {
+            return 1;
+        }
+    }
+
+    double readBest = 1e30;
+    for (int i = 0; i < kRepeats; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        BvhReader reader;
+        reader.open(source);
+        std::unique_ptr<Joint> root = reader.readHierarchy();
+        std::unique_ptr<FrameTable> table = root ? reader.readMotion() : nullptr;
+        reader.close();
+        readBest = std::min(readBest, seconds(start));
+        if (!table) {
+            return 1;
+        }
+        benchmark::DoNotOptimize(table->values().data());
+    }
+
+    double loadBest = 1e30;
+    std::unique_ptr<Motion> motion;
+    for (int i = 0; i < kRepeats; ++i) {
+        motion.reset();  // the previous motion's release is not part of the load
+        motion = std::make_unique<Motion>();
+        auto start = std::chrono::steady_clock::now();
+        const int ok = motion->load(source);
+        loadBest = std::min(loadBest, seconds(start));
+        if (!ok) {
+            return 1;
+        }
+    }
+
+    // A drag of a middle control point with falloff, as the view would make it.
+    ControlCurve& curve = *motion->rootPath->curve();
+    const int middle = curve.pointCount() / 2;
+    CurvePoint p;
+    curve.getPoint(middle, p);
+    curve.setFalloffRadius(30.0f * motion->markerRadius);
+    curve.select(middle);
+    curve.moveSelected(p.x + 40.0, p.z - 60.0);
+    curve.select(-1);
+
+    double refreshBest = 1e30;
+    for (int i = 0; i < kRepeats; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        refreshBounds(*motion);
+        refreshBest = std::min(refreshBest, seconds(start));
+    }
+
+    double saveBest = 1e30;
+    for (int i = 0; i < kRepeats; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        const int ok = motion->save(saved);
+        saveBest = std::min(saveBest, seconds(start));
+        if (!ok) {
+            return 1;
+        }
+    }
+    const double savedMB = fileMegabytes(saved);
+    std::remove(source.c_str());
+    std::remove(saved.c_str());
+
+    std::printf("motion: %d frames x %d joints (%d channels), %.1f MB saved\n", kFrames, kJoints,
+                kColumns, savedMB);
+    std::printf("load / read: %.2f\n", loadBest / readBest);
+    std::printf("summary load_ms: %.0f\n", loadBest * 1000.0);
+    std::printf("summary read_only_ms: %.0f\n", readBest * 1000.0);
+    std::printf("summary save_edited_MBps: %.0f\n", savedMB / saveBest);
+    std::printf("summary refresh_bounds_ms: %.1f\n", refreshBest * 1000.0);
+    return 0;
+}

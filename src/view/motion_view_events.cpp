@@ -1,0 +1,169 @@
+#include <FL/Fl.H>
+#include <FL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "motion/pose.h"
+#include "view/motion_view.h"
+#include "view/picking.h"
+
+namespace {
+
+bool altDown() {
+    return (Fl::event_state() & FL_ALT) != 0;
+}
+
+}  // namespace
+
+void MotionView::pickControlPoint(int x, int y) {
+    make_current();
+    pushX_ = x;
+    pushY_ = y;
+    glViewport(0, 0, w(), h());
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    GLuint buffer[kSelectBufferSize] = {};
+    glSelectBuffer(kSelectBufferSize, buffer);
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(0);
+
+    setupGlState();
+    gluPickMatrix(x, viewport[3] - y, 5.0, 5.0, viewport);
+    setupCamera();
+    // The shadow would hit under [0] like the figure; it takes no part in picking.
+    const bool shadow = shadow_;
+    shadow_ = false;
+    drawScene();
+    shadow_ = shadow;
+
+    const int hits = glRenderMode(GL_RENDER);
+    const int picked = pickedControlPoint(buffer, hits, kSelectBufferSize);
+    ControlCurve* curve = motion_ && motion_->rootPath ? motion_->rootPath->curve() : nullptr;
+    if (picked >= 0 && curve)
+        curve->select(picked);
+    redraw();
+}
+
+void MotionView::dragControlPoint(int x, int y) {
+    make_current();
+    setupGlState();
+    setupCamera();
+    GLint viewport[4];
+    GLdouble modelView[16];
+    GLdouble projection[16];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    const double wx = x;
+    const double wy = viewport[3] - y;
+    std::array<double, 3> nearPoint{};
+    std::array<double, 3> farPoint{};
+    const bool unprojected = gluUnProject(wx, wy, 0.0, modelView, projection, viewport,
+                                          &nearPoint[0], &nearPoint[1], &nearPoint[2]) == GL_TRUE &&
+                             gluUnProject(wx, wy, 1.0, modelView, projection, viewport,
+                                          &farPoint[0], &farPoint[1], &farPoint[2]) == GL_TRUE;
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+
+    if (!unprojected || !motion_ || !motion_->rootPath || !motion_->rootPath->curve())
+        return;
+    double groundX = 0.0;
+    double groundZ = 0.0;
+    if (groundPoint(nearPoint, farPoint, motion_->rootPath->height(), groundX, groundZ)) {
+        motion_->rootPath->curve()->moveSelected(groundX, groundZ);
+    }
+}
+
+void MotionView::endDrag(int x, int y) {
+    dragControlPoint(x, y);
+    if (ControlCurve* curve = motion_->rootPath ? motion_->rootPath->curve() : nullptr) {
+        curve->select(-1);
+    }
+    refreshBounds(*motion_);
+    invalidateGrid();  // the ground follows the edited bounds from the next draw on
+    redraw();
+}
+
+void MotionView::setFalloffWidth(float width) {
+    falloffWidth_ = width;
+    if (motion_ && motion_->rootPath && motion_->rootPath->curve()) {
+        motion_->rootPath->curve()->setFalloffRadius(motion_->markerRadius * falloffWidth_);
+    }
+}
+
+int MotionView::handlePush(int x, int y) {
+    switch (Fl::event_key()) {
+        case FL_Button + 1:
+            pickControlPoint(x, y);
+            redraw();
+            break;
+        case FL_Button + 2:
+            zoomLastX_ = x;
+            break;
+        case FL_Button + 3:
+            if (altDown())
+                panBegin(x, y);
+            else
+                orbitBegin(x, y);
+            break;
+        default:
+            break;
+    }
+    return 1;
+}
+
+int MotionView::handleDrag(int x, int y) {
+    const int key = Fl::event_key();
+    if (key == FL_Button + 1) {
+        if (motion_ && (x != pushX_ || y != pushY_)) {
+            dragControlPoint(x, y);
+            redraw();
+        }
+    } else if (key == FL_Button + 2) {
+        zoom(x);
+    } else if (key == FL_Button + 3 && !altDown()) {
+        orbitDrag(x, y);
+    } else if (key == FL_Button + 3 || key == FL_Alt_L || key == FL_Alt_R) {
+        pan(x, y);
+    }
+    return 1;
+}
+
+int MotionView::handleKey() {
+    // Keys with Alt, Ctrl or Meta are the menus' shortcuts: the toolkit offers a key to the
+    // menu bar only when the focused view declines it.
+    if (Fl::event_state() & (FL_ALT | FL_CTRL | FL_META))
+        return Fl_Gl_Window::handle(FL_KEYBOARD);
+    const int key = Fl::event_key();
+    if (linearFalloff_ && (key == 'q' || key == 'w'))
+        setFalloffWidth(nextFalloffWidth(falloffWidth_, key));
+    return 1;
+}
+
+int MotionView::handle(int event) {
+    const int x = Fl::event_x();
+    const int y = Fl::event_y();
+    switch (event) {
+        case FL_PUSH:
+            return handlePush(x, y);
+        case FL_DRAG:
+            return handleDrag(x, y);
+        case FL_RELEASE:
+            if (Fl::event_key() == FL_Button + 1 && motion_ && (x != pushX_ || y != pushY_)) {
+                endDrag(x, y);
+            }
+            return 1;
+        case FL_FOCUS:
+        case FL_UNFOCUS:
+            return 1;
+        case FL_KEYBOARD:
+            return handleKey();
+        default:
+            return Fl_Gl_Window::handle(event);
+    }
+}
