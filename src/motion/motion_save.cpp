@@ -47,7 +47,9 @@ int Motion::save(const std::string& path) const {
     if (!baked) {
         return 0;
     }
-    const std::string temporary = createTemporaryBeside(path);
+    // Renaming would replace even a write-protected file, which opening it for writing would not.
+    const bool protectedTarget = access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0;
+    const std::string temporary = protectedTarget ? std::string() : createTemporaryBeside(path);
     if (temporary.empty()) {
         std::printf("Error in BVH file output: could not open file\n");
         return 0;

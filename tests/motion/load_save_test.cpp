@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -217,6 +218,13 @@ TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {
     struct stat status;
     ASSERT_EQ(0, stat(target.c_str(), &status));
     EXPECT_EQ(0640u, status.st_mode & 07777u) << "the saved file keeps the target's permissions";
+
+    ASSERT_EQ(0, chmod(target.c_str(), 0440));
+    if (access(target.c_str(), W_OK) != 0) {  // a privileged user may write anyway
+        EXPECT_EQ(0, fixtures::saveQuietly(motion, target.string()));
+        EXPECT_EQ(1, entriesIn(folder));
+    }
+    ASSERT_EQ(0, chmod(target.c_str(), 0640));
 
     EXPECT_EQ(0, fixtures::saveQuietly(motion, (folder / "absent" / "x.bvh").string()));
     EXPECT_FALSE(fs::exists(folder / "absent"));

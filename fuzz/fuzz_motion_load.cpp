@@ -1,0 +1,42 @@
+// Loads arbitrary bytes as a motion, edits its path, re-measures and bakes it: none of it may
+// crash, end the process or read out of bounds, whatever the file holds.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "motion/bake.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > 65536) {
+        return 0;
+    }
+    static const std::string path = "/tmp/fuzz_motion_load_" + std::to_string(getpid()) + ".bvh";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return 0;
+    }
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+    Motion motion;
+    if (!motion.load(path)) {
+        return 0;
+    }
+    ControlCurve& curve = *motion.rootPath->curve();
+    CurvePoint p;
+    if (curve.getPoint(curve.pointCount() / 2, p)) {
+        curve.setFalloffRadius(50.0f);
+        curve.select(curve.pointCount() / 2);
+        curve.moveSelected(p.x + 3.0, p.z - 5.0);
+    }
+    refreshBounds(motion);
+    motion.currentFrame = 0;
+    updatePose(motion);
+    poseFrame(motion, PosePass::DrawFigure);
+    bake(motion);
+    return 0;
+}
