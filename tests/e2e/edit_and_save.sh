@@ -80,7 +80,7 @@ sleep 0.5
 e2e_shot "$work/playing2.png"
 differs "$work/playing1.png" "$work/playing2.png" || e2e_fail "the figure does not move while playing"
 click_at 61 812
-sleep 0.5
+sleep 1
 e2e_shot "$work/stopped1.png"
 sleep 0.5
 e2e_shot "$work/stopped2.png"

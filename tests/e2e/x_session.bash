@@ -22,8 +22,18 @@ e2e_start() {
     program_pid=$!
     window_id=$(timeout 30 xdotool search --sync --onlyvisible --name '^bvhpath' | head -1) ||
         e2e_fail "no bvhpath window appeared; program output: $(cat "$log")"
-    # Let the first frames reach the screen.
-    sleep 1
+    e2e_wait_for_view "$log.png"
+}
+
+# e2e_wait_for_view SCRATCH_PNG: waits until the 3D view has drawn its grey ground (the first
+# draw builds display lists and can take a while on a loaded machine).
+e2e_wait_for_view() {
+    for _ in $(seq 40); do
+        e2e_shot "$1"
+        [ "$(e2e_count "$1" "$e2e_grey")" -gt 2000 ] && return 0
+        sleep 0.25
+    done
+    e2e_fail "the 3D view drew no ground"
 }
 
 # e2e_close PROBE: closes the window as a window manager would and waits for the exit status,
@@ -55,3 +65,4 @@ e2e_count() {
 
 e2e_red='r > 204 && g < 102 && b < 102'
 e2e_blue='b > 204 && r < 51 && g < 51'
+e2e_grey='r == g && g == b && r > 50 && r < 130'
