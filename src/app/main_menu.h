@@ -10,7 +10,7 @@ class Fl_Widget;
 void openCallback(Fl_Widget* menuBar, void*);
 void saveCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
-// One callback per view option (ViewOption), so the code lives in the table and the user data stays
-// 0.
+// One callback per view option (a ViewOption code): the code lives in the table, not in the
+// item's user data.
 template <int Code>
 void toggleOptionCallback(Fl_Widget* menuBar, void*);
