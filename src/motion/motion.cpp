@@ -36,6 +36,18 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
     poseTransforms.clear();
     rootRelativeXZ.clear();
     channelTotal_ = 0;
+    // What was derived from the previous skeleton describes it, not the new one.
+    pathOffsetX.clear();
+    pathOffsetZ.clear();
+    pathTangentX.clear();
+    pathTangentZ.clear();
+    rootPath.reset();
+    motionBounds = resetBounds();
+    poseBounds = resetBounds();
+    height = width = depth = 0.0f;
+    markerRadius = 1.0f;
+    markerSized = false;
+    currentFrame = 0;
     // Walked with an explicit ancestor stack: a hostile file can nest thousands deep and hang
     // hundreds of thousands of joints side by side.
     std::vector<int> ancestors;
@@ -65,8 +77,6 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
         }
     }
     poseTransforms.resize(joints_.size());
-    channelSteps_.clear();
-    stepStart_.clear();
     for (std::size_t j = 0; j < joints_.size(); ++j) {
         stepStart_.push_back(static_cast<int>(channelSteps_.size()));
         const Joint& joint = *joints_[j];
@@ -84,5 +94,6 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
 
 bool Motion::poseable() const {
     return root != nullptr && frames != nullptr && frames->frameCount() > 0 &&
-           frames->channelCount() == channelTotal_ && !joints_.empty();
+           frames->channelCount() == channelTotal_ && !joints_.empty() &&
+           joints_.front() == root.get();
 }

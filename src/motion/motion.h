@@ -45,6 +45,8 @@ class Motion {
     const std::vector<int>& parentIndex() const { return parentIndex_; }
     // First frame column of each joint, in the same order.
     const std::vector<int>& firstColumn() const { return firstColumn_; }
+    // Also drops what was derived from a previous skeleton (bounds, extents, root path, baseline,
+    // marker size; currentFrame 0); markerList is the view's to release and rebuild.
     void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
 
     // One channel as the pose applies it: its frame column and its type.

@@ -33,6 +33,10 @@ void MotionView::setMotion(std::unique_ptr<Motion> motion) {
     invalidateGrid();
     trackMotion_ = false;
     resetCamera();
+    // A new curve starts without falloff; while Linear Falloff is checked it gets the radius
+    // the option stands for, so the menu and the drag agree.
+    if (linearFalloff_)
+        setFalloffWidth(falloffWidth_);
 }
 
 void MotionView::setFrame(int n) {

@@ -17,6 +17,8 @@ bool altDown() {
 }  // namespace
 
 void MotionView::pickControlPoint(int x, int y) {
+    if (!shown())
+        return;  // no window, no GL context to pick in
     make_current();
     pushX_ = x;
     pushY_ = y;
@@ -47,6 +49,8 @@ void MotionView::pickControlPoint(int x, int y) {
 }
 
 void MotionView::dragControlPoint(int x, int y) {
+    if (!shown())
+        return;
     make_current();
     setupGlState();
     setupCamera();
@@ -97,6 +101,9 @@ void MotionView::setFalloffWidth(float width) {
 }
 
 int MotionView::handlePush(int x, int y) {
+    // A click in the view brings the falloff keys back to it after the panel had the focus.
+    if (Fl::focus() != this)
+        take_focus();
     switch (Fl::event_key()) {
         case FL_Button + 1:
             pickControlPoint(x, y);

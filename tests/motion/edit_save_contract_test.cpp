@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "motion/bake.h"
@@ -17,45 +18,53 @@ void PrintTo(const RootCase& root, std::ostream* out) {
     *out << root.name;
 }
 
-// What is drawn after an edit is what a save writes: the edited pose of every frame equals the
-// raw pose of the saved file read back, for each root layout the bake has to re-express.
+// What is drawn after an edit is what a save writes: after a middle control point is dragged
+// (by a tenth of the motion's size), the edited pose of every frame equals the raw pose of the
+// saved file read back.
+void expectSavedMatchesDrawn(const std::string& source, const std::string& tag,
+                             float falloffInMarkers) {
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << source;
+    const float size = fixtures::motionSize(motion);
+    ControlCurve& curve = *motion.rootPath->curve();
+    const int middle = curve.pointCount() / 2;
+    CurvePoint p;
+    ASSERT_EQ(1, curve.getPoint(middle, p));
+    curve.setFalloffRadius(falloffInMarkers * motion.markerRadius);
+    curve.select(middle);
+    curve.moveSelected(p.x + 0.1 * size, p.z - 0.15 * size);
+    curve.select(-1);
+
+    const std::string saved = testing::TempDir() + "contract_saved_" + tag + ".bvh";
+    ASSERT_EQ(1, fixtures::saveQuietly(motion, saved));
+    Motion reloaded;
+    ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
+    ASSERT_EQ(motion.frameCount(), reloaded.frameCount());
+    const float tolerance = 1e-3f * size;
+    bool moved = false;
+    for (int f = 0; f < motion.frameCount(); ++f) {
+        const fixtures::Positions drawn = fixtures::posedAt(motion, f, PosePass::RecordEdited);
+        const fixtures::Positions raw = fixtures::posedAt(motion, f, PosePass::RecordRaw);
+        const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::RecordRaw);
+        ASSERT_EQ(drawn.size(), back.size());
+        for (std::size_t j = 0; j < drawn.size(); ++j) {
+            ASSERT_LE(fixtures::distance(drawn[j], back[j]), tolerance)
+                << source << " frame " << f << " joint " << j;
+            moved = moved || fixtures::distance(drawn[j], raw[j]) > 0.01f * size;
+        }
+    }
+    EXPECT_TRUE(moved) << source << ": the edit should move part of the motion";
+}
+
+// The root layouts the bake has to re-express, each in a small generated walk.
 class EditSaveContract : public testing::TestWithParam<RootCase> {
   protected:
-    void expectSavedMatchesDrawn(float falloffRadius) {
+    void expectSavedMatchesDrawn(float falloffInMarkers) {
         const RootCase& root = GetParam();
         const std::string source =
             fixtures::writeTemporary(std::string("contract_") + root.name + ".bvh",
                                      fixtures::walkingFigure(root.channels, 240, root.offset));
-        Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, source));
-        ControlCurve& curve = *motion.rootPath->curve();
-        const int middle = curve.pointCount() / 2;
-        CurvePoint p;
-        ASSERT_EQ(1, curve.getPoint(middle, p));
-        curve.setFalloffRadius(falloffRadius);
-        curve.select(middle);
-        curve.moveSelected(p.x + 15.0, p.z - 25.0);
-        curve.select(-1);
-
-        const std::string saved = testing::TempDir() + "contract_saved_" + root.name + ".bvh";
-        ASSERT_EQ(1, fixtures::saveQuietly(motion, saved));
-        Motion reloaded;
-        ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
-        ASSERT_EQ(motion.frameCount(), reloaded.frameCount());
-        const float tolerance = 1e-3f * fixtures::motionSize(motion);
-        bool moved = false;
-        for (int f = 0; f < motion.frameCount(); ++f) {
-            const fixtures::Positions drawn = fixtures::posedAt(motion, f, PosePass::RecordEdited);
-            const fixtures::Positions raw = fixtures::posedAt(motion, f, PosePass::RecordRaw);
-            const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::RecordRaw);
-            ASSERT_EQ(drawn.size(), back.size());
-            for (std::size_t j = 0; j < drawn.size(); ++j) {
-                ASSERT_LE(fixtures::distance(drawn[j], back[j]), tolerance)
-                    << "frame " << f << " joint " << j;
-                moved = moved || fixtures::distance(drawn[j], raw[j]) > 1.0f;
-            }
-        }
-        EXPECT_TRUE(moved) << "the edit should move part of the motion";
+        ::expectSavedMatchesDrawn(source, root.name, falloffInMarkers);
     }
 };
 
@@ -64,7 +73,7 @@ TEST_P(EditSaveContract, SavedFileReproducesTheDrawnEditWithoutFalloff) {
 }
 
 TEST_P(EditSaveContract, SavedFileReproducesTheDrawnEditWithFalloff) {
-    expectSavedMatchesDrawn(200.0f);
+    expectSavedMatchesDrawn(30.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,6 +89,18 @@ INSTANTIATE_TEST_SUITE_P(
         RootCase{"height_only", "Yposition Zrotation Yrotation Xrotation", "0 0 0"},
         RootCase{"two_rotations", "Xposition Yposition Zposition Yrotation Xrotation", "1 0 1"}),
     [](const testing::TestParamInfo<RootCase>& info) { return std::string(info.param.name); });
+
+TEST(EditSaveContractCorpus, EveryCorpusFileSavesWhatIsDrawn) {
+    const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
+    if (!std::filesystem::is_directory(corpus)) {
+        GTEST_SKIP() << "corpus folder " << corpus << " is absent";
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() == ".bvh") {
+            expectSavedMatchesDrawn(entry.path().string(), entry.path().stem().string(), 30.0f);
+        }
+    }
+}
 
 // A root that can carry the edit keeps its own channel layout; one that cannot is written with
 // the full six channels, and only then.

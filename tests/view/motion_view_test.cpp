@@ -116,6 +116,11 @@ TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
     EXPECT_FLOAT_EQ(curve->falloffRadius(), view.motion()->markerRadius * 30.0f);
     view.toggleOption(OptionLinearFalloff);
     EXPECT_FLOAT_EQ(curve->falloffRadius(), 0.0f);
+    // A motion loaded while the option is on gets the radius too.
+    view.toggleOption(OptionLinearFalloff);
+    view.setMotion(walker(120, true));
+    EXPECT_FLOAT_EQ(view.motion()->rootPath->curve()->falloffRadius(),
+                    view.motion()->markerRadius * 30.0f);
 }
 
 TEST(MotionViewTracking, TargetFollowsTheEditedPath) {

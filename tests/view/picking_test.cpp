@@ -133,6 +133,9 @@ TEST_F(ViewPicking, ReleaseAtThePressKeepsSelectionBoundsAndGrid) {
 }
 
 TEST_F(ViewPicking, FalloffKeysStepByTenAndEveryKeyIsConsumed) {
+    Fl::focus(nullptr);
+    h.send(FL_PUSH, 10, 10, FL_Button + 3);
+    EXPECT_EQ(Fl::focus(), &h.view()) << "a click gives the view the keyboard";
     h.view().toggleOption(OptionLinearFalloff);
     const float r = motion().markerRadius;
     for (float expected : {20.0f, 10.0f, 0.0f, 0.0f}) {
