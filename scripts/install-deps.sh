@@ -7,7 +7,7 @@ packages=(
     g++ make cmake pkg-config
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool xclip x11-utils imagemagick
     clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,31 @@
+#include <FL/Fl.H>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/motion_window.h"
+
+namespace {
+
+const char* const usage = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-' && std::strcmp(argv[1], "--help") != 0)) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    // The window lives as long as the process; the reader's messages go to standard output.
+    MotionWindow window;
+    if (argc == 2) {
+        window.openPath(argv[1]);
+    }
+    window.show();
+    Fl::run();
+    return 1;
+}

@@ -1,0 +1,273 @@
+#include "app/motion_window.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "motion/motion.h"
+#include "playback/playback_panel.h"
+#include "view/motion_view.h"
+
+namespace {
+
+const std::string samplePath = std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh";
+
+// A one-joint motion of two frames; frameTime is written as given.
+std::string tinyMotion(const char* frameTime) {
+    return std::string(
+               "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n"
+               "\tCHANNELS 3 Xposition Yposition Zposition\n"
+               "\tEnd Site\n\t{\n\t\tOFFSET 0 10 0\n\t}\n}\n"
+               "MOTION\nFrames: 2\nFrame Time: ") +
+           frameTime + "\n0 0 0\n5 0 1\n";
+}
+
+// A scratch folder for files the tests write, removed with everything in it.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = ::testing::TempDir() + "bvhpath_app_XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        path_ = mkdtemp(buffer.data());
+    }
+    ~ScratchDir() {
+        for (const std::string& f : files_) {
+            std::remove(f.c_str());
+        }
+        rmdir(path_.c_str());
+    }
+    std::string file(const std::string& name, const std::string& contents = "") {
+        const std::string p = path_ + "/" + name;
+        files_.push_back(p);
+        if (!contents.empty()) {
+            std::ofstream(p) << contents;
+        }
+        return p;
+    }
+
+  private:
+    std::string path_;
+    std::vector<std::string> files_;
+};
+
+bool exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+// Answers the window's file chooser from a script and records what it was asked.
+struct ChooserScript {
+    struct Call {
+        std::string message;
+        const char* pattern;
+        const char* name;
+    };
+    std::vector<Call> calls;
+    const char* answer = nullptr;  // null cancels
+    std::string answerText;
+
+    void answerWith(const std::string& path) {
+        answerText = path;
+        answer = answerText.c_str();
+    }
+    void install(MotionWindow& window) {
+        window.chooseFile = [this](const char* message, const char* pattern, const char* name) {
+            calls.push_back({message, pattern, name});
+            return answer;
+        };
+    }
+};
+
+// The panel state that opening a file sets.
+struct PanelState {
+    int frame, first, last, start, end;
+    float fps;
+    bool operator==(const PanelState& o) const {
+        return frame == o.frame && first == o.first && last == o.last && start == o.start &&
+               end == o.end && fps == o.fps;
+    }
+};
+PanelState panelState(const PlaybackPanel& p) {
+    return {p.frame(),      p.firstFrame(), p.lastFrame(),
+            p.rangeStart(), p.rangeEnd(),   p.framesPerSecond()};
+}
+
+class MotionWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { chooser.install(window); }
+    MotionWindow window;
+    ChooserScript chooser;
+    ScratchDir scratch;
+};
+
+TEST_F(MotionWindowTest, ChildrenAreViewMenuBarAndPanelAtTheirPlaces) {
+    ASSERT_EQ(window.children(), 3);
+    EXPECT_EQ(window.child(0), window.view());
+    EXPECT_EQ(window.child(2), window.panel());
+    const Fl_Widget* menuBar = window.child(1);
+    EXPECT_NE(dynamic_cast<const Fl_Menu_Bar*>(menuBar), nullptr);
+    EXPECT_EQ(menuBar->x(), 0);
+    EXPECT_EQ(menuBar->w(), 800);
+    EXPECT_EQ(menuBar->h(), 30);
+    EXPECT_EQ(static_cast<const Fl_Menu_Bar*>(menuBar)->textcolor(), 37u);
+    EXPECT_EQ(window.view()->x(), 5);
+    EXPECT_EQ(window.view()->y(), 35);
+    EXPECT_EQ(window.view()->w(), 790);
+    EXPECT_EQ(window.view()->h(), 755);
+    EXPECT_EQ(window.panel()->x(), 5);
+    EXPECT_EQ(window.panel()->y(), 795);
+    EXPECT_EQ(window.w(), 800);
+    EXPECT_EQ(window.h(), 900);
+    EXPECT_EQ(window.resizable(), nullptr);
+    EXPECT_STREQ(window.label(), "bvhpath");
+}
+
+TEST_F(MotionWindowTest, OpenAsksForABvhFileAndShowsItFromFrameOne) {
+    chooser.answerWith(samplePath);
+    window.open();
+    ASSERT_EQ(chooser.calls.size(), 1u);
+    EXPECT_EQ(chooser.calls[0].message, "Open BVH File");
+    EXPECT_STREQ(chooser.calls[0].pattern, "*.bvh");
+    EXPECT_EQ(chooser.calls[0].name, nullptr);
+
+    const Motion* motion = window.view()->motion();
+    ASSERT_NE(motion, nullptr);
+    const int n = motion->frameCount();
+    ASSERT_GT(n, 1);
+    const PanelState panel = panelState(*window.panel());
+    EXPECT_EQ(panel, (PanelState{1, 1, n, 1, n, panel.fps}));
+    EXPECT_NEAR(panel.fps, 30.0f, 0.001f);  // the file says 0.033333 seconds a frame
+    EXPECT_EQ(motion->currentFrame, 0);
+    EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh");
+}
+
+TEST_F(MotionWindowTest, CancelledDialogsChangeNothing) {
+    window.open();
+    EXPECT_EQ(window.view()->motion(), nullptr);
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    const Motion* shown = window.view()->motion();
+    const PanelState panel = panelState(*window.panel());
+    window.open();
+    window.save();
+    ASSERT_EQ(chooser.calls.size(), 3u);
+    EXPECT_EQ(chooser.calls[2].message, "Save BVH File");
+    EXPECT_EQ(chooser.calls[2].pattern, nullptr);
+    EXPECT_EQ(chooser.calls[2].name, nullptr);
+    EXPECT_EQ(window.view()->motion(), shown);
+    EXPECT_EQ(panelState(*window.panel()), panel);
+}
+
+TEST_F(MotionWindowTest, FailedOpenKeepsThePreviousMotionPanelAndTitle) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.panel()->setFrame(17);
+    window.panel()->doCommand(PlaybackPanel::Speed24);
+    const Motion* shown = window.view()->motion();
+    const PanelState panel = panelState(*window.panel());
+
+    const std::string broken = tinyMotion("0.1").replace(0, 9, "HIERARCHIE");
+    for (const std::string& path :
+         {scratch.file("broken.bvh", broken), scratch.file("absent.bvh")}) {
+        SCOPED_TRACE(path);
+        chooser.answerWith(path);
+        testing::internal::CaptureStdout();
+        window.open();
+        const std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_NE(said.find("The Parser could not parse this: "), std::string::npos);
+        EXPECT_EQ(window.view()->motion(), shown);
+        EXPECT_EQ(window.view()->motion()->currentFrame, 16);
+        EXPECT_EQ(panelState(*window.panel()), panel);
+        EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh");
+    }
+}
+
+TEST_F(MotionWindowTest, FrameTimeSetsThePlaybackSpeedAndZeroMeansZero) {
+    ASSERT_EQ(window.openPath(scratch.file("tenth.bvh", tinyMotion("0.1"))), 1);
+    EXPECT_FLOAT_EQ(window.panel()->framesPerSecond(), 10.0f);
+    ASSERT_EQ(window.openPath(scratch.file("zero.bvh", tinyMotion("0"))), 1);
+    EXPECT_EQ(window.panel()->framesPerSecond(), 0.0f);
+    EXPECT_EQ(window.panel()->lastFrame(), 2);
+}
+
+TEST_F(MotionWindowTest, SaveBeforeOpenWritesNoFile) {
+    const std::string target = scratch.file("never.bvh");
+    chooser.answerWith(target);
+    window.save();
+    EXPECT_EQ(chooser.calls.size(), 1u);
+    EXPECT_FALSE(exists(target));
+}
+
+TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    const Motion* shown = window.view()->motion();
+    const std::string target = scratch.file("saved.bvh");
+    chooser.answerWith(target);
+    window.save();
+    EXPECT_EQ(window.view()->motion(), shown);
+    Motion reread;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(reread.load(target), 1) << testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(reread.frameCount(), shown->frameCount());
+    EXPECT_EQ(reread.joints().size(), shown->joints().size());
+}
+
+TEST_F(MotionWindowTest, PanelFrameChangesReachTheView) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.panel()->setFrame(40);
+    EXPECT_EQ(window.view()->motion()->currentFrame, 39);
+    window.panel()->stepBy(1);
+    EXPECT_EQ(window.view()->motion()->currentFrame, 40);
+}
+
+TEST_F(MotionWindowTest, ResetCameraRefitsTheCameraAfterAnOrbit) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    const Camera fitted = window.view()->camera();
+    window.view()->panBegin(100, 100);
+    window.view()->pan(100, 170);
+    EXPECT_NE(window.view()->camera().target[1], fitted.target[1]);
+    window.resetCamera();
+    EXPECT_EQ(window.view()->camera().target, fitted.target);
+    EXPECT_EQ(window.view()->camera().eye, fitted.eye);
+}
+
+// Alt+letter typed while the 3D view has the keyboard focus still reaches the menu bar.
+TEST_F(MotionWindowTest, AltShortcutsTriggerOpenSaveAndResetCamera) {
+    window.show();
+    Fl::focus(window.view());
+    auto type = [this](char key) {
+        static char text[2];
+        text[0] = key;
+        Fl::e_keysym = key;
+        Fl::e_state = FL_ALT;
+        Fl::e_text = text;
+        Fl::e_length = 1;
+        return Fl::handle(FL_KEYBOARD, &window);
+    };
+    chooser.answerWith(samplePath);
+    EXPECT_EQ(type('o'), 1);
+    ASSERT_EQ(chooser.calls.size(), 1u);
+    EXPECT_EQ(chooser.calls[0].message, "Open BVH File");
+    ASSERT_NE(window.view()->motion(), nullptr);
+
+    const std::string target = scratch.file("shortcut.bvh");
+    chooser.answerWith(target);
+    EXPECT_EQ(type('s'), 1);
+    ASSERT_EQ(chooser.calls.size(), 2u);
+    EXPECT_EQ(chooser.calls[1].message, "Save BVH File");
+    EXPECT_TRUE(exists(target));
+
+    const Camera fitted = window.view()->camera();
+    window.view()->panBegin(100, 100);
+    window.view()->pan(100, 170);
+    EXPECT_EQ(type('r'), 1);
+    EXPECT_EQ(window.view()->camera().target, fitted.target);
+    window.hide();
+}
+
+}  // namespace

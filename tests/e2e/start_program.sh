@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The program started on a motion file shows the figure (its red joint markers and blue bones
+# on top of what an empty start shows), and closing its window ends it with exit status 1.
+# Arguments: the program, the corpus folder (unused: the bundled sample is always there).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.bash"
+e2e_use_own_display "$@"
+
+program=$1
+probe=$(dirname "$program")/e2e_probe
+sample=$here/../../examples/walk_curve.bvh
+work=$(mktemp -d)
+trap 'kill "${program_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+e2e_start "$program" "$work/empty.log"
+e2e_shot "$work/empty.png"
+empty_red=$(e2e_count "$work/empty.png" "$e2e_red")
+empty_blue=$(e2e_count "$work/empty.png" "$e2e_blue")
+e2e_close "$probe"
+[ "$exit_status" -eq 1 ] || e2e_fail "empty start ended with status $exit_status, not 1"
+
+e2e_start "$program" "$work/sample.log" "$sample"
+title=$(xdotool getwindowname "$window_id")
+[ "$title" = "bvhpath - walk_curve.bvh" ] || e2e_fail "window title is '$title'"
+e2e_shot "$work/sample.png"
+red=$(e2e_count "$work/sample.png" "$e2e_red")
+blue=$(e2e_count "$work/sample.png" "$e2e_blue")
+echo "red pixels: $empty_red empty, $red with the sample; blue: $empty_blue empty, $blue"
+[ "$red" -gt $((empty_red + 20)) ] || e2e_fail "no red joint markers on screen"
+[ "$blue" -gt $((empty_blue + 20)) ] || e2e_fail "no blue bones on screen"
+e2e_close "$probe"
+[ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
+
+# A file that does not parse: the reader says why and the program starts empty.
+printf 'HIERARCHIE\n' >"$work/broken.bvh"
+e2e_start "$program" "$work/broken.log" "$work/broken.bvh"
+grep -q "The Parser could not parse this: hierarchy" "$work/broken.log" ||
+    e2e_fail "no reader message for a broken file: $(cat "$work/broken.log")"
+[ "$(xdotool getwindowname "$window_id")" = "bvhpath" ] || e2e_fail "broken file named the window"
+e2e_close "$probe"
+[ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
+
+usage=$("$program" --help)
+[ "$(printf '%s\n' "$usage" | wc -l)" -eq 1 ] || e2e_fail "--help printed more than one line"
+echo "PASS"
