@@ -46,7 +46,7 @@ class Motion {
     // First frame column of each joint, in the same order.
     const std::vector<int>& firstColumn() const { return firstColumn_; }
     // Also drops what was derived from a previous skeleton (bounds, extents, root path, baseline,
-    // marker size; currentFrame 0); markerList is the view's to release and rebuild.
+    // marker size; currentFrame 0).
     void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
 
     // One channel as the pose applies it: its frame column and its type.
@@ -75,7 +75,6 @@ class Motion {
                                 // pass that is not MeasureRaw
     bool markerSized = false;   // whether that first pass has run
     std::unique_ptr<RootPath> rootPath;
-    unsigned int markerList = 0;  // GL display list of the marker, owned by the view's context
     Bounds motionBounds;          // over every pose of the motion, unlifted
     Bounds poseBounds;            // the last recorded pose, lifted (as drawn)
     std::unique_ptr<Joint> root;

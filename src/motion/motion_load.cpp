@@ -71,8 +71,6 @@ void Motion::adopt(Motion& prepared) {
     std::swap(markerRadius, prepared.markerRadius);
     std::swap(markerSized, prepared.markerSized);
     std::swap(rootPath, prepared.rootPath);
-    // A marker list built for the old motion has the old radius; the view builds a new one.
-    std::swap(markerList, prepared.markerList);
     std::swap(motionBounds, prepared.motionBounds);
     std::swap(poseBounds, prepared.poseBounds);
     std::swap(root, prepared.root);

@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "motion/pose.h"
 #include "view/curve_drawing.h"
@@ -51,79 +52,52 @@ void MotionView::updatePose() {
         ::updatePose(*motion_);
 }
 
+// Each plain option is one flag; Track Motion and Linear Falloff also act when they flip.
+bool MotionView::*MotionView::optionFlag(int n) {
+    static const std::pair<int, bool MotionView::*> kFlags[] = {
+        {OptionGrid, &MotionView::grid_},
+        {OptionAxes, &MotionView::axes_},
+        {OptionBones, &MotionView::bones_},
+        {OptionPath, &MotionView::path_},
+        {OptionShadow, &MotionView::shadow_},
+        {OptionPlane, &MotionView::plane_},
+        {OptionTrackMotion, &MotionView::trackMotion_},
+        {OptionStrobes, &MotionView::strobes_},
+        {OptionBoundingBox, &MotionView::boundingBox_},
+        {OptionLinearFalloff, &MotionView::linearFalloff_},
+    };
+    for (const auto& [code, flag] : kFlags) {
+        if (code == n)
+            return flag;
+    }
+    return nullptr;
+}
+
 void MotionView::toggleOption(int n) {
-    switch (n) {
-        case OptionGrid:
-            grid_ = !grid_;
-            break;
-        case OptionAxes:
-            axes_ = !axes_;
-            break;
-        case OptionBones:
-            bones_ = !bones_;
-            break;
-        case OptionPath:
-            path_ = !path_;
-            break;
-        case OptionShadow:
-            shadow_ = !shadow_;
-            break;
-        case OptionPlane:
-            plane_ = !plane_;
-            break;
-        case OptionStrobes:
-            strobes_ = !strobes_;
-            break;
-        case OptionBoundingBox:
-            boundingBox_ = !boundingBox_;
-            break;
-        case OptionTrackMotion:
-            if (trackMotion_) {
-                resetCamera();
-            } else {
-                trackMotion_ = true;
-                arcball_ = std::make_unique<Arcball>();
-                trackMotionCamera();
-            }
-            redraw();
-            break;
-        case OptionLinearFalloff:
-            linearFalloff_ = !linearFalloff_;
-            if (motion_ && motion_->rootPath && motion_->rootPath->curve()) {
-                motion_->rootPath->curve()->setFalloffRadius(
-                    linearFalloff_ ? motion_->markerRadius * falloffWidth_ : 0.0f);
-            }
-            break;
-        default:
-            break;
+    if (n == OptionTrackMotion) {
+        if (trackMotion_) {
+            resetCamera();
+        } else {
+            trackMotion_ = true;
+            arcball_ = std::make_unique<Arcball>();
+            trackMotionCamera();
+        }
+        redraw();
+        return;
+    }
+    bool MotionView::*flag = optionFlag(n);
+    if (!flag)
+        return;
+    this->*flag = !(this->*flag);
+    if (n == OptionLinearFalloff && motion_ && motion_->rootPath && motion_->rootPath->curve()) {
+        motion_->rootPath->curve()->setFalloffRadius(
+            linearFalloff_ ? motion_->markerRadius * falloffWidth_ : 0.0f);
     }
 }
 
 bool MotionView::option(int n) const {
-    switch (n) {
-        case OptionGrid:
-            return grid_;
-        case OptionAxes:
-            return axes_;
-        case OptionBones:
-            return bones_;
-        case OptionPath:
-            return path_;
-        case OptionShadow:
-            return shadow_;
-        case OptionPlane:
-            return plane_;
-        case OptionTrackMotion:
-            return trackMotion_;
-        case OptionStrobes:
-            return strobes_;
-        case OptionBoundingBox:
-            return boundingBox_;
-        case OptionLinearFalloff:
-            return linearFalloff_;
-        default:
-            return false;
-    }
+    bool MotionView::*flag = optionFlag(n);
+    return flag && this->*flag;
 }
 
 void MotionView::resetCamera() {

@@ -76,6 +76,8 @@ class MotionView : public Fl_Gl_Window {
     int handle(int event) override;
 
   private:
+    // The flag behind option n, or null for numbers that are no option.
+    static bool MotionView::*optionFlag(int n);
     void setupGlState();
     void setupCamera();
     void drawScene();
