@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "generated_motion.h"
 #include "motion/bvh_reader.h"
 #include "motion/bvh_writer.h"
 
@@ -59,39 +60,6 @@ constexpr int kFrames = 100000;
 constexpr int kJoints = 23;  // a root with 6 channels and 22 joints with 3: 72 columns
 constexpr int kRepeats = 3;
 
-double seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::unique_ptr<Joint> makeSkeleton() {
-    auto root = std::make_unique<Joint>("Hips");
-    root->setChannels({Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation});
-    Joint* parent = root.get();
-    for (int i = 1; i < kJoints; ++i) {
-        auto joint = std::make_unique<Joint>("Joint" + std::to_string(i));
-        joint->setOffset(0.0f, 10.0f + i, 0.5f * i);
-        joint->setChannels({Zrotation, Xrotation, Yrotation});
-        joint->setParent(parent);
-        Joint* added = joint.get();
-        parent->appendChild(std::move(joint));
-        // Chains of four joints, then back to the root, like limbs.
-        parent = i % 4 == 0 ? root.get() : added;
-    }
-    return root;
-}
-
-FrameTable makeFrames(int columns) {
-    std::vector<float> values(static_cast<std::size_t>(kFrames) * columns);
-    std::uint32_t state = 12345u;
-    for (float& v : values) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<float>(static_cast<int>(state >> 8) % 3600000 - 1800000) / 10000.0f;
-    }
-    FrameTable table(columns);
-    table.set(kFrames, 1.0f / 120.0f, std::move(values));
-    return table;
-}
-
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -114,7 +82,7 @@ double fprintfSeconds(const std::string& path, const std::string& hierarchy,
         std::fprintf(f, "%.4f\n", row[columns - 1]);
     }
     std::fclose(f);
-    return seconds(start);
+    return bench::secondsSince(start);
 }
 
 // Every number token of the text through std::from_chars<double>, narrowed as the reader does.
@@ -136,14 +104,14 @@ double fromCharsSeconds(const std::string& text, double& checksum) {
             ++p;
     }
     checksum = sum;
-    return seconds(start);
+    return bench::secondsSince(start);
 }
 
 }  // namespace
 
 int main() {
-    std::unique_ptr<Joint> root = makeSkeleton();
-    FrameTable frames = makeFrames(72);
+    std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints);
+    FrameTable frames = bench::makeFrames(kFrames, bench::columnsOf(kJoints), false);
     const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
     const std::string written = dir + "/bench_bvh_io_writer.bvh";
     const std::string printed = dir + "/bench_bvh_io_fprintf.bvh";
@@ -155,7 +123,7 @@ int main() {
         writer.open(written);
         int ok = writer.write(root.get(), frames);
         ok &= writer.close();
-        writerBest = std::min(writerBest, seconds(start));
+        writerBest = std::min(writerBest, bench::secondsSince(start));
         if (!ok)
             return 1;
     }
@@ -189,7 +157,7 @@ int main() {
         std::unique_ptr<Joint> readRoot = reader.readHierarchy();
         std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
         reader.close();
-        readerBest = std::min(readerBest, seconds(start));
+        readerBest = std::min(readerBest, bench::secondsSince(start));
         if (!table)
             return 1;
         long long tableBytes = static_cast<long long>(table->values().capacity() * sizeof(float));

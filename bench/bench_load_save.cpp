@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "generated_motion.h"
 #include "motion/bvh_reader.h"
 #include "motion/bvh_writer.h"
 #include "motion/motion.h"
@@ -24,48 +25,6 @@ constexpr int kFrames = 100000;
 constexpr int kJoints = 24;  // a root with 6 channels and 23 joints with 3: 75 columns
 constexpr int kColumns = 6 + 3 * (kJoints - 1);
 constexpr int kRepeats = 3;
-
-double seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::unique_ptr<Joint> makeSkeleton() {
-    auto root = std::make_unique<Joint>("Hips");
-    root->setOffset(3.0f, 0.0f, -2.0f);
-    root->setChannels({Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation});
-    Joint* parent = root.get();
-    for (int i = 1; i < kJoints; ++i) {
-        auto joint = std::make_unique<Joint>("Joint" + std::to_string(i));
-        joint->setOffset(0.0f, 10.0f + i, 0.5f * i);
-        joint->setChannels({Zrotation, Xrotation, Yrotation});
-        joint->setParent(parent);
-        Joint* added = joint.get();
-        parent->appendChild(std::move(joint));
-        // Chains of four joints, then back to the root, like limbs.
-        parent = i % 4 == 0 ? root.get() : added;
-    }
-    return root;
-}
-
-// The root walks a wavy line; every rotation is pseudo-random within +-180 degrees.
-FrameTable makeFrames() {
-    std::vector<float> values(static_cast<std::size_t>(kFrames) * kColumns);
-    std::uint32_t state = 12345u;
-    for (int f = 0; f < kFrames; ++f) {
-        float* row = values.data() + static_cast<std::size_t>(f) * kColumns;
-        row[0] = 0.5f * f;
-        row[1] = 90.0f + 3.0f * std::sin(f * 0.1f);
-        row[2] = 200.0f * std::sin(f * 0.001f);
-        for (int j = 3; j < kColumns; ++j) {
-            state = state * 1664525u + 1013904223u;
-            row[j] =
-                static_cast<float>(static_cast<int>(state >> 8) % 3600000 - 1800000) / 10000.0f;
-        }
-    }
-    FrameTable table(kColumns);
-    table.set(kFrames, 1.0f / 120.0f, std::move(values));
-    return table;
-}
 
 double fileMegabytes(const std::string& path) {
     struct stat status;
@@ -79,8 +38,8 @@ int main() {
     const std::string source = dir + "/bench_load_save_source.bvh";
     const std::string saved = dir + "/bench_load_save_saved.bvh";
     {
-        std::unique_ptr<Joint> root = makeSkeleton();
-        FrameTable frames = makeFrames();
+        std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints, 3.0f, -2.0f);
+        FrameTable frames = bench::makeFrames(kFrames, kColumns, true);
         BvhWriter writer;
         if (!writer.open(source) || !writer.write(root.get(), frames) || !writer.close()) {
             return 1;
@@ -95,7 +54,7 @@ int main() {
         std::unique_ptr<Joint> root = reader.readHierarchy();
         std::unique_ptr<FrameTable> table = root ? reader.readMotion() : nullptr;
         reader.close();
-        readBest = std::min(readBest, seconds(start));
+        readBest = std::min(readBest, bench::secondsSince(start));
         if (!table) {
             return 1;
         }
@@ -109,7 +68,7 @@ int main() {
         motion = std::make_unique<Motion>();
         auto start = std::chrono::steady_clock::now();
         const int ok = motion->load(source);
-        loadBest = std::min(loadBest, seconds(start));
+        loadBest = std::min(loadBest, bench::secondsSince(start));
         if (!ok) {
             return 1;
         }
@@ -129,14 +88,14 @@ int main() {
     for (int i = 0; i < kRepeats; ++i) {
         auto start = std::chrono::steady_clock::now();
         refreshBounds(*motion);
-        refreshBest = std::min(refreshBest, seconds(start));
+        refreshBest = std::min(refreshBest, bench::secondsSince(start));
     }
 
     double saveBest = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         auto start = std::chrono::steady_clock::now();
         const int ok = motion->save(saved);
-        saveBest = std::min(saveBest, seconds(start));
+        saveBest = std::min(saveBest, bench::secondsSince(start));
         if (!ok) {
             return 1;
         }
