@@ -35,8 +35,8 @@ class PlaybackPanel : public Player {
     PlaybackPanel(int x, int y, int w, int h, const char* label, const PlaybackClock& clock);
     ~PlaybackPanel() override;
 
-    // Places the children by the wide or tall layout; the panel's own size is kept within
-    // 150 wide and 30..70 high.
+    // Places the children by the wide or tall layout; the panel keeps at least 150 pixels of
+    // width and 30..70 of height.
     void resize(int x, int y, int w, int h) override;
     void setPlaying(int flag) override;
     void doCommand(int code) override;

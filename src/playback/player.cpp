@@ -75,7 +75,7 @@ int Player::timedTarget() const {
     // elapsed * fps / 1000 rather than elapsed / (1000 / fps): whole-second counts at whole
     // rates come out exact instead of one frame short.
     double elapsed = static_cast<double>(clock_.milliseconds() - startTicks_);
-    double frames = std::trunc(elapsed * framesPerSecond_ / 1000.0);
+    double frames = std::trunc(elapsed * framesPerSecond() / 1000.0);
     double target = static_cast<double>(baseFrame_) + (std::isfinite(frames) ? frames : INT_MAX);
     if (target > INT_MAX) {
         return INT_MAX;

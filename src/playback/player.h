@@ -40,7 +40,7 @@ class Player : public Fl_Group {
     void setBaseFrame(int n);
     // Shows frame n under the end-of-range and looping rules (used by tick and stepping).
     void goToFrame(int n);
-    // goToFrame(frame() + delta).
+    // goToFrame(frame() + delta), the sum held at the int limits.
     void stepBy(int delta);
     // One pass of the idle hook: picks the frame due now and shows it.
     void tick();
