@@ -21,10 +21,7 @@ struct RootValues {
 // load) the file's own ground position with no turn, so the bake then only re-expresses it.
 RootPlacement placementOf(const Motion& motion, int frame, float groundX, float groundZ) {
     const std::size_t f = static_cast<std::size_t>(frame);
-    const std::size_t n = static_cast<std::size_t>(motion.frameCount());
-    if (motion.rootPath != nullptr && motion.rootPath->curve() != nullptr &&
-        motion.pathOffsetX.size() == n && motion.pathOffsetZ.size() == n &&
-        motion.pathTangentX.size() == n && motion.pathTangentZ.size() == n) {
+    if (motion.hasBaseline()) {
         return placeRoot(*motion.rootPath, frame, motion.frameCount(), motion.pathOffsetX[f],
                          motion.pathOffsetZ[f], motion.pathTangentX[f], motion.pathTangentZ[f]);
     }
@@ -80,10 +77,6 @@ void writeNative(const Joint& root, const RootValues& v, float* row) {
         }
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Below half the last decimal the writer keeps, a value missing from the file is no loss.
 constexpr double kUnwritten = 5e-5;

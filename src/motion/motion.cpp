@@ -94,6 +94,14 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
 
 bool Motion::poseable() const {
     return root != nullptr && frames != nullptr && frames->frameCount() > 0 &&
-           frames->channelCount() == channelTotal_ && !joints_.empty() &&
-           joints_.front() == root.get();
+           frames->channelCount() == channelTotal_ &&
+           frames->values().size() == static_cast<std::size_t>(frames->frameCount()) *
+                                          static_cast<std::size_t>(channelTotal_) &&
+           !joints_.empty() && joints_.front() == root.get();
+}
+
+bool Motion::hasBaseline() const {
+    const std::size_t n = static_cast<std::size_t>(frameCount());
+    return rootPath != nullptr && rootPath->curve() != nullptr && pathOffsetX.size() == n &&
+           pathOffsetZ.size() == n && pathTangentX.size() == n && pathTangentZ.size() == n;
 }

@@ -59,8 +59,11 @@ class Motion {
     const std::vector<ChannelStep>& channelSteps() const { return channelSteps_; }
     const std::vector<int>& stepStart() const { return stepStart_; }
     // Whether the passes can pose this motion: a skeleton, at least one frame, and a frame
-    // table with exactly the skeleton's channel total as columns.
+    // table with exactly the skeleton's channel total as columns and a value for every cell.
     bool poseable() const;
+    // Whether load laid the per-frame baseline (and a fitted curve) that the edited placement of
+    // the root reads; without it the edited passes and the bake place the root as the file does.
+    bool hasBaseline() const;
 
     // Per frame, from the curve as fitted at load: curve point minus the root's ground position
     // (excluding the root's own x/z OFFSET), and the curve's forward vector.
@@ -75,8 +78,8 @@ class Motion {
                                 // pass that is not MeasureRaw
     bool markerSized = false;   // whether that first pass has run
     std::unique_ptr<RootPath> rootPath;
-    Bounds motionBounds;          // over every pose of the motion, unlifted
-    Bounds poseBounds;            // the last recorded pose, lifted (as drawn)
+    Bounds motionBounds;  // over every pose of the motion, unlifted
+    Bounds poseBounds;    // the last recorded pose, lifted (as drawn)
     std::unique_ptr<Joint> root;
     int currentFrame = 0;  // 0-based row shown
     std::unique_ptr<FrameTable> frames;

@@ -45,18 +45,11 @@ void growGround(Bounds& bounds, float x, float z) {
     bounds[MinZ] = std::min(bounds[MinZ], z);
 }
 
-bool hasBaseline(const Motion& motion) {
-    const std::size_t frames = static_cast<std::size_t>(motion.frameCount());
-    return motion.rootPath != nullptr && motion.rootPath->curve() != nullptr &&
-           motion.pathOffsetX.size() == frames && motion.pathOffsetZ.size() == frames &&
-           motion.pathTangentX.size() == frames && motion.pathTangentZ.size() == frames;
-}
-
 // The root's placement on the edited path at a frame; null when the motion has no baseline
 // (it was not loaded through load), in which case the edited passes place the root as the file
 // does.
 const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacement& storage) {
-    if (!hasBaseline(motion)) {
+    if (!motion.hasBaseline()) {
         return nullptr;
     }
     const std::size_t f = static_cast<std::size_t>(frame);

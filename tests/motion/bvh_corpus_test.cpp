@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -48,11 +46,6 @@ std::vector<std::string> corpusFiles() {
         closedir(dir);
     }
     return files;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::uint32_t bitsOf(float v) {

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +47,12 @@ inline ReadResult readBvhFile(const std::string& path) {
     reader.close();
     result.output = testing::internal::GetCapturedStdout();
     return result;
+}
+
+// The file's bytes as they are on disk.
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string parserMessage(const std::string& reason) {

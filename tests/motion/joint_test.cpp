@@ -32,14 +32,6 @@ TEST(Joint, StartsEmptyAndKeepsChildrenInAppendOrder) {
     EXPECT_EQ(c, nullptr);
 }
 
-TEST(Joint, OffsetIsACopy) {
-    Joint joint("J");
-    joint.setOffset(1.0f, 2.0f, 3.0f);
-    std::array<float, 3> copy = joint.offset();
-    copy[0] = 9.0f;
-    EXPECT_EQ(joint.offset()[0], 1.0f);
-}
-
 // Both a chain and a fan of a million joints must be built in linear time and released without
 // recursing once per joint (which would overflow the stack).
 TEST(Joint, MillionDeepOrWideSkeletonsAreReleased) {

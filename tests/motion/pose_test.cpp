@@ -110,6 +110,10 @@ TEST(PoseSkeleton, JointsAreListedInFileOrderWithParentsAndColumns) {
     EXPECT_TRUE(motion.poseable());
     motion.setSkeleton(joint("other", 0, 0, 0, {Xrotation}), table(2, {1.0f, 2.0f}));
     EXPECT_FALSE(motion.poseable()) << "a table that does not match the channels is not posed";
+    auto shortTable = std::make_unique<FrameTable>(1);
+    shortTable->set(3, 0.04f, {1.0f});
+    motion.setSkeleton(joint("other", 0, 0, 0, {Xrotation}), std::move(shortTable));
+    EXPECT_FALSE(motion.poseable()) << "rows the table does not hold are not read";
 }
 
 TEST(PoseSkeleton, DeepAndWideSkeletonsArePosedWithoutRecursion) {
@@ -292,10 +296,8 @@ TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
     }
 }
 
-}  // namespace
-
-namespace {
-
+// The short series stays within float rounding of the exact values (3.3e-8, a little over
+// half a float step near 1); a wrong coefficient or quadrant shows far above that.
 TEST(PoseKinematics, AngleSinesAndCosinesMatchTheLibraryEverywhere) {
     std::vector<float> angles = {0.0f,   45.0f,   -45.0f,  90.0f, -90.0f, 135.0f, 180.0f, -180.0f,
                                  270.0f, -270.0f, 359.99f, 1e6f,  -3e8f,  2e9f,   -1e20f};
@@ -307,8 +309,8 @@ TEST(PoseKinematics, AngleSinesAndCosinesMatchTheLibraryEverywhere) {
         float c;
         rotationSinCos(d, s, c);
         const double r = static_cast<double>(d) * M_PI / 180.0;
-        EXPECT_NEAR(std::sin(r), s, 1e-6) << d;
-        EXPECT_NEAR(std::cos(r), c, 1e-6) << d;
+        EXPECT_NEAR(std::sin(r), s, 3.3e-8) << d;
+        EXPECT_NEAR(std::cos(r), c, 3.3e-8) << d;
     }
     float s;
     float c;
