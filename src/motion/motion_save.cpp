@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "motion/bake.h"
@@ -35,11 +36,22 @@ std::string createTemporaryBeside(const std::string& target) {
     return std::string(name.data());
 }
 
+// A link is saved through, as opening it for writing would: the file it names is replaced and
+// the link stays.
+std::string followLink(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) {
+        return path;
+    }
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+    return error ? path : target.string();
+}
+
 }  // namespace
 
 // The file is written beside the target and renamed over it only once it is complete, so a
 // failed save (full disk, bad folder) never destroys the file it was meant to replace.
-int Motion::save(const std::string& path) const {
+int Motion::save(const std::string& requestedPath) const {
     if (!root || !frames) {
         return 0;
     }
@@ -48,6 +60,7 @@ int Motion::save(const std::string& path) const {
     if (!baked) {
         return 0;
     }
+    const std::string path = followLink(requestedPath);
     // Renaming would replace even a write-protected file, which opening it for writing would not.
     const bool protectedTarget = access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0;
     const std::string temporary = protectedTarget ? std::string() : createTemporaryBeside(path);

@@ -231,6 +231,15 @@ TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {
     Motion empty;
     EXPECT_EQ(0, fixtures::saveQuietly(empty, (folder / "empty.bvh").string()));
     EXPECT_EQ(1, entriesIn(folder));
+
+    // Saving through a link replaces the file it names and keeps the link.
+    const fs::path link = folder / "link.bvh";
+    fs::create_symlink(target.filename(), link);
+    fixtures::writeTemporary("save_target/kept.bvh", "old contents");
+    ASSERT_EQ(1, fixtures::saveQuietly(motion, link.string()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(0, fixtures::readFile(target.string()).rfind("HIERARCHY\n", 0));
+    EXPECT_EQ(2, entriesIn(folder));
 }
 
 }  // namespace
