@@ -11,8 +11,9 @@ double* vector(int nl, int nh) {
     if (nl < 0) {
         numericsError("allocation failure in vector()");
     }
-    const int count = nh >= nl ? nh + 1 : nl + 1;
-    void* block = std::malloc(static_cast<std::size_t>(count) * sizeof(double));
+    // Counted in size_t, so the largest nh cannot overflow into a short block.
+    const std::size_t count = static_cast<std::size_t>(nh >= nl ? nh : nl) + 1;
+    void* block = std::malloc(count * sizeof(double));
     if (block == nullptr) {
         numericsError("allocation failure in vector()");
     }

@@ -172,7 +172,7 @@ void accumulateLeft(double** a, int m, int n, const double* w) {
     }
 }
 
-// Applies the plane rotation (c, s) to columns p and q of an rows x ? matrix.
+// Applies the plane rotation (c, s) to columns p and q of rows 1..rows of mat.
 void rotateColumns(double** mat, int rows, int p, int q, double c, double s) {
     for (int j = 1; j <= rows; ++j) {
         const double y = mat[j][p];

@@ -99,6 +99,18 @@ TEST(RootPath, FitPlacesOnePointPerBlockOnTheBlocksCubic) {
     EXPECT_DOUBLE_EQ(end.x, 119.0);
 }
 
+TEST(RootPath, FitJustOutsideTheSampleRangeIsKept) {
+    // Samples on a cubic give their own middle z back, so only data off every cubic tell a fit
+    // from a copy of the middle sample. The residual of z = (0, 0, 0, 0, 1) at x = 0 ... 4 is
+    // the degree-4 difference pattern (1, -4, 6, -4, 1) / 70, so the fit at x = 2 is -6/70:
+    // below every sample, yet well inside the widened range, and kept.
+    RootPath path = pathOf({0.0f, 1.0f, 2.0f, 3.0f, 4.0f}, {0.0f, 0.0f, 0.0f, 0.0f, 1.0f});
+    path.fitCurve();
+    ASSERT_EQ(path.fittedZ().size(), 3u);
+    EXPECT_EQ(path.fittedX()[1], 2.0);
+    EXPECT_NEAR(path.fittedZ()[1], -6.0 / 70.0, 1e-12);
+}
+
 TEST(RootPath, FrameParameterMatchesTheWorkedMappings) {
     RootPath path;
     EXPECT_EQ(path.blockLength(), 50);

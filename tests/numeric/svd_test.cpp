@@ -252,6 +252,19 @@ TEST(SvdSolve, RankDeficientSystemGivesTheMinimumNormSolution) {
     svdSolve(d.u.data(), d.w.data(), d.v.data(), 3, 2, b.data(), x.data());
     EXPECT_NEAR(x[1], 1.0, 1e-12);
     EXPECT_NEAR(x[2], 1.0, 1e-12);
+
+    // Only an exact 0 is skipped: a tiny singular value is divided by, however large the result.
+    Matrix identity(2, 2);
+    identity.at(1, 1) = 1.0;
+    identity.at(2, 2) = 1.0;
+    std::vector<double> tiny = {0.0, 1.0, 1e-30};
+    std::vector<double> ones = {0.0, 1.0, 1.0};
+    svdSolve(identity.data(), tiny.data(), identity.data(), 2, 2, ones.data(), x.data());
+    EXPECT_EQ(x[1], 1.0);
+    EXPECT_DOUBLE_EQ(x[2], 1e30);
+    tiny[2] = 0.0;
+    svdSolve(identity.data(), tiny.data(), identity.data(), 2, 2, ones.data(), x.data());
+    EXPECT_EQ(x[2], 0.0);
 }
 
 TEST(Svdcmp, NonFiniteInputFailsWithoutEndingTheProcessUnlessAskedTo) {
