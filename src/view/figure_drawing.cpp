@@ -13,13 +13,11 @@ void appendTransformed(const Transform& m, const std::array<float, 3>& v, std::v
     out.push_back(m[2] * v[0] + m[6] * v[1] + m[10] * v[2] + m[14]);
 }
 
-void drawSegments(const std::vector<float>& vertices) {
-    if (vertices.empty())
-        return;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
-    glDisableClientState(GL_VERTEX_ARRAY);
+using Rgb = std::array<unsigned char, 3>;
+
+void appendColour(const Rgb& c, std::size_t vertices, std::vector<unsigned char>& out) {
+    for (std::size_t i = 0; i < vertices; ++i)
+        out.insert(out.end(), c.begin(), c.end());
 }
 
 }  // namespace
@@ -77,47 +75,66 @@ void FigureDrawer::addPose(Motion& motion, PosePass pass) {
         marker_ = markerSegments(motion.markerRadius);
         markerRadius_ = motion.markerRadius;
     }
+    const bool coloured = pass != PosePass::DrawPlain;
+    const Rgb markerColour = pass == PosePass::DrawFigure ? Rgb{255, 64, 64} : Rgb{125, 32, 32};
+    const Rgb boneColour = pass == PosePass::DrawFigure ? Rgb{0, 0, 255} : Rgb{0, 0, 125};
     const std::vector<Joint*>& joints = motion.joints();
+    const std::vector<int>& parents = motion.parentIndex();
     const std::size_t count = std::min(joints.size(), motion.poseTransforms.size());
+    // joints() is in depth-first pre-order, so the bone from the parent followed by the
+    // joint's own marker is the order of a recursive traversal.
     for (std::size_t i = 0; i < count; ++i) {
+        const int parent = parents[i];
+        if (parent >= 0) {
+            const Transform& p = motion.poseTransforms[static_cast<std::size_t>(parent)];
+            const auto bone = boneSegments(joints[i]->offset());
+            for (const auto& v : bone)
+                appendTransformed(p, v, vertices_);
+            if (coloured)
+                appendColour(boneColour, bone.size(), colours_);
+        }
         const Transform& m = motion.poseTransforms[i];
         for (const auto& v : marker_)
-            appendTransformed(m, v, markerVertices_);
-        for (const Joint* child = joints[i]->firstChild(); child; child = child->nextSibling()) {
-            for (const auto& v : boneSegments(child->offset()))
-                appendTransformed(m, v, boneVertices_);
-        }
+            appendTransformed(m, v, vertices_);
+        if (coloured)
+            appendColour(markerColour, marker_.size(), colours_);
     }
 }
 
-void FigureDrawer::flush(PosePass pass) {
-    if (pass == PosePass::DrawFigure)
-        glColor3ub(255, 64, 64);
-    if (pass == PosePass::DrawStrobe)
-        glColor3ub(125, 32, 32);
-    drawSegments(markerVertices_);
-    if (pass == PosePass::DrawFigure)
-        glColor3ub(0, 0, 255);
-    if (pass == PosePass::DrawStrobe)
-        glColor3ub(0, 0, 125);
-    drawSegments(boneVertices_);
-    markerVertices_.clear();
-    boneVertices_.clear();
+void FigureDrawer::flush() {
+    if (!vertices_.empty()) {
+        const bool coloured = !colours_.empty();
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, vertices_.data());
+        if (coloured) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(3, GL_UNSIGNED_BYTE, 0, colours_.data());
+        }
+        glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices_.size() / 3));
+        glDisableClientState(GL_VERTEX_ARRAY);
+        if (coloured) {
+            glDisableClientState(GL_COLOR_ARRAY);
+            // The current colour is undefined after a colour array; leave the last one drawn.
+            glColor3ubv(&colours_[colours_.size() - 3]);
+        }
+    }
+    vertices_.clear();
+    colours_.clear();
 }
 
 void FigureDrawer::drawFigure(Motion& motion, PosePass pass) {
     addPose(motion, pass);
-    flush(pass);
+    flush();
 }
 
 void FigureDrawer::drawStrobes(Motion& motion) {
-    // All copies share their colours and lie under the figure, so they go out as one batch.
+    // All copies lie under the figure, so they go out as one batch.
     const int current = motion.currentFrame;
     for (int k : strobeFrames(motion.frameCount())) {
         motion.currentFrame = k;
         addPose(motion, PosePass::DrawStrobe);
     }
-    flush(PosePass::DrawStrobe);
+    flush();
     motion.currentFrame = current;
     drawFigure(motion, PosePass::DrawFigure);
 }
