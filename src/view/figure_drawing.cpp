@@ -16,8 +16,13 @@ void appendTransformed(const Transform& m, const std::array<float, 3>& v, std::v
 using Rgb = std::array<unsigned char, 3>;
 
 void appendColour(const Rgb& c, std::size_t vertices, std::vector<unsigned char>& out) {
-    for (std::size_t i = 0; i < vertices; ++i)
-        out.insert(out.end(), c.begin(), c.end());
+    std::size_t at = out.size();
+    out.resize(at + 3 * vertices);
+    for (std::size_t i = 0; i < vertices; ++i, at += 3) {
+        out[at] = c[0];
+        out[at + 1] = c[1];
+        out[at + 2] = c[2];
+    }
 }
 
 }  // namespace
