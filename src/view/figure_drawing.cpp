@@ -103,6 +103,8 @@ void FigureDrawer::addPose(Motion& motion, PosePass pass) {
             appendTransformed(m, v, vertices_);
         if (coloured)
             appendColour(markerColour, marker_.size(), colours_);
+        if (vertices_.size() >= 3 * batchVertices_)
+            flush();
     }
 }
 

@@ -27,6 +27,13 @@ std::vector<int> strobeFrames(int frameCount);
 // one drawn last shows. The vertex storage and the marker outline are kept between draws.
 class FigureDrawer {
   public:
+    // A batch goes to the GL once it holds this many vertices, so that a skeleton of millions
+    // of joints (ten strobe copies of it) draws in bounded memory; the order stays the same.
+    static constexpr std::size_t kBatchVertices = std::size_t{1} << 18;
+
+    explicit FigureDrawer(std::size_t batchVertices = kBatchVertices)
+        : batchVertices_(batchVertices) {}
+
     // Poses the figure at motion.currentFrame with a drawing pass (DrawPlain, DrawFigure or
     // DrawStrobe) and draws each joint's marker and its bones to its children, red markers and
     // blue bones for DrawFigure, dark ones for DrawStrobe, the current colour for DrawPlain.
@@ -41,6 +48,7 @@ class FigureDrawer {
     // Draws the batch and empties it.
     void flush();
 
+    std::size_t batchVertices_;
     std::vector<std::array<float, 3>> marker_;
     float markerRadius_ = -1.0f;  // the radius marker_ was built for
     std::vector<float> vertices_;
