@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -13,16 +15,13 @@ void appendTransformed(const Transform& m, const std::array<float, 3>& v, std::v
     out.push_back(m[2] * v[0] + m[6] * v[1] + m[10] * v[2] + m[14]);
 }
 
-using Rgb = std::array<unsigned char, 3>;
-
-void appendColour(const Rgb& c, std::size_t vertices, std::vector<unsigned char>& out) {
-    std::size_t at = out.size();
-    out.resize(at + 3 * vertices);
-    for (std::size_t i = 0; i < vertices; ++i, at += 3) {
-        out[at] = c[0];
-        out[at + 1] = c[1];
-        out[at + 2] = c[2];
-    }
+// A colour as the four bytes R, G, B, A of a GL colour array; alpha is opaque, as glColor3ub
+// makes it.
+std::uint32_t rgba(unsigned char r, unsigned char g, unsigned char b) {
+    const unsigned char bytes[4] = {r, g, b, 255};
+    std::uint32_t packed;
+    std::memcpy(&packed, bytes, sizeof packed);
+    return packed;
 }
 
 }  // namespace
@@ -81,8 +80,10 @@ void FigureDrawer::addPose(Motion& motion, PosePass pass) {
         markerRadius_ = motion.markerRadius;
     }
     const bool coloured = pass != PosePass::DrawPlain;
-    const Rgb markerColour = pass == PosePass::DrawFigure ? Rgb{255, 64, 64} : Rgb{125, 32, 32};
-    const Rgb boneColour = pass == PosePass::DrawFigure ? Rgb{0, 0, 255} : Rgb{0, 0, 125};
+    const std::uint32_t markerColour =
+        pass == PosePass::DrawFigure ? rgba(255, 64, 64) : rgba(125, 32, 32);
+    const std::uint32_t boneColour =
+        pass == PosePass::DrawFigure ? rgba(0, 0, 255) : rgba(0, 0, 125);
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
     const std::size_t count = std::min(joints.size(), motion.poseTransforms.size());
@@ -96,13 +97,13 @@ void FigureDrawer::addPose(Motion& motion, PosePass pass) {
             for (const auto& v : bone)
                 appendTransformed(p, v, vertices_);
             if (coloured)
-                appendColour(boneColour, bone.size(), colours_);
+                colours_.insert(colours_.end(), bone.size(), boneColour);
         }
         const Transform& m = motion.poseTransforms[i];
         for (const auto& v : marker_)
             appendTransformed(m, v, vertices_);
         if (coloured)
-            appendColour(markerColour, marker_.size(), colours_);
+            colours_.insert(colours_.end(), marker_.size(), markerColour);
         if (vertices_.size() >= 3 * batchVertices_)
             flush();
     }
@@ -115,14 +116,14 @@ void FigureDrawer::flush() {
         glVertexPointer(3, GL_FLOAT, 0, vertices_.data());
         if (coloured) {
             glEnableClientState(GL_COLOR_ARRAY);
-            glColorPointer(3, GL_UNSIGNED_BYTE, 0, colours_.data());
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data());
         }
         glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices_.size() / 3));
         glDisableClientState(GL_VERTEX_ARRAY);
         if (coloured) {
             glDisableClientState(GL_COLOR_ARRAY);
             // The current colour is undefined after a colour array; leave the last one drawn.
-            glColor3ubv(&colours_[colours_.size() - 3]);
+            glColor4ubv(reinterpret_cast<const GLubyte*>(&colours_.back()));
         }
     }
     vertices_.clear();

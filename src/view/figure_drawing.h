@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "motion/motion.h"
@@ -52,5 +53,5 @@ class FigureDrawer {
     std::vector<std::array<float, 3>> marker_;
     float markerRadius_ = -1.0f;  // the radius marker_ was built for
     std::vector<float> vertices_;
-    std::vector<unsigned char> colours_;  // RGB per vertex; empty for DrawPlain
+    std::vector<std::uint32_t> colours_;  // RGBA bytes per vertex; empty for DrawPlain
 };
