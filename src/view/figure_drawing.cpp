@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -13,13 +15,13 @@ void appendTransformed(const Transform& m, const std::array<float, 3>& v, std::v
     out.push_back(m[2] * v[0] + m[6] * v[1] + m[10] * v[2] + m[14]);
 }
 
-void drawSegments(const std::vector<float>& vertices) {
-    if (vertices.empty())
-        return;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
-    glDisableClientState(GL_VERTEX_ARRAY);
+// A colour as the four bytes R, G, B, A of a GL colour array; alpha is opaque, as glColor3ub
+// makes it.
+std::uint32_t rgba(unsigned char r, unsigned char g, unsigned char b) {
+    const unsigned char bytes[4] = {r, g, b, 255};
+    std::uint32_t packed;
+    std::memcpy(&packed, bytes, sizeof packed);
+    return packed;
 }
 
 }  // namespace
@@ -77,47 +79,70 @@ void FigureDrawer::addPose(Motion& motion, PosePass pass) {
         marker_ = markerSegments(motion.markerRadius);
         markerRadius_ = motion.markerRadius;
     }
+    const bool coloured = pass != PosePass::DrawPlain;
+    const std::uint32_t markerColour =
+        pass == PosePass::DrawFigure ? rgba(255, 64, 64) : rgba(125, 32, 32);
+    const std::uint32_t boneColour =
+        pass == PosePass::DrawFigure ? rgba(0, 0, 255) : rgba(0, 0, 125);
     const std::vector<Joint*>& joints = motion.joints();
+    const std::vector<int>& parents = motion.parentIndex();
     const std::size_t count = std::min(joints.size(), motion.poseTransforms.size());
+    // joints() is in depth-first pre-order, so the bone from the parent followed by the
+    // joint's own marker is the order of a recursive traversal.
     for (std::size_t i = 0; i < count; ++i) {
+        const int parent = parents[i];
+        if (parent >= 0) {
+            const Transform& p = motion.poseTransforms[static_cast<std::size_t>(parent)];
+            const auto bone = boneSegments(joints[i]->offset());
+            for (const auto& v : bone)
+                appendTransformed(p, v, vertices_);
+            if (coloured)
+                colours_.insert(colours_.end(), bone.size(), boneColour);
+        }
         const Transform& m = motion.poseTransforms[i];
         for (const auto& v : marker_)
-            appendTransformed(m, v, markerVertices_);
-        for (const Joint* child = joints[i]->firstChild(); child; child = child->nextSibling()) {
-            for (const auto& v : boneSegments(child->offset()))
-                appendTransformed(m, v, boneVertices_);
-        }
+            appendTransformed(m, v, vertices_);
+        if (coloured)
+            colours_.insert(colours_.end(), marker_.size(), markerColour);
+        if (vertices_.size() >= 3 * batchVertices_)
+            flush();
     }
 }
 
-void FigureDrawer::flush(PosePass pass) {
-    if (pass == PosePass::DrawFigure)
-        glColor3ub(255, 64, 64);
-    if (pass == PosePass::DrawStrobe)
-        glColor3ub(125, 32, 32);
-    drawSegments(markerVertices_);
-    if (pass == PosePass::DrawFigure)
-        glColor3ub(0, 0, 255);
-    if (pass == PosePass::DrawStrobe)
-        glColor3ub(0, 0, 125);
-    drawSegments(boneVertices_);
-    markerVertices_.clear();
-    boneVertices_.clear();
+void FigureDrawer::flush() {
+    if (!vertices_.empty()) {
+        const bool coloured = !colours_.empty();
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, vertices_.data());
+        if (coloured) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data());
+        }
+        glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices_.size() / 3));
+        glDisableClientState(GL_VERTEX_ARRAY);
+        if (coloured) {
+            glDisableClientState(GL_COLOR_ARRAY);
+            // The current colour is undefined after a colour array; leave the last one drawn.
+            glColor4ubv(reinterpret_cast<const GLubyte*>(&colours_.back()));
+        }
+    }
+    vertices_.clear();
+    colours_.clear();
 }
 
 void FigureDrawer::drawFigure(Motion& motion, PosePass pass) {
     addPose(motion, pass);
-    flush(pass);
+    flush();
 }
 
 void FigureDrawer::drawStrobes(Motion& motion) {
-    // All copies share their colours and lie under the figure, so they go out as one batch.
+    // All copies lie under the figure, so they go out as one batch.
     const int current = motion.currentFrame;
     for (int k : strobeFrames(motion.frameCount())) {
         motion.currentFrame = k;
         addPose(motion, PosePass::DrawStrobe);
     }
-    flush(PosePass::DrawStrobe);
+    flush();
     motion.currentFrame = current;
     drawFigure(motion, PosePass::DrawFigure);
 }

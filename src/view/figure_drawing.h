@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "motion/motion.h"
@@ -19,12 +20,21 @@ std::array<std::array<float, 3>, 18> boneSegments(const std::array<float, 3>& k)
 // fewer than ten (the stride would be 0).
 std::vector<int> strobeFrames(int frameCount);
 
-// Draws posed figures. The joint transforms of the pose pass are applied on the CPU and each
-// figure goes to the GL as two vertex arrays (markers, bones): per-joint matrix changes and
-// small batches made a redraw with strobes several times slower under a software GL. The
-// vertex storage and the marker outline are kept between draws.
+// Draws posed figures. The joint transforms of the pose pass are applied on the CPU and the
+// figures go to the GL as one array of line segments: per-joint matrix changes and small
+// batches made a redraw with strobes several times slower under a software GL. The segments
+// keep the order of a joint-by-joint traversal (each joint's marker after the bone that leads
+// to it), with a colour per vertex, because where a bone crosses a marker at equal depth the
+// one drawn last shows. The vertex storage and the marker outline are kept between draws.
 class FigureDrawer {
   public:
+    // A batch goes to the GL once it holds this many vertices, so that a skeleton of millions
+    // of joints (ten strobe copies of it) draws in bounded memory; the order stays the same.
+    static constexpr std::size_t kBatchVertices = std::size_t{1} << 18;
+
+    explicit FigureDrawer(std::size_t batchVertices = kBatchVertices)
+        : batchVertices_(batchVertices) {}
+
     // Poses the figure at motion.currentFrame with a drawing pass (DrawPlain, DrawFigure or
     // DrawStrobe) and draws each joint's marker and its bones to its children, red markers and
     // blue bones for DrawFigure, dark ones for DrawStrobe, the current colour for DrawPlain.
@@ -33,13 +43,15 @@ class FigureDrawer {
     void drawStrobes(Motion& motion);
 
   private:
-    // Poses the figure and appends its world-space segments to the batches.
+    // Poses the figure and appends its world-space segments (and, but for DrawPlain, their
+    // colours) to the batch.
     void addPose(Motion& motion, PosePass pass);
-    // Draws the batches in the pass's colours and empties them.
-    void flush(PosePass pass);
+    // Draws the batch and empties it.
+    void flush();
 
+    std::size_t batchVertices_;
     std::vector<std::array<float, 3>> marker_;
     float markerRadius_ = -1.0f;  // the radius marker_ was built for
-    std::vector<float> markerVertices_;
-    std::vector<float> boneVertices_;
+    std::vector<float> vertices_;
+    std::vector<std::uint32_t> colours_;  // RGBA bytes per vertex; empty for DrawPlain
 };

@@ -36,8 +36,7 @@ void MotionView::setMotion(std::unique_ptr<Motion> motion) {
     resetCamera();
     // A new curve starts without falloff; while Linear Falloff is checked it gets the radius
     // the option stands for, so the menu and the drag agree.
-    if (linearFalloff_)
-        setFalloffWidth(falloffWidth_);
+    applyFalloffRadius();
 }
 
 void MotionView::setFrame(int n) {
@@ -89,7 +88,12 @@ void MotionView::toggleOption(int n) {
     if (!flag)
         return;
     this->*flag = !(this->*flag);
-    if (n == OptionLinearFalloff && motion_ && motion_->rootPath && motion_->rootPath->curve()) {
+    if (n == OptionLinearFalloff)
+        applyFalloffRadius();
+}
+
+void MotionView::applyFalloffRadius() {
+    if (motion_ && motion_->rootPath && motion_->rootPath->curve()) {
         motion_->rootPath->curve()->setFalloffRadius(
             linearFalloff_ ? motion_->markerRadius * falloffWidth_ : 0.0f);
     }

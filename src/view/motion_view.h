@@ -67,7 +67,8 @@ class MotionView : public Fl_Gl_Window {
     // Moves the selected control point (and its falloff neighbours) to the point of the path's
     // plane under (x, y); nothing moves when that plane is not under the cursor.
     void dragControlPoint(int x, int y);
-    // Falloff width of the q and w keys, passed on to the curve in markerRadius units.
+    // Falloff width of the q and w keys; while Linear Falloff is on the curve gets it as its
+    // radius, in markerRadius units.
     void setFalloffWidth(float width);
 
     void draw() override;
@@ -83,6 +84,8 @@ class MotionView : public Fl_Gl_Window {
     void drawScene();
     void trackMotionCamera();
     void invalidateGrid();
+    // The curve's falloff radius as the option stands: markerRadius x falloffWidth, or 0 off.
+    void applyFalloffRadius();
     void endDrag(int x, int y);
     int handlePush(int x, int y);
     int handleDrag(int x, int y);

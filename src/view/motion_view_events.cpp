@@ -95,9 +95,7 @@ void MotionView::endDrag(int x, int y) {
 
 void MotionView::setFalloffWidth(float width) {
     falloffWidth_ = width;
-    if (motion_ && motion_->rootPath && motion_->rootPath->curve()) {
-        motion_->rootPath->curve()->setFalloffRadius(motion_->markerRadius * falloffWidth_);
-    }
+    applyFalloffRadius();
 }
 
 int MotionView::handlePush(int x, int y) {

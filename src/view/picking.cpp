@@ -23,7 +23,7 @@ bool groundPoint(const std::array<double, 3>& nearPoint, const std::array<double
         return false;
     const double s = (height - nearPoint[1]) / dy;
     if (!(s >= 0.0))
-        return false;  // behind the eye (or NaN)
+        return false;  // before the near plane (or NaN)
     const double px = nearPoint[0] + s * dx;
     const double pz = nearPoint[2] + s * dz;
     if (!std::isfinite(px) || !std::isfinite(pz))

@@ -116,6 +116,13 @@ TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
     EXPECT_FLOAT_EQ(curve->falloffRadius(), view.motion()->markerRadius * 30.0f);
     view.toggleOption(OptionLinearFalloff);
     EXPECT_FLOAT_EQ(curve->falloffRadius(), 0.0f);
+    // A width set while the option is off waits for it.
+    view.setFalloffWidth(50.0f);
+    EXPECT_FLOAT_EQ(curve->falloffRadius(), 0.0f);
+    view.toggleOption(OptionLinearFalloff);
+    EXPECT_FLOAT_EQ(curve->falloffRadius(), view.motion()->markerRadius * 50.0f);
+    view.toggleOption(OptionLinearFalloff);
+    view.setFalloffWidth(30.0f);
     // A motion loaded while the option is on gets the radius too.
     view.toggleOption(OptionLinearFalloff);
     view.setMotion(walker(120, true));

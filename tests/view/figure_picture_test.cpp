@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "motion/pose.h"
+#include "view/figure_drawing.h"
+#include "view_harness.h"
+
+namespace {
+
+// The figure drawn joint by joint through the GL's matrix stack: each joint's marker (a circle
+// strip in its xz plane, turned a quarter about z and about x), then for each child the bone
+// as three closed loops in the joint's frame, then the child. The batched drawing must give
+// the same pixels, ties of equal depth included, so it must keep this order of colours.
+void drawPerJoint(const Motion& m, PosePass pass) {
+    const std::vector<Joint*>& joints = m.joints();
+    const float r = m.markerRadius;
+    auto circle = [r] {
+        glBegin(GL_LINE_STRIP);
+        glVertex3f(r, 0, 0);
+        for (int k = 1; k <= 9; ++k) {
+            const float a = static_cast<float>(k) * 0.62831855f;
+            glVertex3f(r * std::cos(a), 0, r * std::sin(a));
+        }
+        glVertex3f(r, 0, 0);
+        glEnd();
+    };
+    std::function<void(std::size_t)> poseJoint = [&](std::size_t j) {
+        glPushMatrix();
+        glMultMatrixf(m.poseTransforms[j].data());
+        if (pass == PosePass::DrawFigure)
+            glColor3ub(255, 64, 64);
+        if (pass == PosePass::DrawStrobe)
+            glColor3ub(125, 32, 32);
+        circle();
+        glPushMatrix();
+        glRotatef(90, 0, 0, 1);
+        circle();
+        glPopMatrix();
+        glPushMatrix();
+        glRotatef(90, 1, 0, 0);
+        circle();
+        glPopMatrix();
+        glPopMatrix();
+        for (const Joint* c = joints[j]->firstChild(); c; c = c->nextSibling()) {
+            glPushMatrix();
+            glMultMatrixf(m.poseTransforms[j].data());
+            if (pass == PosePass::DrawFigure)
+                glColor3ub(0, 0, 255);
+            if (pass == PosePass::DrawStrobe)
+                glColor3ub(0, 0, 125);
+            const auto k = c->offset();
+            const float l = 0.05f * std::sqrt(k[0] * k[0] + k[1] * k[1] + k[2] * k[2]);
+            const float across[3][3] = {{l, 0, 0}, {0, l, 0}, {0, 0, l}};
+            for (const auto& a : across) {
+                glBegin(GL_LINE_LOOP);
+                glVertex3f(-a[0], -a[1], -a[2]);
+                glVertex3fv(a);
+                glVertex3fv(k.data());
+                glEnd();
+            }
+            glPopMatrix();
+            const auto at = std::find(joints.begin(), joints.end(), c) - joints.begin();
+            poseJoint(static_cast<std::size_t>(at));
+        }
+    };
+    for (std::size_t j = 0; j < joints.size(); ++j) {
+        if (m.parentIndex()[j] < 0)
+            poseJoint(j);
+    }
+}
+
+class FigurePicture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto motion = loadMotion(writeTempFile("picture_walker.bvh", walkerBvh(40, false)));
+        ASSERT_NE(motion, nullptr);
+        h.view().setMotion(std::move(motion));
+        h.view().setFrame(20);
+    }
+    // Clears, sets the view's camera and runs `draw`; returns the pixels.
+    std::vector<unsigned char> picture(const std::function<void()>& draw) {
+        const ViewHarness::CameraMatrices cam = h.cameraMatrices();
+        h.view().make_current();
+        glViewport(0, 0, ViewHarness::kWidth, ViewHarness::kHeight);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixd(cam.projection);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        draw();
+        glFinish();
+        std::vector<unsigned char> pixels(ViewHarness::kWidth * ViewHarness::kHeight * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, ViewHarness::kWidth, ViewHarness::kHeight, GL_RGB, GL_UNSIGNED_BYTE,
+                     pixels.data());
+        return pixels;
+    }
+    static int differing(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+        int n = 0;
+        for (std::size_t i = 0; i < a.size(); i += 3)
+            n += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+        return n;
+    }
+    ViewHarness h;
+    FigureDrawer drawer;
+};
+
+TEST_F(FigurePicture, BatchedFigureAndStrobesMatchTheJointByJointDrawing) {
+    Motion& m = *h.view().motion();
+    const auto batched = picture([&] { drawer.drawFigure(m, PosePass::DrawFigure); });
+    poseFrame(m, PosePass::DrawFigure);
+    const auto reference = picture([&] { drawPerJoint(m, PosePass::DrawFigure); });
+    EXPECT_EQ(differing(batched, reference), 0);
+
+    const auto strobes = picture([&] { drawer.drawStrobes(m); });
+    const auto strobeReference = picture([&] {
+        const int current = m.currentFrame;
+        for (int k : strobeFrames(m.frameCount())) {
+            m.currentFrame = k;
+            poseFrame(m, PosePass::DrawStrobe);
+            drawPerJoint(m, PosePass::DrawStrobe);
+        }
+        m.currentFrame = current;
+        poseFrame(m, PosePass::DrawFigure);
+        drawPerJoint(m, PosePass::DrawFigure);
+    });
+    EXPECT_EQ(differing(strobes, strobeReference), 0);
+
+    // Batches cut short (here every few joints) go out in the same order and colours.
+    FigureDrawer small(100);
+    EXPECT_EQ(differing(picture([&] { small.drawStrobes(m); }), strobeReference), 0);
+}
+
+}  // namespace
