@@ -243,11 +243,11 @@ void MotionView::drawScene() {
 }
 
 void MotionView::draw() {
-    // A new context holds none of the lists compiled in an earlier one.
-    if (context() != listsContext_) {
+    // A new context (the window shown again, say) holds none of the lists compiled in an earlier
+    // one, even when it happens to get the same address.
+    if (!context_valid()) {
         gridList_ = 0;
         staleGridList_ = 0;
-        listsContext_ = context();
     }
     setupGlState();
     setupCamera();

@@ -106,7 +106,6 @@ class MotionView : public Fl_Gl_Window {
     std::array<float, 16> shadowMatrix_{};
     unsigned int gridList_ = 0;
     unsigned int staleGridList_ = 0;  // a replaced grid list, deleted once the context is current
-    void* listsContext_ = nullptr;    // the GL context the display lists were compiled in
     std::unique_ptr<Motion> motion_;
     std::unique_ptr<Arcball> arcball_;
     FigureDrawer figureDrawer_;

@@ -161,6 +161,16 @@ TEST(ViewRender, EachDecorationOptionRemovesExactlyItsElement) {
     EXPECT_EQ(c.axisRed, all.axisRed);
 }
 
+TEST(ViewRender, GridIsRebuiltWhenTheWindowIsShownAgain) {
+    ViewHarness h;
+    const Census before = census(h.render());
+    ASSERT_GT(before.grid, 0);
+    for (int i = 0; i < 3; ++i) {
+        h.reshow();
+        EXPECT_EQ(census(h.render()).grid, before.grid) << "after showing the window again " << i;
+    }
+}
+
 class ViewRenderMotion : public ::testing::Test {
   protected:
     void SetUp() override {

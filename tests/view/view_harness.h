@@ -36,6 +36,16 @@ class ViewHarness {
 
     MotionView& view() { return *view_; }
 
+    // Hides the window and shows it again, which gives the view a new GL context.
+    void reshow() {
+        window_->hide();
+        Fl::wait(0.05);
+        window_->show();
+        for (int i = 0; i < 200 && !view_->visible_r(); ++i)
+            Fl::wait(0.01);
+        Fl::flush();
+    }
+
     // Draws the view and returns its pixels, RGB, row 0 at the top.
     std::vector<unsigned char> render() {
         view_->make_current();
