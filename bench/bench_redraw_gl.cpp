@@ -92,6 +92,20 @@ std::array<int, 2> controlPointPixel(MotionView& view, int i) {
     return {static_cast<int>(wx), view.h() - static_cast<int>(wy)};
 }
 
+std::vector<double> dragMilliseconds(MotionView& view, const std::array<int, 2>& at) {
+    std::vector<double> drag;
+    for (int i = 0; i < 100; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        view.dragControlPoint(at[0] + (i % 20) - 10, at[1] + (i % 10) - 5);
+        view.flush();
+        glFinish();
+        drag.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    return drag;
+}
+
 }  // namespace
 
 int main() {
@@ -171,20 +185,16 @@ int main() {
     // Neighbouring cubes may share the 5 x 5 region; the first one drawn is the one picked.
     std::printf("pick at control point %d selected %d\n", point, curve.selected());
 
-    // Each mouse move of a drag: the point moved under the cursor, then the redraw it causes.
+    // Each mouse move of a drag: the point moved under the cursor, then the redraw it causes;
+    // with every option on, and with the options a new window starts with (no strobes, no boxes).
     curve.select(point);
-    std::vector<double> drag;
-    for (int i = 0; i < 100; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        view->dragControlPoint(at[0] + (i % 20) - 10, at[1] + (i % 10) - 5);
-        view->flush();
-        glFinish();
-        drag.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-    }
+    const std::vector<double> drag = dragMilliseconds(*view, at);
+    view->toggleOption(OptionStrobes);
+    view->toggleOption(OptionBoundingBox);
+    const std::vector<double> dragDefault = dragMilliseconds(*view, at);
     std::printf("summary redraw_ms: %.3f\n", ms[ms.size() / 2]);
     std::printf("summary pick_ms: %.3f\n", median(pick));
     std::printf("summary drag_redraw_ms: %.3f\n", median(drag));
+    std::printf("summary drag_redraw_default_options_ms: %.3f\n", median(dragDefault));
     return 0;
 }
