@@ -1,6 +1,7 @@
 #include "motion/pose.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -58,16 +59,43 @@ const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacem
     return &storage;
 }
 
+// Multiplies in joint j's own part of the pose: its OFFSET; then its translations or, for the
+// root on an edited path, the placement and its Y positions only; then its rotations in file
+// order, left out when !turns. row is the frame's row of values.
+void applyJoint(const Motion& motion, std::size_t j, const float* row,
+                const RootPlacement* placement, bool turns, Transform& m) {
+    const std::array<float, 3> offset = motion.joints()[j]->offset();
+    translateBy(m, offset[0], offset[1], offset[2]);
+    if (placement != nullptr) {
+        translateBy(m, static_cast<float>(placement->pathX), 0.0f,
+                    static_cast<float>(placement->pathZ));
+        rotateAbout(m, 1, static_cast<float>(placement->headingDegrees));
+        translateBy(m, static_cast<float>(placement->backX), 0.0f,
+                    static_cast<float>(placement->backZ));
+    }
+    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
+    const std::vector<int>& stepStart = motion.stepStart();
+    for (int k = stepStart[j]; k < stepStart[j + 1]; ++k) {
+        const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
+        if (step.type >= Xrotation) {
+            if (!turns) {
+                break;  // rotations come last
+            }
+            rotateAbout(m, step.type - Xrotation, row[step.column]);
+        } else if (placement == nullptr || step.type == Yposition) {
+            translateAlong(m, step.type, row[step.column]);
+        }
+    }
+}
+
 // Poses every joint of one frame in joints() order: a parent always precedes its children, so
-// one forward sweep replaces the recursive traversal.
+// one forward sweep replaces the recursive traversal. The placement, if any, is the root's.
 // With positionsOnly the rotations of joints without children are left out: they turn nothing
 // whose position is measured, so only those joints' orientations differ from a full pose.
 void poseJoints(const Motion& motion, int frame, const RootPlacement* placement, float lift,
                 std::vector<Transform>& out, bool positionsOnly = false) {
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
-    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
-    const std::vector<int>& stepStart = motion.stepStart();
     const float* row = motion.frames->row(frame);
     const std::size_t count = joints.size();
     Transform base = identityTransform();
@@ -77,25 +105,8 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
         const int parent = parents[j];
         Transform& m = out[j];
         m = parent < 0 ? base : out[static_cast<std::size_t>(parent)];
-        if (j == 0 && placement != nullptr) {
-            applyJointLocal(*joints[j], row + motion.firstColumn()[j], placement, m);
-            continue;
-        }
-        // The same operations as applyJointLocal, from the precomputed steps.
-        const std::array<float, 3> offset = joints[j]->offset();
-        translateBy(m, offset[0], offset[1], offset[2]);
         const bool turns = !positionsOnly || joints[j]->firstChild() != nullptr;
-        for (int k = stepStart[j]; k < stepStart[j + 1]; ++k) {
-            const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
-            if (step.type >= Xrotation) {
-                if (!turns) {
-                    break;  // rotations come last
-                }
-                rotateAbout(m, step.type - Xrotation, row[step.column]);
-            } else {
-                translateAlong(m, step.type, row[step.column]);
-            }
-        }
+        applyJoint(motion, j, row, j == 0 ? placement : nullptr, turns, m);
     }
 }
 
@@ -304,7 +315,7 @@ void refreshBounds(Motion& motion) {
         }
         // The edit turns the frame's raw pose rigidly about the root by the heading change.
         Transform root = identityTransform();
-        applyJointLocal(*motion.joints().front(), motion.frames->row(f), placement, root);
+        applyJoint(motion, 0, motion.frames->row(f), placement, true, root);
         float s = 0.0f;
         float c = 1.0f;
         if (placement != nullptr) {

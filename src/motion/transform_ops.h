@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include "editing/root_placement.h"
-#include "motion/joint.h"
 #include "motion/motion.h"
 
 // The matrix operations of the fixed-function pipeline that the pose pass replaces, on
@@ -92,39 +90,4 @@ inline void translateAlong(Transform& m, int axis, float v) {
     m[12] = m[axis * 4] * v + m[12];
     m[13] = m[axis * 4 + 1] * v + m[13];
     m[14] = m[axis * 4 + 2] * v + m[14];
-}
-
-// Multiplies in one joint's own part of the pose: its OFFSET, then all its translations (or,
-// for the root on an edited path, the placement and its Y position), then its rotations in file
-// order. values points at the joint's first column of the frame's row.
-inline void applyJointLocal(const Joint& joint, const float* values, const RootPlacement* placement,
-                            Transform& m) {
-    const std::array<float, 3> offset = joint.offset();
-    translateBy(m, offset[0], offset[1], offset[2]);
-    const int count = joint.channelCount();
-    if (placement != nullptr) {
-        translateBy(m, static_cast<float>(placement->pathX), 0.0f,
-                    static_cast<float>(placement->pathZ));
-        rotateAbout(m, 1, static_cast<float>(placement->headingDegrees));
-        translateBy(m, static_cast<float>(placement->backX), 0.0f,
-                    static_cast<float>(placement->backZ));
-        for (int i = 0; i < count; ++i) {
-            if (joint.channel(i) == Yposition) {
-                translateAlong(m, 1, values[i]);
-            }
-        }
-    } else {
-        for (int i = 0; i < count; ++i) {
-            const ChannelType type = joint.channel(i);
-            if (type <= Zposition) {
-                translateAlong(m, type, values[i]);
-            }
-        }
-    }
-    for (int i = 0; i < count; ++i) {
-        const ChannelType type = joint.channel(i);
-        if (type >= Xrotation) {
-            rotateAbout(m, type - Xrotation, values[i]);
-        }
-    }
 }
