@@ -36,6 +36,20 @@ std::unique_ptr<ControlCurve> curveOf(int points) {
     return curve;
 }
 
+// One evaluate and one forwardVector at t, then t moves on as the curve's drawing sweeps it.
+void evaluateStep(const ControlCurve& curve, double& t) {
+    CurvePoint p;
+    CurvePoint v;
+    curve.evaluate(t, p);
+    curve.forwardVector(t, v);
+    benchmark::DoNotOptimize(p);
+    benchmark::DoNotOptimize(v);
+    t += 0.0005;
+    if (t >= 1.0) {
+        t = 0.0;
+    }
+}
+
 void BM_FitHour(benchmark::State& state) {
     const std::unique_ptr<RootPath> track = hourLongTrack();
     for (auto _ : state) {
@@ -50,16 +64,7 @@ void BM_EvaluateForward(benchmark::State& state) {
     const std::unique_ptr<ControlCurve> curve = curveOf(static_cast<int>(state.range(0)));
     double t = 0.0;
     for (auto _ : state) {
-        CurvePoint p;
-        CurvePoint v;
-        curve->evaluate(t, p);
-        curve->forwardVector(t, v);
-        benchmark::DoNotOptimize(p);
-        benchmark::DoNotOptimize(v);
-        t += 0.0005;
-        if (t >= 1.0) {
-            t = 0.0;
-        }
+        evaluateStep(*curve, t);
     }
 }
 BENCHMARK(BM_EvaluateForward)->Arg(10)->Arg(10000);
@@ -87,16 +92,7 @@ double evaluateNanoseconds(int points) {
         double t = 0.0;
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < kCalls; ++i) {
-            CurvePoint p;
-            CurvePoint v;
-            curve->evaluate(t, p);
-            curve->forwardVector(t, v);
-            benchmark::DoNotOptimize(p);
-            benchmark::DoNotOptimize(v);
-            t += 0.0005;
-            if (t >= 1.0) {
-                t = 0.0;
-            }
+            evaluateStep(*curve, t);
         }
         const auto end = std::chrono::steady_clock::now();
         best =
