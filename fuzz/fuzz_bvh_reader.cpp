@@ -9,18 +9,7 @@
 
 #include "motion/bvh_reader.h"
 #include "motion/bvh_writer.h"
-
-namespace {
-
-// The reader's failure lines would flood the fuzzer's log.
-int silenceStdout() {
-    std::fflush(stdout);
-    if (!std::freopen("/dev/null", "w", stdout))
-        std::abort();
-    return 0;
-}
-
-}  // namespace
+#include "silence_stdout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static int silenced = silenceStdout();

@@ -11,20 +11,7 @@
 #include "motion/bake.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
-
-namespace {
-
-// Every refused input prints (and flushes) a reader line, which would flood the fuzzer's log and
-// cost a write per run.
-int silenceStdout() {
-    std::fflush(stdout);
-    if (!std::freopen("/dev/null", "w", stdout)) {
-        std::abort();
-    }
-    return 0;
-}
-
-}  // namespace
+#include "silence_stdout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static int silenced = silenceStdout();
