@@ -25,6 +25,8 @@ class Motion {
     ~Motion();
     Motion(const Motion&) = delete;
     Motion& operator=(const Motion&) = delete;
+    // Takes over a prepared motion whole (a load that succeeded).
+    Motion& operator=(Motion&&) = default;
 
     // Reads the file and prepares the motion (bounds, fitted root path, baseline); 1 or 0.
     // On failure the reason stands on standard output and this motion is left exactly as it was
@@ -100,7 +102,4 @@ class Motion {
     int channelTotal_ = 0;
     std::vector<ChannelStep> channelSteps_;
     std::vector<int> stepStart_;
-
-    // Takes every member of a fully prepared motion; the load commits through it only on success.
-    void adopt(Motion& prepared);
 };

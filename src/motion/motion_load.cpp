@@ -56,32 +56,6 @@ int Motion::load(const std::string& path) {
     }
     prepared.rootPath->fitCurve();
     computeBaseline(prepared);
-    adopt(prepared);
+    *this = std::move(prepared);
     return 1;
-}
-
-void Motion::adopt(Motion& prepared) {
-    std::swap(pathOffsetX, prepared.pathOffsetX);
-    std::swap(pathOffsetZ, prepared.pathOffsetZ);
-    std::swap(pathTangentX, prepared.pathTangentX);
-    std::swap(pathTangentZ, prepared.pathTangentZ);
-    std::swap(height, prepared.height);
-    std::swap(width, prepared.width);
-    std::swap(depth, prepared.depth);
-    std::swap(markerRadius, prepared.markerRadius);
-    std::swap(markerSized, prepared.markerSized);
-    std::swap(rootPath, prepared.rootPath);
-    std::swap(motionBounds, prepared.motionBounds);
-    std::swap(poseBounds, prepared.poseBounds);
-    std::swap(root, prepared.root);
-    std::swap(currentFrame, prepared.currentFrame);
-    std::swap(frames, prepared.frames);
-    std::swap(poseTransforms, prepared.poseTransforms);
-    std::swap(rootRelativeXZ, prepared.rootRelativeXZ);
-    std::swap(joints_, prepared.joints_);
-    std::swap(parentIndex_, prepared.parentIndex_);
-    std::swap(firstColumn_, prepared.firstColumn_);
-    std::swap(channelTotal_, prepared.channelTotal_);
-    std::swap(channelSteps_, prepared.channelSteps_);
-    std::swap(stepStart_, prepared.stepStart_);
 }
