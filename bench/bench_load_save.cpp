@@ -67,7 +67,7 @@ int main() {
         motion.reset();  // the previous motion's release is not part of the load
         motion = std::make_unique<Motion>();
         auto start = std::chrono::steady_clock::now();
-        const int ok = motion->load(source);
+        const bool ok = static_cast<bool>(motion->load(source));
         loadBest = std::min(loadBest, bench::secondsSince(start));
         if (!ok) {
             return 1;
@@ -94,7 +94,7 @@ int main() {
     double saveBest = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         auto start = std::chrono::steady_clock::now();
-        const int ok = motion->save(saved);
+        const bool ok = static_cast<bool>(motion->save(saved));
         saveBest = std::min(saveBest, bench::secondsSince(start));
         if (!ok) {
             return 1;

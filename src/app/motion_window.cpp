@@ -50,7 +50,9 @@ void MotionWindow::open() {
 
 int MotionWindow::openPath(const std::string& path) {
     auto motion = std::make_unique<Motion>();
-    if (!motion->load(path)) {
+    const Result loaded = motion->load(path);
+    if (!loaded) {
+        printToConsole(loaded);
         return 0;
     }
     const int frameCount = motion->frameCount();
@@ -78,8 +80,7 @@ void MotionWindow::save() {
     if (view_->motion() == nullptr) {
         return;
     }
-    // The window shows no result; the writer has told any failure on standard output.
-    view_->motion()->save(path);
+    printToConsole(view_->motion()->save(path));
 }
 
 void MotionWindow::resetCamera() {

@@ -34,6 +34,7 @@ int BvhReader::open(const std::string& path) {
     line_ = {};
     hasToken_ = false;
     channelTotal_ = 0;
+    failure_.clear();
     return source_.open(path);
 }
 
@@ -41,6 +42,7 @@ void BvhReader::openText(std::string text) {
     line_ = {};
     hasToken_ = false;
     channelTotal_ = 0;
+    failure_.clear();
     source_.openText(std::move(text));
 }
 
@@ -106,8 +108,10 @@ bool BvhReader::tokenIs(const char* keyword) const {
 }
 
 bool BvhReader::fail(const char* message) {
-    std::printf("The Parser could not parse this: %s\n", message);
-    std::fflush(stdout);
+    // A read stops at its first fault; that one is the reason.
+    if (failure_.empty()) {
+        failure_ = std::string("The Parser could not parse this: ") + message;
+    }
     return false;
 }
 

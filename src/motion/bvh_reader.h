@@ -11,8 +11,8 @@
 
 // Reads a BVH motion file into a skeleton and a frame table. Strictly line-oriented: every keyword
 // stands at a fixed place of its line and whatever follows the tokens a line is read for is
-// ignored. Every failure prints one line "The Parser could not parse this: <reason>" on standard
-// output and makes the read return null.
+// ignored. A failure makes the read return null and leaves its one-line message
+// "The Parser could not parse this: <reason>" in failure(); the reader prints nothing.
 class BvhReader {
   public:
     BvhReader();
@@ -35,6 +35,9 @@ class BvhReader {
     // the token that readHierarchy left current.
     std::unique_ptr<FrameTable> readMotion();
 
+    // The message of the first failure since the last open, or empty.
+    const std::string& failure() const { return failure_; }
+
     // Sum of the channel counts of every joint read so far: the frame table's column count.
     int channelTotal() const { return channelTotal_; }
 
@@ -46,7 +49,7 @@ class BvhReader {
     bool firstToken();                        // first token of line_ into token_; false when none
     bool nextToken();                         // the token after the current one on the same line
     bool tokenIs(const char* keyword) const;  // ASCII case-insensitive match of token_
-    bool fail(const char* message);           // prints the message; always false
+    bool fail(const char* message);           // records the message; always false
 
     bool readBodyStart(Joint& joint);  // "{", OFFSET and CHANNELS lines of a joint body
     bool readOffset(Joint& joint);     // the three values after OFFSET
@@ -63,4 +66,5 @@ class BvhReader {
     std::string_view token_;  // current token
     bool hasToken_ = false;   // whether token_ is set (a null token otherwise)
     int channelTotal_ = 0;
+    std::string failure_;
 };

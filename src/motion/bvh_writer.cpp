@@ -17,11 +17,6 @@ const char* const kChannelNames[] = {"Xposition", "Yposition", "Zposition",
 // The root's rotation channels are named by their place: saving bakes them in this order.
 const char* const kRootRotationNames[] = {"Zrotation", "Yrotation", "Xrotation"};
 
-void report(const char* message) {
-    std::printf("Error in BVH file output: %s\n", message);
-    std::fflush(stdout);
-}
-
 bool isRotation(ChannelType type) {
     return type >= Xrotation;
 }
@@ -36,6 +31,7 @@ int BvhWriter::open(const std::string& path) {
     close();
     indentDepth_ = 0;
     failed_ = false;
+    failure_.clear();
     file_ = std::fopen(path.c_str(), "w");
     if (!file_) {
         report("could not open file");
@@ -249,6 +245,12 @@ bool BvhWriter::flush() {
     }
     used_ = 0;
     return true;
+}
+
+void BvhWriter::report(const char* message) {
+    if (failure_.empty()) {
+        failure_ = std::string("Error in BVH file output: ") + message;
+    }
 }
 
 bool BvhWriter::streamFailed() {

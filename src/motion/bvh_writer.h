@@ -8,8 +8,8 @@
 #include "motion/frame_table.h"
 #include "motion/joint.h"
 
-// Writes a skeleton and a frame table as a BVH file that BvhReader reads back. Failures print
-// one line "Error in BVH file output: <reason>" on standard output.
+// Writes a skeleton and a frame table as a BVH file that BvhReader reads back. A failure leaves
+// its one-line message "Error in BVH file output: <reason>" in failure(); nothing is printed.
 class BvhWriter {
   public:
     BvhWriter() = default;
@@ -28,6 +28,9 @@ class BvhWriter {
     // last bytes could not be stored. Quiet when write already reported a failure.
     int close();
 
+    // The message of the first failure since the last open, or empty.
+    const std::string& failure() const { return failure_; }
+
   private:
     void writeJoints(const Joint& root);  // every block below the root, without recursion
     void jointStart(const Joint& joint);  // JOINT or End Site line, brace, OFFSET, CHANNELS
@@ -42,10 +45,12 @@ class BvhWriter {
     void room(std::size_t bytes);  // makes room for that many bytes in out_, flushing first
     bool flush();                  // hands out_ to the stream; false once the stream failed
     bool streamFailed();           // reports the first stream error; always false
+    void report(const char* message);  // records the first failure's message
 
     std::FILE* file_ = nullptr;
     int indentDepth_ = 0;
     std::vector<char> out_;  // formatted bytes not yet handed to the stream
     std::size_t used_ = 0;   // bytes of out_ in use
     bool failed_ = false;    // a stream error has been reported
+    std::string failure_;
 };

@@ -8,6 +8,7 @@
 #include "editing/root_path.h"
 #include "motion/frame_table.h"
 #include "motion/joint.h"
+#include "motion/result.h"
 
 // Bounds are six floats: max x, min x, max y, min y, max z, min z. A reset bounds set has every
 // max at -FLT_MAX and every min at +FLT_MAX.
@@ -28,13 +29,13 @@ class Motion {
     // Takes over a prepared motion whole (a load that succeeded).
     Motion& operator=(Motion&&) = default;
 
-    // Reads the file and prepares the motion (bounds, fitted root path, baseline); 1 or 0.
-    // On failure the reason stands on standard output and this motion is left exactly as it was
-    // (a motion with no frames is refused: "no frames").
-    int load(const std::string& path);
-    // Writes the motion with the path edit baked into the root's channels; 1 or 0. The file is
-    // written beside the target and renamed over it only when complete.
-    int save(const std::string& path) const;
+    // Reads the file and prepares the motion (bounds, fitted root path, baseline). On failure
+    // the result carries the reason and this motion is left exactly as it was (a motion with no
+    // frames is refused: "no frames").
+    Result load(const std::string& path);
+    // Writes the motion with the path edit baked into the root's channels. The file is written
+    // beside the target and renamed over it only when complete.
+    Result save(const std::string& path) const;
 
     int frameCount() const;
     float frameTime() const;

@@ -1,5 +1,4 @@
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
 #include "motion/bvh_reader.h"
@@ -17,26 +16,26 @@ bool finite(const Bounds& bounds) {
     return true;
 }
 
-int refuse(const char* reason) {
-    std::printf("The Parser could not parse this: %s\n", reason);
-    return 0;
+Result refuse(const char* reason) {
+    return Result::failure(std::string("The Parser could not parse this: ") + reason);
 }
 
 }  // namespace
 
 // Everything is prepared in a motion of its own and taken over only when every step succeeded,
 // so a failed load leaves this motion exactly as it was.
-int Motion::load(const std::string& path) {
+Result Motion::load(const std::string& path) {
     BvhReader reader;
     reader.open(path);
     std::unique_ptr<Joint> newRoot = reader.readHierarchy();
     if (!newRoot) {
-        return 0;
+        return Result::failure(reader.failure());
     }
     std::unique_ptr<FrameTable> newFrames = reader.readMotion();
     reader.close();
     if (!newFrames) {
-        return 0;  // newRoot releases the skeleton: a failed MOTION section keeps nothing
+        // newRoot releases the skeleton: a failed MOTION section keeps nothing
+        return Result::failure(reader.failure());
     }
     // Every pass reads a row, and the curve needs samples to be fitted to.
     if (newFrames->frameCount() <= 0) {
@@ -57,5 +56,5 @@ int Motion::load(const std::string& path) {
     prepared.rootPath->fitCurve();
     computeBaseline(prepared);
     *this = std::move(prepared);
-    return 1;
+    return Result::success();
 }

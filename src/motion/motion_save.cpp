@@ -51,32 +51,28 @@ std::string followLink(const std::string& path) {
 
 // The file is written beside the target and renamed over it only once it is complete, so a
 // failed save (full disk, bad folder) never destroys the file it was meant to replace.
-int Motion::save(const std::string& requestedPath) const {
-    if (!root || !frames) {
-        return 0;
-    }
+Result Motion::save(const std::string& requestedPath) const {
     std::vector<ChannelType> rootChannels;
-    std::unique_ptr<FrameTable> baked = bake(*this, &rootChannels);
+    std::unique_ptr<FrameTable> baked = root && frames ? bake(*this, &rootChannels) : nullptr;
     if (!baked) {
-        return 0;
+        return Result::failure("Error in BVH file output: no motion to save");
     }
     const std::string path = followLink(requestedPath);
     // Renaming would replace even a write-protected file, which opening it for writing would not.
     const bool protectedTarget = access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0;
     const std::string temporary = protectedTarget ? std::string() : createTemporaryBeside(path);
     if (temporary.empty()) {
-        std::printf("Error in BVH file output: could not open file\n");
-        return 0;
+        return Result::failure("Error in BVH file output: could not open file");
     }
     BvhWriter writer;
-    int result = writer.open(temporary);
-    if (result) {
-        result = writer.write(root.get(), *baked, &rootChannels);
+    int written = writer.open(temporary);
+    if (written) {
+        written = writer.write(root.get(), *baked, &rootChannels);
     }
-    result = writer.close() && result;
+    written = writer.close() && written;
+    Result result = written ? Result::success() : Result::failure(writer.failure());
     if (result && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::printf("Error in BVH file output: could not write file\n");
-        result = 0;
+        result = Result::failure("Error in BVH file output: could not write file");
     }
     if (!result) {
         std::remove(temporary.c_str());

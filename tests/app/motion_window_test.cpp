@@ -211,7 +211,7 @@ TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
     EXPECT_EQ(window.view()->motion(), shown);
     Motion reread;
     testing::internal::CaptureStdout();
-    ASSERT_EQ(reread.load(target), 1) << testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(reread.load(target)) << testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(reread.frameCount(), shown->frameCount());
     EXPECT_EQ(reread.joints().size(), shown->joints().size());

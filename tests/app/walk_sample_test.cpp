@@ -19,7 +19,7 @@ class WalkSample : public ::testing::Test {
   protected:
     void SetUp() override {
         motion = std::make_unique<Motion>();
-        ASSERT_EQ(motion->load(samplePath), 1);
+        ASSERT_TRUE(motion->load(samplePath));
     }
     // First frame column of the named joint.
     int column(const std::string& name) const {

@@ -104,12 +104,11 @@ bool near4(float a, float b) {
 // order), so only their place is compared there.
 void expectRoundTrip(const ReadResult& first, const std::string& name) {
     std::string path = temporaryPath("corpus_" + name);
-    testing::internal::CaptureStdout();
     BvhWriter writer;
     writer.open(path);
     int written = writer.write(first.root.get(), *first.frames);
     int closed = writer.close();
-    std::string output = testing::internal::GetCapturedStdout();
+    const std::string& output = writer.failure();
     ASSERT_EQ(written, 1) << name << output;
     ASSERT_EQ(closed, 1) << name << output;
     ReadResult second = readBvhFile(path);

@@ -178,15 +178,16 @@ TEST(BvhReader, EveryFailingStepPrintsItsOwnMessageOnce) {
 }
 
 TEST(BvhReader, ReportsUnopenedInput) {
-    testing::internal::CaptureStdout();
     BvhReader reader;
     EXPECT_EQ(reader.readHierarchy(), nullptr);
-    EXPECT_EQ(reader.readMotion(), nullptr);
+    EXPECT_EQ(reader.failure() + "\n", parserMessage("Could not open the file."));
+    BvhReader motionFirst;
+    EXPECT_EQ(motionFirst.readMotion(), nullptr);
+    EXPECT_EQ(motionFirst.failure() + "\n", parserMessage("No open file\n"));
     EXPECT_EQ(reader.open("/nonexistent/folder/walk.bvh"), 0);
+    EXPECT_EQ(reader.failure(), "");
     EXPECT_EQ(reader.readHierarchy(), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              parserMessage("Could not open the file.") + parserMessage("No open file\n") +
-                  parserMessage("Could not open the file."));
+    EXPECT_EQ(reader.failure() + "\n", parserMessage("Could not open the file."));
 }
 
 // A line is read whole however long: a frame line of 1,300 characters or of megabytes must
