@@ -42,7 +42,9 @@ fuzz: deps $(SAN_BUILD)/CMakeCache.txt
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	@scripts/fuzz.sh $(SAN_BUILD)/fuzz $(FUZZ_SECONDS) $(CORPUS)
 
-run: build
+# A first start builds only the program, not every test.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target bvhpath
 	@scripts/run.sh $(BUILD)/bvhpath $(SAMPLE)
 
 $(BENCH_BUILD)/CMakeCache.txt: | deps

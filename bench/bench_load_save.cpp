@@ -75,11 +75,11 @@ int main() {
     }
 
     // A drag of a middle control point with falloff, as the view would make it.
-    ControlCurve& curve = *motion->rootPath->curve();
+    ControlCurve& curve = *motion->rootPath()->curve();
     const int middle = curve.pointCount() / 2;
     CurvePoint p;
     curve.getPoint(middle, p);
-    curve.setFalloffRadius(30.0f * motion->markerRadius);
+    curve.setFalloffRadius(30.0f * motion->markerRadius());
     curve.select(middle);
     curve.moveSelected(p.x + 40.0, p.z - 60.0);
     curve.select(-1);
@@ -87,7 +87,7 @@ int main() {
     double refreshBest = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         auto start = std::chrono::steady_clock::now();
-        refreshBounds(*motion);
+        motion->refreshBounds();
         refreshBest = std::min(refreshBest, bench::secondsSince(start));
     }
 

@@ -71,7 +71,7 @@ double median(std::vector<double> ms) {
 // Window pixel (y from the top) of control point i of the view's curve, through the camera the
 // view has when its arcball is unturned.
 std::array<int, 2> controlPointPixel(MotionView& view, int i) {
-    const ControlCurve& curve = *view.motion()->rootPath->curve();
+    const ControlCurve& curve = *view.motion()->rootPath()->curve();
     CurvePoint p;
     curve.getPoint(i, p);
     view.make_current();
@@ -114,11 +114,12 @@ int main() {
         std::printf("corpus absent: generating a 31-joint walk\n");
         path = generatedWalk();
     }
-    auto motion = std::make_unique<Motion>();
-    if (!motion->load(path)) {
+    Document document;
+    if (!document.open(path)) {
         std::printf("could not load %s\n", path.c_str());
         return 1;
     }
+    const Motion* motion = document.motion();
     std::printf("motion %s: %zu joints, %d frames\n", path.c_str(), motion->joints().size(),
                 motion->frameCount());
     const int frames = motion->frameCount();
@@ -129,7 +130,7 @@ int main() {
     window.show();
     for (int i = 0; i < 200 && !view->visible_r(); ++i)
         Fl::wait(0.01);
-    view->setMotion(std::move(motion));
+    view->setDocument(&document);
     for (int n : {OptionStrobes, OptionBoundingBox, OptionTrackMotion, OptionLinearFalloff}) {
         view->toggleOption(n);
     }
@@ -140,7 +141,6 @@ int main() {
     for (int i = 0; i < 110; ++i) {
         const auto start = std::chrono::steady_clock::now();
         view->setFrame(1 + (i * 7) % frames);
-        view->updatePose();
         view->flush();
         glFinish();
         const auto end = std::chrono::steady_clock::now();
@@ -156,7 +156,6 @@ int main() {
     for (int i = 0; i < 100; ++i) {
         const auto start = std::chrono::steady_clock::now();
         view->setFrame(1 + (i * 7) % frames);
-        view->updatePose();
         view->flush();
         glFinish();
         plain.push_back(
@@ -167,14 +166,14 @@ int main() {
     std::printf("redraw without strobes: median %.3f ms\n", median(plain));
 
     // A left press on a control point: one selection pass over the whole scene.
-    ControlCurve& curve = *view->motion()->rootPath->curve();
+    const ControlCurve& curve = *motion->rootPath()->curve();
     const int point = curve.pointCount() / 2;
     view->toggleOption(OptionTrackMotion);  // a fixed camera, so the point stays where it is
     view->flush();
     const std::array<int, 2> at = controlPointPixel(*view, point);
     std::vector<double> pick;
     for (int i = 0; i < 100; ++i) {
-        curve.select(-1);
+        document.select(-1);
         const auto start = std::chrono::steady_clock::now();
         view->pickControlPoint(at[0], at[1]);
         glFinish();
@@ -187,7 +186,7 @@ int main() {
 
     // Each mouse move of a drag: the point moved under the cursor, then the redraw it causes;
     // with every option on, and with the options a new window starts with (no strobes, no boxes).
-    curve.select(point);
+    document.select(point);
     const std::vector<double> drag = dragMilliseconds(*view, at);
     view->toggleOption(OptionStrobes);
     view->toggleOption(OptionBoundingBox);

@@ -30,17 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!motion.load(path)) {
         return 0;
     }
-    ControlCurve& curve = *motion.rootPath->curve();
+    ControlCurve& curve = *motion.rootPath()->curve();
     CurvePoint p;
     if (curve.getPoint(curve.pointCount() / 2, p)) {
         curve.setFalloffRadius(50.0f);
         curve.select(curve.pointCount() / 2);
         curve.moveSelected(p.x + 3.0, p.z - 5.0);
     }
-    refreshBounds(motion);
-    motion.currentFrame = 0;
-    updatePose(motion);
-    poseFrame(motion, PosePass::DrawFigure);
+    motion.refreshBounds();
+    Pose pose;
+    poseFrame(motion, 0, PosePass::RecordEdited, pose);
+    poseFrame(motion, motion.frameCount() - 1, PosePass::DrawFigure, pose);
     bake(motion);
     return 0;
 }

@@ -36,6 +36,7 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     menuBar->menu(mainMenu);
     panel_ = new PlaybackPanel(5, 795, 790, 100);
     panel_->callback(frameChangeCallback, this);
+    view_->setDocument(&document_);
     end();
 }
 
@@ -49,15 +50,14 @@ void MotionWindow::open() {
 }
 
 int MotionWindow::openPath(const std::string& path) {
-    auto motion = std::make_unique<Motion>();
-    const Result loaded = motion->load(path);
+    const Result loaded = document_.open(path);
     if (!loaded) {
         printToConsole(loaded);
         return 0;
     }
-    const int frameCount = motion->frameCount();
-    const float frameTime = motion->frameTime();
-    view_->setMotion(std::move(motion));
+    const int frameCount = document_.motion()->frameCount();
+    const float frameTime = document_.motion()->frameTime();
+    view_->setDocument(&document_);
     view_->redraw();
     panel_->setFrameRange(1, frameCount);
     panel_->setPlayRange(1, frameCount);
@@ -77,10 +77,10 @@ void MotionWindow::save() {
         return;
     }
     const std::string path(chosen);
-    if (view_->motion() == nullptr) {
+    if (document_.motion() == nullptr) {
         return;
     }
-    printToConsole(view_->motion()->save(path));
+    printToConsole(document_.save(path));
 }
 
 void MotionWindow::resetCamera() {
@@ -90,6 +90,5 @@ void MotionWindow::resetCamera() {
 
 void MotionWindow::frameChanged() {
     view_->setFrame(panel_->frame());
-    view_->updatePose();
     view_->damage(1);
 }

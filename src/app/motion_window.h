@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "document/document.h"
+
 class MotionView;
 class PlaybackPanel;
 
@@ -25,6 +27,7 @@ class MotionWindow : public Fl_Window {
     void frameChanged();
 
     MotionView* view() const { return view_; }
+    Document& document() { return document_; }
     PlaybackPanel* panel() const { return panel_; }
 
     // Asks the user for a file (message, pattern or null, preset name or null); returns the
@@ -32,6 +35,7 @@ class MotionWindow : public Fl_Window {
     std::function<const char*(const char*, const char*, const char*)> chooseFile;
 
   private:
+    Document document_;     // the motion being edited; the view shows it
     MotionView* view_;      // child widget, owned by the window as its group
     PlaybackPanel* panel_;  // child widget, owned by the window as its group
     std::string title_;     // FLTK keeps only the pointer of a window label

@@ -22,8 +22,9 @@ struct RootValues {
 RootPlacement placementOf(const Motion& motion, int frame, float groundX, float groundZ) {
     const std::size_t f = static_cast<std::size_t>(frame);
     if (motion.hasBaseline()) {
-        return placeRoot(*motion.rootPath, frame, motion.frameCount(), motion.pathOffsetX[f],
-                         motion.pathOffsetZ[f], motion.pathTangentX[f], motion.pathTangentZ[f]);
+        const Baseline& b = motion.baseline();
+        return placeRoot(*motion.rootPath(), frame, motion.frameCount(), b.offsetX[f], b.offsetZ[f],
+                         b.tangentX[f], b.tangentZ[f]);
     }
     RootPlacement p;
     p.backX = groundX;
@@ -32,8 +33,8 @@ RootPlacement placementOf(const Motion& motion, int frame, float groundX, float 
 }
 
 RootValues bakeRoot(const Motion& motion, int frame) {
-    const Joint& root = *motion.root;
-    const float* row = motion.frames->row(frame);
+    const Joint& root = *motion.root();
+    const float* row = motion.frames()->row(frame);
     RootValues v;
     float groundX = 0.0f;
     float groundZ = 0.0f;
@@ -112,8 +113,8 @@ bool ownLayoutHolds(const Joint& root, const std::vector<RootValues>& values) {
 // Xrotation, followed by every other column of the frame.
 std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion,
                                          const std::vector<RootValues>& values) {
-    const FrameTable& source = *motion.frames;
-    const int ownWidth = motion.root->channelCount();
+    const FrameTable& source = *motion.frames();
+    const int ownWidth = motion.root()->channelCount();
     const int restWidth = source.channelCount() - ownWidth;
     const int width = 6 + restWidth;
     std::vector<float> table(static_cast<std::size_t>(width) *
@@ -137,8 +138,8 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
     if (!motion.poseable()) {
         return nullptr;
     }
-    const Joint& root = *motion.root;
-    const FrameTable& source = *motion.frames;
+    const Joint& root = *motion.root();
+    const FrameTable& source = *motion.frames();
     const int frameCount = source.frameCount();
     std::vector<RootValues> values(static_cast<std::size_t>(frameCount));
     for (int f = 0; f < frameCount; ++f) {

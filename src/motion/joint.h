@@ -45,12 +45,6 @@ class Joint {
     // No range check: callers keep 0 <= i < channelCount().
     ChannelType channel(int i) const { return channels_[static_cast<std::size_t>(i)]; }
 
-    // Where the last recording pose pass found the joint's origin (lifted, drawn coordinates).
-    void setWorldPosition(float x, float y, float z) { world_ = {x, y, z}; }
-    float worldX() const { return world_[0]; }
-    float worldY() const { return world_[1]; }
-    float worldZ() const { return world_[2]; }
-
   private:
     std::string name_;
     Joint* parent_ = nullptr;
@@ -59,5 +53,4 @@ class Joint {
     Joint* lastChild_ = nullptr;  // end of the child chain, so appending is O(1)
     std::vector<ChannelType> channels_;
     std::array<float, 3> offset_{0.0f, 0.0f, 0.0f};
-    std::array<float, 3> world_{0.0f, 0.0f, 0.0f};
 };

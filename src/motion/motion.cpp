@@ -6,52 +6,47 @@ Bounds resetBounds() {
     return {-FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX};
 }
 
-Motion::Motion() : motionBounds(resetBounds()), poseBounds(resetBounds()) {}
+Motion::Motion() : motionBounds_(resetBounds()) {}
 
 Motion::~Motion() = default;
+Motion::Motion(Motion&&) noexcept = default;
+Motion& Motion::operator=(Motion&&) noexcept = default;
 
 int Motion::frameCount() const {
-    return frames ? frames->frameCount() : 0;
+    return frames_ ? frames_->frameCount() : 0;
 }
 
 float Motion::frameTime() const {
-    return frames ? frames->frameTime() : 0.0f;
+    return frames_ ? frames_->frameTime() : 0.0f;
 }
 
 float Motion::bound(int i) const {
     if (i < 0 || i > 5) {
         return 0.0f;
     }
-    return motionBounds[static_cast<std::size_t>(i)];
+    return motionBounds_[static_cast<std::size_t>(i)];
 }
 
 void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames) {
-    root = std::move(newRoot);
-    frames = std::move(newFrames);
+    root_ = std::move(newRoot);
+    frames_ = std::move(newFrames);
     joints_.clear();
     parentIndex_.clear();
     firstColumn_.clear();
     channelSteps_.clear();
     stepStart_.clear();
-    poseTransforms.clear();
-    rootRelativeXZ.clear();
+    rootRelativeXZ_.clear();
     channelTotal_ = 0;
     // What was derived from the previous skeleton describes it, not the new one.
-    pathOffsetX.clear();
-    pathOffsetZ.clear();
-    pathTangentX.clear();
-    pathTangentZ.clear();
-    rootPath.reset();
-    motionBounds = resetBounds();
-    poseBounds = resetBounds();
-    height = width = depth = 0.0f;
-    markerRadius = 1.0f;
-    markerSized = false;
-    currentFrame = 0;
+    baseline_ = Baseline();
+    rootPath_.reset();
+    motionBounds_ = resetBounds();
+    height_ = width_ = depth_ = 0.0f;
+    markerRadius_ = 1.0f;
     // Walked with an explicit ancestor stack: a hostile file can nest thousands deep and hang
     // hundreds of thousands of joints side by side.
     std::vector<int> ancestors;
-    Joint* node = root.get();
+    Joint* node = root_.get();
     while (node != nullptr) {
         const int index = static_cast<int>(joints_.size());
         joints_.push_back(node);
@@ -76,7 +71,6 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
             ancestors.pop_back();
         }
     }
-    poseTransforms.resize(joints_.size());
     for (std::size_t j = 0; j < joints_.size(); ++j) {
         stepStart_.push_back(static_cast<int>(channelSteps_.size()));
         const Joint& joint = *joints_[j];
@@ -93,15 +87,16 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
 }
 
 bool Motion::poseable() const {
-    return root != nullptr && frames != nullptr && frames->frameCount() > 0 &&
-           frames->channelCount() == channelTotal_ &&
-           frames->values().size() == static_cast<std::size_t>(frames->frameCount()) *
-                                          static_cast<std::size_t>(channelTotal_) &&
-           !joints_.empty() && joints_.front() == root.get();
+    return root_ != nullptr && frames_ != nullptr && frames_->frameCount() > 0 &&
+           frames_->channelCount() == channelTotal_ &&
+           frames_->values().size() == static_cast<std::size_t>(frames_->frameCount()) *
+                                           static_cast<std::size_t>(channelTotal_) &&
+           !joints_.empty() && joints_.front() == root_.get();
 }
 
 bool Motion::hasBaseline() const {
     const std::size_t n = static_cast<std::size_t>(frameCount());
-    return rootPath != nullptr && rootPath->curve() != nullptr && pathOffsetX.size() == n &&
-           pathOffsetZ.size() == n && pathTangentX.size() == n && pathTangentZ.size() == n;
+    return rootPath_ != nullptr && rootPath_->curve() != nullptr && baseline_.offsetX.size() == n &&
+           baseline_.offsetZ.size() == n && baseline_.tangentX.size() == n &&
+           baseline_.tangentZ.size() == n;
 }

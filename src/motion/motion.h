@@ -19,7 +19,20 @@ Bounds resetBounds();
 // A joint's world transform: 4x4, column-major (the layout glMultMatrixf takes).
 using Transform = std::array<float, 16>;
 
-// One loaded motion and what the view and the path editing keep beside it. The view owns it.
+// Per frame, from the curve as fitted at load: the curve point minus the root's ground position
+// (excluding the root's own x/z OFFSET), and the curve's forward vector. The edited placement of
+// the root relates each frame to the edited curve through these.
+struct Baseline {
+    std::vector<float> offsetX;
+    std::vector<float> offsetZ;
+    std::vector<float> tangentX;
+    std::vector<float> tangentZ;
+};
+
+// One loaded motion: the skeleton, its frames, the root path fitted to it and what is derived
+// once from them (bounds, extents, marker size, baseline). Posing never changes it: a pose is
+// computed into storage the caller owns (pose.h). The only change after load is the edit of the
+// root path's control points, after which refreshBounds() brings the ground bounds along.
 class Motion {
   public:
     Motion();
@@ -27,30 +40,35 @@ class Motion {
     Motion(const Motion&) = delete;
     Motion& operator=(const Motion&) = delete;
     // Takes over a prepared motion whole (a load that succeeded).
-    Motion& operator=(Motion&&) = default;
+    Motion(Motion&&) noexcept;
+    Motion& operator=(Motion&&) noexcept;
 
-    // Reads the file and prepares the motion (bounds, fitted root path, baseline). On failure
-    // the result carries the reason and this motion is left exactly as it was (a motion with no
-    // frames is refused: "no frames").
+    // Reads the file and prepares the motion. On failure the result carries the reason and this
+    // motion is left exactly as it was.
     Result load(const std::string& path);
+    // Prepares a skeleton and its frames as load does after reading: measures every frame
+    // (bounds, extents), fits the root path, sizes the markers and lays the baseline. A motion
+    // with no frames is refused ("no frames"); on failure this motion is left as it was.
+    Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
     // Writes the motion with the path edit baked into the root's channels. The file is written
     // beside the target and renamed over it only when complete.
     Result save(const std::string& path) const;
 
+    // Takes a skeleton and its frames without preparing them (no bounds, path or baseline: the
+    // edited passes then place the root as the file does). Drops everything derived before.
+    void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+
+    const Joint* root() const { return root_.get(); }
+    const FrameTable* frames() const { return frames_.get(); }
     int frameCount() const;
     float frameTime() const;
-    // motionBounds[i] for 0 <= i <= 5, 0 otherwise.
-    float bound(int i) const;
 
     // Joints in depth-first pre-order (the frame-column order) with each one's parent index
-    // (-1 for top-level joints); rebuilt whenever the skeleton is replaced.
+    // (-1 for top-level joints).
     const std::vector<Joint*>& joints() const { return joints_; }
     const std::vector<int>& parentIndex() const { return parentIndex_; }
     // First frame column of each joint, in the same order.
     const std::vector<int>& firstColumn() const { return firstColumn_; }
-    // Also drops what was derived from a previous skeleton (bounds, extents, root path, baseline,
-    // marker size; currentFrame 0).
-    void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
 
     // One channel as the pose applies it: its frame column and its type.
     struct ChannelStep {
@@ -64,39 +82,61 @@ class Motion {
     // Whether the passes can pose this motion: a skeleton, at least one frame, and a frame
     // table with exactly the skeleton's channel total as columns and a value for every cell.
     bool poseable() const;
-    // Whether load laid the per-frame baseline (and a fitted curve) that the edited placement of
-    // the root reads; without it the edited passes and the bake place the root as the file does.
+    // Whether prepare laid the per-frame baseline (and a fitted curve) that the edited
+    // placement of the root reads.
     bool hasBaseline() const;
 
-    // Per frame, from the curve as fitted at load: curve point minus the root's ground position
-    // (excluding the root's own x/z OFFSET), and the curve's forward vector.
-    std::vector<float> pathOffsetX;
-    std::vector<float> pathOffsetZ;
-    std::vector<float> pathTangentX;
-    std::vector<float> pathTangentZ;
-    float height = 0.0f;  // extents of the frame-0 pose
-    float width = 0.0f;
-    float depth = 0.0f;
-    float markerRadius = 1.0f;  // joint marker radius; set once per motion by the first
-                                // pass that is not MeasureRaw
-    bool markerSized = false;   // whether that first pass has run
-    std::unique_ptr<RootPath> rootPath;
-    Bounds motionBounds;  // over every pose of the motion, unlifted
-    Bounds poseBounds;    // the last recorded pose, lifted (as drawn)
-    std::unique_ptr<Joint> root;
-    int currentFrame = 0;  // 0-based row shown
-    std::unique_ptr<FrameTable> frames;
+    // Over every pose of the motion, unlifted; x and z follow the edited path once
+    // refreshBounds has run.
+    const Bounds& motionBounds() const { return motionBounds_; }
+    // motionBounds()[i] for 0 <= i <= 5, 0 otherwise.
+    float bound(int i) const;
+    // Extents of the frame-0 pose.
+    float height() const { return height_; }
+    float width() const { return width_; }
+    float depth() const { return depth_; }
+    // Joint marker radius: 1.5% of the largest frame-0 extent, or 1 when some extent is 0.
+    float markerRadius() const { return markerRadius_; }
 
-    // World transforms of the last pose pass, in joints() order (lifted where the pass lifts).
-    std::vector<Transform> poseTransforms;
+    // The root's ground track and the curve fitted to it; null before prepare.
+    const RootPath* rootPath() const { return rootPath_.get(); }
+    // The same, for the path edit (the curve's control points and selection). Whoever moves
+    // control points calls refreshBounds afterwards.
+    RootPath* rootPath() { return rootPath_.get(); }
+    const Baseline& baseline() const { return baseline_; }
 
-    // Filled by the load's measuring pass: for frame f and joint j (joints() order), the x and
-    // z of the joint's raw world position minus the root's, at 2 * (j + f * joints().size()).
-    // An edit moves each frame rigidly about the root, so refreshBounds rotates these instead
-    // of posing every joint again. Empty when the load skipped it (a very large motion).
-    std::vector<float> rootRelativeXZ;
+    // Re-measures the x and z of motionBounds over every frame on the edited path.
+    void refreshBounds();
+    // Puts back ground bounds that refreshBounds gave for the control points now in place (the
+    // edit history keeps them, so undo and redo restore them exactly and at once).
+    void restoreGroundBounds(const Bounds& bounds);
+
+    // For frame f and joint j (joints() order), the x and z of the joint's raw world position
+    // minus the root's, at 2 * (j + f * joints().size()); empty when the load skipped it (a very
+    // large motion). An edit moves each frame rigidly about the root, so refreshBounds turns
+    // these instead of posing every joint again.
+    const std::vector<float>& rootRelativeXZ() const { return rootRelativeXZ_; }
+    // Frees that cache (refreshBounds then poses every joint of every frame).
+    void releaseBoundsCache() { rootRelativeXZ_ = std::vector<float>(); }
 
   private:
+    // The load's measuring sweep over every frame (bounds, root samples, frame-0 extents, the
+    // root-relative cache); false when some joint position is not finite.
+    bool measure();
+    void sizeMarker();
+    void layBaseline();
+
+    std::unique_ptr<Joint> root_;
+    std::unique_ptr<FrameTable> frames_;
+    std::unique_ptr<RootPath> rootPath_;
+    Baseline baseline_;
+    Bounds motionBounds_;
+    float height_ = 0.0f;
+    float width_ = 0.0f;
+    float depth_ = 0.0f;
+    float markerRadius_ = 1.0f;
+    std::vector<float> rootRelativeXZ_;
+
     std::vector<Joint*> joints_;
     std::vector<int> parentIndex_;
     std::vector<int> firstColumn_;

@@ -22,8 +22,6 @@ Result refuse(const char* reason) {
 
 }  // namespace
 
-// Everything is prepared in a motion of its own and taken over only when every step succeeded,
-// so a failed load leaves this motion exactly as it was.
 Result Motion::load(const std::string& path) {
     BvhReader reader;
     reader.open(path);
@@ -37,8 +35,14 @@ Result Motion::load(const std::string& path) {
         // newRoot releases the skeleton: a failed MOTION section keeps nothing
         return Result::failure(reader.failure());
     }
+    return prepare(std::move(newRoot), std::move(newFrames));
+}
+
+// Everything is prepared in a motion of its own and taken over only when every step succeeded,
+// so a failed load leaves this motion exactly as it was.
+Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames) {
     // Every pass reads a row, and the curve needs samples to be fitted to.
-    if (newFrames->frameCount() <= 0) {
+    if (!newRoot || !newFrames || newFrames->frameCount() <= 0) {
         return refuse("no frames");
     }
     Motion prepared;
@@ -46,15 +50,15 @@ Result Motion::load(const std::string& path) {
     if (!prepared.poseable()) {
         return refuse("channel count");
     }
-    prepared.rootPath = std::make_unique<RootPath>();
-    prepared.currentFrame = 0;
-    if (!measureMotion(prepared) || !finite(prepared.motionBounds)) {
+    prepared.rootPath_ = std::make_unique<RootPath>();
+    if (!prepared.measure() || !finite(prepared.motionBounds_)) {
         // Infinite or NaN positions would reach the curve fit's decomposition, whose failure
         // ends the process.
         return refuse("value out of range");
     }
-    prepared.rootPath->fitCurve();
-    computeBaseline(prepared);
+    prepared.rootPath_->fitCurve();
+    prepared.sizeMarker();
+    prepared.layBaseline();
     *this = std::move(prepared);
     return Result::success();
 }

@@ -53,7 +53,7 @@ std::string followLink(const std::string& path) {
 // failed save (full disk, bad folder) never destroys the file it was meant to replace.
 Result Motion::save(const std::string& requestedPath) const {
     std::vector<ChannelType> rootChannels;
-    std::unique_ptr<FrameTable> baked = root && frames ? bake(*this, &rootChannels) : nullptr;
+    std::unique_ptr<FrameTable> baked = root_ && frames_ ? bake(*this, &rootChannels) : nullptr;
     if (!baked) {
         return Result::failure("Error in BVH file output: no motion to save");
     }
@@ -67,7 +67,7 @@ Result Motion::save(const std::string& requestedPath) const {
     BvhWriter writer;
     int written = writer.open(temporary);
     if (written) {
-        written = writer.write(root.get(), *baked, &rootChannels);
+        written = writer.write(root_.get(), *baked, &rootChannels);
     }
     written = writer.close() && written;
     Result result = written ? Result::success() : Result::failure(writer.failure());

@@ -26,8 +26,8 @@ bool isLiftedPass(PosePass pass) {
 // The lift puts the lowest joint of the whole motion on y = 0; before any measuring (bounds
 // still reset) there is nothing to lift by.
 float liftOf(const Motion& motion) {
-    const float minY = motion.motionBounds[MinY];
-    return minY <= motion.motionBounds[MaxY] ? -minY : 0.0f;
+    const float minY = motion.motionBounds()[MinY];
+    return minY <= motion.motionBounds()[MaxY] ? -minY : 0.0f;
 }
 
 void grow(Bounds& bounds, float x, float y, float z) {
@@ -54,8 +54,9 @@ const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacem
         return nullptr;
     }
     const std::size_t f = static_cast<std::size_t>(frame);
-    storage = placeRoot(*motion.rootPath, frame, motion.frameCount(), motion.pathOffsetX[f],
-                        motion.pathOffsetZ[f], motion.pathTangentX[f], motion.pathTangentZ[f]);
+    const Baseline& b = motion.baseline();
+    storage = placeRoot(*motion.rootPath(), frame, motion.frameCount(), b.offsetX[f], b.offsetZ[f],
+                        b.tangentX[f], b.tangentZ[f]);
     return &storage;
 }
 
@@ -96,7 +97,7 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
                 std::vector<Transform>& out, bool positionsOnly = false) {
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
-    const float* row = motion.frames->row(frame);
+    const float* row = motion.frames()->row(frame);
     const std::size_t count = joints.size();
     Transform base = identityTransform();
     base[13] = lift;
@@ -110,17 +111,6 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
     }
 }
 
-void sizeMarker(Motion& motion) {
-    // A pose with no extent on some axis gives no sensible scale, so the radius stays as it is.
-    if (motion.width != 0.0f && motion.height != 0.0f && motion.depth != 0.0f) {
-        motion.markerRadius = 0.015f * std::max({motion.width, motion.height, motion.depth});
-    }
-    if (motion.rootPath) {
-        motion.rootPath->setHeight(10.0f * motion.markerRadius);
-    }
-    motion.markerSized = true;
-}
-
 bool singleTree(const Motion& motion) {
     const std::vector<int>& parents = motion.parentIndex();
     return std::count(parents.begin(), parents.end(), -1) == 1;
@@ -128,49 +118,24 @@ bool singleTree(const Motion& motion) {
 
 }  // namespace
 
-void poseFrame(Motion& motion, PosePass pass) {
+bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
     // A frame outside the table is a caller's slip; posing nothing is safer than reading past it.
-    if (pass == PosePass::DrawPath || !motion.poseable() || motion.currentFrame < 0 ||
-        motion.currentFrame >= motion.frameCount()) {
-        return;
-    }
-    if (pass != PosePass::MeasureRaw && !motion.markerSized) {
-        sizeMarker(motion);
+    if (pass == PosePass::DrawPath || !motion.poseable() || frame < 0 ||
+        frame >= motion.frameCount()) {
+        pose.transforms.clear();
+        pose.bounds = resetBounds();
+        return false;
     }
     RootPlacement storage;
     const RootPlacement* placement =
-        isEditedPass(pass) ? editedPlacement(motion, motion.currentFrame, storage) : nullptr;
+        isEditedPass(pass) ? editedPlacement(motion, frame, storage) : nullptr;
     const float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
-    poseJoints(motion, motion.currentFrame, placement, lift, motion.poseTransforms);
-
-    const std::vector<Joint*>& joints = motion.joints();
-    switch (pass) {
-        case PosePass::MeasureRaw:
-            for (const Transform& m : motion.poseTransforms) {
-                grow(motion.motionBounds, m[12], m[13], m[14]);
-            }
-            if (motion.rootPath) {
-                const Transform& r = motion.poseTransforms.front();
-                motion.rootPath->appendSample(r[12], r[13], r[14]);
-            }
-            break;
-        case PosePass::MeasureEdited:
-            for (const Transform& m : motion.poseTransforms) {
-                growGround(motion.motionBounds, m[12], m[14]);
-            }
-            break;
-        case PosePass::RecordRaw:
-        case PosePass::RecordEdited:
-            motion.poseBounds = resetBounds();
-            for (std::size_t j = 0; j < joints.size(); ++j) {
-                const Transform& m = motion.poseTransforms[j];
-                grow(motion.poseBounds, m[12], m[13], m[14]);
-                joints[j]->setWorldPosition(m[12], m[13], m[14]);
-            }
-            break;
-        default:  // the drawing passes only pose; the view draws from poseTransforms
-            break;
+    poseJoints(motion, frame, placement, lift, pose.transforms);
+    pose.bounds = resetBounds();
+    for (const Transform& m : pose.transforms) {
+        grow(pose.bounds, m[12], m[13], m[14]);
     }
+    return true;
 }
 
 namespace {
@@ -231,20 +196,20 @@ constexpr int kSplitFrames = 2048;
 
 }  // namespace
 
-bool measureMotion(Motion& motion) {
-    if (!motion.poseable()) {
+bool Motion::measure() {
+    if (!poseable()) {
         return false;
     }
-    const int frameCount = motion.frameCount();
-    const std::size_t jointCount = motion.joints().size();
+    const int frameCount = this->frameCount();
+    const std::size_t jointCount = joints_.size();
     const bool keepRelative =
-        singleTree(motion) &&
+        singleTree(*this) &&
         jointCount * static_cast<std::size_t>(frameCount) <= kMaxRootRelativeEntries;
-    motion.rootRelativeXZ.clear();
+    rootRelativeXZ_.clear();
     if (keepRelative) {
-        motion.rootRelativeXZ.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
+        rootRelativeXZ_.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
     }
-    float* relative = keepRelative ? motion.rootRelativeXZ.data() : nullptr;
+    float* relative = keepRelative ? rootRelativeXZ_.data() : nullptr;
     std::vector<float> rootSamples(3 * static_cast<std::size_t>(frameCount));
 
     // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
@@ -257,57 +222,55 @@ bool measureMotion(Motion& motion) {
     std::thread helper;
     if (split) {
         try {
-            helper = std::thread(measureShare, std::cref(motion), std::ref(shares[1]),
+            helper = std::thread(measureShare, std::cref(*this), std::ref(shares[1]),
                                  rootSamples.data(), relative);
         } catch (const std::system_error&) {
             // No thread to be had: this thread measures both halves.
         }
     }
-    measureShare(motion, shares[0], rootSamples.data(), relative);
+    measureShare(*this, shares[0], rootSamples.data(), relative);
     if (helper.joinable()) {
         helper.join();
     } else if (shares[1].first < shares[1].last) {
-        measureShare(motion, shares[1], rootSamples.data(), relative);
+        measureShare(*this, shares[1], rootSamples.data(), relative);
     }
 
-    Bounds firstPose = motion.motionBounds;
+    Bounds firstPose = motionBounds_;
     merge(firstPose, shares[0].firstFrameBounds);
-    motion.height = firstPose[MaxY] - firstPose[MinY];
-    motion.width = firstPose[MaxX] - firstPose[MinX];
-    motion.depth = firstPose[MaxZ] - firstPose[MinZ];
-    merge(motion.motionBounds, shares[0].bounds);
-    merge(motion.motionBounds, shares[1].bounds);
-    if (motion.rootPath) {
+    height_ = firstPose[MaxY] - firstPose[MinY];
+    width_ = firstPose[MaxX] - firstPose[MinX];
+    depth_ = firstPose[MaxZ] - firstPose[MinZ];
+    merge(motionBounds_, shares[0].bounds);
+    merge(motionBounds_, shares[1].bounds);
+    if (rootPath_) {
         for (int f = 0; f < frameCount; ++f) {
             const float* sample = rootSamples.data() + 3 * static_cast<std::size_t>(f);
-            motion.rootPath->appendSample(sample[0], sample[1], sample[2]);
+            rootPath_->appendSample(sample[0], sample[1], sample[2]);
         }
     }
-    motion.currentFrame = frameCount - 1;
-    motion.poseTransforms = shares[1].first < shares[1].last ? shares[1].pose : shares[0].pose;
     return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
 }
 
-void refreshBounds(Motion& motion) {
-    if (!motion.poseable()) {
+void Motion::refreshBounds() {
+    if (!poseable()) {
         return;
     }
-    const int frameCount = motion.frameCount();
-    const std::size_t jointCount = motion.joints().size();
-    Bounds& b = motion.motionBounds;
+    const int frameCount = this->frameCount();
+    const std::size_t jointCount = joints_.size();
+    Bounds& b = motionBounds_;
     const Bounds fresh = resetBounds();
     b[MaxX] = fresh[MaxX];
     b[MinX] = fresh[MinX];
     b[MaxZ] = fresh[MaxZ];
     b[MinZ] = fresh[MinZ];
     const bool cached =
-        motion.rootRelativeXZ.size() == 2 * jointCount * static_cast<std::size_t>(frameCount);
+        rootRelativeXZ_.size() == 2 * jointCount * static_cast<std::size_t>(frameCount);
     std::vector<Transform> pose;
     RootPlacement storage;
     for (int f = 0; f < frameCount; ++f) {
-        const RootPlacement* placement = editedPlacement(motion, f, storage);
+        const RootPlacement* placement = editedPlacement(*this, f, storage);
         if (!cached) {
-            poseJoints(motion, f, placement, 0.0f, pose, true);
+            poseJoints(*this, f, placement, 0.0f, pose, true);
             for (const Transform& m : pose) {
                 growGround(b, m[12], m[14]);
             }
@@ -315,62 +278,67 @@ void refreshBounds(Motion& motion) {
         }
         // The edit turns the frame's raw pose rigidly about the root by the heading change.
         Transform root = identityTransform();
-        applyJoint(motion, 0, motion.frames->row(f), placement, true, root);
+        applyJoint(*this, 0, frames_->row(f), placement, true, root);
         float s = 0.0f;
         float c = 1.0f;
         if (placement != nullptr) {
             rotationSinCos(static_cast<float>(placement->headingDegrees), s, c);
         }
-        const float* rel =
-            motion.rootRelativeXZ.data() + 2 * jointCount * static_cast<std::size_t>(f);
+        const float* rel = rootRelativeXZ_.data() + 2 * jointCount * static_cast<std::size_t>(f);
         for (std::size_t j = 0; j < jointCount; ++j, rel += 2) {
             growGround(b, root[12] + c * rel[0] + s * rel[1], root[14] + c * rel[1] - s * rel[0]);
         }
     }
 }
 
-void computeBaseline(Motion& motion) {
-    if (!motion.poseable() || !motion.rootPath || motion.rootPath->curve() == nullptr) {
+void Motion::restoreGroundBounds(const Bounds& bounds) {
+    motionBounds_[MaxX] = bounds[MaxX];
+    motionBounds_[MinX] = bounds[MinX];
+    motionBounds_[MaxZ] = bounds[MaxZ];
+    motionBounds_[MinZ] = bounds[MinZ];
+}
+
+void Motion::sizeMarker() {
+    // A pose with no extent on some axis gives no sensible scale, so the radius stays as it is.
+    if (width_ != 0.0f && height_ != 0.0f && depth_ != 0.0f) {
+        markerRadius_ = 0.015f * std::max({width_, height_, depth_});
+    }
+    if (rootPath_) {
+        rootPath_->setHeight(10.0f * markerRadius_);
+    }
+}
+
+void Motion::layBaseline() {
+    if (!poseable() || !rootPath_ || rootPath_->curve() == nullptr) {
         return;
     }
-    if (!motion.markerSized) {
-        sizeMarker(motion);
-    }
-    const int frameCount = motion.frameCount();
+    const int frameCount = this->frameCount();
     const std::size_t size = static_cast<std::size_t>(frameCount);
-    motion.pathOffsetX.assign(size, 0.0f);
-    motion.pathOffsetZ.assign(size, 0.0f);
-    motion.pathTangentX.assign(size, 0.0f);
-    motion.pathTangentZ.assign(size, 0.0f);
-    const Joint& root = *motion.root;
-    const ControlCurve& curve = *motion.rootPath->curve();
+    baseline_.offsetX.assign(size, 0.0f);
+    baseline_.offsetZ.assign(size, 0.0f);
+    baseline_.tangentX.assign(size, 0.0f);
+    baseline_.tangentZ.assign(size, 0.0f);
+    const ControlCurve& curve = *rootPath_->curve();
     for (int f = 0; f < frameCount; ++f) {
         // Only the root's position channels matter here: the offset is left out so that the
         // placement, which translates by the OFFSET before it, puts the root where the file does.
         Transform ground = identityTransform();
-        const float* row = motion.frames->row(f);
-        for (int i = 0; i < root.channelCount(); ++i) {
-            const ChannelType type = root.channel(i);
+        const float* row = frames_->row(f);
+        for (int i = 0; i < root_->channelCount(); ++i) {
+            const ChannelType type = root_->channel(i);
             if (type <= Zposition) {
                 translateAlong(ground, type, row[i]);
             }
         }
-        const double t = motion.rootPath->frameParameter(f, frameCount);
+        const double t = rootPath_->frameParameter(f, frameCount);
         CurvePoint point;
         CurvePoint tangent;
         curve.evaluate(t, point);
         curve.forwardVector(t, tangent);
         const std::size_t i = static_cast<std::size_t>(f);
-        motion.pathOffsetX[i] = static_cast<float>(point.x - ground[12]);
-        motion.pathOffsetZ[i] = static_cast<float>(point.z - ground[14]);
-        motion.pathTangentX[i] = static_cast<float>(tangent.x);
-        motion.pathTangentZ[i] = static_cast<float>(tangent.z);
+        baseline_.offsetX[i] = static_cast<float>(point.x - ground[12]);
+        baseline_.offsetZ[i] = static_cast<float>(point.z - ground[14]);
+        baseline_.tangentX[i] = static_cast<float>(tangent.x);
+        baseline_.tangentZ[i] = static_cast<float>(tangent.z);
     }
-    // Of the recording passes only the last frame's survives, so only that one is run in full.
-    motion.currentFrame = frameCount - 1;
-    poseFrame(motion, PosePass::RecordRaw);
-}
-
-void updatePose(Motion& motion) {
-    poseFrame(motion, PosePass::RecordEdited);
 }

@@ -1,33 +1,32 @@
 #pragma once
 
+#include <vector>
+
 #include "motion/motion.h"
 
-// The kinds of pass of the pose traversal; the numbers are what callers pass.
+// The kinds of pass of the pose traversal; the numbers are what callers pass. A pass decides
+// where the root goes (as the file says, or on the edited path) and whether the figure is lifted
+// so that the lowest joint of the whole motion stands on y = 0.
 enum class PosePass : int {
-    RecordRaw = 0,      // raw root; store worldPosition, grow poseBounds
-    DrawPlain = 1,      // edited root; draw markers and bones in the current colour
-    DrawFigure = 2,     // edited root; red markers, blue bones
-    MeasureRaw = 3,     // raw root; grow motionBounds, feed the root to the RootPath
+    RecordRaw = 0,      // raw root, lifted
+    DrawPlain = 1,      // edited root, lifted; drawn in the current colour
+    DrawFigure = 2,     // edited root, lifted; red markers, blue bones
+    MeasureRaw = 3,     // raw root, unlifted
     DrawPath = 4,       // no traversal: the view draws the root path
-    DrawStrobe = 5,     // edited root; dark red markers, dark blue bones
-    MeasureEdited = 6,  // edited root; grow x and z of motionBounds
-    RecordEdited = 7,   // edited root; store worldPosition, grow poseBounds
+    DrawStrobe = 5,     // edited root, lifted; dark red markers, dark blue bones
+    MeasureEdited = 6,  // edited root, unlifted
+    RecordEdited = 7,   // edited root, lifted
 };
 
-// Poses the skeleton at motion.currentFrame and applies the pass's effect. For every pass it
-// leaves each joint's world transform in motion.poseTransforms; the drawing passes only pose,
-// the view draws markers and bones from those transforms. DrawPath, a motion that cannot be
-// posed and a currentFrame outside the table pose nothing. The edited passes place the root as
-// the file does while the motion has no baseline (it was not prepared by load).
-void poseFrame(Motion& motion, PosePass pass);
+// What posing one frame gives: every joint's world transform in joints() order, and the bounds
+// of the joints' positions.
+struct Pose {
+    std::vector<Transform> transforms;
+    Bounds bounds = resetBounds();
+};
 
-// Re-measures the x and z of motionBounds over every frame on the edited path.
-void refreshBounds(Motion& motion);
-// The last load step: the per-frame baseline relating the raw root to the fitted curve.
-void computeBaseline(Motion& motion);
-// RecordEdited at the current frame: worldPosition and poseBounds of the pose as drawn.
-void updatePose(Motion& motion);
-// The load's measuring sweep: MeasureRaw at every frame in order (bounds, root samples), the
-// extents of frame 0's pose, and the root-relative ground positions refreshBounds reuses.
-// False when some joint position is not finite (NaN or infinite values in the file).
-bool measureMotion(Motion& motion);
+// Poses row `frame` of the motion for the pass into `pose` (its storage is reused between
+// calls). The edited passes place the root as the file does while the motion has no baseline.
+// False, with the pose emptied, for DrawPath, a motion that cannot be posed and a frame outside
+// the table. The motion is only read.
+bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose);

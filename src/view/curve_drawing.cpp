@@ -85,9 +85,7 @@ void drawControlPoints(const ControlCurve& curve) {
     glLoadName(0);
 }
 
-void drawPath(RootPath& path) {
-    if (!path.curve())
-        path.fitCurve();
+void drawPath(const RootPath& path) {
     if (path.curve())
         drawCurve(*path.curve());
 }

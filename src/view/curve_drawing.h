@@ -16,5 +16,5 @@ void drawCurve(const ControlCurve& curve);
 // of the name stack (left pushed), which ends loaded with 0 so that what follows is drawn
 // under [.., 0].
 void drawControlPoints(const ControlCurve& curve);
-// Fits the curve first if the path has none, then draws it.
-void drawPath(RootPath& path);
+// Draws the path's curve; nothing before it was fitted (a motion is fitted when it is prepared).
+void drawPath(const RootPath& path);

@@ -72,12 +72,10 @@ std::vector<int> strobeFrames(int frameCount) {
     return frames;
 }
 
-void FigureDrawer::addPose(Motion& motion, PosePass pass) {
-    poseFrame(motion, pass);
-    // The radius is known only after the first posing pass has sized the marker.
-    if (markerRadius_ != motion.markerRadius) {
-        marker_ = markerSegments(motion.markerRadius);
-        markerRadius_ = motion.markerRadius;
+void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass) {
+    if (markerRadius_ != motion.markerRadius()) {
+        marker_ = markerSegments(motion.markerRadius());
+        markerRadius_ = motion.markerRadius();
     }
     const bool coloured = pass != PosePass::DrawPlain;
     const std::uint32_t markerColour =
@@ -86,20 +84,20 @@ void FigureDrawer::addPose(Motion& motion, PosePass pass) {
         pass == PosePass::DrawFigure ? rgba(0, 0, 255) : rgba(0, 0, 125);
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
-    const std::size_t count = std::min(joints.size(), motion.poseTransforms.size());
+    const std::size_t count = std::min(joints.size(), pose.transforms.size());
     // joints() is in depth-first pre-order, so the bone from the parent followed by the
     // joint's own marker is the order of a recursive traversal.
     for (std::size_t i = 0; i < count; ++i) {
         const int parent = parents[i];
         if (parent >= 0) {
-            const Transform& p = motion.poseTransforms[static_cast<std::size_t>(parent)];
+            const Transform& p = pose.transforms[static_cast<std::size_t>(parent)];
             const auto bone = boneSegments(joints[i]->offset());
             for (const auto& v : bone)
                 appendTransformed(p, v, vertices_);
             if (coloured)
                 colours_.insert(colours_.end(), bone.size(), boneColour);
         }
-        const Transform& m = motion.poseTransforms[i];
+        const Transform& m = pose.transforms[i];
         for (const auto& v : marker_)
             appendTransformed(m, v, vertices_);
         if (coloured)
@@ -130,19 +128,17 @@ void FigureDrawer::flush() {
     colours_.clear();
 }
 
-void FigureDrawer::drawFigure(Motion& motion, PosePass pass) {
-    addPose(motion, pass);
+void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass) {
+    addPose(motion, pose, pass);
     flush();
 }
 
-void FigureDrawer::drawStrobes(Motion& motion) {
+void FigureDrawer::drawStrobes(const Motion& motion, const Pose& current) {
     // All copies lie under the figure, so they go out as one batch.
-    const int current = motion.currentFrame;
     for (int k : strobeFrames(motion.frameCount())) {
-        motion.currentFrame = k;
-        addPose(motion, PosePass::DrawStrobe);
+        if (poseFrame(motion, k, PosePass::DrawStrobe, strobePose_))
+            addPose(motion, strobePose_, PosePass::DrawStrobe);
     }
     flush();
-    motion.currentFrame = current;
-    drawFigure(motion, PosePass::DrawFigure);
+    drawFigure(motion, current, PosePass::DrawFigure);
 }

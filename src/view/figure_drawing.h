@@ -35,17 +35,17 @@ class FigureDrawer {
     explicit FigureDrawer(std::size_t batchVertices = kBatchVertices)
         : batchVertices_(batchVertices) {}
 
-    // Poses the figure at motion.currentFrame with a drawing pass (DrawPlain, DrawFigure or
-    // DrawStrobe) and draws each joint's marker and its bones to its children, red markers and
-    // blue bones for DrawFigure, dark ones for DrawStrobe, the current colour for DrawPlain.
-    void drawFigure(Motion& motion, PosePass pass);
-    // Strobe copies at strobeFrames, then the figure at the current frame, which is kept.
-    void drawStrobes(Motion& motion);
+    // Draws each joint's marker of a posed figure and its bones to its children, in the colours
+    // of the drawing pass: red markers and blue bones for DrawFigure, dark ones for DrawStrobe,
+    // the current colour for DrawPlain.
+    void drawFigure(const Motion& motion, const Pose& pose, PosePass pass);
+    // Strobe copies at strobeFrames, then the figure in the given pose.
+    void drawStrobes(const Motion& motion, const Pose& current);
 
   private:
-    // Poses the figure and appends its world-space segments (and, but for DrawPlain, their
-    // colours) to the batch.
-    void addPose(Motion& motion, PosePass pass);
+    // Appends the pose's world-space segments (and, but for DrawPlain, their colours) to the
+    // batch.
+    void addPose(const Motion& motion, const Pose& pose, PosePass pass);
     // Draws the batch and empties it.
     void flush();
 
@@ -54,4 +54,5 @@ class FigureDrawer {
     float markerRadius_ = -1.0f;  // the radius marker_ was built for
     std::vector<float> vertices_;
     std::vector<std::uint32_t> colours_;  // RGBA bytes per vertex; empty for DrawPlain
+    Pose strobePose_;                     // storage for posing the strobe copies
 };

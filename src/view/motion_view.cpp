@@ -28,9 +28,10 @@ MotionView::~MotionView() {
     }
 }
 
-void MotionView::setMotion(std::unique_ptr<Motion> motion) {
-    motion_ = std::move(motion);
-    shadowMatrix_ = shadowMatrixFor(shadowLift(motion_.get()));
+void MotionView::setDocument(Document* document) {
+    document_ = document;
+    frameRow_ = 0;
+    shadowMatrix_ = shadowMatrixFor(shadowLift(motion()));
     invalidateGrid();
     trackMotion_ = false;
     resetCamera();
@@ -40,15 +41,18 @@ void MotionView::setMotion(std::unique_ptr<Motion> motion) {
 }
 
 void MotionView::setFrame(int n) {
-    if (!motion_ || motion_->frameCount() <= 0)
+    const Motion* m = motion();
+    if (!m || m->frameCount() <= 0)
         return;
-    // Every pass reads row currentFrame, so a frame number outside the motion is held to it.
-    motion_->currentFrame = std::clamp(n - 1, 0, motion_->frameCount() - 1);
+    // Every pass reads the shown row, so a frame number outside the motion is held to it.
+    frameRow_ = std::clamp(n - 1, 0, m->frameCount() - 1);
 }
 
-void MotionView::updatePose() {
-    if (motion_ && motion_->frameCount() > 0)
-        ::updatePose(*motion_);
+Pose MotionView::shownPose() const {
+    Pose pose;
+    if (const Motion* m = motion())
+        poseFrame(*m, frameRow_, PosePass::RecordEdited, pose);
+    return pose;
 }
 
 // Each plain option is one flag; Track Motion and Linear Falloff also act when they flip.
@@ -93,9 +97,9 @@ void MotionView::toggleOption(int n) {
 }
 
 void MotionView::applyFalloffRadius() {
-    if (motion_ && motion_->rootPath && motion_->rootPath->curve()) {
-        motion_->rootPath->curve()->setFalloffRadius(
-            linearFalloff_ ? motion_->markerRadius * falloffWidth_ : 0.0f);
+    if (document_ && motion()) {
+        document_->setFalloffRadius(linearFalloff_ ? motion()->markerRadius() * falloffWidth_
+                                                   : 0.0f);
     }
 }
 
@@ -107,21 +111,18 @@ bool MotionView::option(int n) const {
 void MotionView::resetCamera() {
     arcball_ = std::make_unique<Arcball>();
     trackMotion_ = false;
-    if (motion_)
-        fitCamera(camera_, motion_->motionBounds);
+    if (motion())
+        fitCamera(camera_, motion()->motionBounds());
 }
 
 void MotionView::trackMotionCamera() {
-    if (!motion_ || !motion_->rootPath || !motion_->rootPath->curve())
+    const Motion* m = motion();
+    if (!m || !m->rootPath() || !m->rootPath()->curve() || m->frameCount() <= 0)
         return;
-    if (motion_->frameCount() <= 0)
-        return;
-    const double t =
-        motion_->rootPath->frameParameter(motion_->currentFrame, motion_->frameCount());
+    const double t = m->rootPath()->frameParameter(frameRow_, m->frameCount());
     CurvePoint p;
-    motion_->rootPath->curve()->evaluate(t, p);
-    trackCamera(camera_, motion_->poseBounds, motion_->width, motion_->height, motion_->depth, p.x,
-                p.z);
+    m->rootPath()->curve()->evaluate(t, p);
+    trackCamera(camera_, shownPose().bounds, m->width(), m->height(), m->depth(), p.x, p.z);
 }
 
 void MotionView::invalidateGrid() {
@@ -205,31 +206,37 @@ void MotionView::setupCamera() {
 }
 
 void MotionView::drawScene() {
-    Motion* m = motion_.get();
+    const Motion* m = motion();
     if (m && m->frameCount() > 0) {
+        // One pose of the shown frame serves the shadow, the figure and the pose's box.
+        const Pose pose = shownPose();
         if (shadow_)
-            drawShadow(*m, shadowMatrix_, figureDrawer_);
+            drawShadow(*m, pose, shadowMatrix_, figureDrawer_);
         glPushMatrix();
         if (bones_) {
             if (strobes_)
-                figureDrawer_.drawStrobes(*m);
+                figureDrawer_.drawStrobes(*m, pose);
             else
-                figureDrawer_.drawFigure(*m, PosePass::DrawFigure);
+                figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure);
         }
-        if (path_ && m->rootPath)
-            drawPath(*m->rootPath);
+        if (path_ && m->rootPath())
+            drawPath(*m->rootPath());
         if (boundingBox_)
-            drawBoundingBoxes(*m);
+            drawBoundingBoxes(*m, pose.bounds);
         glPopMatrix();
     }
     if (plane_)
         drawPlane(m);
+    // The grid spans the motion's ground bounds, which an edit, an undo or a load changes.
+    if (gridList_ != 0 && m && m->motionBounds() != gridBounds_)
+        invalidateGrid();
     if (grid_) {
         if (gridList_ == 0) {
             if (staleGridList_)
                 glDeleteLists(staleGridList_, 1);
             staleGridList_ = 0;
             gridList_ = buildGridList(m);
+            gridBounds_ = m ? m->motionBounds() : Bounds{};
         }
         glCallList(gridList_);
     }

@@ -5,7 +5,9 @@
 #include <array>
 #include <memory>
 
+#include "document/document.h"
 #include "motion/motion.h"
+#include "motion/pose.h"
 #include "view/arcball.h"
 #include "view/camera.h"
 #include "view/figure_drawing.h"
@@ -24,21 +26,29 @@ enum ViewOption : int {
     OptionLinearFalloff = 11,
 };
 
-// The OpenGL view of the loaded motion: owns the motion, the display options and the camera,
-// and draws shadow, figure (or strobes), path, boxes, plane, grid and axes on every redraw.
+// The OpenGL view of a document's motion: holds the display options, the camera and the frame
+// shown, draws shadow, figure (or strobes), path, boxes, plane, grid and axes on every redraw,
+// and turns mouse events into the document's picking and dragging. Drawing only reads the
+// motion.
 class MotionView : public Fl_Gl_Window {
   public:
     MotionView(int x, int y, int w, int h);  // label "Motion Window"
     ~MotionView() override;
 
-    // Takes the motion (destroying the previous one), rebuilds shadow and grid, resets the
-    // camera to fit it and switches Track Motion off. The caller redraws.
-    void setMotion(std::unique_ptr<Motion> motion);
-    Motion* motion() const { return motion_.get(); }
+    // Shows the document's motion (the document must outlive the view; null shows nothing), and
+    // is called again whenever the document loaded another motion: rebuilds shadow and grid,
+    // resets the camera to fit the motion, switches Track Motion off and shows row 0. The
+    // caller redraws.
+    void setDocument(Document* document);
+    Document* document() const { return document_; }
+    // The document's motion, or null.
+    const Motion* motion() const { return document_ ? document_->motion() : nullptr; }
     // n is the 1-based frame number of the playback panel; row n - 1 is shown.
     void setFrame(int n);
-    // Records the pose of the current frame on the edited path (worldPosition, poseBounds).
-    void updatePose();
+    // The row shown.
+    int frameRow() const { return frameRow_; }
+    // The shown frame's pose on the edited path, as drawn (lifted); empty without a motion.
+    Pose shownPose() const;
     // Flips the option numbered n (a ViewOption); other numbers do nothing.
     void toggleOption(int n);
     // A fresh arcball, Track Motion off, and with a motion the camera fitted to its bounds.
@@ -52,6 +62,8 @@ class MotionView : public Fl_Gl_Window {
     float falloffWidth() const { return falloffWidth_; }
     // Display list of the grid; 0 means the next draw rebuilds it.
     unsigned int gridList() const { return gridList_; }
+    // The motion bounds the grid list was built for; a draw rebuilds it when they changed.
+    const Bounds& gridBounds() const { return gridBounds_; }
     const std::array<float, 16>& shadowMatrix() const { return shadowMatrix_; }
 
     // Camera moves driven by the mouse, in window pixels with y growing downwards.
@@ -64,16 +76,18 @@ class MotionView : public Fl_Gl_Window {
     // Left button down at (x, y): a selection-mode pass over a 5 x 5 pixel region picks the
     // control point under the cursor, if any; remembers (x, y) as the press position.
     void pickControlPoint(int x, int y);
-    // Moves the selected control point (and its falloff neighbours) to the point of the path's
-    // plane under (x, y); nothing moves when that plane is not under the cursor.
+    // Moves the dragged control point (and its falloff neighbours) to the point of the path's
+    // plane under (x, y), starting the document's drag if none runs; nothing moves when that
+    // plane is not under the cursor.
     void dragControlPoint(int x, int y);
-    // Falloff width of the q and w keys; while Linear Falloff is on the curve gets it as its
-    // radius, in markerRadius units.
+    // Falloff width of the q and w keys; while Linear Falloff is on the document's drags get it
+    // as their radius, in markerRadius units.
     void setFalloffWidth(float width);
 
     void draw() override;
-    // Left button picks and drags control points; middle drags zoom; right drags orbit, with
-    // Alt they pan; q and w narrow and widen the falloff while Linear Falloff is on.
+    // Left button picks and drags control points (Escape cancels a drag); middle drags zoom;
+    // right drags orbit, with Alt they pan; q and w narrow and widen the falloff while Linear
+    // Falloff is on.
     int handle(int event) override;
 
   private:
@@ -84,8 +98,10 @@ class MotionView : public Fl_Gl_Window {
     void drawScene();
     void trackMotionCamera();
     void invalidateGrid();
-    // The curve's falloff radius as the option stands: markerRadius x falloffWidth, or 0 off.
+    // The document's falloff radius as the option stands: markerRadius x falloffWidth, or 0 off.
     void applyFalloffRadius();
+    // The cursor's ray at (x, y), from the near plane to the far plane, in world coordinates.
+    bool cursorRay(int x, int y, std::array<double, 3>& nearPoint, std::array<double, 3>& farPoint);
     void endDrag(int x, int y);
     int handlePush(int x, int y);
     int handleDrag(int x, int y);
@@ -106,7 +122,9 @@ class MotionView : public Fl_Gl_Window {
     std::array<float, 16> shadowMatrix_{};
     unsigned int gridList_ = 0;
     unsigned int staleGridList_ = 0;  // a replaced grid list, deleted once the context is current
-    std::unique_ptr<Motion> motion_;
+    Bounds gridBounds_{};             // the motion bounds the grid list was built for
+    Document* document_ = nullptr;
+    int frameRow_ = 0;
     std::unique_ptr<Arcball> arcball_;
     FigureDrawer figureDrawer_;
     double orbitStartX_ = -1.0;

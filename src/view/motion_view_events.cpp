@@ -42,15 +42,15 @@ void MotionView::pickControlPoint(int x, int y) {
 
     const int hits = glRenderMode(GL_RENDER);
     const int picked = pickedControlPoint(buffer, hits, kSelectBufferSize);
-    ControlCurve* curve = motion_ && motion_->rootPath ? motion_->rootPath->curve() : nullptr;
-    if (picked >= 0 && curve)
-        curve->select(picked);
+    if (picked >= 0 && document_)
+        document_->select(picked);
     redraw();
 }
 
-void MotionView::dragControlPoint(int x, int y) {
+bool MotionView::cursorRay(int x, int y, std::array<double, 3>& nearPoint,
+                           std::array<double, 3>& farPoint) {
     if (!shown())
-        return;
+        return false;
     make_current();
     setupGlState();
     setupCamera();
@@ -62,8 +62,6 @@ void MotionView::dragControlPoint(int x, int y) {
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     const double wx = x;
     const double wy = viewport[3] - y;
-    std::array<double, 3> nearPoint{};
-    std::array<double, 3> farPoint{};
     const bool unprojected = gluUnProject(wx, wy, 0.0, modelView, projection, viewport,
                                           &nearPoint[0], &nearPoint[1], &nearPoint[2]) == GL_TRUE &&
                              gluUnProject(wx, wy, 1.0, modelView, projection, viewport,
@@ -73,23 +71,22 @@ void MotionView::dragControlPoint(int x, int y) {
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
+    return unprojected;
+}
 
-    if (!unprojected || !motion_ || !motion_->rootPath || !motion_->rootPath->curve())
+void MotionView::dragControlPoint(int x, int y) {
+    if (!document_ || (!document_->dragging() && !document_->beginDrag()))
         return;
-    double groundX = 0.0;
-    double groundZ = 0.0;
-    if (groundPoint(nearPoint, farPoint, motion_->rootPath->height(), groundX, groundZ)) {
-        motion_->rootPath->curve()->moveSelected(groundX, groundZ);
-    }
+    std::array<double, 3> nearPoint{};
+    std::array<double, 3> farPoint{};
+    if (cursorRay(x, y, nearPoint, farPoint))
+        document_->dragTo(nearPoint, farPoint);
 }
 
 void MotionView::endDrag(int x, int y) {
     dragControlPoint(x, y);
-    if (ControlCurve* curve = motion_->rootPath ? motion_->rootPath->curve() : nullptr) {
-        curve->select(-1);
-    }
-    refreshBounds(*motion_);
-    invalidateGrid();  // the ground follows the edited bounds from the next draw on
+    if (document_)
+        document_->commitDrag();
     redraw();
 }
 
@@ -125,7 +122,7 @@ int MotionView::handlePush(int x, int y) {
 int MotionView::handleDrag(int x, int y) {
     const int key = Fl::event_key();
     if (key == FL_Button + 1) {
-        if (motion_ && (x != pushX_ || y != pushY_)) {
+        if (motion() && (x != pushX_ || y != pushY_)) {
             dragControlPoint(x, y);
             redraw();
         }
@@ -145,6 +142,11 @@ int MotionView::handleKey() {
     if (Fl::event_state() & (FL_ALT | FL_CTRL | FL_META))
         return Fl_Gl_Window::handle(FL_KEYBOARD);
     const int key = Fl::event_key();
+    if (key == FL_Escape && document_ && document_->dragging()) {
+        // The drag is dropped: every point goes back and the release that follows does nothing.
+        document_->cancelDrag();
+        redraw();
+    }
     if (linearFalloff_ && (key == 'q' || key == 'w'))
         setFalloffWidth(nextFalloffWidth(falloffWidth_, key));
     return 1;
@@ -159,7 +161,7 @@ int MotionView::handle(int event) {
         case FL_DRAG:
             return handleDrag(x, y);
         case FL_RELEASE:
-            if (Fl::event_key() == FL_Button + 1 && motion_ && (x != pushX_ || y != pushY_)) {
+            if (Fl::event_key() == FL_Button + 1 && motion() && (x != pushX_ || y != pushY_)) {
                 endDrag(x, y);
             }
             return 1;

@@ -13,14 +13,6 @@ constexpr int kSelectBufferSize = 100;
 // malformed second record give -1, and the selection stays as it was.
 int pickedControlPoint(const unsigned int* buffer, int hits, int bufferSize);
 
-// Where the ray from `nearPoint` through `farPoint` (the cursor unprojected at window depths 0
-// and 1) meets the horizontal plane y = height. False when the ray runs parallel to the plane,
-// meets it only before the near plane (the cursor points above the horizon, and the meeting
-// point lies behind the eye or where nothing is drawn) or the result is not finite: a drag
-// then moves nothing.
-bool groundPoint(const std::array<double, 3>& nearPoint, const std::array<double, 3>& farPoint,
-                 double height, double& x, double& z);
-
 // The falloff width after a q (narrower by 10, not below 0) or w (wider by 10) key; any other
 // key leaves it.
 float nextFalloffWidth(float width, int key);

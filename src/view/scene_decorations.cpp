@@ -40,22 +40,23 @@ std::array<float, 16> shadowMatrixFor(float lift) {
 }
 
 float shadowLift(const Motion* motion) {
-    return motion ? 0.25f * motion->markerRadius : 0.07f;
+    return motion ? 0.25f * motion->markerRadius() : 0.07f;
 }
 
 GroundExtent groundExtent(const Motion* motion) {
     if (!motion)
         return {-kGroundMargin, kGroundMargin, -kGroundMargin, kGroundMargin};
-    const Bounds& b = motion->motionBounds;
+    const Bounds& b = motion->motionBounds();
     return {b[MinX] - kGroundMargin, b[MaxX] + kGroundMargin, b[MinZ] - kGroundMargin,
             b[MaxZ] + kGroundMargin};
 }
 
-void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix, FigureDrawer& drawer) {
+void drawShadow(const Motion& motion, const Pose& pose, const std::array<float, 16>& shadowMatrix,
+                FigureDrawer& drawer) {
     glColor3f(0.1f, 0.1f, 0.1f);
     glPushMatrix();
     glMultMatrixf(shadowMatrix.data());
-    drawer.drawFigure(motion, PosePass::DrawPlain);
+    drawer.drawFigure(motion, pose, PosePass::DrawPlain);
     glPopMatrix();
 }
 
@@ -75,7 +76,7 @@ unsigned int buildGridList(const Motion* motion) {
     if (list == 0)
         return 0;
     const GroundExtent g = groundExtent(motion);
-    const float height = motion ? 0.2f * motion->markerRadius : 0.06f;
+    const float height = motion ? 0.2f * motion->markerRadius() : 0.06f;
     const float w = g.maxX - g.minX;
     const float d = g.maxZ - g.minZ;
     glNewList(list, GL_COMPILE);
@@ -101,7 +102,7 @@ unsigned int buildGridList(const Motion* motion) {
 }
 
 void drawAxes(const Motion* motion) {
-    const float a = motion ? 10.0f * motion->markerRadius : 10.0f;
+    const float a = motion ? 10.0f * motion->markerRadius() : 10.0f;
     const float base = 0.01f * a;
     const float tips[3][3] = {{a, base, 0.0f}, {0.0f, a, 0.0f}, {0.0f, base, a}};
     const GLubyte colours[3][3] = {{255, 64, 64}, {150, 255, 150}, {128, 128, 255}};
@@ -114,15 +115,15 @@ void drawAxes(const Motion* motion) {
     }
 }
 
-void drawBoundingBoxes(const Motion& motion) {
+void drawBoundingBoxes(const Motion& motion, const Bounds& poseBounds) {
     glPushMatrix();
     glLineStipple(1, 0xAAAA);
     glEnable(GL_LINE_STIPPLE);
     glColor3f(0.9f, 0.9f, 0.9f);
     // The pose box is already in drawn (lifted) coordinates; the motion box is not.
-    drawBox(motion.poseBounds);
-    glTranslatef(0.0f, -motion.motionBounds[MinY], 0.0f);
-    drawBox(motion.motionBounds);
+    drawBox(poseBounds);
+    glTranslatef(0.0f, -motion.motionBounds()[MinY], 0.0f);
+    drawBox(motion.motionBounds());
     glDisable(GL_LINE_STIPPLE);
     glPopMatrix();
 }

@@ -21,8 +21,9 @@ struct GroundExtent {
 };
 GroundExtent groundExtent(const Motion* motion);
 
-// The figure flattened by the shadow matrix, in near-black.
-void drawShadow(Motion& motion, const std::array<float, 16>& shadowMatrix, FigureDrawer& drawer);
+// The posed figure flattened by the shadow matrix, in near-black.
+void drawShadow(const Motion& motion, const Pose& pose, const std::array<float, 16>& shadowMatrix,
+                FigureDrawer& drawer);
 // One grey quadrilateral at y = 0 over the ground extent.
 void drawPlane(const Motion* motion);
 // Compiles the grid (31 lines each way, every fifth wide) into a new display list; its extent
@@ -30,5 +31,6 @@ void drawPlane(const Motion* motion);
 unsigned int buildGridList(const Motion* motion);
 // The x, y and z axes from the origin, in red, green and blue.
 void drawAxes(const Motion* motion);
-// Stippled outlines of the current pose's box and, lifted, of the whole motion's box.
-void drawBoundingBoxes(const Motion& motion);
+// Stippled outlines of the shown pose's box (drawn coordinates) and, lifted, of the whole
+// motion's box.
+void drawBoundingBoxes(const Motion& motion, const Bounds& poseBounds);

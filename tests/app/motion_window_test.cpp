@@ -143,7 +143,7 @@ TEST_F(MotionWindowTest, OpenAsksForABvhFileAndShowsItFromFrameOne) {
     const PanelState panel = panelState(*window.panel());
     EXPECT_EQ(panel, (PanelState{1, 1, n, 1, n, panel.fps}));
     EXPECT_NEAR(panel.fps, 30.0f, 0.001f);  // the file says 0.033333 seconds a frame
-    EXPECT_EQ(motion->currentFrame, 0);
+    EXPECT_EQ(window.view()->frameRow(), 0);
     EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh");
 }
 
@@ -180,7 +180,7 @@ TEST_F(MotionWindowTest, FailedOpenKeepsThePreviousMotionPanelAndTitle) {
         const std::string said = testing::internal::GetCapturedStdout();
         EXPECT_NE(said.find("The Parser could not parse this: "), std::string::npos);
         EXPECT_EQ(window.view()->motion(), shown);
-        EXPECT_EQ(window.view()->motion()->currentFrame, 16);
+        EXPECT_EQ(window.view()->frameRow(), 16);
         EXPECT_EQ(panelState(*window.panel()), panel);
         EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh");
     }
@@ -220,9 +220,9 @@ TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
 TEST_F(MotionWindowTest, PanelFrameChangesReachTheView) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     window.panel()->setFrame(40);
-    EXPECT_EQ(window.view()->motion()->currentFrame, 39);
+    EXPECT_EQ(window.view()->frameRow(), 39);
     window.panel()->stepBy(1);
-    EXPECT_EQ(window.view()->motion()->currentFrame, 40);
+    EXPECT_EQ(window.view()->frameRow(), 40);
 }
 
 TEST_F(MotionWindowTest, ResetCameraRefitsTheCameraAfterAnOrbit) {

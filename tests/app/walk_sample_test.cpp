@@ -31,7 +31,7 @@ class WalkSample : public ::testing::Test {
         ADD_FAILURE() << "no joint " << name;
         return 0;
     }
-    float value(int frame, int col) const { return motion->frames->value(frame, col); }
+    float value(int frame, int col) const { return motion->frames()->value(frame, col); }
     std::unique_ptr<Motion> motion;
 };
 
@@ -44,8 +44,8 @@ TEST_F(WalkSample, IsAHumanoidOfTwentyTwoJointsWalkingForTenSecondsAtThirtyFps) 
     EXPECT_EQ(motion->frameCount(), 300);
     EXPECT_NEAR(1.0f / motion->frameTime(), 30.0f, 0.01f);
     // Taller than wide, and feet near the ground: a standing figure in centimetres.
-    EXPECT_GT(motion->height, 150.0f);
-    EXPECT_LT(motion->height, 190.0f);
+    EXPECT_GT(motion->height(), 150.0f);
+    EXPECT_LT(motion->height(), 190.0f);
 }
 
 // The root walks at a steady pace along a curve and faces the way it goes.

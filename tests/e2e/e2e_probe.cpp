@@ -67,13 +67,14 @@ std::unique_ptr<Motion> loadMotion(const char* path) {
 // One line per control point: index, window x, window y, and the screen distance in pixels
 // from its cube to the drawn path line (a pick needs the line under the cursor too).
 int printPoints(const char* path) {
-    std::unique_ptr<Motion> loaded = loadMotion(path);
-    if (!loaded) {
+    Document document;
+    if (!document.open(path)) {
+        std::fprintf(stderr, "e2e_probe: %s does not load\n", path);
         return 1;
     }
     MotionView view(kViewX, kViewY, kViewW, kViewH);
-    view.setMotion(std::move(loaded));
-    const ControlCurve& curve = *view.motion()->rootPath->curve();
+    view.setDocument(&document);
+    const ControlCurve& curve = *view.motion()->rootPath()->curve();
     const double h = curve.height();
     std::vector<std::array<double, 2>> line;
     for (int k = 0; k <= 4000; ++k) {
@@ -144,15 +145,15 @@ int check(const char* originalPath, const char* savedPath, int editedPoint) {
     if (!original || !saved) {
         return 1;
     }
-    const FrameTable& a = *original->frames;
-    const FrameTable& b = *saved->frames;
+    const FrameTable& a = *original->frames();
+    const FrameTable& b = *saved->frames();
     const int frames = a.frameCount();
     if (b.frameCount() != frames || b.channelCount() != a.channelCount() ||
         saved->joints().size() != original->joints().size()) {
         std::printf("check: the saved file has another shape\n");
         return 1;
     }
-    const Joint& root = *original->root;
+    const Joint& root = *original->root();
     const int rootChannels = root.channelCount();
     const RootColumns cols = rootColumns(root);
     int failures = 0;
@@ -180,7 +181,7 @@ int check(const char* originalPath, const char* savedPath, int editedPoint) {
         if (cols.y >= 0 && std::fabs(b.value(f, cols.y) - a.value(f, cols.y)) > 1e-3) {
             ++failures;
         }
-        const auto ra = rotationOf(root, a.row(f)), rb = rotationOf(*saved->root, b.row(f));
+        const auto ra = rotationOf(root, a.row(f)), rb = rotationOf(*saved->root(), b.row(f));
         double turn = 0.0;
         for (int k = 0; k < 9; ++k) {
             turn = std::max(turn, std::fabs(ra[k] - rb[k]));
@@ -210,7 +211,7 @@ int check(const char* originalPath, const char* savedPath, int editedPoint) {
     }
 
     // The frame whose root sat nearest the dragged control point must be among the moved ones.
-    const RootPath& path = *original->rootPath;
+    const RootPath& path = *original->rootPath();
     CurvePoint point;
     path.curve()->getPoint(editedPoint, point);
     int nearest = 0;

@@ -27,11 +27,11 @@ void expectSavedMatchesDrawn(const std::string& source, const std::string& tag,
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << source;
     const float size = fixtures::motionSize(motion);
-    ControlCurve& curve = *motion.rootPath->curve();
+    ControlCurve& curve = *motion.rootPath()->curve();
     const int middle = curve.pointCount() / 2;
     CurvePoint p;
     ASSERT_EQ(1, curve.getPoint(middle, p));
-    curve.setFalloffRadius(falloffInMarkers * motion.markerRadius);
+    curve.setFalloffRadius(falloffInMarkers * motion.markerRadius());
     curve.select(middle);
     curve.moveSelected(p.x + 0.1 * size, p.z - 0.15 * size);
     curve.select(-1);
@@ -113,7 +113,7 @@ std::vector<ChannelType> bakedLayout(const char* channels, bool edit) {
     Motion motion;
     EXPECT_EQ(1, fixtures::loadQuietly(motion, source));
     if (edit) {
-        ControlCurve& curve = *motion.rootPath->curve();
+        ControlCurve& curve = *motion.rootPath()->curve();
         CurvePoint p;
         EXPECT_EQ(1, curve.getPoint(1, p));
         curve.select(1);

@@ -13,7 +13,6 @@ TEST(Joint, StartsEmptyAndKeepsChildrenInAppendOrder) {
     EXPECT_EQ(root.name(), "Hips");
     EXPECT_EQ(root.channelCount(), 0);
     EXPECT_EQ(root.offset(), (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
-    EXPECT_EQ(root.worldX(), 0.0f);
     EXPECT_EQ(root.firstChild(), nullptr);
 
     const char* names[] = {"A", "B", "C"};

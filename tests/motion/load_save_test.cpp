@@ -28,9 +28,11 @@ int entriesIn(const fs::path& folder) {
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
-// The orientation part of the root's transform at the last pose.
-std::array<float, 9> rootOrientation(const Motion& motion) {
-    const Transform& m = motion.poseTransforms.front();
+// The orientation part of the root's transform at a frame.
+std::array<float, 9> rootOrientation(const Motion& motion, int frame) {
+    Pose pose;
+    poseFrame(motion, frame, PosePass::RecordRaw, pose);
+    const Transform& m = pose.transforms.front();
     return {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
 }
 
@@ -53,8 +55,8 @@ void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& s
             ASSERT_LE(fixtures::distance(a[j], b[j]), tolerance)
                 << path << " frame " << f << " joint " << original.joints()[j]->name();
         }
-        const std::array<float, 9> ra = rootOrientation(original);
-        const std::array<float, 9> rb = rootOrientation(reloaded);
+        const std::array<float, 9> ra = rootOrientation(original, f);
+        const std::array<float, 9> rb = rootOrientation(reloaded, f);
         for (int k = 0; k < 9; ++k) {
             ASSERT_NEAR(ra[k], rb[k], 1e-3f) << path << " frame " << f;
         }
@@ -89,9 +91,9 @@ TEST(LoadSave, RootOffsetIsNotAddedTwiceBySaving) {
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
     // The file's own X and Z position channels come back, not shifted by the OFFSET.
     for (int f = 0; f < original.frameCount(); f += 7) {
-        EXPECT_NEAR(original.frames->value(f, 0), reloaded.frames->value(f, 0), 1e-3f);
-        EXPECT_NEAR(original.frames->value(f, 1), reloaded.frames->value(f, 1), 1e-3f);
-        EXPECT_NEAR(original.frames->value(f, 2), reloaded.frames->value(f, 2), 1e-3f);
+        EXPECT_NEAR(original.frames()->value(f, 0), reloaded.frames()->value(f, 0), 1e-3f);
+        EXPECT_NEAR(original.frames()->value(f, 1), reloaded.frames()->value(f, 1), 1e-3f);
+        EXPECT_NEAR(original.frames()->value(f, 2), reloaded.frames()->value(f, 2), 1e-3f);
     }
     // Before any edit the drawn pose is the file's pose.
     for (int f = 0; f < original.frameCount(); f += 13) {
@@ -130,18 +132,18 @@ TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
         std::string printed;
         EXPECT_EQ(0, fixtures::loadQuietly(fresh, path, &printed)) << file.name;
         EXPECT_EQ(file.message, printed) << file.name;
-        EXPECT_EQ(nullptr, fresh.root) << file.name;
-        EXPECT_EQ(nullptr, fresh.frames) << file.name;
-        EXPECT_EQ(nullptr, fresh.rootPath) << file.name;
+        EXPECT_EQ(nullptr, fresh.root()) << file.name;
+        EXPECT_EQ(nullptr, fresh.frames()) << file.name;
+        EXPECT_EQ(nullptr, fresh.rootPath()) << file.name;
         EXPECT_TRUE(fresh.joints().empty()) << file.name;
 
         Motion loaded;
         ASSERT_EQ(1, fixtures::loadQuietly(loaded, good));
-        const Joint* root = loaded.root.get();
+        const Joint* root = loaded.root();
         EXPECT_EQ(0, fixtures::loadQuietly(loaded, path)) << file.name;
-        EXPECT_EQ(root, loaded.root.get()) << file.name;
+        EXPECT_EQ(root, loaded.root()) << file.name;
         EXPECT_EQ(60, loaded.frameCount()) << file.name;
-        EXPECT_EQ(60u, loaded.pathOffsetX.size()) << file.name;
+        EXPECT_EQ(60u, loaded.baseline().offsetX.size()) << file.name;
         EXPECT_EQ(root, loaded.joints().front()) << file.name;
     }
     Motion missing;
@@ -155,36 +157,29 @@ TEST(LoadSave, OneFrameMotionIsMeasuredOnceAndSaves) {
         fixtures::writeTemporary("one_frame.bvh", fixtures::walkingFigure(kRoot6, 1));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    EXPECT_EQ(1, motion.rootPath->sampleCount());
-    EXPECT_EQ(0, motion.currentFrame);
-    EXPECT_EQ(1u, motion.pathOffsetX.size());
+    EXPECT_EQ(1, motion.rootPath()->sampleCount());
+    EXPECT_EQ(1u, motion.baseline().offsetX.size());
     expectRoundTripKeepsTheMotion(path, "one_frame_saved.bvh");
 }
 
-TEST(LoadSave, LoadLeavesTheLastFramesRawPoseAndTheMarkerSized) {
+TEST(LoadSave, LoadSizesTheMarkerAndLiftsEveryPoseOntoTheGround) {
     const std::string path =
         fixtures::writeTemporary("last_frame.bvh", fixtures::walkingFigure(kRoot6, 90));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    EXPECT_EQ(89, motion.currentFrame);
-    EXPECT_EQ(90, motion.rootPath->sampleCount());
-    EXPECT_TRUE(motion.markerSized);
-    EXPECT_FLOAT_EQ(0.015f * std::max({motion.width, motion.height, motion.depth}),
-                    motion.markerRadius);
-    EXPECT_FLOAT_EQ(10.0f * motion.markerRadius, motion.rootPath->height());
-    const fixtures::Positions kept = [&] {
-        fixtures::Positions p;
-        for (const Joint* j : motion.joints()) {
-            p.push_back({j->worldX(), j->worldY(), j->worldZ()});
-        }
-        return p;
-    }();
-    const Bounds keptBounds = motion.poseBounds;
-    const fixtures::Positions again = fixtures::posedAt(motion, 89, PosePass::RecordRaw);
-    EXPECT_EQ(kept, again);
-    EXPECT_EQ(keptBounds, motion.poseBounds);
+    EXPECT_EQ(90, motion.rootPath()->sampleCount());
+    EXPECT_FLOAT_EQ(0.015f * std::max({motion.width(), motion.height(), motion.depth()}),
+                    motion.markerRadius());
+    EXPECT_FLOAT_EQ(10.0f * motion.markerRadius(), motion.rootPath()->height());
     // The lift puts the lowest joint of the whole motion on the ground.
-    EXPECT_GE(motion.poseBounds[MinY], -1e-4f);
+    float lowest = 1e30f;
+    Pose pose;
+    for (int f = 0; f < motion.frameCount(); ++f) {
+        ASSERT_TRUE(poseFrame(motion, f, PosePass::RecordRaw, pose));
+        EXPECT_GE(pose.bounds[MinY], -1e-4f) << f;
+        lowest = std::min(lowest, pose.bounds[MinY]);
+    }
+    EXPECT_NEAR(0.0f, lowest, 1e-4f);
 }
 
 TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {

@@ -46,12 +46,12 @@ inline int saveQuietly(const Motion& motion, const std::string& path) {
 }
 
 // Every joint's world position at frame f, after one pass of the given kind.
-inline Positions posedAt(Motion& motion, int frame, PosePass pass) {
-    motion.currentFrame = frame;
-    poseFrame(motion, pass);
+inline Positions posedAt(const Motion& motion, int frame, PosePass pass) {
+    Pose pose;
+    poseFrame(motion, frame, pass, pose);
     Positions out;
-    for (const Joint* j : motion.joints()) {
-        out.push_back({j->worldX(), j->worldY(), j->worldZ()});
+    for (const Transform& m : pose.transforms) {
+        out.push_back({m[12], m[13], m[14]});
     }
     return out;
 }

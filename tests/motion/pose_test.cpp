@@ -83,9 +83,7 @@ std::array<float, 3> childPosition(std::vector<ChannelType> channels, std::vecto
     Motion motion;
     const int count = root->channelCount();
     motion.setSkeleton(std::move(root), table(count, std::move(values)));
-    const fixtures::Positions p = fixtures::posedAt(motion, 0, PosePass::MeasureRaw);
-    const Transform& child = motion.poseTransforms.back();
-    return {child[12], child[13], child[14]};
+    return fixtures::posedAt(motion, 0, PosePass::MeasureRaw).back();
 }
 
 TEST(PoseSkeleton, JointsAreListedInFileOrderWithParentsAndColumns) {
@@ -179,10 +177,10 @@ TEST(PosePasses, FlatFirstPoseKeepsTheUnitMarker) {
         "0 0 0\n1 0 10\n2 1 20\n";
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary("flat.bvh", flat)));
-    EXPECT_EQ(0.0f, motion.height);
-    EXPECT_FLOAT_EQ(1.0f, motion.markerRadius);
-    EXPECT_FLOAT_EQ(10.0f, motion.rootPath->height());
-    EXPECT_FLOAT_EQ(10.0f, motion.rootPath->curve()->height());
+    EXPECT_EQ(0.0f, motion.height());
+    EXPECT_FLOAT_EQ(1.0f, motion.markerRadius());
+    EXPECT_FLOAT_EQ(10.0f, motion.rootPath()->height());
+    EXPECT_FLOAT_EQ(10.0f, motion.rootPath()->curve()->height());
 }
 
 TEST(PosePasses, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
@@ -193,28 +191,27 @@ TEST(PosePasses, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
     const float lift = -motion.bound(MinY);
     ASSERT_GT(std::fabs(lift), 1.0f);
-    ControlCurve& curve = *motion.rootPath->curve();
+    ControlCurve& curve = *motion.rootPath()->curve();
     CurvePoint p;
     curve.getPoint(1, p);
     curve.select(1);
     curve.moveSelected(p.x - 10.0, p.z + 30.0);
+    const Bounds boundsBefore = motion.motionBounds();
 
     const fixtures::Positions recorded = fixtures::posedAt(motion, 40, PosePass::RecordEdited);
+    EXPECT_NE(recorded, fixtures::posedAt(motion, 40, PosePass::RecordRaw)) << "the edit moves it";
     for (PosePass draw : {PosePass::DrawPlain, PosePass::DrawFigure, PosePass::DrawStrobe}) {
-        poseFrame(motion, draw);
-        for (std::size_t j = 0; j < recorded.size(); ++j) {
-            const Transform& m = motion.poseTransforms[j];
-            EXPECT_EQ(recorded[j], (std::array<float, 3>{m[12], m[13], m[14]}));
-        }
+        EXPECT_EQ(recorded, fixtures::posedAt(motion, 40, draw));
     }
-    poseFrame(motion, PosePass::MeasureEdited);
-    EXPECT_NEAR(recorded[0][1] - lift, motion.poseTransforms[0][13], 1e-4f);
-    const std::vector<Transform> before = motion.poseTransforms;
-    poseFrame(motion, PosePass::DrawPath);
-    EXPECT_EQ(before, motion.poseTransforms);
-    motion.currentFrame = motion.frameCount();  // out of range: nothing is posed
-    poseFrame(motion, PosePass::RecordEdited);
-    EXPECT_EQ(before, motion.poseTransforms);
+    Pose pose;
+    ASSERT_TRUE(poseFrame(motion, 40, PosePass::MeasureEdited, pose));
+    EXPECT_NEAR(recorded[0][1] - lift, pose.transforms[0][13], 1e-4f);
+    EXPECT_EQ(boundsBefore, motion.motionBounds()) << "posing only reads the motion";
+    EXPECT_FALSE(poseFrame(motion, 40, PosePass::DrawPath, pose));
+    EXPECT_TRUE(pose.transforms.empty());
+    EXPECT_FALSE(poseFrame(motion, motion.frameCount(), PosePass::RecordEdited, pose));
+    EXPECT_FALSE(poseFrame(motion, -1, PosePass::RecordEdited, pose));
+    EXPECT_TRUE(pose.transforms.empty()) << "a frame outside the table poses nothing";
 }
 
 // The load's sweep (split between threads for long motions, leaves left unturned) measures what
@@ -233,22 +230,24 @@ TEST(PosePasses, LoadMeasuresWhatMeasureRawMeasuresAtEveryFrame) {
         std::unique_ptr<FrameTable> table = reader.readMotion();
         Motion plain;
         plain.setSkeleton(std::move(root), std::move(table));
-        plain.rootPath = std::make_unique<RootPath>();
+        Bounds all = resetBounds();
+        ASSERT_EQ(frames, loaded.rootPath()->sampleCount());
+        Pose pose;
         for (int f = 0; f < frames; ++f) {
-            plain.currentFrame = f;
-            poseFrame(plain, PosePass::MeasureRaw);
-            if (f == 0) {
-                EXPECT_EQ(plain.motionBounds[MaxY] - plain.motionBounds[MinY], loaded.height);
-                EXPECT_EQ(plain.motionBounds[MaxX] - plain.motionBounds[MinX], loaded.width);
-                EXPECT_EQ(plain.motionBounds[MaxZ] - plain.motionBounds[MinZ], loaded.depth);
+            ASSERT_TRUE(poseFrame(plain, f, PosePass::MeasureRaw, pose));
+            for (int k = 0; k < 6; k += 2) {
+                all[k] = std::max(all[k], pose.bounds[k]);
+                all[k + 1] = std::min(all[k + 1], pose.bounds[k + 1]);
             }
+            if (f == 0) {
+                EXPECT_EQ(all[MaxY] - all[MinY], loaded.height());
+                EXPECT_EQ(all[MaxX] - all[MinX], loaded.width());
+                EXPECT_EQ(all[MaxZ] - all[MinZ], loaded.depth());
+            }
+            ASSERT_EQ(pose.transforms[0][12], loaded.rootPath()->sampleX(f)) << f;
+            ASSERT_EQ(pose.transforms[0][14], loaded.rootPath()->sampleZ(f)) << f;
         }
-        EXPECT_EQ(plain.motionBounds, loaded.motionBounds) << frames;
-        ASSERT_EQ(frames, loaded.rootPath->sampleCount());
-        for (int f = 0; f < frames; ++f) {
-            ASSERT_EQ(plain.rootPath->sampleX(f), loaded.rootPath->sampleX(f)) << f;
-            ASSERT_EQ(plain.rootPath->sampleZ(f), loaded.rootPath->sampleZ(f)) << f;
-        }
+        EXPECT_EQ(all, loaded.motionBounds()) << frames;
     }
 }
 
@@ -259,40 +258,43 @@ TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
                                 "4 0 -2"));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    ControlCurve& curve = *motion.rootPath->curve();
+    ControlCurve& curve = *motion.rootPath()->curve();
     curve.setFalloffRadius(150.0f);
     CurvePoint p;
     curve.getPoint(3, p);
     curve.select(3);
     curve.moveSelected(p.x + 40.0, p.z + 70.0);
-    const Bounds loaded = motion.motionBounds;
+    const Bounds loaded = motion.motionBounds();
 
-    motion.currentFrame = 17;
-    refreshBounds(motion);
-    EXPECT_EQ(17, motion.currentFrame);
-    const Bounds refreshed = motion.motionBounds;
+    motion.refreshBounds();
+    const Bounds refreshed = motion.motionBounds();
     EXPECT_EQ(loaded[MaxY], refreshed[MaxY]);
     EXPECT_EQ(loaded[MinY], refreshed[MinY]);
     EXPECT_GT(refreshed[MaxZ], loaded[MaxZ] + 1.0f) << "the edit should widen the bounds";
 
-    // The plain definition: MeasureEdited at every frame from reset x and z.
-    Bounds expected = resetBounds();
-    expected[MaxY] = loaded[MaxY];
-    expected[MinY] = loaded[MinY];
-    motion.motionBounds = expected;
+    // The plain definition: MeasureEdited at every frame, x and z only.
+    Bounds expected = loaded;
+    const Bounds fresh = resetBounds();
+    for (int k : {MaxX, MinX, MaxZ, MinZ}) {
+        expected[k] = fresh[k];
+    }
+    Pose pose;
     for (int f = 0; f < motion.frameCount(); ++f) {
-        motion.currentFrame = f;
-        poseFrame(motion, PosePass::MeasureEdited);
+        ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureEdited, pose));
+        expected[MaxX] = std::max(expected[MaxX], pose.bounds[MaxX]);
+        expected[MinX] = std::min(expected[MinX], pose.bounds[MinX]);
+        expected[MaxZ] = std::max(expected[MaxZ], pose.bounds[MaxZ]);
+        expected[MinZ] = std::min(expected[MinZ], pose.bounds[MinZ]);
     }
     const float tolerance = 1e-5f * fixtures::motionSize(motion);
     for (int k = 0; k < 6; ++k) {
-        EXPECT_NEAR(motion.motionBounds[k], refreshed[k], tolerance) << k;
+        EXPECT_NEAR(expected[k], refreshed[k], tolerance) << k;
     }
     // Without the load's root-relative cache the same bounds come from posing every joint.
-    motion.rootRelativeXZ.clear();
-    refreshBounds(motion);
+    motion.releaseBoundsCache();
+    motion.refreshBounds();
     for (int k = 0; k < 6; ++k) {
-        EXPECT_NEAR(refreshed[k], motion.motionBounds[k], tolerance) << k;
+        EXPECT_NEAR(refreshed[k], motion.motionBounds()[k], tolerance) << k;
     }
 }
 

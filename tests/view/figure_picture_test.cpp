@@ -13,9 +13,9 @@ namespace {
 // strip in its xz plane, turned a quarter about z and about x), then for each child the bone
 // as three closed loops in the joint's frame, then the child. The batched drawing must give
 // the same pixels, ties of equal depth included, so it must keep this order of colours.
-void drawPerJoint(const Motion& m, PosePass pass) {
+void drawPerJoint(const Motion& m, const Pose& pose, PosePass pass) {
     const std::vector<Joint*>& joints = m.joints();
-    const float r = m.markerRadius;
+    const float r = m.markerRadius();
     auto circle = [r] {
         glBegin(GL_LINE_STRIP);
         glVertex3f(r, 0, 0);
@@ -28,7 +28,7 @@ void drawPerJoint(const Motion& m, PosePass pass) {
     };
     std::function<void(std::size_t)> poseJoint = [&](std::size_t j) {
         glPushMatrix();
-        glMultMatrixf(m.poseTransforms[j].data());
+        glMultMatrixf(pose.transforms[j].data());
         if (pass == PosePass::DrawFigure)
             glColor3ub(255, 64, 64);
         if (pass == PosePass::DrawStrobe)
@@ -45,7 +45,7 @@ void drawPerJoint(const Motion& m, PosePass pass) {
         glPopMatrix();
         for (const Joint* c = joints[j]->firstChild(); c; c = c->nextSibling()) {
             glPushMatrix();
-            glMultMatrixf(m.poseTransforms[j].data());
+            glMultMatrixf(pose.transforms[j].data());
             if (pass == PosePass::DrawFigure)
                 glColor3ub(0, 0, 255);
             if (pass == PosePass::DrawStrobe)
@@ -74,9 +74,7 @@ void drawPerJoint(const Motion& m, PosePass pass) {
 class FigurePicture : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto motion = loadMotion(writeTempFile("picture_walker.bvh", walkerBvh(40, false)));
-        ASSERT_NE(motion, nullptr);
-        h.view().setMotion(std::move(motion));
+        ASSERT_TRUE(h.load(writeTempFile("picture_walker.bvh", walkerBvh(40, false))));
         h.view().setFrame(20);
     }
     // Clears, sets the view's camera and runs `draw`; returns the pixels.
@@ -112,29 +110,26 @@ class FigurePicture : public ::testing::Test {
 };
 
 TEST_F(FigurePicture, BatchedFigureAndStrobesMatchTheJointByJointDrawing) {
-    Motion& m = *h.view().motion();
-    const auto batched = picture([&] { drawer.drawFigure(m, PosePass::DrawFigure); });
-    poseFrame(m, PosePass::DrawFigure);
-    const auto reference = picture([&] { drawPerJoint(m, PosePass::DrawFigure); });
+    const Motion& m = *h.view().motion();
+    const Pose pose = h.view().shownPose();
+    const auto batched = picture([&] { drawer.drawFigure(m, pose, PosePass::DrawFigure); });
+    const auto reference = picture([&] { drawPerJoint(m, pose, PosePass::DrawFigure); });
     EXPECT_EQ(differing(batched, reference), 0);
 
-    const auto strobes = picture([&] { drawer.drawStrobes(m); });
+    const auto strobes = picture([&] { drawer.drawStrobes(m, pose); });
     const auto strobeReference = picture([&] {
-        const int current = m.currentFrame;
+        Pose strobe;
         for (int k : strobeFrames(m.frameCount())) {
-            m.currentFrame = k;
-            poseFrame(m, PosePass::DrawStrobe);
-            drawPerJoint(m, PosePass::DrawStrobe);
+            poseFrame(m, k, PosePass::DrawStrobe, strobe);
+            drawPerJoint(m, strobe, PosePass::DrawStrobe);
         }
-        m.currentFrame = current;
-        poseFrame(m, PosePass::DrawFigure);
-        drawPerJoint(m, PosePass::DrawFigure);
+        drawPerJoint(m, pose, PosePass::DrawFigure);
     });
     EXPECT_EQ(differing(strobes, strobeReference), 0);
 
     // Batches cut short (here every few joints) go out in the same order and colours.
     FigureDrawer small(100);
-    EXPECT_EQ(differing(picture([&] { small.drawStrobes(m); }), strobeReference), 0);
+    EXPECT_EQ(differing(picture([&] { small.drawStrobes(m, pose); }), strobeReference), 0);
 }
 
 }  // namespace

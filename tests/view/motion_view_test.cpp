@@ -5,9 +5,13 @@
 
 namespace {
 
-std::unique_ptr<Motion> walker(int frames, bool alongZ) {
-    return loadMotion(
-        writeTempFile(alongZ ? "walker_z.bvh" : "walker_x.bvh", walkerBvh(frames, alongZ)));
+// Opens a walker into the document and shows it in the view.
+bool showWalker(MotionView& view, Document& document, int frames, bool alongZ) {
+    if (!document.open(
+            writeTempFile(alongZ ? "walker_z.bvh" : "walker_x.bvh", walkerBvh(frames, alongZ))))
+        return false;
+    view.setDocument(&document);
+    return true;
 }
 
 TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
@@ -59,7 +63,7 @@ TEST(MotionViewState, ResetWithoutMotionKeepsTheCameraAndClearsTheRotation) {
     EXPECT_EQ(view.arcball().matrix(), Arcball().matrix());
     // Frame changes and poses do nothing without a motion.
     view.setFrame(5);
-    view.updatePose();
+    EXPECT_TRUE(view.shownPose().transforms.empty());
     EXPECT_EQ(view.motion(), nullptr);
 }
 
@@ -67,41 +71,39 @@ TEST(MotionViewState, NewMotionFitsTheCameraToItsDirection) {
     MotionView view(0, 0, 200, 100);
     view.toggleOption(OptionTrackMotion);
     ASSERT_TRUE(view.option(OptionTrackMotion));
-    auto alongX = walker(120, false);
-    ASSERT_NE(alongX, nullptr);
-    const float lift = 0.25f * alongX->markerRadius;
-    view.setMotion(std::move(alongX));
+    Document document;
+    ASSERT_TRUE(showWalker(view, document, 120, false));
+    const float lift = 0.25f * view.motion()->markerRadius();
     EXPECT_FALSE(view.option(OptionTrackMotion));
     EXPECT_EQ(view.gridList(), 0u);
     EXPECT_FLOAT_EQ(view.shadowMatrix()[13], lift);
     const Camera& c = view.camera();
     EXPECT_EQ(c.eye[0], c.target[0]);
-    EXPECT_GT(c.eye[2], view.motion()->motionBounds[MaxZ]) << "on +z, looking along -z";
+    EXPECT_GT(c.eye[2], view.motion()->bound(MaxZ)) << "on +z, looking along -z";
 
-    view.setMotion(walker(120, true));
+    ASSERT_TRUE(showWalker(view, document, 120, true));
     EXPECT_EQ(c.eye[2], c.target[2]);
-    EXPECT_GT(c.eye[0], view.motion()->motionBounds[MaxX]) << "on +x, looking along -x";
+    EXPECT_GT(c.eye[0], view.motion()->bound(MaxX)) << "on +x, looking along -x";
 }
 
 TEST(MotionViewState, FramesAreOneBasedAndHeldInsideTheMotion) {
     MotionView view(0, 0, 200, 100);
-    view.setMotion(walker(30, false));
+    Document document;
+    ASSERT_TRUE(showWalker(view, document, 30, false));
     view.setFrame(1);
-    EXPECT_EQ(view.motion()->currentFrame, 0);
+    EXPECT_EQ(view.frameRow(), 0);
     view.setFrame(30);
-    EXPECT_EQ(view.motion()->currentFrame, 29);
+    EXPECT_EQ(view.frameRow(), 29);
     view.setFrame(31);
-    EXPECT_EQ(view.motion()->currentFrame, 29);
+    EXPECT_EQ(view.frameRow(), 29);
     view.setFrame(0);
-    EXPECT_EQ(view.motion()->currentFrame, 0);
-    // updatePose records the frame's pose as drawn: lifted, so that the feet of row 0 (legs
+    EXPECT_EQ(view.frameRow(), 0);
+    // The shown pose is the frame's pose as drawn: lifted, so that the feet of row 0 (legs
     // straight down) stand on y = 0, and at the root's place of that frame.
     view.setFrame(1);
-    view.updatePose();
-    EXPECT_NEAR(view.motion()->poseBounds[MinY], 0.0f, 1e-3f);
+    EXPECT_NEAR(view.shownPose().bounds[MinY], 0.0f, 1e-3f);
     view.setFrame(10);
-    view.updatePose();
-    EXPECT_NEAR(view.motion()->poseBounds[MaxX], 2.0f * 9 + 8, 1e-3f);
+    EXPECT_NEAR(view.shownPose().bounds[MaxX], 2.0f * 9 + 8, 1e-3f);
 }
 
 TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
@@ -109,46 +111,48 @@ TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
     view.toggleOption(OptionLinearFalloff);  // no motion: only the flag
     EXPECT_TRUE(view.option(OptionLinearFalloff));
     view.toggleOption(OptionLinearFalloff);
-    view.setMotion(walker(120, false));
-    ControlCurve* curve = view.motion()->rootPath->curve();
-    ASSERT_NE(curve, nullptr);
+    Document document;
+    ASSERT_TRUE(showWalker(view, document, 120, false));
+    const float marker = view.motion()->markerRadius();
     view.toggleOption(OptionLinearFalloff);
-    EXPECT_FLOAT_EQ(curve->falloffRadius(), view.motion()->markerRadius * 30.0f);
+    EXPECT_FLOAT_EQ(document.falloffRadius(), marker * 30.0f);
     view.toggleOption(OptionLinearFalloff);
-    EXPECT_FLOAT_EQ(curve->falloffRadius(), 0.0f);
+    EXPECT_FLOAT_EQ(document.falloffRadius(), 0.0f);
     // A width set while the option is off waits for it.
     view.setFalloffWidth(50.0f);
-    EXPECT_FLOAT_EQ(curve->falloffRadius(), 0.0f);
+    EXPECT_FLOAT_EQ(document.falloffRadius(), 0.0f);
     view.toggleOption(OptionLinearFalloff);
-    EXPECT_FLOAT_EQ(curve->falloffRadius(), view.motion()->markerRadius * 50.0f);
+    EXPECT_FLOAT_EQ(document.falloffRadius(), marker * 50.0f);
     view.toggleOption(OptionLinearFalloff);
     view.setFalloffWidth(30.0f);
-    // A motion loaded while the option is on gets the radius too.
+    // A motion loaded while the option is on gets the radius too, and its curve uses it.
     view.toggleOption(OptionLinearFalloff);
-    view.setMotion(walker(120, true));
-    EXPECT_FLOAT_EQ(view.motion()->rootPath->curve()->falloffRadius(),
-                    view.motion()->markerRadius * 30.0f);
+    ASSERT_TRUE(showWalker(view, document, 120, true));
+    EXPECT_FLOAT_EQ(document.falloffRadius(), view.motion()->markerRadius() * 30.0f);
+    EXPECT_FLOAT_EQ(view.motion()->rootPath()->curve()->falloffRadius(),
+                    view.motion()->markerRadius() * 30.0f);
 }
 
 TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     ViewHarness h;
     MotionView& view = h.view();
-    view.setMotion(walker(200, false));
-    Motion& m = *view.motion();
-    ControlCurve& curve = *m.rootPath->curve();
+    ASSERT_TRUE(h.load(writeTempFile("walker_x.bvh", walkerBvh(200, false))));
+    const Motion& m = *view.motion();
+    const ControlCurve& curve = *m.rootPath()->curve();
     view.toggleOption(OptionTrackMotion);
 
     // Push control point 2 sideways; the frames around it now run off the recorded line.
     CurvePoint p;
     ASSERT_TRUE(curve.getPoint(2, p));
-    curve.select(2);
-    curve.moveSelected(p.x, p.z + 80.0);
-    curve.select(-1);
+    h.document().select(2);
+    ASSERT_TRUE(h.document().beginDrag());
+    const double y = m.rootPath()->height();
+    ASSERT_TRUE(h.document().dragTo({p.x, y + 1.0, p.z + 80.0}, {p.x, y - 1.0, p.z + 80.0}));
+    h.document().commitDrag();
     view.setFrame(101);
-    view.updatePose();
     h.render();
     CurvePoint expected;
-    curve.evaluate(m.rootPath->frameParameter(100, m.frameCount()), expected);
+    curve.evaluate(m.rootPath()->frameParameter(100, m.frameCount()), expected);
     EXPECT_NEAR(view.camera().target[0], expected.x, 1e-3);
     EXPECT_NEAR(view.camera().target[2], expected.z, 1e-3);
     EXPECT_GT(expected.z, 40.0) << "the edit reached this frame";
@@ -157,7 +161,7 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     // Switching it off fits the camera to the whole motion again.
     view.toggleOption(OptionTrackMotion);
     Camera fitted;
-    fitCamera(fitted, m.motionBounds);
+    fitCamera(fitted, m.motionBounds());
     EXPECT_EQ(view.camera().target, fitted.target);
 }
 

@@ -26,40 +26,20 @@ TEST(PickRule, SecondNameOfTheSecondRecordWhenThereAreThree) {
     EXPECT_EQ(pickedControlPoint(huge, 3, 4), -1);
 }
 
-TEST(PickRule, GroundPointUnderTheRayOrNothing) {
-    double x = 7, z = 7;
-    // From (0, 10, 0) down through (4, 0, -8): the plane y = 5 is met half way.
-    ASSERT_TRUE(groundPoint({0, 10, 0}, {4, 0, -8}, 5.0, x, z));
-    EXPECT_DOUBLE_EQ(x, 2.0);
-    EXPECT_DOUBLE_EQ(z, -4.0);
-    // Parallel to the plane, pointing away from it, or not finite: nothing, x and z untouched.
-    x = z = 7;
-    EXPECT_FALSE(groundPoint({0, 10, 0}, {4, 10, -8}, 5.0, x, z));
-    EXPECT_FALSE(groundPoint({0, 10, 0}, {4, 20, -8}, 5.0, x, z));
-    const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_FALSE(groundPoint({0, 10, 0}, {inf, 0, 0}, 5.0, x, z));
-    EXPECT_FALSE(groundPoint({0, 10, 0}, {1, 10 - 1e-300, 0}, -1e300, x, z));
-    EXPECT_EQ(x, 7);
-    EXPECT_EQ(z, 7);
-}
-
 class ViewPicking : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto motion = loadMotion(writeTempFile("pick_walker.bvh", walkerBvh(300, false)));
-        ASSERT_NE(motion, nullptr);
-        h.view().setMotion(std::move(motion));
+        ASSERT_TRUE(h.load(writeTempFile("pick_walker.bvh", walkerBvh(300, false))));
         h.view().setFrame(1);
-        h.view().updatePose();
         h.render();
     }
-    Motion& motion() { return *h.view().motion(); }
-    ControlCurve& curve() { return *motion().rootPath->curve(); }
+    const Motion& motion() { return *h.view().motion(); }
+    const ControlCurve& curve() { return *motion().rootPath()->curve(); }
     // Window pixel of control point i at the path's height.
     std::array<int, 2> pointPixel(int i) {
         CurvePoint p;
         curve().getPoint(i, p);
-        return h.pixelOf(p.x, motion().rootPath->height(), p.z);
+        return h.pixelOf(p.x, motion().rootPath()->height(), p.z);
     }
     int click(std::array<int, 2> at) {
         const int pushed = h.send(FL_PUSH, at[0], at[1], FL_Button + 1);
@@ -91,8 +71,8 @@ TEST_F(ViewPicking, NothingIsPickedWithThePathOff) {
 TEST_F(ViewPicking, DragMovesThePointUnderTheCursorAndTheReleaseEndsTheEdit) {
     const int target = curve().pointCount() - 2;
     const auto at = pointPixel(target);
-    const double height = motion().rootPath->height();
-    const float maxZBefore = motion().motionBounds[MaxZ];
+    const double height = motion().rootPath()->height();
+    const float maxZBefore = motion().bound(MaxZ);
     h.send(FL_PUSH, at[0], at[1], FL_Button + 1);
     ASSERT_EQ(curve().selected(), target);
 
@@ -108,10 +88,13 @@ TEST_F(ViewPicking, DragMovesThePointUnderTheCursorAndTheReleaseEndsTheEdit) {
     ASSERT_NE(h.view().gridList(), 0u);
     const unsigned int gridDuringDrag = h.view().gridList();
 
+    EXPECT_EQ(h.view().gridBounds(), motion().motionBounds());
     h.send(FL_RELEASE, toX, toY, FL_Button + 1);
     EXPECT_EQ(curve().selected(), -1);
-    EXPECT_EQ(h.view().gridList(), 0u) << "the grid is rebuilt for the new bounds";
-    EXPECT_GT(motion().motionBounds[MaxZ], maxZBefore) << "bounds refreshed for the edited path";
+    EXPECT_GT(motion().bound(MaxZ), maxZBefore) << "bounds refreshed for the edited path";
+    EXPECT_TRUE(h.document().canUndo()) << "the drag is one step of history";
+    h.render();
+    EXPECT_EQ(h.view().gridBounds(), motion().motionBounds()) << "the grid follows the bounds";
     EXPECT_NE(gridDuringDrag, 0u);
 }
 
@@ -120,12 +103,12 @@ TEST_F(ViewPicking, ReleaseAtThePressKeepsSelectionBoundsAndGrid) {
     const auto at = pointPixel(target);
     CurvePoint before;
     curve().getPoint(target, before);
-    const Bounds bounds = motion().motionBounds;
+    const Bounds bounds = motion().motionBounds();
     const unsigned int grid = h.view().gridList();
     click(at);
     EXPECT_EQ(curve().selected(), target);
     EXPECT_EQ(h.view().gridList(), grid);
-    EXPECT_EQ(motion().motionBounds, bounds);
+    EXPECT_EQ(motion().motionBounds(), bounds);
     CurvePoint after;
     curve().getPoint(target, after);
     EXPECT_EQ(after.x, before.x);
@@ -137,7 +120,7 @@ TEST_F(ViewPicking, FalloffKeysStepByTenAndEveryKeyIsConsumed) {
     h.send(FL_PUSH, 10, 10, FL_Button + 3);
     EXPECT_EQ(Fl::focus(), &h.view()) << "a click gives the view the keyboard";
     h.view().toggleOption(OptionLinearFalloff);
-    const float r = motion().markerRadius;
+    const float r = motion().markerRadius();
     for (float expected : {20.0f, 10.0f, 0.0f, 0.0f}) {
         EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'q'), 1);
         EXPECT_FLOAT_EQ(h.view().falloffWidth(), expected);

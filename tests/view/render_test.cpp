@@ -174,11 +174,8 @@ TEST(ViewRender, GridIsRebuiltWhenTheWindowIsShownAgain) {
 class ViewRenderMotion : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto motion = loadMotion(writeTempFile("render_walker.bvh", walkerBvh(120, false)));
-        ASSERT_NE(motion, nullptr);
-        h.view().setMotion(std::move(motion));
+        ASSERT_TRUE(h.load(writeTempFile("render_walker.bvh", walkerBvh(120, false))));
         h.view().setFrame(60);
-        h.view().updatePose();
     }
     ViewHarness h;
 };
@@ -255,8 +252,13 @@ TEST_F(ViewRenderMotion, MarkersSitOnTheRecordedJointPositions) {
     h.view().toggleOption(OptionPath);
     const auto pixels = h.render();
     // Project the joints' recorded (lifted, drawn) positions with the view's own camera.
-    for (const Joint* joint : h.view().motion()->joints()) {
-        const auto [px, py] = h.pixelOf(joint->worldX(), joint->worldY(), joint->worldZ());
+    const Pose pose = h.view().shownPose();
+    const std::vector<Joint*>& joints = h.view().motion()->joints();
+    ASSERT_EQ(joints.size(), pose.transforms.size());
+    for (std::size_t j = 0; j < joints.size(); ++j) {
+        const Joint* joint = joints[j];
+        const Transform& m = pose.transforms[j];
+        const auto [px, py] = h.pixelOf(m[12], m[13], m[14]);
         int red = 0;
         for (int y = py - 4; y <= py + 4; ++y) {
             for (int x = px - 4; x <= px + 4; ++x) {
@@ -275,12 +277,8 @@ TEST(ViewRenderCorpus, CorpusWalkShowsFigureShadowAndPath) {
     if (!std::filesystem::exists(path))
         GTEST_SKIP() << "corpus folder absent: " << path;
     ViewHarness h;
-    auto motion = loadMotion(path);
-    ASSERT_NE(motion, nullptr);
-    const int frames = motion->frameCount();
-    h.view().setMotion(std::move(motion));
-    h.view().setFrame(frames / 2);
-    h.view().updatePose();
+    ASSERT_TRUE(h.load(path));
+    h.view().setFrame(h.view().motion()->frameCount() / 2);
     h.view().toggleOption(OptionAxes);
     const Census c = census(h.render());
     EXPECT_GT(c.axisRed, 0);
@@ -299,10 +297,8 @@ TEST(ViewRenderMends, FlatFigureIsDrawnWithEveryFrameStrobed) {
         " JOINT Arm\n {\n  OFFSET 30 0 0\n  CHANNELS 1 Zrotation\n"
         "  End Site\n  {\n   OFFSET 0 40 0\n  }\n }\n}\n"
         "MOTION\nFrames: 3\nFrame Time: 0.04\n0 10 0 0\n40 10 0 0\n80 10 0 0\n";
-    auto motion = loadMotion(writeTempFile("flat.bvh", text));
-    ASSERT_NE(motion, nullptr);
     ViewHarness h;
-    h.view().setMotion(std::move(motion));
+    ASSERT_TRUE(h.load(writeTempFile("flat.bvh", text)));
     EXPECT_EQ(h.view().camera().nearPlane, 0.0f);
     h.view().toggleOption(OptionAxes);
     h.view().toggleOption(OptionStrobes);

@@ -35,6 +35,16 @@ class ViewHarness {
     }
 
     MotionView& view() { return *view_; }
+    Document& document() { return document_; }
+
+    // Opens the file into the harness's document and shows it in the view; false when it does
+    // not load.
+    bool load(const std::string& path) {
+        if (!document_.open(path))
+            return false;
+        view_->setDocument(&document_);
+        return true;
+    }
 
     // Hides the window and shows it again, which gives the view a new GL context.
     void reshow() {
@@ -132,6 +142,7 @@ class ViewHarness {
     }
 
   private:
+    Document document_;  // outlives the window and its view
     std::unique_ptr<Fl_Window> window_;
     MotionView* view_;
 };
@@ -171,11 +182,4 @@ inline std::string writeTempFile(const std::string& name, const std::string& tex
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path) << text;
     return path;
-}
-
-inline std::unique_ptr<Motion> loadMotion(const std::string& path) {
-    auto motion = std::make_unique<Motion>();
-    if (!motion->load(path))
-        return nullptr;
-    return motion;
 }

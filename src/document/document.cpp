@@ -1,0 +1,193 @@
+#include "document/document.h"
+
+#include <utility>
+
+#include "document/ground_point.h"
+
+Document::Document() = default;
+Document::~Document() = default;
+
+Result Document::open(const std::string& path) {
+    auto loaded = std::make_unique<Motion>();
+    Result result = loaded->load(path);
+    if (!result) {
+        return result;
+    }
+    if (dragging_) {
+        cancelDrag();
+    }
+    motion_ = std::move(loaded);
+    fileName_ = path;
+    history_.clear();
+    applied_ = 0;
+    baseState_ = nextState_++;
+    savedState_ = baseState_;
+    ++revision_;
+    setFalloffRadius(falloffRadius_);
+    return result;
+}
+
+Result Document::save(const std::string& path) {
+    if (!motion_) {
+        return Result::failure("No motion to save.");
+    }
+    Result result = motion_->save(path);
+    if (result) {
+        fileName_ = path;
+        savedState_ = currentState();
+    }
+    return result;
+}
+
+ControlCurve* Document::curve() {
+    return motion_ && motion_->rootPath() ? motion_->rootPath()->curve() : nullptr;
+}
+
+const ControlCurve* Document::curve() const {
+    return motion_ && motion_->rootPath() ? motion_->rootPath()->curve() : nullptr;
+}
+
+int Document::selected() const {
+    const ControlCurve* c = curve();
+    return c ? c->selected() : -1;
+}
+
+void Document::select(int index) {
+    ControlCurve* c = curve();
+    if (c == nullptr || dragging_) {
+        return;
+    }
+    c->select(index >= 0 && index < c->pointCount() ? index : -1);
+}
+
+void Document::setFalloffRadius(float radius) {
+    falloffRadius_ = radius > 0.0f ? radius : 0.0f;
+    if (ControlCurve* c = curve()) {
+        c->setFalloffRadius(falloffRadius_);
+    }
+}
+
+bool Document::beginDrag() {
+    ControlCurve* c = curve();
+    if (c == nullptr || dragging_ || c->selected() < 0) {
+        return false;
+    }
+    dragStart_.assign(static_cast<std::size_t>(c->pointCount()), CurvePoint{});
+    for (int i = 0; i < c->pointCount(); ++i) {
+        c->getPoint(i, dragStart_[static_cast<std::size_t>(i)]);
+    }
+    dragStartBounds_ = motion_->motionBounds();
+    dragging_ = true;
+    return true;
+}
+
+bool Document::dragTo(const std::array<double, 3>& nearPoint,
+                      const std::array<double, 3>& farPoint) {
+    ControlCurve* c = curve();
+    double x = 0.0;
+    double z = 0.0;
+    if (!dragging_ || c == nullptr ||
+        !groundPoint(nearPoint, farPoint, motion_->rootPath()->height(), x, z)) {
+        return false;
+    }
+    c->moveSelected(x, z);
+    ++revision_;
+    return true;
+}
+
+void Document::commitDrag() {
+    ControlCurve* c = curve();
+    if (!dragging_ || c == nullptr) {
+        return;
+    }
+    dragging_ = false;
+    Step step;
+    for (int i = 0; i < c->pointCount(); ++i) {
+        CurvePoint now;
+        c->getPoint(i, now);
+        const CurvePoint& was = dragStart_[static_cast<std::size_t>(i)];
+        if (now.x != was.x || now.z != was.z) {
+            step.moves.push_back({i, was.x, was.z, now.x, now.z});
+        }
+    }
+    c->select(-1);
+    dragStart_ = std::vector<CurvePoint>();
+    if (step.moves.empty()) {
+        return;
+    }
+    motion_->refreshBounds();
+    step.boundsBefore = dragStartBounds_;
+    step.boundsAfter = motion_->motionBounds();
+    ++revision_;
+    record(std::move(step));
+}
+
+void Document::cancelDrag() {
+    ControlCurve* c = curve();
+    if (!dragging_ || c == nullptr) {
+        dragging_ = false;
+        return;
+    }
+    dragging_ = false;
+    for (std::size_t i = 0; i < dragStart_.size(); ++i) {
+        c->setPoint(dragStart_[i], static_cast<int>(i));
+    }
+    motion_->restoreGroundBounds(dragStartBounds_);
+    c->select(-1);
+    dragStart_ = std::vector<CurvePoint>();
+    ++revision_;
+}
+
+void Document::record(Step step) {
+    // A new step after some undos makes the undone ones unreachable.
+    history_.erase(history_.begin() + static_cast<std::ptrdiff_t>(applied_), history_.end());
+    step.state = nextState_++;
+    history_.push_back(std::move(step));
+    if (history_.size() > kHistoryLimit) {
+        baseState_ = history_.front().state;
+        history_.pop_front();
+    }
+    applied_ = history_.size();
+}
+
+unsigned long Document::currentState() const {
+    return applied_ == 0 ? baseState_ : history_[applied_ - 1].state;
+}
+
+void Document::apply(const Step& step, bool forward) {
+    ControlCurve* c = curve();
+    for (const PointMove& move : step.moves) {
+        CurvePoint p;
+        p.x = forward ? move.afterX : move.beforeX;
+        p.z = forward ? move.afterZ : move.beforeZ;
+        c->setPoint(p, move.index);
+    }
+    motion_->restoreGroundBounds(forward ? step.boundsAfter : step.boundsBefore);
+    ++revision_;
+}
+
+bool Document::undo() {
+    if (dragging_ || !canUndo()) {
+        return false;
+    }
+    --applied_;
+    apply(history_[applied_], false);
+    return true;
+}
+
+bool Document::redo() {
+    if (dragging_ || !canRedo()) {
+        return false;
+    }
+    apply(history_[applied_], true);
+    ++applied_;
+    return true;
+}
+
+std::size_t Document::historyBytes() const {
+    std::size_t bytes = 0;
+    for (const Step& step : history_) {
+        bytes += sizeof(Step) + step.moves.capacity() * sizeof(PointMove);
+    }
+    return bytes;
+}

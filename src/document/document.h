@@ -1,0 +1,107 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "motion/motion.h"
+#include "motion/result.h"
+
+// The motion being edited: the loaded motion with its file name, the path edit made as drags of
+// control points, the edit history (undo and redo) and the marker of the last saved state. The
+// view and the window only translate events into these calls, so every edit rule runs without a
+// display.
+class Document {
+  public:
+    // Steps the history keeps; the oldest is forgotten beyond it.
+    static constexpr std::size_t kHistoryLimit = 500;
+
+    Document();
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Loads the file. On success its motion replaces the current one, the history is cleared
+    // and this state counts as saved; on failure nothing changes and the result says why.
+    Result open(const std::string& path);
+    // Saves the motion with its path edit. On success the document takes the path as its file
+    // name and this state counts as saved; on failure nothing changes. Without a motion the
+    // result is "No motion to save.".
+    Result save(const std::string& path);
+
+    // The loaded motion, or null before the first successful open.
+    const Motion* motion() const { return motion_.get(); }
+    // The file the motion was last loaded from or saved to; empty without a motion.
+    const std::string& fileName() const { return fileName_; }
+    // Whether the motion differs from the state last loaded or saved.
+    bool modified() const { return currentState() != savedState_; }
+    // Counts every change the view must show (a load, a moved point, undo, redo), so that a
+    // view can tell whether what it derived from the motion is still current.
+    unsigned long revision() const { return revision_; }
+
+    // The selected control point, -1 for none; an index outside the curve selects none.
+    int selected() const;
+    void select(int index);
+    // Radius (world units) within which a drag's neighbours follow the dragged point with
+    // linearly falling weights; 0 moves the dragged point alone.
+    void setFalloffRadius(float radius);
+    float falloffRadius() const { return falloffRadius_; }
+
+    // A drag of the selected control point: begin, any number of moves, then commit (one step
+    // of history when something moved) or cancel (every point back where it was, no step).
+    // beginDrag is false, and the moves do nothing, without a selected point.
+    bool beginDrag();
+    bool dragging() const { return dragging_; }
+    // Moves the dragged point to where the cursor's ray (from the near plane through a farther
+    // point) meets the path's plane; false, moving nothing, when it does not meet it ahead.
+    bool dragTo(const std::array<double, 3>& nearPoint, const std::array<double, 3>& farPoint);
+    // Ends the drag: refreshes the motion's bounds, clears the selection and records the step.
+    void commitDrag();
+    void cancelDrag();
+
+    bool canUndo() const { return applied_ > 0; }
+    bool canRedo() const { return applied_ < history_.size(); }
+    // Restores the control points and bounds the last step changed; false with nothing to undo.
+    bool undo();
+    bool redo();
+    // Steps held, and the bytes they take (each stores only the points it moved).
+    std::size_t historySize() const { return history_.size(); }
+    std::size_t historyBytes() const;
+
+  private:
+    struct PointMove {
+        int index;
+        double beforeX, beforeZ;
+        double afterX, afterZ;
+    };
+    struct Step {
+        std::vector<PointMove> moves;
+        Bounds boundsBefore;
+        Bounds boundsAfter;
+        unsigned long state;  // the state this step leads to
+    };
+
+    ControlCurve* curve();
+    const ControlCurve* curve() const;
+    unsigned long currentState() const;
+    void apply(const Step& step, bool forward);
+    void record(Step step);
+
+    std::unique_ptr<Motion> motion_;
+    std::string fileName_;
+    float falloffRadius_ = 0.0f;
+
+    std::deque<Step> history_;
+    std::size_t applied_ = 0;       // steps of history_ in effect; the rest can be redone
+    unsigned long baseState_ = 0;   // the state before history_.front()
+    unsigned long savedState_ = 0;  // the state last loaded or saved
+    unsigned long nextState_ = 1;   // states are never reused, so a lost one is never matched
+    unsigned long revision_ = 0;
+
+    bool dragging_ = false;
+    std::vector<CurvePoint> dragStart_;  // every control point as the drag found it
+    Bounds dragStartBounds_{};
+};

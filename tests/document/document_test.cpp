@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "document/document.h"
+#include "document/ground_point.h"
+
+namespace {
+
+// A figure walking `frames` frames along x with a sway in z: enough for a fitted path of
+// several control points.
+std::string walker(int frames) {
+    std::ostringstream s;
+    s << "HIERARCHY\nROOT Hips\n{\n OFFSET 0 0 0\n"
+         " CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+         " JOINT Leg\n {\n  OFFSET 8 0 0\n  CHANNELS 3 Zrotation Xrotation Yrotation\n"
+         "  End Site\n  {\n   OFFSET 0 -40 0\n  }\n }\n}\n";
+    s << "MOTION\nFrames: " << frames << "\nFrame Time: 0.0333333\n";
+    for (int i = 0; i < frames; ++i)
+        s << 2.0 * i << " 40 " << 6.0 * std::sin(0.05 * i) << " 0 0 0 0 " << 20 * std::sin(0.2 * i)
+          << " 0\n";
+    return s.str();
+}
+
+std::string writeFile(const std::string& name, const std::string& text) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// Every control point of the document's curve.
+std::vector<std::pair<double, double>> points(const Document& d) {
+    std::vector<std::pair<double, double>> out;
+    const ControlCurve& c = *d.motion()->rootPath()->curve();
+    for (int i = 0; i < c.pointCount(); ++i) {
+        CurvePoint p;
+        c.getPoint(i, p);
+        out.emplace_back(p.x, p.z);
+    }
+    return out;
+}
+
+// A vertical ray through ground point (x, z).
+void dragVertically(Document& d, double x, double z) {
+    const double h = d.motion()->rootPath()->height();
+    d.dragTo({x, h + 10.0, z}, {x, h - 10.0, z});
+}
+
+// Drags control point i by (dx, dz) in two moves and commits.
+void drag(Document& d, int i, double dx, double dz) {
+    CurvePoint p;
+    d.motion()->rootPath()->curve()->getPoint(i, p);
+    d.select(i);
+    ASSERT_TRUE(d.beginDrag());
+    dragVertically(d, p.x + dx / 2, p.z + dz / 2);
+    dragVertically(d, p.x + dx, p.z + dz);
+    d.commitDrag();
+}
+
+TEST(GroundPoint, UnderTheRayOrNothing) {
+    double x = 7, z = 7;
+    // From (0, 10, 0) down through (4, 0, -8): the plane y = 5 is met half way.
+    ASSERT_TRUE(groundPoint({0, 10, 0}, {4, 0, -8}, 5.0, x, z));
+    EXPECT_DOUBLE_EQ(x, 2.0);
+    EXPECT_DOUBLE_EQ(z, -4.0);
+    // Parallel to the plane, pointing away from it, or not finite: nothing, x and z untouched.
+    x = z = 7;
+    EXPECT_FALSE(groundPoint({0, 10, 0}, {4, 10, -8}, 5.0, x, z));
+    EXPECT_FALSE(groundPoint({0, 10, 0}, {4, 20, -8}, 5.0, x, z));
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(groundPoint({0, 10, 0}, {inf, 0, 0}, 5.0, x, z));
+    EXPECT_FALSE(groundPoint({0, 10, 0}, {1, 10 - 1e-300, 0}, -1e300, x, z));
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(z, 7);
+}
+
+class DocumentEdit : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        path = writeFile("document_walker.bvh", walker(400));
+        ASSERT_TRUE(document.open(path));
+    }
+    std::string path;
+    Document document;
+};
+
+TEST_F(DocumentEdit, UndoAndRedoRestoreExactPointsAndBounds) {
+    const auto loaded = points(document);
+    const Bounds loadedBounds = document.motion()->motionBounds();
+    EXPECT_FALSE(document.modified());
+    EXPECT_FALSE(document.canUndo());
+
+    document.setFalloffRadius(120.0f);
+    drag(document, 3, 15.0, 60.0);
+    const auto first = points(document);
+    const Bounds firstBounds = document.motion()->motionBounds();
+    int moved = 0;
+    for (std::size_t i = 0; i < first.size(); ++i)
+        moved += first[i] != loaded[i];
+    EXPECT_GT(moved, 1) << "the falloff drags neighbours along";
+    EXPECT_NE(firstBounds, loadedBounds);
+    EXPECT_EQ(document.selected(), -1) << "a finished drag drops the selection";
+    EXPECT_TRUE(document.modified());
+
+    document.setFalloffRadius(0.0f);
+    drag(document, 5, -20.0, 0.0);
+    const auto second = points(document);
+    EXPECT_EQ(document.historySize(), 2u);
+
+    ASSERT_TRUE(document.undo());
+    EXPECT_EQ(points(document), first);
+    EXPECT_EQ(document.motion()->motionBounds(), firstBounds);
+    ASSERT_TRUE(document.undo());
+    EXPECT_EQ(points(document), loaded);
+    EXPECT_EQ(document.motion()->motionBounds(), loadedBounds);
+    EXPECT_FALSE(document.modified()) << "back at the loaded state";
+    EXPECT_FALSE(document.undo());
+
+    ASSERT_TRUE(document.redo());
+    ASSERT_TRUE(document.redo());
+    EXPECT_EQ(points(document), second);
+    EXPECT_FALSE(document.redo());
+    EXPECT_TRUE(document.modified());
+
+    // A new drag after an undo drops the undone step.
+    ASSERT_TRUE(document.undo());
+    drag(document, 1, 0.0, 30.0);
+    EXPECT_FALSE(document.canRedo());
+    EXPECT_EQ(document.historySize(), 2u);
+}
+
+TEST_F(DocumentEdit, CancelledDragsAndDragsThatMoveNothingAreNoSteps) {
+    const auto loaded = points(document);
+    const Bounds bounds = document.motion()->motionBounds();
+    document.setFalloffRadius(200.0f);
+    document.select(4);
+    ASSERT_TRUE(document.beginDrag());
+    dragVertically(document, 500.0, 300.0);
+    EXPECT_NE(points(document), loaded);
+    document.cancelDrag();
+    EXPECT_EQ(points(document), loaded);
+    EXPECT_EQ(document.motion()->motionBounds(), bounds);
+    EXPECT_FALSE(document.canUndo());
+    EXPECT_FALSE(document.modified());
+
+    // A ray that never meets the path's plane moves nothing; committing it records nothing.
+    document.select(4);
+    ASSERT_TRUE(document.beginDrag());
+    const double h = document.motion()->rootPath()->height();
+    EXPECT_FALSE(document.dragTo({0, h + 1, 0}, {10, h + 2, 0}));
+    document.commitDrag();
+    EXPECT_FALSE(document.canUndo());
+    // Without a selection there is no drag at all.
+    EXPECT_FALSE(document.beginDrag());
+    document.select(1000);
+    EXPECT_EQ(document.selected(), -1);
+}
+
+TEST_F(DocumentEdit, SavedStateMarkerFollowsSavesUndosAndLoads) {
+    drag(document, 2, 10.0, 10.0);
+    EXPECT_TRUE(document.modified());
+    const std::string saved = testing::TempDir() + "document_saved.bvh";
+    ASSERT_TRUE(document.save(saved));
+    EXPECT_EQ(document.fileName(), saved);
+    EXPECT_FALSE(document.modified());
+    ASSERT_TRUE(document.undo());
+    EXPECT_TRUE(document.modified()) << "the saved state had the drag";
+    ASSERT_TRUE(document.redo());
+    EXPECT_FALSE(document.modified());
+    // A step that replaces the saved one can never lead back to it.
+    ASSERT_TRUE(document.undo());
+    drag(document, 2, 10.0, 10.0);
+    EXPECT_TRUE(document.modified());
+
+    // A load clears the history and counts as saved; a failed one changes nothing.
+    const Motion* before = document.motion();
+    const Result failed = document.open(writeFile("document_broken.bvh", "HIERARCHY\nROOT"));
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(failed.message.rfind("The Parser could not parse this: ", 0), 0u) << failed.message;
+    EXPECT_EQ(document.motion(), before);
+    EXPECT_TRUE(document.canUndo());
+    ASSERT_TRUE(document.open(path));
+    EXPECT_FALSE(document.canUndo());
+    EXPECT_FALSE(document.canRedo());
+    EXPECT_FALSE(document.modified());
+    EXPECT_EQ(document.fileName(), path);
+
+    // A failed save keeps the name and the marker.
+    drag(document, 2, 10.0, 10.0);
+    const Result refused = document.save(testing::TempDir() + "absent/folder/x.bvh");
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.message.rfind("Error in BVH file output: ", 0), 0u) << refused.message;
+    EXPECT_EQ(document.fileName(), path);
+    EXPECT_TRUE(document.modified());
+}
+
+TEST(DocumentEmpty, SaveWithoutAMotionSaysSo) {
+    Document document;
+    const Result result = document.save(testing::TempDir() + "never.bvh");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.message, "No motion to save.");
+    EXPECT_FALSE(document.modified());
+    EXPECT_FALSE(document.beginDrag());
+    EXPECT_FALSE(document.undo());
+}
+
+TEST_F(DocumentEdit, HistoryKeepsItsLimitAndStepsStoreOnlyMovedPoints) {
+    document.setFalloffRadius(0.0f);
+    for (std::size_t i = 0; i < Document::kHistoryLimit + 20; ++i)
+        drag(document, 1 + static_cast<int>(i % 5), 1.0, 0.0);
+    EXPECT_EQ(document.historySize(), Document::kHistoryLimit);
+    // One point a step: a few dozen bytes each, whatever the motion's length.
+    EXPECT_LT(document.historyBytes(), Document::kHistoryLimit * 200u);
+    for (std::size_t i = 0; i < Document::kHistoryLimit; ++i)
+        ASSERT_TRUE(document.undo());
+    EXPECT_FALSE(document.undo());
+    EXPECT_TRUE(document.modified()) << "the forgotten steps cannot be undone";
+}
+
+}  // namespace
