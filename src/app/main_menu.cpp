@@ -1,5 +1,6 @@
 #include "app/main_menu.h"
 
+#include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Widget.H>
 
 #include "app/motion_window.h"
@@ -21,6 +22,18 @@ void saveCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->save();
 }
 
+void quitCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->quit();
+}
+
+void undoCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->undo();
+}
+
+void redoCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->redo();
+}
+
 void resetCameraCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->resetCamera();
 }
@@ -36,7 +49,12 @@ void toggleOptionCallback(Fl_Widget* menuBar, void*) {
 Fl_Menu_Item mainMenu[] = {
     {"&File", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Open", FL_ALT + 'o', openCallback, nullptr, 0, 0, 0, 0, 0},
-    {"&Save", FL_ALT + 's', saveCallback, nullptr, 0, 0, 0, 0, 0},
+    {"&Save", FL_ALT + 's', saveCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"&Quit", FL_CTRL + 'q', quitCallback, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"&Edit", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"&Undo", FL_CTRL + 'z', undoCallback, nullptr, FL_MENU_INACTIVE, 0, 0, 0, 0},
+    {"&Redo", FL_CTRL + FL_SHIFT + 'z', redoCallback, nullptr, FL_MENU_INACTIVE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&UI", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"Axes", 0, toggleOptionCallback<OptionAxes>, nullptr, 0, 0, 0, 0, 0},
@@ -68,3 +86,17 @@ template void toggleOptionCallback<OptionTrackMotion>(Fl_Widget*, void*);
 template void toggleOptionCallback<OptionStrobes>(Fl_Widget*, void*);
 template void toggleOptionCallback<OptionBoundingBox>(Fl_Widget*, void*);
 template void toggleOptionCallback<OptionLinearFalloff>(Fl_Widget*, void*);
+
+void syncEditMenu(Fl_Menu_Bar* menuBar, bool canUndo, bool canRedo) {
+    const std::pair<const char*, bool> items[] = {{"&Edit/&Undo", canUndo},
+                                                  {"&Edit/&Redo", canRedo}};
+    for (const auto& [path, active] : items) {
+        Fl_Menu_Item* item = const_cast<Fl_Menu_Item*>(menuBar->find_item(path));
+        if (item == nullptr)
+            continue;
+        if (active)
+            item->activate();
+        else
+            item->deactivate();
+    }
+}

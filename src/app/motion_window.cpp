@@ -1,10 +1,14 @@
 #include "app/motion_window.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <unistd.h>
 
 #include <memory>
 
+#include "app/dialogs.h"
+#include "app/dropped_files.h"
 #include "app/main_menu.h"
 #include "motion/motion.h"
 #include "playback/playback_panel.h"
@@ -16,10 +20,30 @@ void frameChangeCallback(Fl_Widget*, void* window) {
     static_cast<MotionWindow*>(window)->frameChanged();
 }
 
-// The window title: the program's name, followed by the loaded file's name.
-std::string titleFor(const std::string& path) {
+void viewEditedCallback(Fl_Widget*, void* window) {
+    static_cast<MotionWindow*>(window)->documentChanged();
+}
+
+// The window manager's close button and Escape end here.
+void closeCallback(Fl_Widget* window, void*) {
+    static_cast<MotionWindow*>(window)->quit();
+}
+
+std::string baseName(const std::string& path) {
     const std::string::size_type slash = path.find_last_of('/');
-    return "bvhpath - " + (slash == std::string::npos ? path : path.substr(slash + 1));
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A drop is opened once the drag and drop exchange is over: a question asked from inside it
+// would stall the application the file came from.
+struct PendingDrop {
+    MotionWindow* window;
+    std::string text;
+};
+
+void openPendingDrop(void* data) {
+    std::unique_ptr<PendingDrop> drop(static_cast<PendingDrop*>(data));
+    drop->window->openDropped(drop->text);
 }
 
 }  // namespace
@@ -28,19 +52,55 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     chooseFile = [](const char* message, const char* pattern, const char* name) -> const char* {
         return fl_file_chooser(message, pattern, name);
     };
+    askUnsaved = [](const std::string& fileName) {
+        const int answer =
+            askChoice("Unsaved changes", "Save the changes to " + baseName(fileName) + " first?",
+                      {"Cancel", "Discard", "Save"}, 2, 0);
+        return answer == 2 ? SaveAnswer : answer == 1 ? DiscardAnswer : CancelAnswer;
+    };
+    // Cancel is the default: a save rounds to four decimals, so one Enter must not overwrite
+    // the original capture.
+    confirmReplace = [](const std::string& fileName) {
+        return askChoice("Replace file", baseName(fileName) + " already exists. Replace it?",
+                         {"Replace", "Cancel"}, 1, 1) == 0;
+    };
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
-    auto* menuBar = new Fl_Menu_Bar(0, 0, 800, 30);
-    menuBar->textcolor(37);
-    menuBar->menu(mainMenu);
+    view_->callback(viewEditedCallback, this);
+    menuBar_ = new Fl_Menu_Bar(0, 0, 800, 30);
+    menuBar_->textcolor(37);
+    menuBar_->copy(mainMenu);
     panel_ = new PlaybackPanel(5, 795, 790, 100);
     panel_->callback(frameChangeCallback, this);
     view_->setDocument(&document_);
     end();
+    callback(closeCallback);
+}
+
+void MotionWindow::report(const Result& result) {
+    printToConsole(result);
+    if (!result)
+        view_->setMessage(result.message);
+}
+
+bool MotionWindow::settleUnsavedWork() {
+    if (!document_.modified())
+        return true;
+    switch (askUnsaved(document_.fileName())) {
+        case SaveAnswer:
+            return save();
+        case DiscardAnswer:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void MotionWindow::open() {
+    view_->setMessage("");
+    if (!settleUnsavedWork())
+        return;
     const char* chosen = chooseFile("Open BVH File", "*.bvh", nullptr);
     if (chosen == nullptr) {
         return;
@@ -49,12 +109,22 @@ void MotionWindow::open() {
     openPath(std::string(chosen));
 }
 
+void MotionWindow::openDropped(const std::string& dropText) {
+    const std::string path = firstDroppedPath(dropText);
+    if (path.empty())
+        return;
+    view_->setMessage("");
+    if (settleUnsavedWork())
+        openPath(path);
+}
+
 int MotionWindow::openPath(const std::string& path) {
     const Result loaded = document_.open(path);
     if (!loaded) {
-        printToConsole(loaded);
+        report(loaded);
         return 0;
     }
+    view_->setMessage("");
     const int frameCount = document_.motion()->frameCount();
     const float frameTime = document_.motion()->frameTime();
     view_->setDocument(&document_);
@@ -66,24 +136,55 @@ int MotionWindow::openPath(const std::string& path) {
     panel_->setFramesPerSecond(frameTime == 0.0f ? 0.0f : 1.0f / frameTime);
     view_->setFrame(1);
     view_->damage(1);
-    title_ = titleFor(path);
-    label(title_.c_str());
+    documentChanged();
     return 1;
 }
 
-void MotionWindow::save() {
-    const char* chosen = chooseFile("Save BVH File", nullptr, nullptr);
+bool MotionWindow::save() {
+    view_->setMessage("");
+    if (document_.motion() == nullptr) {
+        report(Result::failure("No motion to save."));
+        return false;
+    }
+    const std::string current = document_.fileName();
+    const char* chosen = chooseFile("Save BVH File", nullptr, current.c_str());
     if (chosen == nullptr) {
-        return;
+        return false;
     }
     const std::string path(chosen);
-    if (document_.motion() == nullptr) {
-        return;
+    if (access(path.c_str(), F_OK) == 0 && !confirmReplace(path)) {
+        return false;
     }
-    printToConsole(document_.save(path));
+    const Result saved = document_.save(path);
+    report(saved);
+    documentChanged();
+    return static_cast<bool>(saved);
+}
+
+void MotionWindow::quit() {
+    view_->setMessage("");
+    if (settleUnsavedWork())
+        hide();
+}
+
+void MotionWindow::undo() {
+    view_->setMessage("");
+    if (document_.undo()) {
+        documentChanged();
+        view_->redraw();
+    }
+}
+
+void MotionWindow::redo() {
+    view_->setMessage("");
+    if (document_.redo()) {
+        documentChanged();
+        view_->redraw();
+    }
 }
 
 void MotionWindow::resetCamera() {
+    view_->setMessage("");
     view_->resetCamera();
     view_->redraw();
 }
@@ -91,4 +192,51 @@ void MotionWindow::resetCamera() {
 void MotionWindow::frameChanged() {
     view_->setFrame(panel_->frame());
     view_->damage(1);
+}
+
+void MotionWindow::documentChanged() {
+    updateTitle();
+    syncEditMenu(menuBar_, document_.canUndo(), document_.canRedo());
+}
+
+void MotionWindow::updateTitle() {
+    if (document_.motion() == nullptr)
+        title_ = "bvhpath";
+    else
+        title_ = "bvhpath - " + baseName(document_.fileName()) + (document_.modified() ? "*" : "");
+    label(title_.c_str());
+}
+
+int MotionWindow::handle(int event) {
+    switch (event) {
+        case FL_SHORTCUT: {
+            const int state = Fl::event_state() & (FL_CTRL | FL_ALT | FL_META | FL_SHIFT);
+            const int key = Fl::event_key();
+            if (state == FL_CTRL && key == 'o') {
+                open();
+                return 1;
+            }
+            if (state == FL_CTRL && key == 's') {
+                save();
+                return 1;
+            }
+            if (state == FL_CTRL && key == 'y') {
+                redo();
+                return 1;
+            }
+            break;
+        }
+        // The whole window takes drops, so they land here rather than in a child.
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+        case FL_DND_LEAVE:
+        case FL_DND_RELEASE:
+            return 1;
+        case FL_PASTE:
+            Fl::add_timeout(0.0, openPendingDrop, new PendingDrop{this, Fl::event_text()});
+            return 1;
+        default:
+            break;
+    }
+    return Fl_Window::handle(event);
 }

@@ -9,34 +9,69 @@
 
 class MotionView;
 class PlaybackPanel;
+class Fl_Menu_Bar;
 
 // The program's one top-level window: the 3D view, the menu bar and the playback panel, and
-// the commands behind the menus. It lives for the whole run.
+// the commands behind the menus. It lives for the whole run. It owns the document being edited;
+// whatever would throw away unsaved edits (another open, a drop, closing) asks first, and every
+// failure shows its message in the view as well as on the console.
 class MotionWindow : public Fl_Window {
   public:
+    // What the unsaved-work question answers.
+    enum UnsavedAnswer { CancelAnswer = 0, SaveAnswer = 1, DiscardAnswer = 2 };
+
     MotionWindow();
 
-    // Asks for a file through chooseFile and loads it; a cancel or a failed load changes nothing.
+    // File > Open: settles unsaved edits, asks for a file through chooseFile and loads it; a
+    // cancel or a failed load changes nothing.
     void open();
-    // Loads the file and shows it from frame 1; 1 on success, 0 (nothing changed) on failure.
+    // Loads the file and shows it from frame 1; 1 on success, 0 (nothing changed, the message
+    // shown) on failure. Asks nothing: the callers settle unsaved edits first.
     int openPath(const std::string& path);
-    // Asks for a file name and saves the shown motion with its path edit; nothing without one.
-    void save();
+    // Opens a file dropped on the window (the text the drop delivered), after settling unsaved
+    // edits; nothing for a drop that names no file.
+    void openDropped(const std::string& dropText);
+    // File > Save: asks for a file name (the current file's to start with), confirms replacing an
+    // existing file, and saves the motion with its path edit. True when the motion was saved.
+    bool save();
+    // File > Quit, the window manager's close and Escape: closes the window once unsaved edits
+    // are settled.
+    void quit();
+    void undo();
+    void redo();
     void resetCamera();
     // The panel's callback: shows the panel's current frame in the view.
     void frameChanged();
+    // Title and menu states after the document changed (an edit, undo, redo, save, load).
+    void documentChanged();
+
+    // Ctrl+O, Ctrl+S and Ctrl+Y beside the menus' own shortcuts; files dropped on the window.
+    int handle(int event) override;
 
     MotionView* view() const { return view_; }
-    Document& document() { return document_; }
     PlaybackPanel* panel() const { return panel_; }
+    Fl_Menu_Bar* menuBar() const { return menuBar_; }
+    Document& document() { return document_; }
 
     // Asks the user for a file (message, pattern or null, preset name or null); returns the
     // path, or null on cancel. It is FLTK's file chooser; tests answer it themselves.
     std::function<const char*(const char*, const char*, const char*)> chooseFile;
+    // Asks whether to save the unsaved edits of the named file first; tests answer it.
+    std::function<UnsavedAnswer(const std::string& fileName)> askUnsaved;
+    // Asks whether an existing file may be replaced; tests answer it.
+    std::function<bool(const std::string& fileName)> confirmReplace;
 
   private:
+    // True when the edits are saved, discarded or there are none; false when the user
+    // cancelled (or the save they asked for failed).
+    bool settleUnsavedWork();
+    // Prints a failure on the console and shows it in the view; a success shows nothing.
+    void report(const Result& result);
+    void updateTitle();
+
     Document document_;     // the motion being edited; the view shows it
     MotionView* view_;      // child widget, owned by the window as its group
+    Fl_Menu_Bar* menuBar_;  // child widget
     PlaybackPanel* panel_;  // child widget, owned by the window as its group
     std::string title_;     // FLTK keeps only the pointer of a window label
 };

@@ -249,6 +249,70 @@ void MotionView::drawScene() {
     glMatrixMode(GL_MODELVIEW);
 }
 
+const char* const MotionView::kStartHint =
+    "Open a BVH file with File > Open (Ctrl+O), or drop one on this window.";
+
+void MotionView::setMessage(const std::string& message) {
+    if (message != message_) {
+        message_ = message;
+        redraw();
+    }
+}
+
+namespace {
+
+// gl_draw with the toolkit's Xft fonts gives the space no width, so the words are placed one by
+// one.
+void drawTextLine(const std::string& text, int x, int y) {
+    const double space = std::max(gl_width(' '), 0.3 * gl_height());
+    double at = x;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start) {
+            const std::string word = text.substr(start, end - start);
+            gl_draw(word.c_str(), static_cast<float>(at), static_cast<float>(y));
+            at += gl_width(word.c_str());
+        }
+        at += space;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+void MotionView::drawMessage() {
+    const bool failure = !message_.empty();
+    if (!failure && motion())
+        return;
+    const std::string& text = failure ? message_ : std::string(kStartHint);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, w(), 0.0, h(), -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    gl_font(FL_HELVETICA, 14);
+    const int lineHeight = gl_height() + 8;
+    // A dark band keeps the line readable over any part of the scene.
+    glColor3f(0.15f, 0.15f, 0.15f);
+    glRecti(0, h() - lineHeight, w(), h());
+    if (failure)
+        glColor3f(1.0f, 0.85f, 0.3f);
+    else
+        glColor3f(0.85f, 0.85f, 0.85f);
+    drawTextLine(text, 8, h() - lineHeight + gl_descent() + 4);
+    glEnable(GL_DEPTH_TEST);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void MotionView::draw() {
     // A new context (the window shown again, say) holds none of the lists compiled in an earlier
     // one, even when it happens to get the same address.
@@ -259,4 +323,5 @@ void MotionView::draw() {
     setupGlState();
     setupCamera();
     drawScene();
+    drawMessage();
 }

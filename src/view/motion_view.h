@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "document/document.h"
 #include "motion/motion.h"
@@ -54,6 +55,14 @@ class MotionView : public Fl_Gl_Window {
     // A fresh arcball, Track Motion off, and with a motion the camera fitted to its bounds.
     void resetCamera();
 
+    // A one-line message shown across the top of the view (a failure the user must see), until
+    // it is replaced or cleared; "" shows none. Without a motion and without a message the view
+    // shows how to start.
+    void setMessage(const std::string& message);
+    const std::string& message() const { return message_; }
+    // The line shown when there is no motion and no message.
+    static const char* const kStartHint;
+
     // Whether option n is on (false for numbers that are no option).
     bool option(int n) const;
     const Camera& camera() const { return camera_; }
@@ -87,13 +96,16 @@ class MotionView : public Fl_Gl_Window {
     void draw() override;
     // Left button picks and drags control points (Escape cancels a drag); middle drags zoom;
     // right drags orbit, with Alt they pan; q and w narrow and widen the falloff while Linear
-    // Falloff is on.
+    // Falloff is on. A finished or cancelled drag calls the widget's callback, so the window can
+    // show that the motion changed. A press clears the message.
     int handle(int event) override;
 
   private:
     // The flag behind option n, or null for numbers that are no option.
     static bool MotionView::*optionFlag(int n);
     void setupGlState();
+    // The message, or the start hint, as text over the scene in window pixels.
+    void drawMessage();
     void setupCamera();
     void drawScene();
     void trackMotionCamera();
@@ -125,6 +137,7 @@ class MotionView : public Fl_Gl_Window {
     Bounds gridBounds_{};             // the motion bounds the grid list was built for
     Document* document_ = nullptr;
     int frameRow_ = 0;
+    std::string message_;
     std::unique_ptr<Arcball> arcball_;
     FigureDrawer figureDrawer_;
     double orbitStartX_ = -1.0;

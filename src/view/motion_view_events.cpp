@@ -85,8 +85,10 @@ void MotionView::dragControlPoint(int x, int y) {
 
 void MotionView::endDrag(int x, int y) {
     dragControlPoint(x, y);
-    if (document_)
+    if (document_ && document_->dragging()) {
         document_->commitDrag();
+        do_callback();
+    }
     redraw();
 }
 
@@ -99,6 +101,7 @@ int MotionView::handlePush(int x, int y) {
     // A click in the view brings the falloff keys back to it after the panel had the focus.
     if (Fl::focus() != this)
         take_focus();
+    setMessage("");
     switch (Fl::event_key()) {
         case FL_Button + 1:
             pickControlPoint(x, y);
@@ -145,6 +148,7 @@ int MotionView::handleKey() {
     if (key == FL_Escape && document_ && document_->dragging()) {
         // The drag is dropped: every point goes back and the release that follows does nothing.
         document_->cancelDrag();
+        do_callback();
         redraw();
     }
     if (linearFalloff_ && (key == 'q' || key == 'w'))

@@ -1,4 +1,5 @@
 #include "app/motion_window.h"
+#include "app/dropped_files.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>
@@ -57,20 +58,32 @@ class ScratchDir {
     std::vector<std::string> files_;
 };
 
+// The text with every `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 bool exists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
 }
 
-// Answers the window's file chooser from a script and records what it was asked.
+// Answers the window's file chooser and its questions from a script and records what it was
+// asked.
 struct ChooserScript {
     struct Call {
         std::string message;
         const char* pattern;
-        const char* name;
+        std::string name;  // "(none)" for a null preset
     };
     std::vector<Call> calls;
     const char* answer = nullptr;  // null cancels
     std::string answerText;
+    MotionWindow::UnsavedAnswer unsavedAnswer = MotionWindow::CancelAnswer;
+    bool replace = false;
+    std::vector<std::string> questions;  // "unsaved NAME" or "replace NAME"
 
     void answerWith(const std::string& path) {
         answerText = path;
@@ -78,8 +91,16 @@ struct ChooserScript {
     }
     void install(MotionWindow& window) {
         window.chooseFile = [this](const char* message, const char* pattern, const char* name) {
-            calls.push_back({message, pattern, name});
+            calls.push_back({message, pattern, name ? name : "(none)"});
             return answer;
+        };
+        window.askUnsaved = [this](const std::string& name) {
+            questions.push_back("unsaved " + name);
+            return unsavedAnswer;
+        };
+        window.confirmReplace = [this](const std::string& name) {
+            questions.push_back("replace " + name);
+            return replace;
         };
     }
 };
@@ -134,7 +155,7 @@ TEST_F(MotionWindowTest, OpenAsksForABvhFileAndShowsItFromFrameOne) {
     ASSERT_EQ(chooser.calls.size(), 1u);
     EXPECT_EQ(chooser.calls[0].message, "Open BVH File");
     EXPECT_STREQ(chooser.calls[0].pattern, "*.bvh");
-    EXPECT_EQ(chooser.calls[0].name, nullptr);
+    EXPECT_EQ(chooser.calls[0].name, "(none)");
 
     const Motion* motion = window.view()->motion();
     ASSERT_NE(motion, nullptr);
@@ -158,7 +179,7 @@ TEST_F(MotionWindowTest, CancelledDialogsChangeNothing) {
     ASSERT_EQ(chooser.calls.size(), 3u);
     EXPECT_EQ(chooser.calls[2].message, "Save BVH File");
     EXPECT_EQ(chooser.calls[2].pattern, nullptr);
-    EXPECT_EQ(chooser.calls[2].name, nullptr);
+    EXPECT_EQ(chooser.calls[2].name, samplePath) << "the save starts from the current file";
     EXPECT_EQ(window.view()->motion(), shown);
     EXPECT_EQ(panelState(*window.panel()), panel);
 }
@@ -178,7 +199,8 @@ TEST_F(MotionWindowTest, FailedOpenKeepsThePreviousMotionPanelAndTitle) {
         testing::internal::CaptureStdout();
         window.open();
         const std::string said = testing::internal::GetCapturedStdout();
-        EXPECT_NE(said.find("The Parser could not parse this: "), std::string::npos);
+        EXPECT_EQ(said.rfind("The Parser could not parse this: ", 0), 0u);
+        EXPECT_EQ(said, window.view()->message() + "\n") << "the window shows the console line";
         EXPECT_EQ(window.view()->motion(), shown);
         EXPECT_EQ(window.view()->frameRow(), 16);
         EXPECT_EQ(panelState(*window.panel()), panel);
@@ -194,12 +216,15 @@ TEST_F(MotionWindowTest, FrameTimeSetsThePlaybackSpeedAndZeroMeansZero) {
     EXPECT_EQ(window.panel()->lastFrame(), 2);
 }
 
-TEST_F(MotionWindowTest, SaveBeforeOpenWritesNoFile) {
+TEST_F(MotionWindowTest, SaveBeforeOpenAsksNothingAndSaysSo) {
     const std::string target = scratch.file("never.bvh");
     chooser.answerWith(target);
-    window.save();
-    EXPECT_EQ(chooser.calls.size(), 1u);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(window.save());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No motion to save.\n");
+    EXPECT_TRUE(chooser.calls.empty());
     EXPECT_FALSE(exists(target));
+    EXPECT_EQ(window.view()->message(), "No motion to save.");
 }
 
 TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
@@ -268,6 +293,147 @@ TEST_F(MotionWindowTest, AltShortcutsTriggerOpenSaveAndResetCamera) {
     EXPECT_EQ(type('r'), 1);
     EXPECT_EQ(window.view()->camera().target, fitted.target);
     window.hide();
+}
+
+// Drags control point i of the shown motion sideways through the document, as the view does.
+void dragPoint(MotionWindow& window, int i) {
+    Document& d = window.document();
+    CurvePoint p;
+    d.motion()->rootPath()->curve()->getPoint(i, p);
+    const double h = d.motion()->rootPath()->height();
+    d.select(i);
+    ASSERT_TRUE(d.beginDrag());
+    d.dragTo({p.x + 30.0, h + 1.0, p.z}, {p.x + 30.0, h - 1.0, p.z});
+    d.commitDrag();
+    window.documentChanged();
+}
+
+// Sends a key with modifiers to the window as the toolkit would.
+int typeKey(MotionWindow& window, int key, int state) {
+    static char text[2];
+    text[0] = static_cast<char>(key);
+    Fl::e_keysym = key;
+    Fl::e_state = state;
+    Fl::e_text = text;
+    Fl::e_length = 1;
+    return Fl::handle(FL_KEYBOARD, &window);
+}
+
+TEST_F(MotionWindowTest, TitleMarksUnsavedEditsAndUndoRedoShortcutsWalkTheHistory) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.show();
+    Fl::focus(window.view());
+    const Fl_Menu_Item* undoItem = window.menuBar()->find_item("&Edit/&Undo");
+    ASSERT_NE(undoItem, nullptr);
+    EXPECT_FALSE(undoItem->active());
+    dragPoint(window, 2);
+    EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh*");
+    EXPECT_TRUE(undoItem->active());
+    EXPECT_EQ(typeKey(window, 'z', FL_CTRL), 1);
+    EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh");
+    EXPECT_FALSE(window.document().canUndo());
+    EXPECT_EQ(typeKey(window, 'z', FL_CTRL | FL_SHIFT), 1);
+    EXPECT_STREQ(window.label(), "bvhpath - walk_curve.bvh*");
+    EXPECT_EQ(typeKey(window, 'z', FL_CTRL), 1);
+    EXPECT_EQ(typeKey(window, 'y', FL_CTRL), 1);
+    EXPECT_TRUE(window.document().modified());
+
+    // Saving names the saved file in the title and clears the mark; Ctrl+S works too.
+    const std::string target = scratch.file("edited.bvh");
+    chooser.answerWith(target);
+    EXPECT_EQ(typeKey(window, 's', FL_CTRL), 1);
+    EXPECT_STREQ(window.label(), "bvhpath - edited.bvh");
+    EXPECT_TRUE(exists(target));
+    window.hide();
+}
+
+TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    const std::string other = scratch.file("tenth.bvh", tinyMotion("0.1"));
+    chooser.answerWith(other);
+    // Nothing to lose: no question.
+    window.open();
+    EXPECT_TRUE(chooser.questions.empty());
+    ASSERT_EQ(window.view()->motion()->frameCount(), 2);
+
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    dragPoint(window, 3);
+    const Motion* edited = window.view()->motion();
+    // Cancel keeps everything and opens no chooser.
+    chooser.calls.clear();
+    window.open();
+    ASSERT_EQ(chooser.questions.size(), 1u);
+    EXPECT_EQ(chooser.questions[0], "unsaved " + samplePath);
+    EXPECT_TRUE(chooser.calls.empty());
+    EXPECT_EQ(window.view()->motion(), edited);
+    window.show();
+    window.quit();
+    EXPECT_TRUE(window.shown()) << "cancel keeps the window open";
+
+    // Save whose chooser is cancelled cancels the open too.
+    chooser.unsavedAnswer = MotionWindow::SaveAnswer;
+    chooser.answer = nullptr;
+    window.open();
+    EXPECT_EQ(window.view()->motion(), edited);
+    EXPECT_TRUE(window.document().modified());
+
+    // Save onto the loaded file asks to replace it; refusing keeps the file and the open.
+    chooser.answerWith(samplePath);
+    chooser.questions.clear();
+    window.open();
+    ASSERT_EQ(chooser.questions.size(), 2u);
+    EXPECT_EQ(chooser.questions[1], "replace " + samplePath);
+    EXPECT_EQ(window.view()->motion(), edited);
+
+    // Save to a new file, then the open goes on with the file it asked for.
+    const std::string target = scratch.file("kept.bvh");
+    int chooserAnswers = 0;
+    window.chooseFile = [&](const char* message, const char*, const char*) -> const char* {
+        ++chooserAnswers;
+        return std::string(message) == "Save BVH File" ? target.c_str() : other.c_str();
+    };
+    window.open();
+    EXPECT_EQ(chooserAnswers, 2);
+    EXPECT_TRUE(exists(target));
+    EXPECT_EQ(window.view()->motion()->frameCount(), 2);
+    EXPECT_STREQ(window.label(), "bvhpath - tenth.bvh");
+
+    // Discard closes without saving.
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    dragPoint(window, 3);
+    chooser.unsavedAnswer = MotionWindow::DiscardAnswer;
+    window.quit();
+    EXPECT_FALSE(window.shown());
+}
+
+TEST_F(MotionWindowTest, DroppedFilesOpenAfterTheDropWithTheSameQuestion) {
+    const std::string spaced = scratch.file("a walk #2.bvh", tinyMotion("0.1"));
+    window.show();
+    Fl::e_text = const_cast<char*>("file:///nonexistent/x.bvh");
+    Fl::e_length = 25;
+    EXPECT_EQ(window.handle(FL_DND_ENTER), 1);
+    EXPECT_EQ(window.handle(FL_DND_RELEASE), 1);
+    const std::string uri = "file://" + replaced(spaced, " ", "%20") + "\r\n";
+    Fl::e_text = const_cast<char*>(uri.c_str());
+    Fl::e_length = static_cast<int>(uri.size());
+    EXPECT_EQ(window.handle(FL_PASTE), 1);
+    EXPECT_EQ(window.view()->motion(), nullptr) << "opened only once the drop is over";
+    for (int i = 0; i < 20 && !window.view()->motion(); ++i)
+        Fl::wait(0.01);
+    ASSERT_NE(window.view()->motion(), nullptr);
+    EXPECT_EQ(window.document().fileName(), spaced);
+    window.hide();
+}
+
+TEST(DroppedFiles, FirstLocalFileOfTheDropText) {
+    EXPECT_EQ(firstDroppedPath("file:///home/a%20b/walk%232.bvh\r\nfile:///x.bvh\r\n"),
+              "/home/a b/walk#2.bvh");
+    EXPECT_EQ(firstDroppedPath("# comment\nfile://localhost/tmp/w.bvh"), "/tmp/w.bvh");
+    EXPECT_EQ(firstDroppedPath("/plain/path.bvh\n"), "/plain/path.bvh");
+    EXPECT_EQ(firstDroppedPath("file://otherhost/tmp/w.bvh"), "");
+    EXPECT_EQ(firstDroppedPath("http://example.org/w.bvh"), "");
+    EXPECT_EQ(firstDroppedPath("file:///bad%zz%4"), "/bad%zz%4");
+    EXPECT_EQ(firstDroppedPath(""), "");
 }
 
 }  // namespace

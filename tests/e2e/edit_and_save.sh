@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # A user's session, driven only through X events: open a corpus walk with Alt+o and the file
 # chooser, play and stop it with the panel's play button, drag a control point of its path,
-# save with Alt+s under a new name and close the window. The saved file must load with the
-# project's reader, with the root moved where the edit reached and everything else unchanged.
+# undo and redo it, try to close (the unsaved-work question comes up; Cancel keeps the program
+# running), save with Alt+s under a new name and close the window, which now asks nothing. The
+# saved file must load with the project's reader, with the root moved where the edit reached
+# and everything else unchanged.
 # Arguments: the program, the corpus folder. Set BVHPATH_E2E_KEEP=DIR to keep the screenshots.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -53,6 +55,21 @@ alt_key() {
 
 click_at() {
     xdotool mousemove --window "$window_id" "$1" "$2" click 1
+}
+
+# Presses a key combination in the main window.
+key_in_window() {
+    xdotool windowfocus --sync "$window_id"
+    xdotool key --clearmodifiers "$1"
+}
+
+# Waits until the main window's title is $1.
+expect_title() {
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowname "$window_id")" = "$1" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "the title is '$(xdotool getwindowname "$window_id")', not '$1'"
 }
 
 differs() {
@@ -109,6 +126,32 @@ xdotool mouseup 1
 sleep 0.5
 e2e_shot "$work/dragged.png"
 differs "$work/stopped2.png" "$work/dragged.png" || e2e_fail "the drag changed nothing on screen"
+expect_title "bvhpath - cmu_12_01_walk.bvh*"
+
+# Undo puts the path back as loaded: no unsaved mark, the picture of before the drag.
+key_in_window ctrl+z
+expect_title "bvhpath - cmu_12_01_walk.bvh"
+sleep 0.5
+e2e_shot "$work/undone.png"
+differs "$work/dragged.png" "$work/undone.png" || e2e_fail "undo changed nothing on screen"
+key_in_window ctrl+y
+expect_title "bvhpath - cmu_12_01_walk.bvh*"
+
+# Closing with the edit unsaved asks first; Cancel keeps the program and the edit.
+"$probe" close "$window_id"
+question=$(timeout 10 xdotool search --sync --onlyvisible --name '^Unsaved changes$' | head -1) ||
+    e2e_fail "closing with unsaved edits asked nothing"
+sleep 0.3
+e2e_shot "$work/question.png"
+xdotool windowfocus --sync "$question"
+xdotool key Escape
+for _ in $(seq 50); do
+    xdotool search --onlyvisible --name '^Unsaved changes$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+sleep 0.3
+kill -0 "$program_pid" 2>/dev/null || e2e_fail "Cancel did not keep the program running"
+expect_title "bvhpath - cmu_12_01_walk.bvh*"
 
 alt_key s
 answer_chooser "Save BVH File" "$saved"
@@ -117,6 +160,7 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 [ -s "$saved" ] || e2e_fail "nothing was saved"
+expect_title "bvhpath - edited_walk.bvh"
 
 e2e_close "$probe"
 [ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The program started on a motion file shows the figure (its red joint markers and blue bones
-# on top of what an empty start shows), and closing its window ends it with exit status 1.
+# on top of what an empty start shows), and closing its window ends it with exit status 1. A
+# drag undone with Ctrl+Z leaves nothing unsaved, so the window closes without a question; a
+# broken file given at start shows the reader's message in the window.
 # Arguments: the program, the corpus folder (unused: the bundled sample is always there).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,6 +31,24 @@ blue=$(e2e_count "$work/sample.png" "$e2e_blue")
 echo "red pixels: $empty_red empty, $red with the sample; blue: $empty_blue empty, $blue"
 [ "$red" -gt $((empty_red + 20)) ] || e2e_fail "no red joint markers on screen"
 [ "$blue" -gt $((empty_blue + 20)) ] || e2e_fail "no blue bones on screen"
+
+# Drag a control point down the screen, then undo it with Ctrl+Z.
+read -r _ px py _ <<<"$("$probe" points "$sample" | awk '$2 > 100 && $2 < 700 && $3 > 100 && $3 < 600 { print; exit }')"
+[ -n "${px:-}" ] || e2e_fail "no control point on screen"
+xdotool mousemove --window "$window_id" "$px" "$py" mousedown 1
+for step in 1 2 3 4 5 6; do
+    xdotool mousemove --window "$window_id" "$px" $((py + step * 10))
+    sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.3
+title=$(xdotool getwindowname "$window_id")
+[ "$title" = "bvhpath - walk_curve.bvh*" ] || e2e_fail "after a drag the title is '$title'"
+xdotool windowfocus --sync "$window_id"
+xdotool key --clearmodifiers ctrl+z
+sleep 0.3
+title=$(xdotool getwindowname "$window_id")
+[ "$title" = "bvhpath - walk_curve.bvh" ] || e2e_fail "after Ctrl+Z the title is '$title'"
 e2e_close "$probe"
 [ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
 
@@ -38,6 +58,9 @@ e2e_start "$program" "$work/broken.log" "$work/broken.bvh"
 grep -q "The Parser could not parse this: hierarchy" "$work/broken.log" ||
     e2e_fail "no reader message for a broken file: $(cat "$work/broken.log")"
 [ "$(xdotool getwindowname "$window_id")" = "bvhpath" ] || e2e_fail "broken file named the window"
+e2e_shot "$work/broken.png"
+message=$(e2e_count "$work/broken.png" 'r > 230 && g > 180 && g < 240 && b < 120')
+[ "$message" -gt 100 ] || e2e_fail "the window does not show the reader's message"
 e2e_close "$probe"
 [ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
 
