@@ -145,12 +145,12 @@ TEST_P(EveryRotationOrder, EditedSaveKeepsTheRootsChannelsWithoutJumps) {
     Motion reloaded;
     ASSERT_EQ(1, fixtures::loadQuietly(original, source));
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
-    EXPECT_EQ(original.root->channels(), reloaded.root->channels());
-    ASSERT_EQ(original.frames->channelCount(), reloaded.frames->channelCount());
+    EXPECT_EQ(original.root()->channels(), reloaded.root()->channels());
+    ASSERT_EQ(original.frames()->channelCount(), reloaded.frames()->channelCount());
     for (int column = 3; column < 6; ++column) {
         for (int f = 1; f < reloaded.frameCount(); ++f) {
-            ASSERT_LT(std::fabs(reloaded.frames->value(f, column) -
-                                reloaded.frames->value(f - 1, column)),
+            ASSERT_LT(std::fabs(reloaded.frames()->value(f, column) -
+                                reloaded.frames()->value(f - 1, column)),
                       45.0f)
                 << GetParam() << " column " << column << " frame " << f;
         }
@@ -181,25 +181,27 @@ TEST(EditSaveContract, HeadingFirstRootsKeepTheirPitchNearNinetyDegrees) {
         ASSERT_EQ(1, fixtures::loadQuietly(original, source));
         ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
         // The same edit as expectSavedMatchesDrawn makes, for the heading of each frame.
-        ControlCurve& curve = *original.rootPath->curve();
+        ControlCurve& curve = *original.rootPath()->curve();
         const int middle = curve.pointCount() / 2;
         CurvePoint p;
         ASSERT_EQ(1, curve.getPoint(middle, p));
         const float size = fixtures::motionSize(original);
-        curve.setFalloffRadius(30.0f * original.markerRadius);
+        curve.setFalloffRadius(30.0f * original.markerRadius());
         curve.select(middle);
         curve.moveSelected(p.x + 0.1 * size, p.z - 0.15 * size);
         for (int f = 0; f < original.frameCount(); ++f) {
             const std::size_t i = static_cast<std::size_t>(f);
-            const double heading = placeRoot(*original.rootPath, f, original.frameCount(),
-                                             original.pathOffsetX[i], original.pathOffsetZ[i],
-                                             original.pathTangentX[i], original.pathTangentZ[i])
-                                       .headingDegrees;
-            EXPECT_NEAR(original.frames->value(f, 3) + heading, reloaded.frames->value(f, 3), 1e-4)
+            const Baseline& b = original.baseline();
+            const double heading =
+                placeRoot(*original.rootPath(), f, original.frameCount(), b.offsetX[i],
+                          b.offsetZ[i], b.tangentX[i], b.tangentZ[i])
+                    .headingDegrees;
+            EXPECT_NEAR(original.frames()->value(f, 3) + heading, reloaded.frames()->value(f, 3),
+                        1e-4)
                 << rotations << " frame " << f;
-            EXPECT_NEAR(original.frames->value(f, 4), reloaded.frames->value(f, 4), 6e-5)
+            EXPECT_NEAR(original.frames()->value(f, 4), reloaded.frames()->value(f, 4), 6e-5)
                 << rotations << " frame " << f;
-            EXPECT_NEAR(original.frames->value(f, 5), reloaded.frames->value(f, 5), 6e-5)
+            EXPECT_NEAR(original.frames()->value(f, 5), reloaded.frames()->value(f, 5), 6e-5)
                 << rotations << " frame " << f;
         }
     }
