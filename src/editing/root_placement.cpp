@@ -1,9 +1,10 @@
 #include "editing/root_placement.h"
 
+#include <algorithm>
 #include <cmath>
 
 RootPlacement placeRoot(const RootPath& path, int frame, int frameCount, float offsetX,
-                        float offsetZ, float tangentX, float tangentZ) {
+                        float offsetZ, float tangentX, float tangentZ, float turnWeight) {
     RootPlacement placement;
     placement.backX = -static_cast<double>(offsetX);
     placement.backZ = -static_cast<double>(offsetZ);
@@ -20,8 +21,11 @@ RootPlacement placeRoot(const RootPath& path, int frame, int frameCount, float o
     curve->forwardVector(t, forward);
     placement.pathX = at.x;
     placement.pathZ = at.z;
-    placement.headingRadians = std::atan2(tangentZ * forward.x - tangentX * forward.z,
-                                          tangentX * forward.x + tangentZ * forward.z);
+    const double turn = std::atan2(tangentZ * forward.x - tangentX * forward.z,
+                                   tangentX * forward.x + tangentZ * forward.z);
+    // Scaling the angle (rather than blending the directions) keeps the turn's rate bounded by
+    // the weight's, which changes slowly from frame to frame.
+    placement.headingRadians = turnWeight >= 1.0f ? turn : std::max(0.0f, turnWeight) * turn;
     placement.headingDegrees = placement.headingRadians * 180.0 * 0.31830989161357204;
     return placement;
 }

@@ -14,6 +14,9 @@ struct RootPlacement {
     double backZ = 0.0;
 };
 
-// offsetX/Z and tangentX/Z are the frame's baseline values recorded at load.
+// offsetX/Z, tangentX/Z and turnWeight are the frame's baseline values recorded at load. The
+// heading is the signed angle from the load-time tangent to the current one, times turnWeight
+// (0 to 1): where the load-time tangent is too short to have a direction, the edit moves the
+// figure along without turning it.
 RootPlacement placeRoot(const RootPath& path, int frame, int frameCount, float offsetX,
-                        float offsetZ, float tangentX, float tangentZ);
+                        float offsetZ, float tangentX, float tangentZ, float turnWeight);

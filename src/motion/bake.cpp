@@ -11,14 +11,40 @@ namespace {
 // The written order of the fallback layout's rotations: Zrotation Yrotation Xrotation.
 constexpr RotationOrder kFallbackOrder = {2, 1, 0};
 
-// The baked root values of one frame, before they are laid out in columns.
+// The baked root values of one frame in the output's axes, before they are laid out in columns.
 struct RootValues {
-    float x = 0.0f;
-    float y = 0.0f;  // sum of the root's Yposition values (an edit never changes the height)
-    float z = 0.0f;
+    // x, y, z; along the file's vertical axis the sum of the root's channels there (an edit
+    // never changes the height)
+    std::array<float, 3> position{};
     Quat rotation;                // the heading followed by the root's rotations in file order
     double headingDegrees = 0.0;  // the turn the edited path gives this frame
 };
+
+// How the file's axes become the output's: the quarter turn about x between a Z-up and a Y-up
+// file (none when both are the same). A save turns the root's OFFSET, position and orientation
+// by it, which keeps every joint where it was drawn.
+struct AxisTurn {
+    int quarterTurnsAboutX = 0;  // -1: z up to y up; 1: y up to z up
+
+    std::array<double, 3> apply(const std::array<double, 3>& v) const {
+        if (quarterTurnsAboutX == 0) {
+            return v;
+        }
+        return quarterTurnsAboutX < 0 ? std::array<double, 3>{v[0], v[2], -v[1]}
+                                      : std::array<double, 3>{v[0], -v[2], v[1]};
+    }
+    Quat rotation() const { return axisRotation(90.0 * quarterTurnsAboutX, 0); }
+};
+
+AxisTurn turnBetween(UpAxis from, UpAxis to) {
+    AxisTurn turn;
+    turn.quarterTurnsAboutX = from == to ? 0 : (from == UpAxis::Z ? -1 : 1);
+    return turn;
+}
+
+std::size_t verticalIndex(UpAxis axis) {
+    return axis == UpAxis::Z ? 2 : 1;
+}
 
 // The root's rotation channels: their columns and axes in file order, the order in which the
 // pose applies them.
@@ -46,12 +72,13 @@ RootRotations rotationsOf(const Joint& root) {
 
 // Where the edited path puts the root of a frame; with no baseline (a motion not prepared by
 // load) the file's own ground position with no turn, so the bake then only re-expresses it.
-RootPlacement placementOf(const Motion& motion, int frame, float groundX, float groundZ) {
+// Ground positions are in display space, as the pose places the root.
+RootPlacement placementOf(const Motion& motion, int frame, double groundX, double groundZ) {
     const std::size_t f = static_cast<std::size_t>(frame);
     if (motion.hasBaseline()) {
         const Baseline& b = motion.baseline();
         return placeRoot(*motion.rootPath(), frame, motion.frameCount(), b.offsetX[f], b.offsetZ[f],
-                         b.tangentX[f], b.tangentZ[f]);
+                         b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
     }
     RootPlacement p;
     p.backX = groundX;
@@ -59,26 +86,41 @@ RootPlacement placementOf(const Motion& motion, int frame, float groundX, float 
     return p;
 }
 
-RootValues bakeRoot(const Motion& motion, int frame) {
+// The placement works in display space, where a Z-up file's (x, y, z) is (x, z, -y); the root's
+// values are worked out there and turned back into the file's axes, and from those into the
+// output's.
+RootValues bakeRoot(const Motion& motion, int frame, const AxisTurn& turn) {
     const Joint& root = *motion.root();
     const float* row = motion.frames()->row(frame);
-    RootValues v;
-    float groundX = 0.0f;
-    float groundZ = 0.0f;
+    std::array<float, 3> sums{0.0f, 0.0f, 0.0f};
     for (int i = 0; i < root.channelCount(); ++i) {
         const ChannelType type = root.channel(i);
-        groundX += type == Xposition ? row[i] : 0.0f;
-        v.y += type == Yposition ? row[i] : 0.0f;
-        groundZ += type == Zposition ? row[i] : 0.0f;
+        if (type <= Zposition) {
+            sums[static_cast<std::size_t>(type)] += row[i];
+        }
     }
+    const bool zUp = motion.upAxis() == UpAxis::Z;
+    const double groundX = sums[0];
+    const double groundZ = zUp ? -static_cast<double>(sums[1]) : sums[2];
     const RootPlacement p = placementOf(motion, frame, groundX, groundZ);
+    RootValues v;
     v.headingDegrees = p.headingDegrees;
     // The placement's translate-rotate-translate, folded into one ground position.
     const double c = std::cos(p.headingRadians);
     const double s = std::sin(p.headingRadians);
-    v.x = static_cast<float>(p.pathX + c * p.backX + s * p.backZ);
-    v.z = static_cast<float>(p.pathZ - s * p.backX + c * p.backZ);
-    v.rotation = axisRotation(p.headingDegrees, 1);
+    const double x = p.pathX + c * p.backX + s * p.backZ;
+    const double z = p.pathZ - s * p.backX + c * p.backZ;
+    const double vertical = sums[verticalIndex(motion.upAxis())];
+    const std::array<double, 3> inFile =
+        zUp ? std::array<double, 3>{x, -z, vertical} : std::array<double, 3>{x, vertical, z};
+    const std::array<double, 3> out = turn.apply(inFile);
+    for (std::size_t a = 0; a < 3; ++a) {
+        v.position[a] = static_cast<float>(out[a]);
+    }
+    // A turn about display y is one about the file's vertical axis.
+    v.rotation =
+        product(turn.rotation(),
+                axisRotation(p.headingDegrees, static_cast<int>(verticalIndex(motion.upAxis()))));
     for (int i = 0; i < root.channelCount(); ++i) {
         const ChannelType type = root.channel(i);
         if (type >= Xrotation) {
@@ -126,16 +168,34 @@ class AngleTrack {
     std::array<double, 3> shift_{};  // those minus the file's own values there
 };
 
+// The root's position channels: how many there are along each axis, and which axes the bake
+// writes (the ground axes; all three when the output turns the file's axes).
+struct RootPositions {
+    std::array<int, 3> count{0, 0, 0};
+    std::array<bool, 3> written{true, true, true};
+};
+
+RootPositions positionsOf(const Joint& root, UpAxis upAxis, const AxisTurn& turn) {
+    RootPositions r;
+    for (int i = 0; i < root.channelCount(); ++i) {
+        if (root.channel(i) <= Zposition) {
+            ++r.count[static_cast<std::size_t>(root.channel(i))];
+        }
+    }
+    if (turn.quarterTurnsAboutX == 0) {
+        r.written[verticalIndex(upAxis)] = false;
+    }
+    return r;
+}
+
 // Writes the baked values over the root's own columns: positions by type, rotations in the
 // root's own order.
-void writeNative(const Joint& root, const RootRotations& rotations, const RootValues& v,
-                 AngleTrack& track, float* row) {
+void writeNative(const Joint& root, const RootPositions& positions, const RootRotations& rotations,
+                 const RootValues& v, AngleTrack& track, float* row) {
     for (int i = 0; i < root.channelCount(); ++i) {
         const ChannelType type = root.channel(i);
-        if (type == Xposition) {
-            row[i] = v.x;
-        } else if (type == Zposition) {
-            row[i] = v.z;
+        if (type <= Zposition && positions.written[static_cast<std::size_t>(type)]) {
+            row[i] = v.position[static_cast<std::size_t>(type)];
         }
     }
     if (rotations.columns.empty()) {
@@ -154,26 +214,30 @@ void writeNative(const Joint& root, const RootRotations& rotations, const RootVa
 // Below half the last decimal the writer keeps, a value missing from the file is no loss.
 constexpr double kUnwritten = 5e-5;
 
-// Whether the root's own channels can hold the baked values of every frame: an axis without its
-// position channel must stay at 0, and a root without three rotations about three different
-// axes must keep the file's orientation (none at all, and no turn), since its channels could not
-// say a new one.
-bool ownLayoutHolds(const Joint& root, const RootRotations& rotations,
-                    const std::vector<RootValues>& values) {
-    int xs = 0;
-    int zs = 0;
-    for (int i = 0; i < root.channelCount(); ++i) {
-        xs += root.channel(i) == Xposition ? 1 : 0;
-        zs += root.channel(i) == Zposition ? 1 : 0;
-    }
+// Whether the root's own channels can hold the baked values of every frame: a written axis needs
+// at most one position channel, and without one must stay at 0; a root without three rotations
+// about three different axes must keep the file's orientation (none at all, no turn, and the
+// file's axes), since its channels could not say a new one.
+bool ownLayoutHolds(const RootPositions& positions, const RootRotations& rotations,
+                    const AxisTurn& turn, const std::vector<RootValues>& values) {
     const bool unturned = rotations.columns.empty();
-    if (xs > 1 || zs > 1 || (!unturned && !rotations.sayAnyOrientation())) {
+    if ((!unturned && !rotations.sayAnyOrientation()) ||
+        (unturned && turn.quarterTurnsAboutX != 0)) {
         return false;
     }
+    for (std::size_t a = 0; a < 3; ++a) {
+        if (positions.written[a] && positions.count[a] > 1) {
+            return false;
+        }
+    }
     for (const RootValues& v : values) {
-        if ((xs == 0 && std::fabs(v.x) >= kUnwritten) ||
-            (zs == 0 && std::fabs(v.z) >= kUnwritten) ||
-            (unturned && std::fabs(v.headingDegrees) >= kUnwritten)) {
+        for (std::size_t a = 0; a < 3; ++a) {
+            if (positions.written[a] && positions.count[a] == 0 &&
+                std::fabs(v.position[a]) >= kUnwritten) {
+                return false;
+            }
+        }
+        if (unturned && std::fabs(v.headingDegrees) >= kUnwritten) {
             return false;
         }
     }
@@ -183,12 +247,13 @@ bool ownLayoutHolds(const Joint& root, const RootRotations& rotations,
 // The same values in the full layout Xposition Yposition Zposition Zrotation Yrotation
 // Xrotation, followed by every other column of the frame.
 std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotations& rotations,
-                                         const std::vector<RootValues>& values) {
+                                         bool turnsAxes, const std::vector<RootValues>& values) {
     const FrameTable& source = *motion.frames();
     const int ownWidth = motion.root()->channelCount();
     const int restWidth = source.channelCount() - ownWidth;
     const int width = 6 + restWidth;
-    const bool sameOrder = rotations.sayAnyOrientation() && rotations.order() == kFallbackOrder;
+    const bool sameOrder =
+        rotations.sayAnyOrientation() && rotations.order() == kFallbackOrder && !turnsAxes;
     std::vector<float> table(static_cast<std::size_t>(width) *
                              static_cast<std::size_t>(source.frameCount()));
     AngleTrack track(kFallbackOrder);
@@ -202,7 +267,8 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
         const std::array<float, 3> angles =
             track.next(v.rotation, sameOrder ? &ownAngles : nullptr);
         float* out = table.data() + static_cast<std::size_t>(width) * static_cast<std::size_t>(f);
-        const float canonical[6] = {v.x, v.y, v.z, angles[0], angles[1], angles[2]};
+        const float canonical[6] = {v.position[0], v.position[1], v.position[2],
+                                    angles[0],     angles[1],     angles[2]};
         std::copy(canonical, canonical + 6, out);
         std::copy(own + ownWidth, own + ownWidth + restWidth, out + 6);
     }
@@ -213,36 +279,85 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
 
 }  // namespace
 
-std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>* rootChannels) {
+namespace {
+
+// Re-expresses the position channels of every joint below a top-level one from the reading they
+// were read in to the other: a displacement from the OFFSET becomes the translation itself, or
+// the reverse. The first channel along an axis takes the OFFSET; columns are the motion's, moved
+// by shift (the root's columns may have been laid out anew).
+void rewritePositionChannels(const Motion& motion, PositionChannels to, int shift,
+                             FrameTable& table) {
+    const double sign = to == PositionChannels::ValueReplacesOffset ? 1.0 : -1.0;
+    for (std::size_t j = 0; j < motion.joints().size(); ++j) {
+        const Joint& joint = *motion.joints()[j];
+        if (motion.parentIndex()[j] < 0) {
+            continue;
+        }
+        std::array<bool, 3> done{false, false, false};
+        for (int i = 0; i < joint.channelCount(); ++i) {
+            const ChannelType type = joint.channel(i);
+            if (type > Zposition || done[static_cast<std::size_t>(type)]) {
+                continue;
+            }
+            done[static_cast<std::size_t>(type)] = true;
+            const int column = motion.firstColumn()[j] + i + shift;
+            const double offset = joint.offset()[static_cast<std::size_t>(type)];
+            for (int f = 0; f < table.frameCount(); ++f) {
+                table.setValue(f, column,
+                               static_cast<float>(table.value(f, column) + sign * offset));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>* rootChannels,
+                                 const SaveOptions& options) {
     if (!motion.poseable()) {
         return nullptr;
     }
     const Joint& root = *motion.root();
     const FrameTable& source = *motion.frames();
     const int frameCount = source.frameCount();
+    const AxisTurn turn = turnBetween(motion.upAxis(), options.upAxis.value_or(motion.upAxis()));
     const RootRotations rotations = rotationsOf(root);
+    const RootPositions positions = positionsOf(root, motion.upAxis(), turn);
     std::vector<RootValues> values(static_cast<std::size_t>(frameCount));
     for (int f = 0; f < frameCount; ++f) {
-        values[static_cast<std::size_t>(f)] = bakeRoot(motion, f);
+        values[static_cast<std::size_t>(f)] = bakeRoot(motion, f, turn);
     }
-    if (!ownLayoutHolds(root, rotations, values)) {
+    std::unique_ptr<FrameTable> baked;
+    if (!ownLayoutHolds(positions, rotations, turn, values)) {
         // Written in its own channels, the root would lose the edit or its orientation.
         if (rootChannels) {
             *rootChannels = {Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation};
         }
-        return bakeExpanded(motion, rotations, values);
+        baked = bakeExpanded(motion, rotations, turn.quarterTurnsAboutX != 0, values);
+    } else {
+        std::vector<float> table = source.values();
+        const std::size_t width = static_cast<std::size_t>(source.channelCount());
+        AngleTrack track(rotations.columns.empty() ? kFallbackOrder : rotations.order());
+        for (int f = 0; f < frameCount; ++f) {
+            writeNative(root, positions, rotations, values[static_cast<std::size_t>(f)], track,
+                        table.data() + width * static_cast<std::size_t>(f));
+        }
+        if (rootChannels) {
+            *rootChannels = root.channels();
+        }
+        baked = std::make_unique<FrameTable>(source.channelCount());
+        baked->set(frameCount, source.frameTime(), std::move(table));
     }
-    std::vector<float> table = source.values();
-    const std::size_t width = static_cast<std::size_t>(source.channelCount());
-    AngleTrack track(rotations.columns.empty() ? kFallbackOrder : rotations.order());
-    for (int f = 0; f < frameCount; ++f) {
-        writeNative(root, rotations, values[static_cast<std::size_t>(f)], track,
-                    table.data() + width * static_cast<std::size_t>(f));
+    const PositionChannels to = options.positionChannels.value_or(motion.positionChannels());
+    if (to != motion.positionChannels()) {
+        rewritePositionChannels(motion, to, baked->channelCount() - source.channelCount(), *baked);
     }
-    if (rootChannels) {
-        *rootChannels = root.channels();
-    }
-    auto baked = std::make_unique<FrameTable>(source.channelCount());
-    baked->set(frameCount, source.frameTime(), std::move(table));
     return baked;
+}
+
+std::array<float, 3> bakedRootOffset(const Motion& motion, const SaveOptions& options) {
+    const std::array<float, 3> offset = motion.root()->offset();
+    const AxisTurn turn = turnBetween(motion.upAxis(), options.upAxis.value_or(motion.upAxis()));
+    const std::array<double, 3> out = turn.apply({offset[0], offset[1], offset[2]});
+    return {static_cast<float>(out[0]), static_cast<float>(out[1]), static_cast<float>(out[2])};
 }

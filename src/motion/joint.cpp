@@ -34,3 +34,28 @@ void Joint::appendChild(std::unique_ptr<Joint> child) {
     }
     lastChild_ = added;
 }
+
+std::unique_ptr<Joint> copySkeleton(const Joint& root) {
+    auto copyOne = [](const Joint& joint) {
+        auto copy = std::make_unique<Joint>(joint.name());
+        copy->setOffset(joint.offset()[0], joint.offset()[1], joint.offset()[2]);
+        copy->setChannels(joint.channels());
+        return copy;
+    };
+    std::unique_ptr<Joint> top = copyOne(root);
+    // Pairs of a joint whose children are still to be copied and its copy; children are
+    // appended in file order, so each copy keeps the order of the original.
+    std::vector<std::pair<const Joint*, Joint*>> pending{{&root, top.get()}};
+    while (!pending.empty()) {
+        const auto [original, copy] = pending.back();
+        pending.pop_back();
+        for (const Joint* child = original->firstChild(); child != nullptr;
+             child = child->nextSibling()) {
+            std::unique_ptr<Joint> childCopy = copyOne(*child);
+            childCopy->setParent(copy);
+            pending.emplace_back(child, childCopy.get());
+            copy->appendChild(std::move(childCopy));
+        }
+    }
+    return top;
+}

@@ -54,3 +54,7 @@ class Joint {
     std::vector<ChannelType> channels_;
     std::array<float, 3> offset_{0.0f, 0.0f, 0.0f};
 };
+
+// A copy of the skeleton below and including root (names, OFFSETs, channels; root's siblings
+// are not copied), built without recursion.
+std::unique_ptr<Joint> copySkeleton(const Joint& root);

@@ -84,6 +84,7 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
         }
     }
     stepStart_.push_back(static_cast<int>(channelSteps_.size()));
+    setReading(UpAxis::Y, PositionChannels::OffsetPlusValue);
 }
 
 bool Motion::poseable() const {
@@ -98,5 +99,23 @@ bool Motion::hasBaseline() const {
     const std::size_t n = static_cast<std::size_t>(frameCount());
     return rootPath_ != nullptr && rootPath_->curve() != nullptr && baseline_.offsetX.size() == n &&
            baseline_.offsetZ.size() == n && baseline_.tangentX.size() == n &&
-           baseline_.tangentZ.size() == n;
+           baseline_.tangentZ.size() == n && baseline_.turnWeight.size() == n;
+}
+
+void Motion::setReading(UpAxis upAxis, PositionChannels positionChannels) {
+    upAxis_ = upAxis;
+    positionChannels_ = positionChannels;
+    baseOffsets_.resize(joints_.size());
+    for (std::size_t j = 0; j < joints_.size(); ++j) {
+        const Joint& joint = *joints_[j];
+        std::array<float, 3> offset = joint.offset();
+        if (parentIndex_[j] >= 0 && positionChannels == PositionChannels::ValueReplacesOffset) {
+            for (ChannelType type : joint.channels()) {
+                if (type <= Zposition) {
+                    offset[static_cast<std::size_t>(type)] = 0.0f;
+                }
+            }
+        }
+        baseOffsets_[j] = offset;
+    }
 }

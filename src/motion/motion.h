@@ -8,6 +8,7 @@
 #include "editing/root_path.h"
 #include "motion/frame_table.h"
 #include "motion/joint.h"
+#include "motion/reading.h"
 #include "motion/result.h"
 
 // Bounds are six floats: max x, min x, max y, min y, max z, min z. A reset bounds set has every
@@ -20,13 +21,16 @@ Bounds resetBounds();
 using Transform = std::array<float, 16>;
 
 // Per frame, from the curve as fitted at load: the curve point minus the root's ground position
-// (excluding the root's own x/z OFFSET), and the curve's forward vector. The edited placement of
-// the root relates each frame to the edited curve through these.
+// (excluding the root's own x/z OFFSET), the curve's forward vector, and how far an edit may
+// turn the figure there (0 where that vector is too short to give a direction, 1 where the
+// figure travels). The edited placement of the root relates each frame to the edited curve
+// through these. All in display space (after the up axis is turned upright).
 struct Baseline {
     std::vector<float> offsetX;
     std::vector<float> offsetZ;
     std::vector<float> tangentX;
     std::vector<float> tangentZ;
+    std::vector<float> turnWeight;
 };
 
 // One loaded motion: the skeleton, its frames, the root path fitted to it and what is derived
@@ -43,20 +47,36 @@ class Motion {
     Motion(Motion&&) noexcept;
     Motion& operator=(Motion&&) noexcept;
 
-    // Reads the file and prepares the motion. On failure the result carries the reason and this
-    // motion is left exactly as it was.
-    Result load(const std::string& path);
-    // Prepares a skeleton and its frames as load does after reading: measures every frame
-    // (bounds, extents), fits the root path, sizes the markers and lays the baseline. A motion
-    // with no frames is refused ("no frames"); on failure this motion is left as it was.
-    Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
-    // Writes the motion with the path edit baked into the root's channels. The file is written
-    // beside the target and renamed over it only when complete.
-    Result save(const std::string& path) const;
+    // Reads the file and prepares the motion under the reading the options set or, where they
+    // leave it open, the one detected in the file. On failure the result carries the reason and
+    // this motion is left exactly as it was.
+    Result load(const std::string& path, const LoadOptions& options = LoadOptions());
+    // Prepares a skeleton and its frames as load does after reading: settles the reading,
+    // measures every frame (bounds, extents), fits the root path, sizes the markers and lays the
+    // baseline. A motion with no frames is refused ("no frames"); on failure this motion is left
+    // as it was.
+    Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames,
+                   const LoadOptions& options = LoadOptions());
+    // Prepares this motion's skeleton and frames again, as they were read, under the reading the
+    // options set (unset fields detected again); the path edit is dropped, since the path of
+    // another reading lies elsewhere. On failure this motion is left as it was.
+    Result reread(const LoadOptions& options);
+    // Writes the motion with the path edit baked into the root's channels, in the conventions
+    // the file was read in unless the options set others. The file is written beside the target
+    // and renamed over it only when complete.
+    Result save(const std::string& path, const SaveOptions& options = SaveOptions()) const;
 
     // Takes a skeleton and its frames without preparing them (no bounds, path or baseline: the
-    // edited passes then place the root as the file does). Drops everything derived before.
+    // edited passes then place the root as the file does), read y-up with position channels
+    // added to the OFFSETs. Drops everything derived before.
     void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+
+    // The reading every pass poses by (pose, measure, draw, bake).
+    UpAxis upAxis() const { return upAxis_; }
+    PositionChannels positionChannels() const { return positionChannels_; }
+    // Joint j's translation before its channels (joints() order, file units, parent's frame):
+    // its OFFSET, with the axes its position channels set left out when the values replace it.
+    const std::array<float, 3>& baseOffset(std::size_t j) const { return baseOffsets_[j]; }
 
     const Joint* root() const { return root_.get(); }
     const FrameTable* frames() const { return frames_.get(); }
@@ -125,6 +145,8 @@ class Motion {
     bool measure();
     void sizeMarker();
     void layBaseline();
+    // Sets the reading and the base offsets that follow from it.
+    void setReading(UpAxis upAxis, PositionChannels positionChannels);
 
     std::unique_ptr<Joint> root_;
     std::unique_ptr<FrameTable> frames_;
@@ -136,6 +158,9 @@ class Motion {
     float depth_ = 0.0f;
     float markerRadius_ = 1.0f;
     std::vector<float> rootRelativeXZ_;
+    UpAxis upAxis_ = UpAxis::Y;
+    PositionChannels positionChannels_ = PositionChannels::OffsetPlusValue;
+    std::vector<std::array<float, 3>> baseOffsets_;
 
     std::vector<Joint*> joints_;
     std::vector<int> parentIndex_;

@@ -4,6 +4,7 @@
 #include "motion/bvh_reader.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
+#include "motion/reading_detection.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ Result refuse(const char* reason) {
 
 }  // namespace
 
-Result Motion::load(const std::string& path) {
+Result Motion::load(const std::string& path, const LoadOptions& options) {
     BvhReader reader;
     reader.open(path);
     std::unique_ptr<Joint> newRoot = reader.readHierarchy();
@@ -35,12 +36,13 @@ Result Motion::load(const std::string& path) {
         // newRoot releases the skeleton: a failed MOTION section keeps nothing
         return Result::failure(reader.failure());
     }
-    return prepare(std::move(newRoot), std::move(newFrames));
+    return prepare(std::move(newRoot), std::move(newFrames), options);
 }
 
 // Everything is prepared in a motion of its own and taken over only when every step succeeded,
 // so a failed load leaves this motion exactly as it was.
-Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames) {
+Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames,
+                       const LoadOptions& options) {
     // Every pass reads a row, and the curve needs samples to be fitted to.
     if (!newRoot || !newFrames || newFrames->frameCount() <= 0) {
         return refuse("no frames");
@@ -50,6 +52,11 @@ Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTabl
     if (!prepared.poseable()) {
         return refuse("channel count");
     }
+    // The up axis is told from poses, which need the position channels' reading first.
+    const PositionChannels channels =
+        options.positionChannels ? *options.positionChannels : detectPositionChannels(prepared);
+    prepared.setReading(UpAxis::Y, channels);
+    prepared.setReading(options.upAxis ? *options.upAxis : detectUpAxis(prepared), channels);
     prepared.rootPath_ = std::make_unique<RootPath>();
     if (!prepared.measure() || !finite(prepared.motionBounds_)) {
         // Infinite or NaN positions would reach the curve fit's decomposition, whose failure
@@ -61,4 +68,11 @@ Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTabl
     prepared.layBaseline();
     *this = std::move(prepared);
     return Result::success();
+}
+
+Result Motion::reread(const LoadOptions& options) {
+    if (!root_ || !frames_) {
+        return refuse("no frames");
+    }
+    return prepare(copySkeleton(*root_), std::make_unique<FrameTable>(*frames_), options);
 }

@@ -51,9 +51,10 @@ std::string followLink(const std::string& path) {
 
 // The file is written beside the target and renamed over it only once it is complete, so a
 // failed save (full disk, bad folder) never destroys the file it was meant to replace.
-Result Motion::save(const std::string& requestedPath) const {
+Result Motion::save(const std::string& requestedPath, const SaveOptions& options) const {
     std::vector<ChannelType> rootChannels;
-    std::unique_ptr<FrameTable> baked = root_ && frames_ ? bake(*this, &rootChannels) : nullptr;
+    std::unique_ptr<FrameTable> baked =
+        root_ && frames_ ? bake(*this, &rootChannels, options) : nullptr;
     if (!baked) {
         return Result::failure("Error in BVH file output: no motion to save");
     }
@@ -64,10 +65,18 @@ Result Motion::save(const std::string& requestedPath) const {
     if (temporary.empty()) {
         return Result::failure("Error in BVH file output: could not open file");
     }
+    // An output in other axes turns the root's OFFSET too; the skeleton is then written from a
+    // copy that carries it.
+    const std::array<float, 3> rootOffset = bakedRootOffset(*this, options);
+    std::unique_ptr<Joint> turned;
+    if (rootOffset != root_->offset()) {
+        turned = copySkeleton(*root_);
+        turned->setOffset(rootOffset[0], rootOffset[1], rootOffset[2]);
+    }
     BvhWriter writer;
     int written = writer.open(temporary);
     if (written) {
-        written = writer.write(root_.get(), *baked, &rootChannels);
+        written = writer.write(turned ? turned.get() : root_.get(), *baked, &rootChannels);
     }
     written = writer.close() && written;
     Result result = written ? Result::success() : Result::failure(writer.failure());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -56,17 +57,31 @@ const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacem
     const std::size_t f = static_cast<std::size_t>(frame);
     const Baseline& b = motion.baseline();
     storage = placeRoot(*motion.rootPath(), frame, motion.frameCount(), b.offsetX[f], b.offsetZ[f],
-                        b.tangentX[f], b.tangentZ[f]);
+                        b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
     return &storage;
 }
 
-// Multiplies in joint j's own part of the pose: its OFFSET; then its translations or, for the
-// root on an edited path, the placement and its Y positions only; then its rotations in file
-// order, left out when !turns. row is the frame's row of values.
+// The file's vertical axis: the root's position channel along it is the one an edited path
+// keeps.
+ChannelType verticalChannel(const Motion& motion) {
+    return motion.upAxis() == UpAxis::Z ? Zposition : Yposition;
+}
+
+// Multiplies in joint j's own part of the pose: its base offset; then its translations or, for
+// the root on an edited path, the placement and its vertical positions only; then its rotations
+// in file order, left out when !turns. row is the frame's row of values. A top-level joint of a
+// Z-up file is turned upright (file z to display y) after its OFFSET and placement, which are
+// in display space, so the edit works in the file's own ground plane; !upright leaves the file's
+// axes as they are.
 void applyJoint(const Motion& motion, std::size_t j, const float* row,
-                const RootPlacement* placement, bool turns, Transform& m) {
-    const std::array<float, 3> offset = motion.joints()[j]->offset();
-    translateBy(m, offset[0], offset[1], offset[2]);
+                const RootPlacement* placement, bool turns, Transform& m, bool upright = true) {
+    const std::array<float, 3>& offset = motion.baseOffset(j);
+    const bool turnUpright = upright && motion.upAxis() == UpAxis::Z && motion.parentIndex()[j] < 0;
+    if (turnUpright) {
+        translateBy(m, offset[0], offset[2], -offset[1]);
+    } else {
+        translateBy(m, offset[0], offset[1], offset[2]);
+    }
     if (placement != nullptr) {
         translateBy(m, static_cast<float>(placement->pathX), 0.0f,
                     static_cast<float>(placement->pathZ));
@@ -74,6 +89,10 @@ void applyJoint(const Motion& motion, std::size_t j, const float* row,
         translateBy(m, static_cast<float>(placement->backX), 0.0f,
                     static_cast<float>(placement->backZ));
     }
+    if (turnUpright) {
+        rotateAbout(m, 0, -90.0f);
+    }
+    const ChannelType vertical = verticalChannel(motion);
     const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
     const std::vector<int>& stepStart = motion.stepStart();
     for (int k = stepStart[j]; k < stepStart[j + 1]; ++k) {
@@ -83,7 +102,7 @@ void applyJoint(const Motion& motion, std::size_t j, const float* row,
                 break;  // rotations come last
             }
             rotateAbout(m, step.type - Xrotation, row[step.column]);
-        } else if (placement == nullptr || step.type == Yposition) {
+        } else if (placement == nullptr || step.type == vertical) {
             translateAlong(m, step.type, row[step.column]);
         }
     }
@@ -94,7 +113,7 @@ void applyJoint(const Motion& motion, std::size_t j, const float* row,
 // With positionsOnly the rotations of joints without children are left out: they turn nothing
 // whose position is measured, so only those joints' orientations differ from a full pose.
 void poseJoints(const Motion& motion, int frame, const RootPlacement* placement, float lift,
-                std::vector<Transform>& out, bool positionsOnly = false) {
+                std::vector<Transform>& out, bool positionsOnly = false, bool upright = true) {
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
     const float* row = motion.frames()->row(frame);
@@ -107,7 +126,7 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
         Transform& m = out[j];
         m = parent < 0 ? base : out[static_cast<std::size_t>(parent)];
         const bool turns = !positionsOnly || joints[j]->firstChild() != nullptr;
-        applyJoint(motion, j, row, j == 0 ? placement : nullptr, turns, m);
+        applyJoint(motion, j, row, j == 0 ? placement : nullptr, turns, m, upright);
     }
 }
 
@@ -136,6 +155,37 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
         grow(pose.bounds, m[12], m[13], m[14]);
     }
     return true;
+}
+
+bool poseInFileAxes(const Motion& motion, int frame, Pose& pose) {
+    if (!motion.poseable() || frame < 0 || frame >= motion.frameCount()) {
+        pose.transforms.clear();
+        pose.bounds = resetBounds();
+        return false;
+    }
+    poseJoints(motion, frame, nullptr, 0.0f, pose.transforms, false, false);
+    pose.bounds = resetBounds();
+    for (const Transform& m : pose.transforms) {
+        grow(pose.bounds, m[12], m[13], m[14]);
+    }
+    return true;
+}
+
+std::array<float, 3> boneInParent(const Motion& motion, const Pose& pose, std::size_t j) {
+    const Joint& joint = *motion.joints()[j];
+    const int parent = motion.parentIndex()[j];
+    const bool moves = std::any_of(joint.channels().begin(), joint.channels().end(),
+                                   [](ChannelType type) { return type <= Zposition; });
+    if (!moves || parent < 0 || j >= pose.transforms.size()) {
+        return joint.offset();
+    }
+    // The parent's rotation is orthonormal, so its transpose takes the joint's world position,
+    // relative to the parent's, back into the parent's frame.
+    const Transform& p = pose.transforms[static_cast<std::size_t>(parent)];
+    const Transform& m = pose.transforms[j];
+    const float d[3] = {m[12] - p[12], m[13] - p[13], m[14] - p[14]};
+    return {p[0] * d[0] + p[1] * d[1] + p[2] * d[2], p[4] * d[0] + p[5] * d[1] + p[6] * d[2],
+            p[8] * d[0] + p[9] * d[1] + p[10] * d[2]};
 }
 
 namespace {
@@ -308,6 +358,58 @@ void Motion::sizeMarker() {
     }
 }
 
+namespace {
+
+// Tangent lengths, as parts of the figure's size, below which the load-time curve gives no
+// direction an edit could turn the figure from (a root that barely travels, or a pause), and
+// above which it gives one fully; in between the turn is scaled.
+constexpr double kStillTangent = 0.02;
+constexpr double kMovingTangent = 0.08;
+// Frames on each side over which a turn weight spreads: a weight is lowered to the least within
+// this reach, then averaged over it, so it never exceeds its own frame's and changes between
+// neighbouring frames by at most 1 / (2 * reach + 1) (away from the motion's ends, where the
+// reach is cut short).
+constexpr int kTurnReach = 25;
+
+double smoothStep(double x) {
+    x = std::clamp(x, 0.0, 1.0);
+    return x * x * (3.0 - 2.0 * x);
+}
+
+// The weight of every frame from the lengths of its load-time tangent, against the figure's
+// size (a figure with no extent counts any tangent that is not zero).
+std::vector<float> turnWeights(const std::vector<double>& tangentLength, double figureSize) {
+    const int n = static_cast<int>(tangentLength.size());
+    std::vector<double> own(tangentLength.size());
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        const double still = kStillTangent * figureSize;
+        const double moving = kMovingTangent * figureSize;
+        own[i] = figureSize > 0.0 ? smoothStep((tangentLength[i] - still) / (moving - still))
+                                  : (tangentLength[i] > 0.0 ? 1.0 : 0.0);
+    }
+    std::vector<double> least(own.size());
+    for (int i = 0; i < n; ++i) {
+        double w = own[static_cast<std::size_t>(i)];
+        for (int k = std::max(0, i - kTurnReach); k <= std::min(n - 1, i + kTurnReach); ++k) {
+            w = std::min(w, own[static_cast<std::size_t>(k)]);
+        }
+        least[static_cast<std::size_t>(i)] = w;
+    }
+    std::vector<float> weights(own.size());
+    for (int i = 0; i < n; ++i) {
+        double sum = 0.0;
+        int count = 0;
+        for (int k = std::max(0, i - kTurnReach); k <= std::min(n - 1, i + kTurnReach); ++k) {
+            sum += least[static_cast<std::size_t>(k)];
+            ++count;
+        }
+        weights[static_cast<std::size_t>(i)] = static_cast<float>(sum / count);
+    }
+    return weights;
+}
+
+}  // namespace
+
 void Motion::layBaseline() {
     if (!poseable() || !rootPath_ || rootPath_->curve() == nullptr) {
         return;
@@ -318,11 +420,16 @@ void Motion::layBaseline() {
     baseline_.offsetZ.assign(size, 0.0f);
     baseline_.tangentX.assign(size, 0.0f);
     baseline_.tangentZ.assign(size, 0.0f);
+    std::vector<double> tangentLength(size, 0.0);
     const ControlCurve& curve = *rootPath_->curve();
     for (int f = 0; f < frameCount; ++f) {
         // Only the root's position channels matter here: the offset is left out so that the
         // placement, which translates by the OFFSET before it, puts the root where the file does.
+        // They are turned upright first, as the pose turns them.
         Transform ground = identityTransform();
+        if (upAxis_ == UpAxis::Z) {
+            rotateAbout(ground, 0, -90.0f);
+        }
         const float* row = frames_->row(f);
         for (int i = 0; i < root_->channelCount(); ++i) {
             const ChannelType type = root_->channel(i);
@@ -340,5 +447,9 @@ void Motion::layBaseline() {
         baseline_.offsetZ[i] = static_cast<float>(point.z - ground[14]);
         baseline_.tangentX[i] = static_cast<float>(tangent.x);
         baseline_.tangentZ[i] = static_cast<float>(tangent.z);
+        tangentLength[i] = std::hypot(tangent.x, tangent.z);
     }
+    baseline_.turnWeight = turnWeights(
+        tangentLength, std::max({static_cast<double>(width_), static_cast<double>(height_),
+                                 static_cast<double>(depth_)}));
 }

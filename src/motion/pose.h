@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <vector>
 
 #include "motion/motion.h"
@@ -30,3 +32,13 @@ struct Pose {
 // False, with the pose emptied, for DrawPath, a motion that cannot be posed and a frame outside
 // the table. The motion is only read.
 bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose);
+
+// Poses row `frame` as the file states it, in the file's own axes: the raw root, unlifted, and a
+// Z-up file not turned upright (the position-channel reading still applies). False, with the
+// pose emptied, where poseFrame would be.
+bool poseInFileAxes(const Motion& motion, int frame, Pose& pose);
+
+// The bone from joint j's parent to joint j, in the parent's frame, for a pose of the motion:
+// the joint's OFFSET, or, for a joint with position channels, the translation the pose gave it
+// (so the bone ends at the joint under either reading of those channels).
+std::array<float, 3> boneInParent(const Motion& motion, const Pose& pose, std::size_t j);

@@ -91,7 +91,7 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
         const int parent = parents[i];
         if (parent >= 0) {
             const Transform& p = pose.transforms[static_cast<std::size_t>(parent)];
-            const auto bone = boneSegments(joints[i]->offset());
+            const auto bone = boneSegments(boneInParent(motion, pose, i));
             for (const auto& v : bone)
                 appendTransformed(p, v, vertices_);
             if (coloured)

@@ -123,7 +123,7 @@ TEST(PlaceRoot, UneditedCurveLeavesEveryFrameWhereItWas) {
         const float offsetX = static_cast<float>(p.x - rootX[static_cast<std::size_t>(i)]);
         const float offsetZ = static_cast<float>(p.z - rootZ[static_cast<std::size_t>(i)]);
         const RootPlacement placed = placeRoot(path, i, 180, offsetX, offsetZ,
-                                               static_cast<float>(f.x), static_cast<float>(f.z));
+                                               static_cast<float>(f.x), static_cast<float>(f.z), 1.0f);
         EXPECT_NEAR(placed.headingRadians, 0.0, 1e-6);
         EXPECT_NEAR(placed.pathX + placed.backX, rootX[static_cast<std::size_t>(i)], 1e-4);
         EXPECT_NEAR(placed.pathZ + placed.backZ, rootZ[static_cast<std::size_t>(i)], 1e-4);
@@ -143,7 +143,7 @@ TEST(PlaceRoot, TurnedCurveTurnsTheHeadingAndMovesTheRoot) {
         curve->getPoint(k, p);
         curve->setPoint({0.0, p.x}, k);
     }
-    const RootPlacement placed = placeRoot(path, 60, 120, 0.0f, -2.0f, 1.0f, 0.0f);
+    const RootPlacement placed = placeRoot(path, 60, 120, 0.0f, -2.0f, 1.0f, 0.0f, 1.0f);
     CurvePoint p;
     curve->evaluate(path.frameParameter(60, 120), p);
     EXPECT_EQ(placed.pathX, p.x);
@@ -158,7 +158,7 @@ TEST(PlaceRoot, TurnedCurveTurnsTheHeadingAndMovesTheRoot) {
 
 TEST(PlaceRoot, WithoutACurveOnlyTheBackTranslationRemains) {
     RootPath path;
-    const RootPlacement placed = placeRoot(path, 0, 10, 1.5f, -2.5f, 1.0f, 0.0f);
+    const RootPlacement placed = placeRoot(path, 0, 10, 1.5f, -2.5f, 1.0f, 0.0f, 1.0f);
     EXPECT_EQ(placed.pathX, 0.0);
     EXPECT_EQ(placed.pathZ, 0.0);
     EXPECT_EQ(placed.headingRadians, 0.0);

@@ -194,7 +194,7 @@ TEST(EditSaveContract, HeadingFirstRootsKeepTheirPitchNearNinetyDegrees) {
             const Baseline& b = original.baseline();
             const double heading =
                 placeRoot(*original.rootPath(), f, original.frameCount(), b.offsetX[i],
-                          b.offsetZ[i], b.tangentX[i], b.tangentZ[i])
+                          b.offsetZ[i], b.tangentX[i], b.tangentZ[i], b.turnWeight[i])
                     .headingDegrees;
             EXPECT_NEAR(original.frames()->value(f, 3) + heading, reloaded.frames()->value(f, 3),
                         1e-4)

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,6 +109,163 @@ inline std::string walkingFigure(const std::string& rootChannels, int frameCount
             << " 12 " << 4.0 * s << " " << 40.0 * std::sin(s) << " 3 -5\n";
     }
     return bvh.str();
+}
+
+// A figure hung below a static root, as some exporters write it: every joint has six channels,
+// and the hips' OFFSET lies far from where its values put it (they carry the figure's travel).
+// The first `kept` of the spine, neck, leg and shin have their OFFSETs as position values (give
+// or take 0.001), the others small displacements. Frame 0 has no turn below the hips. With walks,
+// the root walks a gentle curve and turns instead of standing still.
+inline std::string sixChannelFigure(int kept, int frameCount = 60, bool walks = false) {
+    struct Part {
+        const char* name;
+        int depth;
+        double offset[3];
+        double endSite;  // the y of an End Site below it, 0 for none
+    };
+    const Part parts[] = {{"Hips", 1, {5, 90, -400}, 0},
+                          {"Spine", 2, {0, 20, 0}, 0},
+                          {"Neck", 3, {0, 25, 0}, 10},
+                          {"Leg", 2, {10, 0, 0}, 0},
+                          {"Shin", 3, {0, -45, 0}, -40}};
+    const char* six = "CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation";
+    std::ostringstream bvh;
+    bvh << "HIERARCHY\nROOT Root\n{\nOFFSET 0 0 0\n" << six << "\n";
+    int depth = 1;
+    for (const Part& part : parts) {
+        for (; depth > part.depth; --depth) {
+            bvh << "}\n";
+        }
+        bvh << "JOINT " << part.name << "\n{\nOFFSET " << part.offset[0] << " " << part.offset[1]
+            << " " << part.offset[2] << "\n"
+            << six << "\n";
+        if (part.endSite != 0) {
+            bvh << "End Site\n{\nOFFSET 0 " << part.endSite << " 0\n}\n";
+        }
+        depth = part.depth + 1;
+    }
+    for (; depth > 0; --depth) {
+        bvh << "}\n";
+    }
+    bvh << "MOTION\nFrames: " << frameCount << "\nFrame Time: 0.033333\n";
+    for (int f = 0; f < frameCount; ++f) {
+        if (walks) {
+            bvh << 2.0 * f << " 0 " << 20.0 * std::sin(f / 40.0) << " 0 0 "
+                << 10.0 * std::sin(f / 30.0) << " ";
+        } else {
+            bvh << "0 0 0 0 0 0 ";
+        }
+        bvh << 0.5 * f << " " << 88.0 + std::sin(f / 5.0) << " 3 0 " << 4.0 * std::sin(f / 9.0)
+            << " 0 ";
+        for (int p = 1; p < 5; ++p) {
+            const double noise = 0.001 * ((f + p) % 3 - 1);
+            for (double o : parts[p].offset) {
+                bvh << (p <= kept ? o : 0.0) + noise << " ";
+            }
+            bvh << 10.0 * p * std::sin(f / 7.0) << " 0 0 ";
+        }
+        bvh << "\n";
+    }
+    return bvh.str();
+}
+
+// Row-major 3x3 rotations in degrees, about axis 0 (x), 1 (y) or 2 (z).
+using Rotation3 = std::array<std::array<double, 3>, 3>;
+
+inline Rotation3 axisTurn(int axis, double degrees) {
+    const double a = degrees * std::acos(-1.0) / 180.0;
+    Rotation3 r{};
+    const int i = (axis + 1) % 3;
+    const int j = (axis + 2) % 3;
+    r[static_cast<std::size_t>(axis)][static_cast<std::size_t>(axis)] = 1.0;
+    r[static_cast<std::size_t>(i)][static_cast<std::size_t>(i)] = std::cos(a);
+    r[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = -std::sin(a);
+    r[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)] = std::sin(a);
+    r[static_cast<std::size_t>(j)][static_cast<std::size_t>(j)] = std::cos(a);
+    return r;
+}
+
+inline Rotation3 times(const Rotation3& a, const Rotation3& b) {
+    Rotation3 m{};
+    for (std::size_t r = 0; r < 3; ++r) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            for (std::size_t k = 0; k < 3; ++k) {
+                m[r][c] += a[r][k] * b[k][c];
+            }
+        }
+    }
+    return m;
+}
+
+// Angles (a, b, c) with m = R(axes[0], a) * R(axes[1], b) * R(axes[2], c), three different axes.
+inline std::array<double, 3> anglesOf(const Rotation3& m, const std::array<int, 3>& axes) {
+    const std::size_t i = static_cast<std::size_t>(axes[0]);
+    const std::size_t j = static_cast<std::size_t>(axes[1]);
+    const std::size_t k = static_cast<std::size_t>(axes[2]);
+    const double e = (axes[1] - axes[0] + 3) % 3 == 1 ? 1.0 : -1.0;
+    const double toDegrees = 180.0 / std::acos(-1.0);
+    return {std::atan2(-e * m[j][k], m[k][k]) * toDegrees,
+            std::asin(std::clamp(e * m[i][k], -1.0, 1.0)) * toDegrees,
+            std::atan2(-e * m[i][j], m[i][i]) * toDegrees};
+}
+
+// The same motion in a Z-up file: the root's OFFSET, positions and orientation turned a quarter
+// about x, so that the file's y becomes z (and its z, -y). The root's CHANNELS must begin with
+// the three positions, followed by three rotations about different axes.
+inline std::string turnedToZUp(const std::string& text) {
+    std::istringstream in(text);
+    std::ostringstream out;
+    out << std::fixed << std::setprecision(6);
+    std::string line;
+    bool rootOffsetDone = false;
+    bool framesStarted = false;
+    std::array<int, 3> order{};
+    const Rotation3 quarter = axisTurn(0, 90.0);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::istringstream words(line);
+        std::string first;
+        words >> first;
+        if (!rootOffsetDone && first == "OFFSET") {
+            double x, y, z;
+            words >> x >> y >> z;
+            out << "\tOFFSET " << x << " " << -z << " " << y << "\n";
+            rootOffsetDone = true;
+            continue;
+        }
+        if (first == "CHANNELS" && order == std::array<int, 3>{}) {
+            std::string name;
+            words >> name;  // the count
+            for (int c = 0; c < 6 && words >> name; ++c) {
+                if (c >= 3) {
+                    order[static_cast<std::size_t>(c - 3)] = name[0] - 'X';
+                }
+            }
+        }
+        if (framesStarted && !first.empty()) {
+            std::istringstream values(line);
+            double v[6];
+            for (double& x : v) {
+                values >> x;
+            }
+            Rotation3 r = quarter;
+            for (std::size_t n = 0; n < 3; ++n) {
+                r = times(r, axisTurn(order[n], v[3 + n]));
+            }
+            const std::array<double, 3> angles = anglesOf(r, order);
+            out << v[0] << " " << -v[2] << " " << v[1] << " " << angles[0] << " " << angles[1]
+                << " " << angles[2];
+            std::string rest;
+            std::getline(values, rest);
+            out << rest << "\n";
+            continue;
+        }
+        framesStarted = framesStarted || first == "Frame";
+        out << line << "\n";
+    }
+    return out.str();
 }
 
 }  // namespace fixtures

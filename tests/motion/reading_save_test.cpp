@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bvh_test_support.h"
+#include "independent_fk.h"
+#include "motion_fixtures.h"
+
+namespace {
+
+// Drags the middle control point by a tenth of the motion's size, neighbours following.
+void editMiddle(Motion& motion) {
+    const float size = fixtures::motionSize(motion);
+    ControlCurve& curve = *motion.rootPath()->curve();
+    const int middle = curve.pointCount() / 2;
+    CurvePoint p;
+    ASSERT_EQ(1, curve.getPoint(middle, p));
+    curve.setFalloffRadius(30.0f * motion.markerRadius());
+    curve.select(middle);
+    curve.moveSelected(p.x + 0.1 * size, p.z - 0.15 * size);
+    curve.select(-1);
+    motion.refreshBounds();
+}
+
+// An edited save of a file read Z-up or with replacing position channels is, in the file's own
+// conventions, what was drawn: read back by the program, and read by an independent
+// forward-kinematics reader of the saved text (double precision, turned upright for Z-up).
+void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string& tag) {
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << tag;
+    editMiddle(motion);
+    const std::string saved = testing::TempDir() + "reading_saved_" + tag + ".bvh";
+    ASSERT_TRUE(motion.save(saved)) << tag;
+    Motion reloaded;
+    ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved)) << tag;
+    EXPECT_EQ(motion.upAxis(), reloaded.upAxis()) << tag;
+    EXPECT_EQ(motion.positionChannels(), reloaded.positionChannels()) << tag;
+    const independent::File file = independent::parse(fixtures::readFile(saved));
+    const bool replace = motion.positionChannels() == PositionChannels::ValueReplacesOffset;
+    const float size = fixtures::motionSize(motion);
+    double worst = 0.0;
+    for (int f = 0; f < motion.frameCount(); ++f) {
+        const fixtures::Positions drawn = fixtures::posedAt(motion, f, PosePass::MeasureEdited);
+        const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::MeasureRaw);
+        const std::vector<std::array<double, 3>> read = independent::positions(file, f, replace);
+        ASSERT_EQ(drawn.size(), read.size()) << tag;
+        for (std::size_t j = 0; j < drawn.size(); ++j) {
+            ASSERT_LE(fixtures::distance(drawn[j], back[j]), 1e-3f * size)
+                << tag << " frame " << f << " joint " << j;
+            const std::array<double, 3>& e = read[j];
+            const double upright[3] = {e[0], motion.upAxis() == UpAxis::Z ? e[2] : e[1],
+                                       motion.upAxis() == UpAxis::Z ? -e[1] : e[2]};
+            for (std::size_t a = 0; a < 3; ++a) {
+                worst = std::max(worst, std::fabs(upright[a] - drawn[j][a]));
+            }
+        }
+    }
+    EXPECT_LE(worst, 1e-4 * size) << tag << ": the independent reader's largest difference";
+}
+
+TEST(ReadingSave, EditedSavesAreWhatWasDrawnInTheFilesOwnConventions) {
+    const char* walkRoot = "Xposition Yposition Zposition Zrotation Xrotation Yrotation";
+    const struct {
+        const char* tag;
+        std::string text;
+    } cases[] = {
+        {"z_up_walk", fixtures::turnedToZUp(fixtures::walkingFigure(walkRoot, 240))},
+        {"replace_walk", fixtures::sixChannelFigure(4, 240, true)},
+        {"replace_in_place", fixtures::sixChannelFigure(4, 240)},
+        {"z_up_replace_walk", fixtures::turnedToZUp(fixtures::sixChannelFigure(4, 240, true))},
+    };
+    for (const auto& c : cases) {
+        expectEditedSaveIsWhatWasDrawn(
+            fixtures::writeTemporary(std::string(c.tag) + ".bvh", c.text), c.tag);
+    }
+    const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
+    if (!std::filesystem::is_directory(corpus)) {
+        GTEST_SKIP() << "corpus folder " << corpus << " is absent";
+    }
+    for (const char* name :
+         {"bandai_raise_hands_inplace", "makehuman_zombie_walk", "pybvh_xzy_mixed_orders"}) {
+        expectEditedSaveIsWhatWasDrawn((corpus / (std::string(name) + ".bvh")).string(), name);
+    }
+    const std::string turned = fixtures::writeTemporary(
+        "cmu_12_01_turned.bvh",
+        fixtures::turnedToZUp(fixtures::readFile((corpus / "cmu_12_01_walk.bvh").string())));
+    expectEditedSaveIsWhatWasDrawn(turned, "cmu_12_01_turned");
+}
+
+// Unedited, a Z-up file comes back as it was: the same skeleton text (OFFSETs, channel lines)
+// and every value to the four decimals written, whatever the order of the root's rotations.
+TEST(ReadingSave, AnUneditedSaveOfAZUpFileGivesItsValuesBack) {
+    const char* orders[] = {"Xrotation Yrotation Zrotation", "Xrotation Zrotation Yrotation",
+                            "Yrotation Xrotation Zrotation", "Yrotation Zrotation Xrotation",
+                            "Zrotation Xrotation Yrotation", "Zrotation Yrotation Xrotation"};
+    for (const char* order : orders) {
+        const std::string tag = std::string("z_up_plain_") + order[0] + order[10] + order[20];
+        const std::string source = fixtures::writeTemporary(
+            tag + ".bvh", fixtures::turnedToZUp(fixtures::walkingFigure(
+                              std::string("Xposition Yposition Zposition ") + order, 200)));
+        Motion motion;
+        ASSERT_EQ(1, fixtures::loadQuietly(motion, source));
+        ASSERT_EQ(UpAxis::Z, motion.upAxis()) << tag;
+        const std::string saved = testing::TempDir() + tag + "_saved.bvh";
+        ASSERT_TRUE(motion.save(saved));
+        const ReadResult a = readBvhFile(source);
+        const ReadResult b = readBvhFile(saved);
+        ASSERT_TRUE(a.frames && b.frames) << tag;
+        const std::vector<const Joint*> ja = preOrder(a.root.get());
+        const std::vector<const Joint*> jb = preOrder(b.root.get());
+        ASSERT_EQ(ja.size(), jb.size());
+        for (std::size_t j = 0; j < ja.size(); ++j) {
+            EXPECT_EQ(ja[j]->channels(), jb[j]->channels()) << tag << " joint " << j;
+            for (std::size_t k = 0; k < 3; ++k) {
+                EXPECT_NEAR(ja[j]->offset()[k], jb[j]->offset()[k], 5e-5) << tag;
+            }
+        }
+        ASSERT_EQ(a.frames->values().size(), b.frames->values().size());
+        for (std::size_t i = 0; i < a.frames->values().size(); ++i) {
+            ASSERT_NEAR(a.frames->values()[i], b.frames->values()[i], 6e-5)
+                << tag << " value " << i;
+        }
+    }
+}
+
+}  // namespace
