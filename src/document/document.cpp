@@ -7,9 +7,9 @@
 Document::Document() = default;
 Document::~Document() = default;
 
-Result Document::open(const std::string& path) {
+Result Document::open(const std::string& path, const LoadOptions& options) {
     auto loaded = std::make_unique<Motion>();
-    Result result = loaded->load(path);
+    Result result = loaded->load(path, options);
     if (!result) {
         return result;
     }
@@ -22,6 +22,30 @@ Result Document::open(const std::string& path) {
     applied_ = 0;
     baseState_ = nextState_++;
     savedState_ = baseState_;
+    loadedState_ = baseState_;
+    savedAsLoaded_ = true;
+    ++revision_;
+    setFalloffRadius(falloffRadius_);
+    return result;
+}
+
+Result Document::reread(const LoadOptions& options) {
+    if (!motion_) {
+        return Result::failure("No motion to read again.");
+    }
+    Result result = motion_->reread(options);
+    if (!result) {
+        return result;
+    }
+    // A drag in progress moved points of a curve that is gone.
+    dragging_ = false;
+    dragStart_ = std::vector<CurvePoint>();
+    history_.clear();
+    applied_ = 0;
+    baseState_ = nextState_++;
+    loadedState_ = baseState_;
+    // A file that holds a path edit no longer matches the frames without it.
+    savedState_ = savedAsLoaded_ ? baseState_ : nextState_++;
     ++revision_;
     setFalloffRadius(falloffRadius_);
     return result;
@@ -35,6 +59,7 @@ Result Document::save(const std::string& path) {
     if (result) {
         fileName_ = path;
         savedState_ = currentState();
+        savedAsLoaded_ = savedState_ == loadedState_;
     }
     return result;
 }

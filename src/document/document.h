@@ -24,9 +24,16 @@ class Document {
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
-    // Loads the file. On success its motion replaces the current one, the history is cleared
-    // and this state counts as saved; on failure nothing changes and the result says why.
-    Result open(const std::string& path);
+    // Loads the file, read as the options say where they set the reading and as detected
+    // elsewhere. On success its motion replaces the current one, the history is cleared and this
+    // state counts as saved; on failure nothing changes and the result says why.
+    Result open(const std::string& path, const LoadOptions& options = LoadOptions());
+    // Reads the loaded motion again under another reading (the options; fields left unset are
+    // detected again), from the frames as they were loaded: the path is fitted anew, so the
+    // path edit and the history are dropped. The state counts as saved when the file last
+    // loaded or saved holds those frames unedited. On failure (or without a motion) nothing
+    // changes.
+    Result reread(const LoadOptions& options);
     // Saves the motion with its path edit. On success the document takes the path as its file
     // name and this state counts as saved; on failure nothing changes. Without a motion the
     // result is "No motion to save.".
@@ -95,10 +102,12 @@ class Document {
     float falloffRadius_ = 0.0f;
 
     std::deque<Step> history_;
-    std::size_t applied_ = 0;       // steps of history_ in effect; the rest can be redone
-    unsigned long baseState_ = 0;   // the state before history_.front()
-    unsigned long savedState_ = 0;  // the state last loaded or saved
-    unsigned long nextState_ = 1;   // states are never reused, so a lost one is never matched
+    std::size_t applied_ = 0;        // steps of history_ in effect; the rest can be redone
+    unsigned long baseState_ = 0;    // the state before history_.front()
+    unsigned long savedState_ = 0;   // the state last loaded or saved
+    unsigned long loadedState_ = 0;  // the state of the frames as loaded, with no path edit
+    bool savedAsLoaded_ = true;      // whether the file last loaded or saved has no path edit
+    unsigned long nextState_ = 1;    // states are never reused, so a lost one is never matched
     unsigned long revision_ = 0;
 
     bool dragging_ = false;

@@ -8,6 +8,7 @@
 
 #include "document/document.h"
 #include "document/ground_point.h"
+#include "motion/pose.h"
 
 namespace {
 
@@ -222,3 +223,64 @@ TEST_F(DocumentEdit, HistoryKeepsItsLimitAndStepsStoreOnlyMovedPoints) {
 }
 
 }  // namespace
+
+namespace {
+
+// The walker with the Leg's channels as its local translation ("value replaces offset").
+std::string replacingWalker(int frames) {
+    std::ostringstream s;
+    s << "HIERARCHY\nROOT Hips\n{\n OFFSET 0 0 0\n"
+         " CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+         " JOINT Leg\n {\n  OFFSET 8 0 0\n"
+         "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+         "  End Site\n  {\n   OFFSET 0 -40 0\n  }\n }\n}\n";
+    s << "MOTION\nFrames: " << frames << "\nFrame Time: 0.0333333\n";
+    for (int i = 0; i < frames; ++i)
+        s << 2.0 * i << " 40 " << 6.0 * std::sin(0.05 * i) << " 0 0 0 8 0 0 0 "
+          << 20 * std::sin(0.2 * i) << " 0\n";
+    return s.str();
+}
+
+// The Leg's x at frame 0, where no joint is turned: 8 read as its translation, 16 added to it.
+float legX(const Document& d) {
+    Pose pose;
+    poseFrame(*d.motion(), 0, PosePass::MeasureRaw, pose);
+    return pose.transforms[1][12];
+}
+
+}  // namespace
+
+TEST(DocumentReading, OpenTakesTheReadingAndRereadReplacesIt) {
+    const std::string path = writeFile("doc_replacing.bvh", replacingWalker(200));
+    Document d;
+    EXPECT_FALSE(d.reread(LoadOptions()));
+    ASSERT_TRUE(d.open(path));
+    EXPECT_EQ(PositionChannels::ValueReplacesOffset, d.motion()->positionChannels());
+    EXPECT_FLOAT_EQ(8.0f, legX(d));
+    LoadOptions add;
+    add.positionChannels = PositionChannels::OffsetPlusValue;
+    ASSERT_TRUE(d.open(path, add));
+    EXPECT_FLOAT_EQ(16.0f, legX(d));
+
+    // An unsaved edit is dropped with the curve it was made on; the file still holds the frames
+    // as loaded, so the document is back to its saved state.
+    drag(d, 2, 10.0, 5.0);
+    ASSERT_TRUE(d.modified());
+    const unsigned long before = d.revision();
+    ASSERT_TRUE(d.reread(LoadOptions()));
+    EXPECT_EQ(PositionChannels::ValueReplacesOffset, d.motion()->positionChannels());
+    EXPECT_FLOAT_EQ(8.0f, legX(d));
+    EXPECT_FALSE(d.modified());
+    EXPECT_FALSE(d.canUndo());
+    EXPECT_GT(d.revision(), before);
+    EXPECT_EQ(d.motion()->rootPath()->fittedX()[2], points(d)[2].first);
+
+    // Saved with an edit, the file no longer holds the frames the reading starts from.
+    drag(d, 2, 10.0, 5.0);
+    const std::string saved = testing::TempDir() + "doc_replacing_saved.bvh";
+    ASSERT_TRUE(d.save(saved));
+    ASSERT_FALSE(d.modified());
+    ASSERT_TRUE(d.reread(add));
+    EXPECT_TRUE(d.modified());
+    EXPECT_EQ(saved, d.fileName());
+}
