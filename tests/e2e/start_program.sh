@@ -65,5 +65,9 @@ e2e_close "$probe"
 [ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
 
 usage=$("$program" --help)
-[ "$(printf '%s\n' "$usage" | wc -l)" -eq 1 ] || e2e_fail "--help printed more than one line"
+[ "$(printf '%s\n' "$usage" | head -n 1)" = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)" ] ||
+    e2e_fail "--help does not begin with the usage line: $usage"
+for subcommand in info check convert; do
+    printf '%s\n' "$usage" | grep -q "bvhpath $subcommand " || e2e_fail "--help does not list $subcommand"
+done
 echo "PASS"

@@ -1,0 +1,280 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "motion/motion.h"
+#include "motion/reading.h"
+#include "motion/result.h"
+
+const char* const kWindowUsage = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)\n";
+
+const char* const kHelpText =
+    "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)\n"
+    "       bvhpath info FILE  (frames, frame time, joints, channels, reading, duration, path)\n"
+    "       bvhpath check FILE...  (FILE: OK, or why it does not load; status 1 if any fails)\n"
+    "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
+    "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
+    "add|replace,\n"
+    "       which override what is detected in the file\n";
+
+namespace {
+
+struct UpAxisWord {
+    const char* word;
+    UpAxis axis;
+};
+constexpr UpAxisWord kUpAxisWords[] = {{"y", UpAxis::Y}, {"z", UpAxis::Z}};
+
+struct PositionChannelsWord {
+    const char* word;
+    const char* description;
+    PositionChannels reading;
+};
+constexpr PositionChannelsWord kPositionChannelsWords[] = {
+    {"add", "offset plus value", PositionChannels::OffsetPlusValue},
+    {"replace", "value replaces offset", PositionChannels::ValueReplacesOffset},
+};
+
+const char* wordOf(UpAxis axis) {
+    for (const UpAxisWord& w : kUpAxisWords) {
+        if (w.axis == axis) {
+            return w.word;
+        }
+    }
+    return "y";
+}
+
+const char* descriptionOf(PositionChannels reading) {
+    for (const PositionChannelsWord& w : kPositionChannelsWords) {
+        if (w.reading == reading) {
+            return w.description;
+        }
+    }
+    return "offset plus value";
+}
+
+// What a subcommand's command line says: its files and the options it was given.
+struct Arguments {
+    std::vector<std::string> files;
+    LoadOptions reading;
+    SaveOptions output;
+    bool help = false;
+};
+
+// Takes "--name value" or "--name=value" at args[i]; false when args[i] is not that option.
+// value is empty when the option has no value.
+bool takeOption(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+                std::string& value) {
+    const std::string& arg = args[i];
+    if (arg.compare(0, name.size(), name) != 0) {
+        return false;
+    }
+    if (arg.size() == name.size()) {
+        value = i + 1 < args.size() ? args[++i] : std::string();
+        return true;
+    }
+    if (arg[name.size()] == '=') {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+Result badValue(const std::string& option, const char* expected) {
+    return Result::failure("bvhpath: " + option + " takes " + expected);
+}
+
+Result setUpAxis(const std::string& option, const std::string& value, std::optional<UpAxis>& into) {
+    for (const UpAxisWord& w : kUpAxisWords) {
+        if (value == w.word) {
+            into = w.axis;
+            return Result::success();
+        }
+    }
+    return badValue(option, "y or z");
+}
+
+Result setPositionChannels(const std::string& option, const std::string& value,
+                           std::optional<PositionChannels>& into) {
+    for (const PositionChannelsWord& w : kPositionChannelsWords) {
+        if (value == w.word) {
+            into = w.reading;
+            return Result::success();
+        }
+    }
+    return badValue(option, "add or replace");
+}
+
+// Reads the arguments after the subcommand's name; only convert takes the output options.
+Result parse(const std::vector<std::string>& args, bool outputOptions, Arguments& parsed) {
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        Result r = Result::success();
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            parsed.files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+        } else if (takeOption(args, i, "--read-up-axis", value)) {
+            r = setUpAxis("--read-up-axis", value, parsed.reading.upAxis);
+        } else if (takeOption(args, i, "--read-position-channels", value)) {
+            r = setPositionChannels("--read-position-channels", value,
+                                    parsed.reading.positionChannels);
+        } else if (outputOptions && takeOption(args, i, "--up-axis", value)) {
+            r = setUpAxis("--up-axis", value, parsed.output.upAxis);
+        } else if (outputOptions && takeOption(args, i, "--position-channels", value)) {
+            r = setPositionChannels("--position-channels", value, parsed.output.positionChannels);
+        } else {
+            r = Result::failure("bvhpath " + args[0] + ": unknown option " + arg);
+        }
+        if (!r) {
+            return r;
+        }
+    }
+    return Result::success();
+}
+
+void printLine(std::FILE* out, const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+// The shortest text that reads back as the same float.
+std::string floatText(float v) {
+    char text[64];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, end.ptr);
+}
+
+int fail(std::FILE* out, const Result& result) {
+    printLine(out, result.message);
+    return 1;
+}
+
+int joinedCount(const Motion& motion, bool endSites) {
+    int count = 0;
+    for (const Joint* joint : motion.joints()) {
+        const bool endSite = joint->name() == "End Site" && joint->channelCount() == 0;
+        count += endSite == endSites ? 1 : 0;
+    }
+    return count;
+}
+
+// The length of the root's track over the ground, frame to frame.
+double rootPathLength(const RootPath& path) {
+    double length = 0.0;
+    for (int i = 1; i < path.sampleCount(); ++i) {
+        length += std::hypot(static_cast<double>(path.sampleX(i)) - path.sampleX(i - 1),
+                             static_cast<double>(path.sampleZ(i)) - path.sampleZ(i - 1));
+    }
+    return length;
+}
+
+int info(const Arguments& a, std::FILE* out) {
+    if (a.files.size() != 1) {
+        return fail(out, Result::failure("usage: bvhpath info FILE [--read-up-axis y|z] "
+                                         "[--read-position-channels add|replace]"));
+    }
+    Motion motion;
+    const Result loaded = motion.load(a.files.front(), a.reading);
+    if (!loaded) {
+        return fail(out, loaded);
+    }
+    const RootPath& path = *motion.rootPath();
+    const double duration = static_cast<double>(motion.frameCount()) * motion.frameTime();
+    const std::string lines[] = {
+        "frames: " + std::to_string(motion.frameCount()),
+        "frame time: " + floatText(motion.frameTime()),
+        "joints: " + std::to_string(joinedCount(motion, false)),
+        "end sites: " + std::to_string(joinedCount(motion, true)),
+        "channels: " + std::to_string(motion.frames()->channelCount()),
+        std::string("up axis: ") + wordOf(motion.upAxis()),
+        std::string("position channels: ") + descriptionOf(motion.positionChannels()),
+        "duration: " + floatText(static_cast<float>(duration)),
+        "root path length: " + floatText(static_cast<float>(rootPathLength(path))),
+        "control points: " + std::to_string(path.curve() ? path.curve()->pointCount() : 0),
+    };
+    for (const std::string& line : lines) {
+        printLine(out, line);
+    }
+    return 0;
+}
+
+int check(const Arguments& a, std::FILE* out) {
+    if (a.files.empty()) {
+        return fail(out, Result::failure("usage: bvhpath check FILE... [--read-up-axis y|z] "
+                                         "[--read-position-channels add|replace]"));
+    }
+    int status = 0;
+    for (const std::string& file : a.files) {
+        Motion motion;
+        const Result loaded = motion.load(file, a.reading);
+        printLine(out, file + ": " + (loaded ? std::string("OK") : loaded.message));
+        status = loaded ? status : 1;
+    }
+    return status;
+}
+
+int convert(const Arguments& a, std::FILE* out) {
+    if (a.files.size() != 2) {
+        return fail(out, Result::failure("usage: bvhpath convert IN OUT [--up-axis y|z] "
+                                         "[--position-channels add|replace] [--read-up-axis y|z] "
+                                         "[--read-position-channels add|replace]"));
+    }
+    Motion motion;
+    Result result = motion.load(a.files[0], a.reading);
+    if (result) {
+        result = motion.save(a.files[1], a.output);
+    }
+    return result ? 0 : fail(out, result);
+}
+
+struct Subcommand {
+    const char* name;
+    bool outputOptions;
+    int (*run)(const Arguments&, std::FILE*);
+};
+constexpr Subcommand kSubcommands[] = {
+    {"info", false, info},
+    {"check", false, check},
+    {"convert", true, convert},
+};
+
+const Subcommand* find(const std::string& word) {
+    for (const Subcommand& s : kSubcommands) {
+        if (word == s.name) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool isSubcommand(const std::string& word) {
+    return find(word) != nullptr;
+}
+
+int runSubcommand(const std::vector<std::string>& args, std::FILE* out) {
+    const Subcommand* subcommand = args.empty() ? nullptr : find(args[0]);
+    if (subcommand == nullptr) {
+        return fail(out, Result::failure("bvhpath: no such subcommand"));
+    }
+    Arguments parsed;
+    const Result r = parse(args, subcommand->outputOptions, parsed);
+    if (!r) {
+        return fail(out, r);
+    }
+    if (parsed.help) {
+        std::fputs(kHelpText, out);
+        std::fflush(out);
+        return 0;
+    }
+    return subcommand->run(parsed, out);
+}

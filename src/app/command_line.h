@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The subcommands of bvhpath that need no display (info, check, convert). They load and save
+// through Motion::load and Motion::save, as the window does, and never touch FLTK or GL.
+
+// The usage line of the window, which the program prints alone on a wrong argument.
+extern const char* const kWindowUsage;
+// The whole --help text: the usage line, then one line per subcommand and the reading options.
+extern const char* const kHelpText;
+
+// Whether word names a subcommand.
+bool isSubcommand(const std::string& word);
+
+// Runs the subcommand named by args[0] with the rest of args as its arguments. Everything it
+// reports, failures included, goes to out, a line at a time, each flushed at once. Returns the
+// exit status: 0 on success, 1 on any failure (a file that does not load or save, a wrong
+// argument).
+int runSubcommand(const std::vector<std::string>& args, std::FILE* out);

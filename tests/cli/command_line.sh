@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# The subcommands run without a display: their outputs, exit statuses and convert round trips.
+# Arguments: the program, the corpus folder (its part is skipped when the folder is absent).
+set -uo pipefail
+program=$1
+corpus=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+sample=$here/../../examples/walk_curve.bvh
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unset DISPLAY
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Runs the program, keeping its standard output in $out and its exit status in $status.
+run() {
+    out=$("$program" "$@" 2>"$work/stderr")
+    status=$?
+}
+
+expect_line() {
+    printf '%s\n' "$out" | grep -qxF -- "$1" || fail "no line '$1' in: $out"
+}
+
+# The frame values of two files agree to within a tolerance, and so do their hierarchies
+# (names, channel lines, OFFSETs), token by token.
+same_values() {
+    awk -v tolerance="$3" '
+        FNR == 1 { file++ }
+        { for (i = 1; i <= NF; i++) token[file, ++count[file]] = $i }
+        END {
+            if (count[1] != count[2]) { print "token counts " count[1] " and " count[2]; exit 1 }
+            for (i = 1; i <= count[1]; i++) {
+                a = token[1, i]; b = token[2, i]
+                if (a == b) continue
+                if (a ~ /^-?[0-9.]+(e-?[0-9]+)?$/ && b ~ /^-?[0-9.]+(e-?[0-9]+)?$/) {
+                    d = a - b; if (d < 0) d = -d
+                    if (d <= tolerance) continue
+                }
+                print "token " i ": " a " and " b; exit 1
+            }
+        }' "$1" "$2"
+}
+
+# info: bare values, the reading detected or as overridden.
+run info "$sample"
+[ "$status" -eq 0 ] || fail "info ended with $status: $out"
+for line in "frames: 300" "frame time: 0.033333" "joints: 22" "channels: 69" "up axis: y" \
+    "position channels: offset plus value" "duration: 9.9999" "control points: 8"; do
+    expect_line "$line"
+done
+printf '%s\n' "$out" | grep -qE '^root path length: [0-9.]+$' || fail "no root path length: $out"
+run info "$sample" --read-up-axis z --read-position-channels=replace
+expect_line "up axis: z"
+expect_line "position channels: value replaces offset"
+
+# check: one line a file, status 1 when any fails.
+printf 'HIERARCHIE\n' >"$work/broken.bvh"
+run check "$sample" "$work/broken.bvh" "$work/missing.bvh"
+[ "$status" -eq 1 ] || fail "check of a broken file ended with $status"
+[ "$(printf '%s\n' "$out" | wc -l)" -eq 3 ] || fail "check printed: $out"
+expect_line "$sample: OK"
+expect_line "$work/broken.bvh: The Parser could not parse this: hierarchy"
+printf '%s\n' "$out" | grep -q "^$work/missing.bvh: ." || fail "no reason for a missing file: $out"
+run check "$sample" "$sample"
+[ "$status" -eq 0 ] && [ "$out" = "$sample: OK
+$sample: OK" ] || fail "check of good files: $status, $out"
+
+# Every failure prints its message on standard output and ends with status 1.
+for args in "info" "info $sample $sample" "check" "convert $sample" \
+    "info $sample --up-axis z" "info $sample --read-up-axis x" "convert $sample $work/o.bvh --up-axis" \
+    "convert $sample $work/o.bvh --position-channels both" "convert $sample $work/no/such/dir.bvh" \
+    "info $work/broken.bvh" "info --frobnicate $sample"; do
+    # shellcheck disable=SC2086
+    run $args
+    [ "$status" -eq 1 ] || fail "'$args' ended with $status"
+    [ -n "$out" ] || fail "'$args' printed no message"
+done
+run info "$sample" --read-up-axis x
+[ "$out" = "bvhpath: --read-up-axis takes y or z" ] || fail "bad value message: $out"
+run convert "$sample" "$work/no/such/dir.bvh"
+[ "$out" = "Error in BVH file output: could not open file" ] || fail "save message: $out"
+run --help
+[ "$status" -eq 0 ] || fail "--help ended with $status"
+for subcommand in info check convert; do
+    printf '%s\n' "$out" | grep -q "bvhpath $subcommand " || fail "--help does not list $subcommand"
+done
+run check --help
+[ "$status" -eq 0 ] && printf '%s\n' "$out" | grep -q "bvhpath convert " || fail "check --help"
+
+# convert: without options, an unedited save; the up axis there and back; the position
+# channels there and back.
+run convert "$sample" "$work/plain.bvh"
+[ "$status" -eq 0 ] && [ -z "$out" ] || fail "convert ended with $status: $out"
+same_values "$sample" "$work/plain.bvh" 0.00005 || fail "an unedited convert changed the file"
+
+run convert "$sample" "$work/z.bvh" --up-axis z
+[ "$status" -eq 0 ] || fail "convert --up-axis z: $out"
+run info "$work/z.bvh"
+expect_line "up axis: z"
+expect_line "control points: 8"
+run convert "$work/z.bvh" "$work/y.bvh" --up-axis y
+[ "$status" -eq 0 ] || fail "convert --up-axis y: $out"
+run info "$work/y.bvh"
+expect_line "up axis: y"
+same_values "$sample" "$work/y.bvh" 0.0005 || fail "z up and back changed the file"
+
+cat >"$work/replace.bvh" <<'BVH'
+HIERARCHY
+ROOT Hips
+{
+	OFFSET 0 0 0
+	CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+	JOINT Spine
+	{
+		OFFSET 0 12 0
+		CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+		End Site
+		{
+			OFFSET 0 15 0
+		}
+	}
+	JOINT Leg
+	{
+		OFFSET 4 -2 0
+		CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+		End Site
+		{
+			OFFSET 0 -30 0
+		}
+	}
+}
+MOTION
+Frames: 3
+Frame Time: 0.0333333
+0.0000 40.0000 0.0000 0.0000 0.0000 0.0000 0.0000 12.0000 0.0000 5.0000 0.0000 0.0000 4.0000 -2.0000 0.0000 0.0000 10.0000 0.0000
+1.0000 40.0000 0.5000 0.0000 0.0000 0.0000 0.0010 12.0000 0.0000 6.0000 0.0000 0.0000 4.0000 -2.0010 0.0000 0.0000 12.0000 0.0000
+2.0000 40.0000 1.0000 0.0000 0.0000 0.0000 0.0000 11.9990 0.0000 7.0000 0.0000 0.0000 4.0010 -2.0000 0.0000 0.0000 14.0000 0.0000
+BVH
+run info "$work/replace.bvh"
+expect_line "position channels: value replaces offset"
+run convert "$work/replace.bvh" "$work/add.bvh" --position-channels add
+[ "$status" -eq 0 ] || fail "convert --position-channels add: $out"
+grep -q "^0.0000 40.0000 0.0000 0.0000 0.0000 0.0000 0.0000 0.0000 0.0000 5.0000" "$work/add.bvh" ||
+    fail "the spine's values are not displacements: $(tail -3 "$work/add.bvh")"
+run info "$work/add.bvh"
+expect_line "position channels: offset plus value"
+run convert "$work/add.bvh" "$work/replace_again.bvh" --position-channels replace
+same_values "$work/replace.bvh" "$work/replace_again.bvh" 0.00005 || fail "add and back changed it"
+
+if [ -d "$corpus" ]; then
+    run check "$corpus"/*.bvh
+    [ "$status" -eq 0 ] || fail "corpus check: $out"
+    run info "$corpus/makehuman_zombie_walk.bvh"
+    expect_line "up axis: z"
+    run info "$corpus/bandai_raise_hands_inplace.bvh"
+    expect_line "position channels: value replaces offset"
+    run info "$corpus/bandai_raise_hands_inplace.bvh" --read-position-channels add
+    expect_line "position channels: offset plus value"
+fi
+echo "PASS"
