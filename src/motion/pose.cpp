@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -387,23 +388,37 @@ std::vector<float> turnWeights(const std::vector<double>& tangentLength, double 
         own[i] = figureSize > 0.0 ? smoothStep((tangentLength[i] - still) / (moving - still))
                                   : (tangentLength[i] > 0.0 ? 1.0 : 0.0);
     }
+    // The least within the reach, by a queue of candidates whose weights rise from front to
+    // back; then the average over the reach, by running sums: both in time linear in n.
     std::vector<double> least(own.size());
-    for (int i = 0; i < n; ++i) {
-        double w = own[static_cast<std::size_t>(i)];
-        for (int k = std::max(0, i - kTurnReach); k <= std::min(n - 1, i + kTurnReach); ++k) {
-            w = std::min(w, own[static_cast<std::size_t>(k)]);
+    std::deque<int> candidates;
+    for (int i = 0, next = 0; i < n; ++i) {
+        for (; next < n && next <= i + kTurnReach; ++next) {
+            while (!candidates.empty() && own[static_cast<std::size_t>(candidates.back())] >=
+                                              own[static_cast<std::size_t>(next)]) {
+                candidates.pop_back();
+            }
+            candidates.push_back(next);
         }
-        least[static_cast<std::size_t>(i)] = w;
+        while (candidates.front() < i - kTurnReach) {
+            candidates.pop_front();
+        }
+        least[static_cast<std::size_t>(i)] = own[static_cast<std::size_t>(candidates.front())];
+    }
+    std::vector<double> sums(own.size() + 1, 0.0);
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        sums[i + 1] = sums[i] + least[i];
     }
     std::vector<float> weights(own.size());
     for (int i = 0; i < n; ++i) {
-        double sum = 0.0;
-        int count = 0;
-        for (int k = std::max(0, i - kTurnReach); k <= std::min(n - 1, i + kTurnReach); ++k) {
-            sum += least[static_cast<std::size_t>(k)];
-            ++count;
-        }
-        weights[static_cast<std::size_t>(i)] = static_cast<float>(sum / count);
+        const int first = std::max(0, i - kTurnReach);
+        const int last = std::min(n - 1, i + kTurnReach);
+        const double sum =
+            sums[static_cast<std::size_t>(last) + 1] - sums[static_cast<std::size_t>(first)];
+        // A reach of ones averages to one (to float precision), so a travelling figure turns
+        // fully.
+        weights[static_cast<std::size_t>(i)] =
+            static_cast<float>(std::min(1.0, sum / (last - first + 1)));
     }
     return weights;
 }
