@@ -277,10 +277,6 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
     return baked;
 }
 
-}  // namespace
-
-namespace {
-
 // Re-expresses the position channels of every joint below a top-level one from the reading they
 // were read in to the other: a displacement from the OFFSET becomes the translation itself, or
 // the reverse. The first channel along an axis takes the OFFSET; columns are the motion's, moved
