@@ -61,6 +61,18 @@ class PanelWindow : public ::testing::Test {
     void clickCentreOf(Fl_Widget& w) {
         ASSERT_TRUE(click(w.x() + w.w() / 2, w.y() + w.h() / 2)) << "xdotool failed";
     }
+    // The middle row of the range slider's inside, as RGB triples.
+    std::vector<unsigned char> rangeSliderRow() {
+        RangeSlider& slider = panel.rangeSlider();
+        slider.redraw();
+        runFor(0.2);
+        window.make_current();
+        int inner = slider.w() - Fl::box_dw(slider.box());
+        std::vector<unsigned char> row(inner * 3);
+        fl_read_image(row.data(), slider.x() + Fl::box_dx(slider.box()),
+                      slider.y() + slider.h() / 2, inner, 1);
+        return row;
+    }
 
     Fl_Window window;
     PlaybackPanel panel;
@@ -89,21 +101,16 @@ TEST_F(PanelWindow, ASingleFrameMotionDrawsAFullWidthKnob) {
     panel.setPlayRange(1, 1);
     RangeSlider& slider = panel.rangeSlider();
     slider.selection_color(FL_RED);
-    slider.redraw();
-    runFor(0.2);
-    window.make_current();
-    int inner = slider.w() - Fl::box_dw(slider.box());
-    std::vector<unsigned char> row(inner * 3);
-    fl_read_image(row.data(), slider.x() + Fl::box_dx(slider.box()), slider.y() + slider.h() / 2,
-                  inner, 1);
+    std::vector<unsigned char> row = rangeSliderRow();
+    int inner = static_cast<int>(row.size() / 3);
     int red = 0;
     for (int i = 0; i < inner; ++i) {
         if (row[3 * i] > 200 && row[3 * i + 1] < 60 && row[3 * i + 2] < 60) {
             ++red;
         }
     }
-    // The knob's own bevel takes a few pixels at each end.
-    EXPECT_GT(red, inner - 10);
+    // The knob's own bevel and end marks take a few pixels at each end.
+    EXPECT_GT(red, inner - 20);
     // Events over it change nothing.
     Fl::e_x = slider.x() + slider.w() / 2;
     Fl::e_y = slider.y() + slider.h() / 2;
@@ -112,6 +119,33 @@ TEST_F(PanelWindow, ASingleFrameMotionDrawsAFullWidthKnob) {
     slider.handle(FL_RELEASE);
     EXPECT_EQ(panel.rangeStart(), 1);
     EXPECT_EQ(panel.rangeEnd(), 1);
+}
+
+int colourDistance(const std::vector<unsigned char>& row, int a, int b) {
+    return std::abs(row[3 * a] - row[3 * b]) + std::abs(row[3 * a + 1] - row[3 * b + 1]) +
+           std::abs(row[3 * a + 2] - row[3 * b + 2]);
+}
+
+TEST_F(PanelWindow, TheSelectionStandsOutFromItsTroughWithMarkedEnds) {
+    panel.setPlayRange(40, 60);
+    std::vector<unsigned char> row = rangeSliderRow();
+    int inner = static_cast<int>(row.size() / 3);
+    int low = range_slider_geometry::valueToPixel(40, 1, 100, inner);
+    int high = range_slider_geometry::valueToPixel(60, 1, 100, inner);
+    int body = (low + high) / 2;
+    EXPECT_GT(colourDistance(row, body, inner / 10), 150) << "knob against trough";
+    EXPECT_GT(colourDistance(row, body, inner - inner / 10), 150) << "knob against trough";
+    // Each end carries marks that differ plainly from the knob's body.
+    auto marked = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            if (colourDistance(row, i, body) > 120) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(marked(low + 3, low + 12));
+    EXPECT_TRUE(marked(high - 12, high - 3));
 }
 
 double cpuSeconds() {
