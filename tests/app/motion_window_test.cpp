@@ -115,8 +115,12 @@ struct PanelState {
     }
 };
 PanelState panelState(const PlaybackPanel& p) {
-    return {p.frame(),      p.firstFrame(), p.lastFrame(),
-            p.rangeStart(), p.rangeEnd(),   p.framesPerSecond()};
+    return {p.frame(),
+            p.player().firstFrame(),
+            p.player().lastFrame(),
+            p.player().rangeStart(),
+            p.player().rangeEnd(),
+            p.framesPerSecond()};
 }
 
 class MotionWindowTest : public ::testing::Test {
@@ -213,7 +217,7 @@ TEST_F(MotionWindowTest, FrameTimeSetsThePlaybackSpeedAndZeroMeansZero) {
     EXPECT_FLOAT_EQ(window.panel()->framesPerSecond(), 10.0f);
     ASSERT_EQ(window.openPath(scratch.file("zero.bvh", tinyMotion("0"))), 1);
     EXPECT_EQ(window.panel()->framesPerSecond(), 0.0f);
-    EXPECT_EQ(window.panel()->lastFrame(), 2);
+    EXPECT_EQ(window.panel()->player().lastFrame(), 2);
 }
 
 TEST_F(MotionWindowTest, SaveBeforeOpenAsksNothingAndSaysSo) {
@@ -246,7 +250,7 @@ TEST_F(MotionWindowTest, PanelFrameChangesReachTheView) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     window.panel()->setFrame(40);
     EXPECT_EQ(window.view()->frameRow(), 39);
-    window.panel()->stepBy(1);
+    window.panel()->player().stepBy(1);
     EXPECT_EQ(window.view()->frameRow(), 40);
 }
 
