@@ -224,6 +224,13 @@ int MotionWindow::handle(int event) {
                 redo();
                 return 1;
             }
+            // Space, the arrows, Home and End play and step wherever the keyboard focus is
+            // (the frame field, while edited, keeps them); the falloff keys reach the view even
+            // when another widget gave the focus back to the window.
+            if (state == 0 && panel_->handlePlaybackKey(key))
+                return 1;
+            if (state == 0 && (key == 'q' || key == 'w') && Fl::focus() != view_)
+                return view_->handle(FL_KEYBOARD);
             break;
         }
         // The whole window takes drops, so they land here rather than in a child.

@@ -96,7 +96,7 @@ class MotionView : public Fl_Gl_Window {
     void draw() override;
     // Left button picks and drags control points (Escape cancels a drag); middle drags zoom;
     // right drags orbit, with Alt they pan; q and w narrow and widen the falloff while Linear
-    // Falloff is on. A finished or cancelled drag calls the widget's callback, so the window can
+    // Falloff is on; the playback keys are declined for the window. A finished or cancelled drag calls the widget's callback, so the window can
     // show that the motion changed. A press clears the message.
     int handle(int event) override;
 

@@ -145,6 +145,10 @@ int MotionView::handleKey() {
     if (Fl::event_state() & (FL_ALT | FL_CTRL | FL_META))
         return Fl_Gl_Window::handle(FL_KEYBOARD);
     const int key = Fl::event_key();
+    // The playback keys belong to the window, which hands them to the panel wherever the focus
+    // is; declined here, they come back to the window as a shortcut.
+    if (key == ' ' || key == FL_Left || key == FL_Right || key == FL_Home || key == FL_End)
+        return 0;
     if (key == FL_Escape && document_ && document_->dragging()) {
         // The drag is dropped: every point goes back and the release that follows does nothing.
         document_->cancelDrag();

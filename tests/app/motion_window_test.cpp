@@ -351,6 +351,24 @@ TEST_F(MotionWindowTest, TitleMarksUnsavedEditsAndUndoRedoShortcutsWalkTheHistor
     window.hide();
 }
 
+TEST_F(MotionWindowTest, PlaybackKeysWorkWhileTheViewHasTheFocus) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.show();
+    Fl::focus(window.view());
+    EXPECT_EQ(typeKey(window, FL_Right, 0), 1);
+    EXPECT_EQ(window.view()->frameRow(), 1);
+    EXPECT_EQ(typeKey(window, FL_End, 0), 1);
+    EXPECT_EQ(window.view()->frameRow(), window.view()->motion()->frameCount() - 1);
+    EXPECT_EQ(typeKey(window, FL_Home, 0), 1);
+    EXPECT_EQ(window.view()->frameRow(), 0);
+    EXPECT_EQ(typeKey(window, ' ', 0), 1);
+    EXPECT_TRUE(window.panel()->player().isPlaying());
+    EXPECT_EQ(typeKey(window, ' ', 0), 1);
+    EXPECT_FALSE(window.panel()->player().isPlaying());
+    EXPECT_EQ(Fl::focus(), window.view()) << "the keys leave the focus where it was";
+    window.hide();
+}
+
 TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     const std::string other = scratch.file("tenth.bvh", tinyMotion("0.1"));

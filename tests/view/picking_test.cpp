@@ -130,6 +130,9 @@ TEST_F(ViewPicking, FalloffKeysStepByTenAndEveryKeyIsConsumed) {
     EXPECT_FLOAT_EQ(h.view().falloffWidth(), 10.0f);
     EXPECT_FLOAT_EQ(curve().falloffRadius(), 10.0f * r);
     EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'a'), 1);
+    // The playback keys are left to the window.
+    for (int key : {int(' '), FL_Left, FL_Right, FL_Home, FL_End})
+        EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, key), 0) << key;
     // Without Linear Falloff the keys are consumed and change nothing.
     h.view().toggleOption(OptionLinearFalloff);
     EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'w'), 1);
