@@ -84,8 +84,8 @@ int main() {
         }
         std::remove(path.c_str());
     }
-    std::printf("summary undo_ms: %.4f\n", undoBest);
-    std::printf("summary redo_ms: %.4f\n", redoBest);
+    std::printf("summary undo_ms: %.6f\n", undoBest);
+    std::printf("summary redo_ms: %.6f\n", redoBest);
     std::printf("summary history_refresh_bounds_ms: %.3f\n", refreshBest);
     std::printf("summary history_bytes_per_step_10k: %.0f\n", bytesPerStep[0]);
     std::printf("summary history_bytes_per_step_100k: %.0f\n", bytesPerStep[1]);
