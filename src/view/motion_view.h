@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "motion/motion.h"
-#include "view/arcball.h"
 #include "view/camera.h"
 #include "view/figure_drawing.h"
 
@@ -41,23 +40,30 @@ class MotionView : public Fl_Gl_Window {
     void updatePose();
     // Flips the option numbered n (a ViewOption); other numbers do nothing.
     void toggleOption(int n);
-    // A fresh arcball, Track Motion off, and with a motion the camera fitted to its bounds.
+    // Track Motion off and, with a motion, the camera fitted to its bounds; without one, the
+    // camera an empty view starts with.
     void resetCamera();
+    // Looks from the preset's side: with a motion, fitted to its bounds (and, while Track Motion
+    // is on, brought to the tracking distance); without one, at the same target and distance.
+    void viewFromPreset(CameraPreset preset);
 
     // Whether option n is on (false for numbers that are no option).
     bool option(int n) const;
     const Camera& camera() const { return camera_; }
-    const Arcball& arcball() const { return *arcball_; }
     // Falloff width in units of the motion's markerRadius.
     float falloffWidth() const { return falloffWidth_; }
     // Display list of the grid; 0 means the next draw rebuilds it.
     unsigned int gridList() const { return gridList_; }
     const std::array<float, 16>& shadowMatrix() const { return shadowMatrix_; }
 
-    // Camera moves driven by the mouse, in window pixels with y growing downwards.
+    // Camera moves driven by the mouse, in window pixels with y growing downwards: the orbit
+    // turns the scene as a turntable from where the drag began, the zoom moves the eye along
+    // the line of sight, the pan keeps the point under the cursor (at the target's depth) under
+    // it. A wheel step of dy notches (positive towards the user) backs away, negative closes in.
     void orbitBegin(int px, int py);
     void orbitDrag(int px, int py);
     void zoom(int px);
+    void wheelZoom(int dy);
     void panBegin(int px, int py);
     void pan(int px, int py);
 
@@ -72,8 +78,8 @@ class MotionView : public Fl_Gl_Window {
     void setFalloffWidth(float width);
 
     void draw() override;
-    // Left button picks and drags control points; middle drags zoom; right drags orbit, with
-    // Alt they pan; q and w narrow and widen the falloff while Linear Falloff is on.
+    // Left button picks and drags control points; middle drags and the wheel zoom; right drags
+    // orbit, with Alt they pan; q and w narrow and widen the falloff while Linear Falloff is on.
     int handle(int event) override;
 
   private:
@@ -83,6 +89,10 @@ class MotionView : public Fl_Gl_Window {
     void setupCamera();
     void drawScene();
     void trackMotionCamera();
+    // The eye at the tracking distance for the figure, along the current line of sight.
+    void startTracking();
+    // Right-button drags (orbit and pan) go on from pixel (px, py) and the camera as it is.
+    void startCameraDrag(int px, int py);
     void invalidateGrid();
     // The curve's falloff radius as the option stands: markerRadius x falloffWidth, or 0 off.
     void applyFalloffRadius();
@@ -107,10 +117,10 @@ class MotionView : public Fl_Gl_Window {
     unsigned int gridList_ = 0;
     unsigned int staleGridList_ = 0;  // a replaced grid list, deleted once the context is current
     std::unique_ptr<Motion> motion_;
-    std::unique_ptr<Arcball> arcball_;
     FigureDrawer figureDrawer_;
-    double orbitStartX_ = -1.0;
-    double orbitStartY_ = -1.0;
+    Camera orbitStart_;  // the camera when the right button went down
+    int orbitStartX_ = -1;
+    int orbitStartY_ = -1;
     int zoomLastX_ = -1;
     int panLastX_ = -1;
     int panLastY_ = -1;
