@@ -31,9 +31,8 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
-    auto* menuBar = new Fl_Menu_Bar(0, 0, 800, 30);
+    auto* menuBar = new MainMenuBar(0, 0, 800, 30);
     menuBar->textcolor(37);
-    menuBar->menu(mainMenu);
     panel_ = new PlaybackPanel(5, 795, 790, 100);
     panel_->callback(frameChangeCallback, this);
     end();
