@@ -138,7 +138,7 @@ void fitCameraPreset(Camera& camera, const CameraBounds& b, CameraPreset preset)
     camera.target = {b[MinX] + x / 2.0f, y / 2.0f, b[MinZ] + z / 2.0f};
     const PresetDirection d = presetDirection(preset);
     camera.up = d.up;
-    camera.eye = add(camera.target, d.back);
+    camera.eye = add(camera.target, d.back);  // the side the fitted distance is measured from
     const double distance = fittedDistance(camera, x, y, z);
     camera.eye = add(camera.target, scale(d.back, distance));
     // A motionless single point has no extent at all and would put the eye on the target;
