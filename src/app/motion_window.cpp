@@ -68,9 +68,8 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
     view_->callback(viewEditedCallback, this);
-    menuBar_ = new Fl_Menu_Bar(0, 0, 800, 30);
+    menuBar_ = new MainMenuBar(0, 0, 800, 30);
     menuBar_->textcolor(37);
-    menuBar_->copy(mainMenu);
     panel_ = new PlaybackPanel(5, 795, 790, 100);
     panel_->callback(frameChangeCallback, this);
     view_->setDocument(&document_);
@@ -196,7 +195,7 @@ void MotionWindow::frameChanged() {
 
 void MotionWindow::documentChanged() {
     updateTitle();
-    syncEditMenu(menuBar_, document_.canUndo(), document_.canRedo());
+    menuBar_->syncMarks();
 }
 
 void MotionWindow::updateTitle() {

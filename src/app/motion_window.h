@@ -9,7 +9,7 @@
 
 class MotionView;
 class PlaybackPanel;
-class Fl_Menu_Bar;
+class MainMenuBar;
 
 // The program's one top-level window: the 3D view, the menu bar and the playback panel, and
 // the commands behind the menus. It lives for the whole run. It owns the document being edited;
@@ -50,7 +50,7 @@ class MotionWindow : public Fl_Window {
 
     MotionView* view() const { return view_; }
     PlaybackPanel* panel() const { return panel_; }
-    Fl_Menu_Bar* menuBar() const { return menuBar_; }
+    MainMenuBar* menuBar() const { return menuBar_; }
     Document& document() { return document_; }
 
     // Asks the user for a file (message, pattern or null, preset name or null); returns the
@@ -71,7 +71,7 @@ class MotionWindow : public Fl_Window {
 
     Document document_;     // the motion being edited; the view shows it
     MotionView* view_;      // child widget, owned by the window as its group
-    Fl_Menu_Bar* menuBar_;  // child widget
+    MainMenuBar* menuBar_;  // child widget
     PlaybackPanel* panel_;  // child widget, owned by the window as its group
     std::string title_;     // FLTK keeps only the pointer of a window label
 };

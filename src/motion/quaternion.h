@@ -2,8 +2,7 @@
 
 #include <array>
 
-// A rotation as a unit quaternion, four floats in the order w, x, y, z (the bake's layout; the
-// view's arcball keeps its own x, y, z, w type).
+// A rotation as a unit quaternion, four floats in the order w, x, y, z (the bake's layout).
 struct Quat {
     float w = 1.0f;
     float x = 0.0f;

@@ -173,6 +173,10 @@ int MotionView::handle(int event) {
                 endDrag(x, y);
             }
             return 1;
+        case FL_MOUSEWHEEL:
+            if (Fl::event_dy() != 0)
+                wheelZoom(Fl::event_dy());
+            return 1;
         case FL_FOCUS:
         case FL_UNFOCUS:
             return 1;

@@ -1,5 +1,6 @@
 #include "app/motion_window.h"
 #include "app/dropped_files.h"
+#include "app/main_menu.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>

@@ -142,28 +142,6 @@ TEST_F(ViewPicking, FalloffKeysStepByTenAndEveryKeyIsConsumed) {
     EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'o', FL_ALT), 0);
 }
 
-TEST_F(ViewPicking, MiddleZoomsRightOrbitsAltRightPans) {
-    const Camera start = h.view().camera();
-    const int axis = start.eye[0] != start.target[0] ? 0 : 2;
-    h.send(FL_PUSH, 100, 100, FL_Button + 2);
-    h.send(FL_DRAG, 107, 100, FL_Button + 2);
-    const float closer = std::fabs(h.view().camera().eye[axis] - start.target[axis]);
-    EXPECT_NEAR(std::fabs(start.eye[axis] - start.target[axis]) - closer, 1.0f, 1e-3f);
-
-    h.send(FL_PUSH, 200, 150, FL_Button + 3);
-    h.send(FL_DRAG, 260, 150, FL_Button + 3);
-    EXPECT_NE(h.view().arcball().drag().w, 1.0f);
-
-    const float targetY = h.view().camera().target[1];
-    h.send(FL_PUSH, 200, 150, FL_Button + 3, FL_ALT);
-    h.send(FL_DRAG, 200, 164, FL_Button + 3, FL_ALT);
-    EXPECT_FLOAT_EQ(h.view().camera().target[1], targetY + 2.0f);
-    // Alt pressed in the middle of a drag also pans.
-    h.send(FL_DRAG, 200, 178, FL_Alt_L, FL_ALT);
-    EXPECT_FLOAT_EQ(h.view().camera().target[1], targetY + 4.0f);
-    EXPECT_EQ(h.view().camera().eye[1], h.view().camera().target[1]);
-}
-
 TEST(ViewPickingEmpty, LeftDragsWithoutAMotionDoNothing) {
     ViewHarness h;
     h.render();
