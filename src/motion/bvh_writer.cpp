@@ -14,12 +14,6 @@ constexpr std::size_t kNumberRoom = 64;
 
 const char* const kChannelNames[] = {"Xposition", "Yposition", "Zposition",
                                      "Xrotation", "Yrotation", "Zrotation"};
-// The root's rotation channels are named by their place: saving bakes them in this order.
-const char* const kRootRotationNames[] = {"Zrotation", "Yrotation", "Xrotation"};
-
-bool isRotation(ChannelType type) {
-    return type >= Xrotation;
-}
 
 }  // namespace
 
@@ -76,7 +70,7 @@ int BvhWriter::write(const Joint* root, const FrameTable& frames,
     text("\n");
     openBrace();
     offsetLine(*root);
-    channelsLine(rootChannels ? *rootChannels : root->channels(), true);
+    channelsLine(rootChannels ? *rootChannels : root->channels());
     writeJoints(*root);
     --indentDepth_;
     text("}\n");
@@ -124,7 +118,7 @@ void BvhWriter::jointStart(const Joint& joint) {
     openBrace();
     offsetLine(joint);
     if (!endSite) {
-        channelsLine(joint.channels(), false);
+        channelsLine(joint.channels());
     }
 }
 
@@ -151,23 +145,18 @@ void BvhWriter::offsetLine(const Joint& joint) {
     text("\n");
 }
 
-// A root with more than three rotation channels names the extra ones by their own type, so the
-// count and the names written agree and the file stays readable.
-void BvhWriter::channelsLine(const std::vector<ChannelType>& channels, bool isRoot) {
+// Every channel, the root's too, is named by its own type: saving hands the writer the root's
+// channels in the order it baked them.
+void BvhWriter::channelsLine(const std::vector<ChannelType>& channels) {
     tabs();
     text("CHANNELS ");
     room(kNumberRoom);
     used_ = static_cast<std::size_t>(
         std::to_chars(out_.data() + used_, out_.data() + out_.size(), channels.size()).ptr -
         out_.data());
-    int rotations = 0;
     for (ChannelType type : channels) {
         text(" ");
-        if (isRoot && isRotation(type) && rotations < 3) {
-            text(kRootRotationNames[rotations++]);
-        } else {
-            text(kChannelNames[type]);
-        }
+        text(kChannelNames[type]);
     }
     text("\n");
 }

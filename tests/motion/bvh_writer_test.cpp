@@ -48,13 +48,13 @@ TEST(BvhWriter, WritesTheDocumentedShape) {
     EXPECT_EQ(w.result, 1);
     EXPECT_EQ(w.closed, 1);
     EXPECT_EQ(w.output, "");
-    // The root's rotations are named Z, Y, X by place; other joints keep their own order.
+    // Every joint, the root too, keeps its channels' names and order.
     EXPECT_EQ(w.bytes,
               "HIERARCHY\n"
               "ROOT Hips\n"
               "{\n"
               "\tOFFSET 1.5000 2.5000 -3.2500\n"
-              "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation Xrotation\n"
+              "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
               "\tJOINT Spine\n"
               "\t{\n"
               "\t\tOFFSET 0.0000 10.0000 0.0000\n"
@@ -117,20 +117,34 @@ TEST(BvhWriter, ChildlessJointsWithChannelsStayJoints) {
     EXPECT_EQ(back.frames->values(), frames.values());
 }
 
-// Extra root rotation channels are named by their own type, so count and names agree.
-TEST(BvhWriter, RootWithMoreThanThreeRotationsStaysReadable) {
+// The root's channels are named as they are, even with more than three rotations; a save that
+// re-expressed the root in other channels names those instead.
+TEST(BvhWriter, RootChannelsAreNamedAsTheyAreOrAsGiven) {
     Joint root("R");
     root.setChannels({Xrotation, Xposition, Yrotation, Zrotation, Yrotation, Xrotation});
     FrameTable frames(6);
     frames.set(1, 0.1f, {1, 2, 3, 4, 5, 6});
     Written w = writeBvh(&root, frames);
-    EXPECT_NE(w.bytes.find("CHANNELS 6 Zrotation Xposition Yrotation Xrotation Yrotation "
+    EXPECT_NE(w.bytes.find("CHANNELS 6 Xrotation Xposition Yrotation Zrotation Yrotation "
                            "Xrotation\n"),
               std::string::npos)
         << w.bytes;
     ReadResult back = readBvhText(w.bytes);
     ASSERT_TRUE(back.frames) << back.output;
+    EXPECT_EQ(back.root->channels(), root.channels());
     EXPECT_EQ(back.frames->values(), frames.values());
+
+    const std::vector<ChannelType> expanded{Xposition, Yposition, Zposition,
+                                            Zrotation, Yrotation, Xrotation};
+    std::string path = temporaryPath("writer_expanded.bvh");
+    BvhWriter writer;
+    writer.open(path);
+    EXPECT_EQ(writer.write(&root, frames, &expanded), 1);
+    EXPECT_EQ(writer.close(), 1);
+    EXPECT_NE(slurp(path).find("CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation "
+                               "Xrotation\n"),
+              std::string::npos);
+    std::remove(path.c_str());
 }
 
 TEST(BvhWriter, ReportsMissingRootAndStreamFailures) {
