@@ -67,7 +67,7 @@ TEST(BvhWriter, WritesTheDocumentedShape) {
               "}\n"
               "MOTION\n"
               "Frames: 2\n"
-              "Frame Time: 0.033333\n"
+              "Frame Time: 0.033333335\n"
               "1.0000 2.0000 3.0000 4.0000 5.0000 6.0000 7.0000 8.0000 9.5000\n"
               "-1.0000 -2.0000 -3.0000 -4.0000 -5.0000 -6.0000 -7.0000 -8.0000 0.0312\n");
 }
@@ -145,6 +145,38 @@ TEST(BvhWriter, RootChannelsAreNamedAsTheyAreOrAsGiven) {
                                "Xrotation\n"),
               std::string::npos);
     std::remove(path.c_str());
+}
+
+// The frame time reads back as the same float, in the fewest decimals (six at least) that do
+// it: ".0083333" must not become 0.008333, which plays 120 frames a second at 120.005.
+TEST(BvhWriter, FrameTimeReadsBackAsTheSameFloat) {
+    const struct {
+        const char* read;
+        const char* written;
+    } texts[] = {{".0083333", "0.0083333"},  {"0.033333", "0.033333"},
+                 {"0.0333333", "0.0333333"}, {"0.016666666666666666", "0.016666668"},
+                 {"0.041667", "0.041667"},   {"0.5", "0.500000"},
+                 {"0", "0.000000"},          {"1e-7", "0.0000001"}};
+    Joint root("R");
+    for (const auto& t : texts) {
+        ReadResult source = readBvhText(
+            "HIERARCHY\nROOT R\n{\n\tOFFSET 0 0 0\n\tCHANNELS 0\n}\n"
+            "MOTION\nFrames: 0\nFrame Time: " +
+            std::string(t.read) + "\n");
+        ASSERT_TRUE(source.frames) << source.output;
+        Written w = writeBvh(&root, *source.frames);
+        EXPECT_NE(w.bytes.find(std::string("Frame Time: ") + t.written + "\n"), std::string::npos)
+            << t.read << " gave " << w.bytes.substr(w.bytes.find("Frame Time"));
+    }
+    // Odd floats too: a third, a denormal, a large value.
+    for (float seconds : {1.0f / 3.0f, 1.0f / 120.0f, 3e-39f, 12345.678f}) {
+        FrameTable frames(0);
+        frames.set(0, seconds, {});
+        Written w = writeBvh(&root, frames);
+        ReadResult back = readBvhText(w.bytes);
+        ASSERT_TRUE(back.frames) << back.output;
+        EXPECT_EQ(seconds, back.frames->frameTime()) << w.bytes;
+    }
 }
 
 TEST(BvhWriter, ReportsMissingRootAndStreamFailures) {

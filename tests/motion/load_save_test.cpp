@@ -50,6 +50,7 @@ void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& s
         ASSERT_EQ(original.joints()[j]->channels(), reloaded.joints()[j]->channels())
             << path << " joint " << original.joints()[j]->name();
     }
+    EXPECT_EQ(original.frameTime(), reloaded.frameTime()) << path;
     const int columns = original.frames->channelCount();
     for (int f = 0; f < original.frameCount(); ++f) {
         for (int c = 0; c < columns; ++c) {
