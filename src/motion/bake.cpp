@@ -8,14 +8,41 @@
 
 namespace {
 
+// The written order of the fallback layout's rotations: Zrotation Yrotation Xrotation.
+constexpr RotationOrder kFallbackOrder = {2, 1, 0};
+
 // The baked root values of one frame, before they are laid out in columns.
 struct RootValues {
     float x = 0.0f;
     float y = 0.0f;  // sum of the root's Yposition values (an edit never changes the height)
     float z = 0.0f;
-    std::array<float, 3> euler{};  // ex, ey, ez
-    double headingDegrees = 0.0;   // the turn the edited path gives this frame
+    Quat rotation;                // the heading followed by the root's rotations in file order
+    double headingDegrees = 0.0;  // the turn the edited path gives this frame
 };
+
+// The root's rotation channels: their columns and axes in file order, the order in which the
+// pose applies them.
+struct RootRotations {
+    std::vector<int> columns;
+    std::vector<int> axes;
+
+    // Whether they are three turns about three different axes, which can say any orientation.
+    bool canSayAnyOrientation() const {
+        return axes.size() == 3 && axes[0] != axes[1] && axes[1] != axes[2] && axes[0] != axes[2];
+    }
+    RotationOrder order() const { return {axes[0], axes[1], axes[2]}; }
+};
+
+RootRotations rotationsOf(const Joint& root) {
+    RootRotations r;
+    for (int i = 0; i < root.channelCount(); ++i) {
+        if (root.channel(i) >= Xrotation) {
+            r.columns.push_back(i);
+            r.axes.push_back(root.channel(i) - Xrotation);
+        }
+    }
+    return r;
+}
 
 // Where the edited path puts the root of a frame; with no baseline (a motion not prepared by
 // load) the file's own ground position with no turn, so the bake then only re-expresses it.
@@ -51,31 +78,74 @@ RootValues bakeRoot(const Motion& motion, int frame) {
     const double s = std::sin(p.headingRadians);
     v.x = static_cast<float>(p.pathX + c * p.backX + s * p.backZ);
     v.z = static_cast<float>(p.pathZ - s * p.backX + c * p.backZ);
-    Quat q = axisRotation(static_cast<float>(p.headingDegrees), 1);
+    v.rotation = axisRotation(p.headingDegrees, 1);
     for (int i = 0; i < root.channelCount(); ++i) {
         const ChannelType type = root.channel(i);
         if (type >= Xrotation) {
-            q = product(q, axisRotation(row[i], type - Xrotation));
+            v.rotation = product(v.rotation, axisRotation(row[i], type - Xrotation));
         }
     }
-    v.euler = toEuler(q);
     return v;
 }
 
-// Writes the baked values over the root's own columns: positions by type, rotations by place
-// (first ez, second ey, third ex), as the writer labels them Z, Y, X.
-void writeNative(const Joint& root, const RootValues& v, float* row) {
-    int rotation = 0;
+// Picks each frame's angles among the triples that give its rotation: the file's own where they
+// still do (an unedited frame is written as it was read); otherwise the triple nearest to the
+// file's values moved by what the frame before changed, or nearest to the frame before where the
+// file has no values in this order. Nearest to the file's values alone could flip between two
+// triples about equally far from them, a jump of half a turn, where an edit turns the root far.
+class AngleTrack {
+  public:
+    explicit AngleTrack(const RotationOrder& order) : order_(order) {}
+
+    // own: the file's values of this frame in this order, or null where it has none.
+    std::array<float, 3> next(const Quat& rotation, const std::array<double, 3>* own) {
+        std::array<double, 3> near = last_;
+        if (own != nullptr) {
+            const bool kept = describes(rotation, order_, *own);
+            for (std::size_t n = 0; n < 3; ++n) {
+                near[n] = (*own)[n] + (kept ? 0.0 : shift_[n]);
+            }
+        }
+        // near itself where it gives the rotation; the order names three different axes, so
+        // there always are angles.
+        const std::array<double, 3> angles = toEuler(rotation, order_, near).value_or(near);
+        std::array<float, 3> written{};
+        for (std::size_t n = 0; n < 3; ++n) {
+            written[n] = static_cast<float>(angles[n]);
+            last_[n] = written[n];
+            shift_[n] = own != nullptr ? last_[n] - (*own)[n] : 0.0;
+        }
+        return written;
+    }
+
+  private:
+    RotationOrder order_;
+    std::array<double, 3> last_{};   // the angles written for the frame before
+    std::array<double, 3> shift_{};  // those minus the file's own values there
+};
+
+// Writes the baked values over the root's own columns: positions by type, rotations in the
+// root's own order.
+void writeNative(const Joint& root, const RootRotations& rotations, const RootValues& v,
+                 AngleTrack& track, float* row) {
     for (int i = 0; i < root.channelCount(); ++i) {
         const ChannelType type = root.channel(i);
         if (type == Xposition) {
             row[i] = v.x;
         } else if (type == Zposition) {
             row[i] = v.z;
-        } else if (type >= Xrotation) {
-            row[i] = v.euler[static_cast<std::size_t>(2 - rotation)];
-            ++rotation;
         }
+    }
+    if (rotations.columns.empty()) {
+        return;
+    }
+    std::array<double, 3> own{};
+    for (std::size_t n = 0; n < 3; ++n) {
+        own[n] = row[rotations.columns[n]];
+    }
+    const std::array<float, 3> angles = track.next(v.rotation, &own);
+    for (std::size_t n = 0; n < 3; ++n) {
+        row[rotations.columns[n]] = angles[n];
     }
 }
 
@@ -83,26 +153,25 @@ void writeNative(const Joint& root, const RootValues& v, float* row) {
 constexpr double kUnwritten = 5e-5;
 
 // Whether the root's own channels can hold the baked values of every frame: an axis without its
-// position channel must stay at 0, and a root without three rotation channels must keep the
-// file's orientation (none at all, and no turn), since one or two channels labelled Z, Y by place
-// could not say it.
-bool ownLayoutHolds(const Joint& root, const std::vector<RootValues>& values) {
+// position channel must stay at 0, and a root without three rotations about three different
+// axes must keep the file's orientation (none at all, and no turn), since its channels could not
+// say a new one.
+bool ownLayoutHolds(const Joint& root, const RootRotations& rotations,
+                    const std::vector<RootValues>& values) {
     int xs = 0;
     int zs = 0;
-    int rotations = 0;
     for (int i = 0; i < root.channelCount(); ++i) {
-        const ChannelType type = root.channel(i);
-        xs += type == Xposition ? 1 : 0;
-        zs += type == Zposition ? 1 : 0;
-        rotations += type >= Xrotation ? 1 : 0;
+        xs += root.channel(i) == Xposition ? 1 : 0;
+        zs += root.channel(i) == Zposition ? 1 : 0;
     }
-    if (xs > 1 || zs > 1 || (rotations != 0 && rotations != 3)) {
+    const bool unturned = rotations.columns.empty();
+    if (xs > 1 || zs > 1 || (!unturned && !rotations.canSayAnyOrientation())) {
         return false;
     }
     for (const RootValues& v : values) {
         if ((xs == 0 && std::fabs(v.x) >= kUnwritten) ||
             (zs == 0 && std::fabs(v.z) >= kUnwritten) ||
-            (rotations == 0 && std::fabs(v.headingDegrees) >= kUnwritten)) {
+            (unturned && std::fabs(v.headingDegrees) >= kUnwritten)) {
             return false;
         }
     }
@@ -111,21 +180,29 @@ bool ownLayoutHolds(const Joint& root, const std::vector<RootValues>& values) {
 
 // The same values in the full layout Xposition Yposition Zposition Zrotation Yrotation
 // Xrotation, followed by every other column of the frame.
-std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion,
+std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotations& rotations,
                                          const std::vector<RootValues>& values) {
     const FrameTable& source = *motion.frames();
     const int ownWidth = motion.root()->channelCount();
     const int restWidth = source.channelCount() - ownWidth;
     const int width = 6 + restWidth;
+    const bool sameOrder = rotations.canSayAnyOrientation() && rotations.order() == kFallbackOrder;
     std::vector<float> table(static_cast<std::size_t>(width) *
                              static_cast<std::size_t>(source.frameCount()));
+    AngleTrack track(kFallbackOrder);
     for (int f = 0; f < source.frameCount(); ++f) {
         const RootValues& v = values[static_cast<std::size_t>(f)];
+        const float* own = source.row(f);
+        std::array<double, 3> ownAngles{};
+        for (std::size_t n = 0; sameOrder && n < 3; ++n) {
+            ownAngles[n] = own[rotations.columns[n]];
+        }
+        const std::array<float, 3> angles =
+            track.next(v.rotation, sameOrder ? &ownAngles : nullptr);
         float* out = table.data() + static_cast<std::size_t>(width) * static_cast<std::size_t>(f);
-        const float canonical[6] = {v.x, v.y, v.z, v.euler[2], v.euler[1], v.euler[0]};
+        const float canonical[6] = {v.x, v.y, v.z, angles[0], angles[1], angles[2]};
         std::copy(canonical, canonical + 6, out);
-        const float* rest = source.row(f) + ownWidth;
-        std::copy(rest, rest + restWidth, out + 6);
+        std::copy(own + ownWidth, own + ownWidth + restWidth, out + 6);
     }
     auto baked = std::make_unique<FrameTable>(width);
     baked->set(source.frameCount(), source.frameTime(), std::move(table));
@@ -141,21 +218,24 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
     const Joint& root = *motion.root();
     const FrameTable& source = *motion.frames();
     const int frameCount = source.frameCount();
+    const RootRotations rotations = rotationsOf(root);
     std::vector<RootValues> values(static_cast<std::size_t>(frameCount));
     for (int f = 0; f < frameCount; ++f) {
         values[static_cast<std::size_t>(f)] = bakeRoot(motion, f);
     }
-    if (!ownLayoutHolds(root, values)) {
+    if (!ownLayoutHolds(root, rotations, values)) {
         // Written in its own channels, the root would lose the edit or its orientation.
         if (rootChannels) {
             *rootChannels = {Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation};
         }
-        return bakeExpanded(motion, values);
+        return bakeExpanded(motion, rotations, values);
     }
     std::vector<float> table = source.values();
     const std::size_t width = static_cast<std::size_t>(source.channelCount());
+    // A root without rotations never asks the track for angles.
+    AngleTrack track(rotations.canSayAnyOrientation() ? rotations.order() : kFallbackOrder);
     for (int f = 0; f < frameCount; ++f) {
-        writeNative(root, values[static_cast<std::size_t>(f)],
+        writeNative(root, rotations, values[static_cast<std::size_t>(f)], track,
                     table.data() + width * static_cast<std::size_t>(f));
     }
     if (rootChannels) {

@@ -9,7 +9,9 @@
 
 // A copy of the motion's frames with the root's columns recomputed from the edited path (root
 // ground position and heading); every other column keeps the motion's values. The root keeps its
-// own channel layout when that can hold the result; otherwise (it would lose the edit or its
+// own channel layout when that can hold the result, its rotations baked in their own order and,
+// of the equivalent angle triples, the one nearest to the file's values of that frame (so an
+// unedited frame comes back as it was read). Otherwise (it would lose the edit or its
 // orientation) the root's columns become Xposition Yposition Zposition Zrotation Yrotation
 // Xrotation. rootChannels, when given, receives the layout used. Null when the motion cannot be
 // posed. The motion is not changed.

@@ -5,20 +5,36 @@
 #include <vector>
 
 #include "motion/fixed_format.h"
+#include "motion/number_text.h"
 
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 // "%.4f" of the largest float has 39 integer digits; with sign, point and decimals this fits.
 constexpr std::size_t kNumberRoom = 64;
+// A float's 39 integer digits or the up to sixty decimals a denormal needs, with sign and point.
+constexpr std::size_t kFrameTimeRoom = 128;
 
 const char* const kChannelNames[] = {"Xposition", "Yposition", "Zposition",
                                      "Xrotation", "Yrotation", "Zrotation"};
-// The root's rotation channels are named by their place: saving bakes them in this order.
-const char* const kRootRotationNames[] = {"Zrotation", "Yrotation", "Xrotation"};
 
-bool isRotation(ChannelType type) {
-    return type >= Xrotation;
+// The frame time as the fewest decimals, six at least, that the reader turns back into the
+// same float: six decimals alone would make ".0083333" (120 frames a second) 0.008333, which
+// plays at 120.005 and drifts by a tenth of a second an hour. Checked with the reader's own
+// conversion, so its rounding through double is accounted for. Returns the end of the text.
+char* formatFrameTime(float seconds, char* first, char* last) {
+    char* end = first;
+    for (int decimals = 6; decimals <= 60; ++decimals) {
+        end = std::to_chars(first, last, static_cast<double>(seconds), std::chars_format::fixed,
+                            decimals)
+                  .ptr;
+        const float back =
+            atofFloat(std::string_view(first, static_cast<std::size_t>(end - first)));
+        if (std::memcmp(&back, &seconds, sizeof back) == 0) {
+            break;
+        }
+    }
+    return end;
 }
 
 }  // namespace
@@ -84,7 +100,7 @@ int BvhWriter::write(const Joint* root, const FrameTable& frames,
     text("\n");
     openBrace();
     offsetLine(*root);
-    channelsLine(rootChannels ? *rootChannels : root->channels(), true);
+    channelsLine(rootChannels ? *rootChannels : root->channels());
     writeJoints(*root);
     --indentDepth_;
     text("}\n");
@@ -132,7 +148,7 @@ void BvhWriter::jointStart(const Joint& joint) {
     openBrace();
     offsetLine(joint);
     if (!endSite) {
-        channelsLine(joint.channels(), false);
+        channelsLine(joint.channels());
     }
 }
 
@@ -159,23 +175,18 @@ void BvhWriter::offsetLine(const Joint& joint) {
     text("\n");
 }
 
-// A root with more than three rotation channels names the extra ones by their own type, so the
-// count and the names written agree and the file stays readable.
-void BvhWriter::channelsLine(const std::vector<ChannelType>& channels, bool isRoot) {
+// Every channel, the root's too, is named by its own type: saving hands the writer the root's
+// channels in the order it baked them.
+void BvhWriter::channelsLine(const std::vector<ChannelType>& channels) {
     tabs();
     text("CHANNELS ");
     room(kNumberRoom);
     used_ = static_cast<std::size_t>(
         std::to_chars(out_.data() + used_, out_.data() + out_.size(), channels.size()).ptr -
         out_.data());
-    int rotations = 0;
     for (ChannelType type : channels) {
         text(" ");
-        if (isRoot && isRotation(type) && rotations < 3) {
-            text(kRootRotationNames[rotations++]);
-        } else {
-            text(kChannelNames[type]);
-        }
+        text(kChannelNames[type]);
     }
     text("\n");
 }
@@ -189,7 +200,10 @@ void BvhWriter::frameLines(const FrameTable& frames) {
         std::to_chars(out_.data() + used_, out_.data() + out_.size(), frames.frameCount()).ptr -
         out_.data());
     text("\nFrame Time: ");
-    number(frames.frameTime(), 6);
+    room(kFrameTimeRoom);
+    used_ = static_cast<std::size_t>(
+        formatFrameTime(frames.frameTime(), out_.data() + used_, out_.data() + out_.size()) -
+        out_.data());
     text("\n");
     const int columns = frames.channelCount();
     for (int f = 0; f < frames.frameCount(); ++f) {

@@ -40,14 +40,14 @@ class BvhWriter {
     void openBrace();
     void closeBrace();
     void offsetLine(const Joint& joint);
-    void channelsLine(const std::vector<ChannelType>& channels, bool isRoot);
+    void channelsLine(const std::vector<ChannelType>& channels);
     void frameLines(const FrameTable& frames);
     void tabs();
     void text(std::string_view s);
     void number(float v, int decimals);
-    void room(std::size_t bytes);  // makes room for that many bytes in out_, flushing first
-    bool flush();                  // hands out_ to the stream; false once the stream failed
-    bool streamFailed();           // reports the first stream error; always false
+    void room(std::size_t bytes);      // makes room for that many bytes in out_, flushing first
+    bool flush();                      // hands out_ to the stream; false once the stream failed
+    bool streamFailed();               // reports the first stream error; always false
     void report(const char* message);  // records the first failure's message
 
     std::FILE* file_ = nullptr;

@@ -1,18 +1,33 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
-// A rotation as a unit quaternion, four floats in the order w, x, y, z (the bake's layout).
+// A rotation as a unit quaternion, four doubles in the order w, x, y, z. Doubles, so that
+// re-expressing a file's angles keeps their four decimals even where the decomposition is
+// ill-conditioned (pitch near 90).
 struct Quat {
-    float w = 1.0f;
-    float x = 0.0f;
-    float y = 0.0f;
-    float z = 0.0f;
+    double w = 1.0;
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
 };
 
+// The axes (0 x, 1 y, 2 z) of three rotations applied in this order to the parent's frame, as
+// the pose applies a joint's rotation channels: R = R(axes[0]) * R(axes[1]) * R(axes[2]).
+using RotationOrder = std::array<int, 3>;
+
 // Rotation by angle degrees about axis 0 (x), 1 (y) or 2 (z); the identity for any other axis.
-Quat axisRotation(float degrees, int axis);
+Quat axisRotation(double degrees, int axis);
 // Hamilton product a * b: the rotation b followed, in the parent's frame, by a.
 Quat product(const Quat& a, const Quat& b);
-// Degrees (ex, ey, ez) with R = Rz(ez) * Ry(ey) * Rx(ex).
-std::array<float, 3> toEuler(const Quat& q);
+// Whether the angles in that order give the rotation q, to within half of what writing one angle
+// to four decimals can change: whether a file holding them says the same.
+bool describes(const Quat& q, const RotationOrder& order, const std::array<double, 3>& degrees);
+// Degrees (a0, a1, a2) with R(q) = R(order[0], a0) * R(order[1], a1) * R(order[2], a2). Of the
+// triples that give this rotation (to within half of what writing one angle to four decimals
+// can change) the one nearest to near is returned: near itself when it gives the rotation, each
+// angle within 180 degrees of near's, and at gimbal lock the free sum or difference shared out
+// closest to near. Empty when the order does not name three different axes.
+std::optional<std::array<double, 3>> toEuler(const Quat& q, const RotationOrder& order,
+                                             const std::array<double, 3>& near);

@@ -48,13 +48,13 @@ TEST(BvhWriter, WritesTheDocumentedShape) {
     EXPECT_EQ(w.result, 1);
     EXPECT_EQ(w.closed, 1);
     EXPECT_EQ(w.output, "");
-    // The root's rotations are named Z, Y, X by place; other joints keep their own order.
+    // Every joint, the root too, keeps its channels' names and order.
     EXPECT_EQ(w.bytes,
               "HIERARCHY\n"
               "ROOT Hips\n"
               "{\n"
               "\tOFFSET 1.5000 2.5000 -3.2500\n"
-              "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation Xrotation\n"
+              "\tCHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
               "\tJOINT Spine\n"
               "\t{\n"
               "\t\tOFFSET 0.0000 10.0000 0.0000\n"
@@ -67,7 +67,7 @@ TEST(BvhWriter, WritesTheDocumentedShape) {
               "}\n"
               "MOTION\n"
               "Frames: 2\n"
-              "Frame Time: 0.033333\n"
+              "Frame Time: 0.033333335\n"
               "1.0000 2.0000 3.0000 4.0000 5.0000 6.0000 7.0000 8.0000 9.5000\n"
               "-1.0000 -2.0000 -3.0000 -4.0000 -5.0000 -6.0000 -7.0000 -8.0000 0.0312\n");
 }
@@ -117,20 +117,66 @@ TEST(BvhWriter, ChildlessJointsWithChannelsStayJoints) {
     EXPECT_EQ(back.frames->values(), frames.values());
 }
 
-// Extra root rotation channels are named by their own type, so count and names agree.
-TEST(BvhWriter, RootWithMoreThanThreeRotationsStaysReadable) {
+// The root's channels are named as they are, even with more than three rotations; a save that
+// re-expressed the root in other channels names those instead.
+TEST(BvhWriter, RootChannelsAreNamedAsTheyAreOrAsGiven) {
     Joint root("R");
     root.setChannels({Xrotation, Xposition, Yrotation, Zrotation, Yrotation, Xrotation});
     FrameTable frames(6);
     frames.set(1, 0.1f, {1, 2, 3, 4, 5, 6});
     Written w = writeBvh(&root, frames);
-    EXPECT_NE(w.bytes.find("CHANNELS 6 Zrotation Xposition Yrotation Xrotation Yrotation "
+    EXPECT_NE(w.bytes.find("CHANNELS 6 Xrotation Xposition Yrotation Zrotation Yrotation "
                            "Xrotation\n"),
               std::string::npos)
         << w.bytes;
     ReadResult back = readBvhText(w.bytes);
     ASSERT_TRUE(back.frames) << back.output;
+    EXPECT_EQ(back.root->channels(), root.channels());
     EXPECT_EQ(back.frames->values(), frames.values());
+
+    const std::vector<ChannelType> expanded{Xposition, Yposition, Zposition,
+                                            Zrotation, Yrotation, Xrotation};
+    std::string path = temporaryPath("writer_expanded.bvh");
+    BvhWriter writer;
+    writer.open(path);
+    EXPECT_EQ(writer.write(&root, frames, &expanded), 1);
+    EXPECT_EQ(writer.close(), 1);
+    EXPECT_NE(slurp(path).find("CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation "
+                               "Xrotation\n"),
+              std::string::npos);
+    std::remove(path.c_str());
+}
+
+// The frame time reads back as the same float, in the fewest decimals (six at least) that do
+// it: ".0083333" must not become 0.008333, which plays 120 frames a second at 120.005.
+TEST(BvhWriter, FrameTimeReadsBackAsTheSameFloat) {
+    const struct {
+        const char* read;
+        const char* written;
+    } texts[] = {{".0083333", "0.0083333"},  {"0.033333", "0.033333"},
+                 {"0.0333333", "0.0333333"}, {"0.016666666666666666", "0.016666668"},
+                 {"0.041667", "0.041667"},   {"0.5", "0.500000"},
+                 {"0", "0.000000"},          {"1e-7", "0.0000001"}};
+    Joint root("R");
+    for (const auto& t : texts) {
+        ReadResult source = readBvhText(
+            "HIERARCHY\nROOT R\n{\n\tOFFSET 0 0 0\n\tCHANNELS 0\n}\n"
+            "MOTION\nFrames: 0\nFrame Time: " +
+            std::string(t.read) + "\n");
+        ASSERT_TRUE(source.frames) << source.output;
+        Written w = writeBvh(&root, *source.frames);
+        EXPECT_NE(w.bytes.find(std::string("Frame Time: ") + t.written + "\n"), std::string::npos)
+            << t.read << " gave " << w.bytes.substr(w.bytes.find("Frame Time"));
+    }
+    // Odd floats too: a third, a denormal, a large value.
+    for (float seconds : {1.0f / 3.0f, 1.0f / 120.0f, 3e-39f, 12345.678f}) {
+        FrameTable frames(0);
+        frames.set(0, seconds, {});
+        Written w = writeBvh(&root, frames);
+        ReadResult back = readBvhText(w.bytes);
+        ASSERT_TRUE(back.frames) << back.output;
+        EXPECT_EQ(seconds, back.frames->frameTime()) << w.bytes;
+    }
 }
 
 TEST(BvhWriter, ReportsMissingRootAndStreamFailures) {
