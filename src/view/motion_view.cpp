@@ -242,7 +242,7 @@ void MotionView::drawScene() {
                 figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure);
         }
         if (path_ && m->rootPath())
-            drawPath(*m->rootPath());
+            drawPath(*m->rootPath(), linearFalloff_ ? hovered_ : -1);
         if (boundingBox_)
             drawBoundingBoxes(*m, pose.bounds);
         glPopMatrix();

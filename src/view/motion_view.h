@@ -88,9 +88,12 @@ class MotionView : public Fl_Gl_Window {
     void panBegin(int px, int py);
     void pan(int px, int py);
 
-    // Left button down at (x, y): a selection-mode pass over a 5 x 5 pixel region picks the
-    // control point under the cursor, if any; remembers (x, y) as the press position.
+    // Left button down at (x, y): selects the control point whose cube is under the cursor (the
+    // one centred nearest it where several are), keeping the selection when there is none;
+    // remembers (x, y) as the press position.
     void pickControlPoint(int x, int y);
+    // The control point a press at (x, y) would pick, or -1.
+    int hoveredPoint(int x, int y) const;
     // Moves the dragged control point (and its falloff neighbours) to the point of the path's
     // plane under (x, y), starting the document's drag if none runs; nothing moves when that
     // plane is not under the cursor.
@@ -123,8 +126,10 @@ class MotionView : public Fl_Gl_Window {
     void invalidateGrid();
     // The document's falloff radius as the option stands: markerRadius x falloffWidth, or 0 off.
     void applyFalloffRadius();
-    // The cursor's ray at (x, y), from the near plane to the far plane, in world coordinates.
-    bool cursorRay(int x, int y, std::array<double, 3>& nearPoint, std::array<double, 3>& farPoint);
+    // Two points of the cursor's ray at (x, y) in world coordinates, the first on the near plane,
+    // from the camera model (what setupCamera hands to the GL), never read back from the GL.
+    void cursorRay(int x, int y, std::array<double, 3>& nearPoint,
+                   std::array<double, 3>& farPoint) const;
     void endDrag(int x, int y);
     int handlePush(int x, int y);
     int handleDrag(int x, int y);
@@ -148,6 +153,7 @@ class MotionView : public Fl_Gl_Window {
     Bounds gridBounds_{};             // the motion bounds the grid list was built for
     Document* document_ = nullptr;
     int frameRow_ = 0;
+    int hovered_ = -1;  // the control point under the cursor, shown with its falloff
     std::string message_;
     FigureDrawer figureDrawer_;
     Camera orbitStart_;  // the camera when the right button went down
