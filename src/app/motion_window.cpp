@@ -5,6 +5,7 @@
 #include <FL/Fl_Menu_Bar.H>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/dialogs.h"
@@ -75,6 +76,22 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     view_->setDocument(&document_);
     end();
     callback(closeCallback);
+    // The view takes whatever the window gains or loses; the menu bar stretches with the width
+    // and the panel, keeping its height, follows the bottom edge.
+    resizable(view_);
+    size_range(kMinimumWidth, kMinimumHeight);
+    fitToScreen();
+}
+
+void MotionWindow::fitToScreen() {
+    int x = 0, y = 0, width = 0, height = 0;
+    Fl::screen_work_area(x, y, width, height);
+    // Leave room for the window manager's title bar and borders.
+    const int fitW = std::max(kMinimumWidth, std::min(w(), width - 16));
+    const int fitH = std::max(kMinimumHeight, std::min(h(), height - 48));
+    if (fitW != w() || fitH != h())
+        resize(std::max(x, std::min(this->x(), x + width - fitW)),
+               std::max(y, std::min(this->y(), y + height - fitH)), fitW, fitH);
 }
 
 void MotionWindow::report(const Result& result) {

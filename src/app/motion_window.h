@@ -19,6 +19,9 @@ class MotionWindow : public Fl_Window {
   public:
     // What the unsaved-work question answers.
     enum UnsavedAnswer { CancelAnswer = 0, SaveAnswer = 1, DiscardAnswer = 2 };
+    // The window opens at 800 x 900 where the screen allows, and never shrinks below this.
+    static constexpr int kMinimumWidth = 640;
+    static constexpr int kMinimumHeight = 480;
 
     MotionWindow();
 
@@ -68,6 +71,8 @@ class MotionWindow : public Fl_Window {
     // Prints a failure on the console and shows it in the view; a success shows nothing.
     void report(const Result& result);
     void updateTitle();
+    // Shrinks the window onto a screen too small for it.
+    void fitToScreen();
 
     Document document_;     // the motion being edited; the view shows it
     MotionView* view_;      // child widget, owned by the window as its group

@@ -150,8 +150,29 @@ TEST_F(MotionWindowTest, ChildrenAreViewMenuBarAndPanelAtTheirPlaces) {
     EXPECT_EQ(window.panel()->y(), 795);
     EXPECT_EQ(window.w(), 800);
     EXPECT_EQ(window.h(), 900);
-    EXPECT_EQ(window.resizable(), nullptr);
     EXPECT_STREQ(window.label(), "bvhpath");
+}
+
+TEST_F(MotionWindowTest, ResizingGivesTheViewTheSpaceAndKeepsThePanelAtTheBottom) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.show();
+    window.resize(window.x(), window.y(), 1000, 700);
+    const Fl_Widget* menuBar = window.child(1);
+    EXPECT_EQ(menuBar->w(), 1000);
+    EXPECT_EQ(window.view()->w(), 990);
+    EXPECT_EQ(window.view()->h(), 555);
+    EXPECT_EQ(window.panel()->y(), 595) << "the panel follows the bottom edge";
+    EXPECT_LE(window.panel()->h(), 100) << "and keeps its height";
+    EXPECT_EQ(window.panel()->w(), 990);
+    // The panel's controls follow its width: the frame slider ends near its right edge.
+    EXPECT_GT(window.panel()->frameSlider().x() + window.panel()->frameSlider().w(), 900);
+    // The camera's projection takes the new shape: a point at the centre stays at the centre.
+    const Camera& c = window.view()->camera();
+    const auto centre = projectToPixel(c, c.target, window.view()->w(), window.view()->h());
+    ASSERT_TRUE(centre);
+    EXPECT_NEAR(centre->at(0), 495.0, 1.0);
+    EXPECT_NEAR(centre->at(1), 277.5, 1.0);
+    window.hide();
 }
 
 TEST_F(MotionWindowTest, OpenAsksForABvhFileAndShowsItFromFrameOne) {
