@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "motion/bake.h"
@@ -8,19 +9,26 @@
 
 // The file is replaced only once the whole text is written, so a failed save (full disk, bad
 // folder, a limit on the file's size) never destroys the file it was meant to replace.
+// The bake copies the whole frame table; memory running out there or in the writer's buffer is
+// a failure like any other, and the target stays as it was.
 Result Motion::save(const std::string& path) const {
-    std::vector<ChannelType> rootChannels;
-    std::unique_ptr<FrameTable> baked = root_ && frames_ ? bake(*this, &rootChannels) : nullptr;
-    if (!baked) {
-        return Result::failure("Error in BVH file output: no motion to save");
-    }
-    return replaceFile(path, [&](std::FILE* file) {
-        BvhWriter writer;
-        int written = writer.attach(file);
-        if (written) {
-            written = writer.write(root_.get(), *baked, &rootChannels);
+    try {
+        std::vector<ChannelType> rootChannels;
+        std::unique_ptr<FrameTable> baked =
+            root_ && frames_ ? bake(*this, &rootChannels) : nullptr;
+        if (!baked) {
+            return Result::failure("Error in BVH file output: no motion to save");
         }
-        written = writer.close() && written;
-        return written ? Result::success() : Result::failure(writer.failure());
-    });
+        return replaceFile(path, [&](std::FILE* file) {
+            BvhWriter writer;
+            int written = writer.attach(file);
+            if (written) {
+                written = writer.write(root_.get(), *baked, &rootChannels);
+            }
+            written = writer.close() && written;
+            return written ? Result::success() : Result::failure(writer.failure());
+        });
+    } catch (const std::bad_alloc&) {
+        return Result::failure("Error in BVH file output: not enough memory to save");
+    }
 }
