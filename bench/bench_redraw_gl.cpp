@@ -131,23 +131,29 @@ int main() {
     for (int i = 0; i < 200 && !view->visible_r(); ++i)
         Fl::wait(0.01);
     view->setDocument(&document);
+
+    // One redraw is what the player's frame change causes: the frame, its pose, a full flush
+    // of the window (draw and buffer swap), waited for until the GL is done. First with the
+    // options a new window starts with, then with every option on.
+    auto redraws = [&](int count) {
+        std::vector<double> times;
+        for (int i = 0; i < count + 10; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            view->setFrame(1 + (i * 7) % frames);
+            view->flush();
+            glFinish();
+            const auto end = std::chrono::steady_clock::now();
+            if (i >= 10)
+                times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        }
+        std::sort(times.begin(), times.end());
+        return times;
+    };
+    const std::vector<double> defaults = redraws(100);
     for (int n : {OptionStrobes, OptionBoundingBox, OptionTrackMotion, OptionLinearFalloff}) {
         view->toggleOption(n);
     }
-
-    // One redraw is what the player's frame change causes: the frame, its pose, a full flush
-    // of the window (draw and buffer swap), waited for until the GL is done.
-    std::vector<double> ms;
-    for (int i = 0; i < 110; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        view->setFrame(1 + (i * 7) % frames);
-        view->flush();
-        glFinish();
-        const auto end = std::chrono::steady_clock::now();
-        if (i >= 10)
-            ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    }
-    std::sort(ms.begin(), ms.end());
+    const std::vector<double> ms = redraws(100);
     std::printf("redraw of 100 frames: min %.3f ms, median %.3f ms, max %.3f ms\n", ms.front(),
                 ms[ms.size() / 2], ms.back());
     // For comparison: the same without the strobe copies, which hold most of the line segments.
@@ -165,7 +171,7 @@ int main() {
     view->toggleOption(OptionStrobes);
     std::printf("redraw without strobes: median %.3f ms\n", median(plain));
 
-    // A left press on a control point: one selection pass over the whole scene.
+    // A left press on a control point: the cubes projected with the camera model.
     const ControlCurve& curve = *motion->rootPath()->curve();
     const int point = curve.pointCount() / 2;
     view->toggleOption(OptionTrackMotion);  // a fixed camera, so the point stays where it is
@@ -181,7 +187,6 @@ int main() {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
     }
-    // Neighbouring cubes may share the 5 x 5 region; the first one drawn is the one picked.
     std::printf("pick at control point %d selected %d\n", point, curve.selected());
 
     // Each mouse move of a drag: the point moved under the cursor, then the redraw it causes;
@@ -192,6 +197,7 @@ int main() {
     view->toggleOption(OptionBoundingBox);
     const std::vector<double> dragDefault = dragMilliseconds(*view, at);
     std::printf("summary redraw_ms: %.3f\n", ms[ms.size() / 2]);
+    std::printf("summary redraw_default_ms: %.3f\n", defaults[defaults.size() / 2]);
     std::printf("summary pick_ms: %.3f\n", median(pick));
     std::printf("summary drag_redraw_ms: %.3f\n", median(drag));
     std::printf("summary drag_redraw_default_options_ms: %.3f\n", median(dragDefault));

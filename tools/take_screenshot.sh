@@ -28,8 +28,7 @@ xdotool mousemove --window "$window" 61 812 click 1  # play
 sleep 4.2
 xdotool mousemove --window "$window" 61 812 click 1  # stop
 sleep 0.3
-# Near the view's right edge a vertical drag turns the scene about the world z axis, which
-# tilts the ground towards a camera that looks along -x.
+# A downward drag with the right button raises the eye to look down on the path.
 drag 3 780 300 0 10
 drag 2 300 600 90 0
 xdotool mousemove --window "$window" 790 890

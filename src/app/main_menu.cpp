@@ -1,7 +1,8 @@
 #include "app/main_menu.h"
 
-#include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Widget.H>
+
+#include <utility>
 
 #include "app/motion_window.h"
 #include "view/motion_view.h"
@@ -44,8 +45,80 @@ void toggleOptionCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->view()->toggleOption(Code);
 }
 
+template <CameraPreset Preset>
+void cameraPresetCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->view()->viewFromPreset(Preset);
+}
+
+namespace {
+
+// Which view option each toggle item stands for, found by its callback.
+const std::pair<Fl_Callback*, int> kOptionItems[] = {
+    {toggleOptionCallback<OptionGrid>, OptionGrid},
+    {toggleOptionCallback<OptionAxes>, OptionAxes},
+    {toggleOptionCallback<OptionBones>, OptionBones},
+    {toggleOptionCallback<OptionPath>, OptionPath},
+    {toggleOptionCallback<OptionShadow>, OptionShadow},
+    {toggleOptionCallback<OptionPlane>, OptionPlane},
+    {toggleOptionCallback<OptionTrackMotion>, OptionTrackMotion},
+    {toggleOptionCallback<OptionStrobes>, OptionStrobes},
+    {toggleOptionCallback<OptionBoundingBox>, OptionBoundingBox},
+    {toggleOptionCallback<OptionLinearFalloff>, OptionLinearFalloff},
+};
+
+}  // namespace
+
+void syncOptionMarks(Fl_Menu_& menu, const MotionView& view) {
+    const Fl_Menu_Item* items = menu.menu();
+    if (items == nullptr)
+        return;
+    for (int i = 0; i < menu.size(); ++i) {
+        for (const auto& [callback, option] : kOptionItems) {
+            if (items[i].callback_ != callback)
+                continue;
+            const int flags = items[i].flags & ~FL_MENU_VALUE;
+            menu.mode(i, view.option(option) ? flags | FL_MENU_VALUE : flags);
+        }
+    }
+}
+
+MainMenuBar::MainMenuBar(int x, int y, int w, int h) : Fl_Menu_Bar(x, y, w, h) {
+    copy(mainMenu);
+}
+
+int MainMenuBar::handle(int event) {
+    // Loads, Reset Camera and the option commands change options behind the menu's back; the
+    // marks are set from the view whenever the menu can be seen or used.
+    const bool menuUse = event == FL_PUSH || event == FL_SHORTCUT;
+    if (menuUse)
+        syncMarks();
+    const int used = Fl_Menu_Bar::handle(event);
+    if (menuUse)
+        syncMarks();
+    return used;
+}
+
+void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo) {
+    const std::pair<const char*, bool> items[] = {{"&Edit/&Undo", canUndo},
+                                                  {"&Edit/&Redo", canRedo}};
+    for (const auto& [path, active] : items) {
+        const int i = menu.find_index(path);
+        if (i < 0)
+            continue;
+        const int flags = menu.menu()[i].flags & ~FL_MENU_INACTIVE;
+        menu.mode(i, active ? flags : flags | FL_MENU_INACTIVE);
+    }
+}
+
+void MainMenuBar::syncMarks() {
+    if (auto* window = dynamic_cast<MotionWindow*>(parent())) {
+        syncOptionMarks(*this, *window->view());
+        syncEditItems(*this, window->document().canUndo(), window->document().canRedo());
+    }
+}
+
 // Columns: label, shortcut, callback, user data, flags, then label type, font, size and colour,
-// all left at FLTK's defaults.
+// all left at FLTK's defaults. The toggles start with the marks of a new view's options.
 Fl_Menu_Item mainMenu[] = {
     {"&File", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Open", FL_ALT + 'o', openCallback, nullptr, 0, 0, 0, 0, 0},
@@ -57,21 +130,34 @@ Fl_Menu_Item mainMenu[] = {
     {"&Redo", FL_CTRL + FL_SHIFT + 'z', redoCallback, nullptr, FL_MENU_INACTIVE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&UI", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
-    {"Axes", 0, toggleOptionCallback<OptionAxes>, nullptr, 0, 0, 0, 0, 0},
-    {"Plane", 0, toggleOptionCallback<OptionPlane>, nullptr, 0, 0, 0, 0, 0},
-    {"Grid", 0, toggleOptionCallback<OptionGrid>, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
-    {"Bones", 0, toggleOptionCallback<OptionBones>, nullptr, 0, 0, 0, 0, 0},
-    {"Shadow", 0, toggleOptionCallback<OptionShadow>, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
-    {"Path", 0, toggleOptionCallback<OptionPath>, nullptr, 0, 0, 0, 0, 0},
-    {"Strobes", 0, toggleOptionCallback<OptionStrobes>, nullptr, 0, 0, 0, 0, 0},
-    {"Bounding Box", 0, toggleOptionCallback<OptionBoundingBox>, nullptr, 0, 0, 0, 0, 0},
+    {"Axes", 0, toggleOptionCallback<OptionAxes>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0, 0,
+     0},
+    {"Plane", 0, toggleOptionCallback<OptionPlane>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0,
+     0, 0},
+    {"Grid", 0, toggleOptionCallback<OptionGrid>, nullptr,
+     FL_MENU_TOGGLE | FL_MENU_VALUE | FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Bones", 0, toggleOptionCallback<OptionBones>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0,
+     0, 0},
+    {"Shadow", 0, toggleOptionCallback<OptionShadow>, nullptr,
+     FL_MENU_TOGGLE | FL_MENU_VALUE | FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Path", 0, toggleOptionCallback<OptionPath>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0, 0,
+     0},
+    {"Strobes", 0, toggleOptionCallback<OptionStrobes>, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
+    {"Bounding Box", 0, toggleOptionCallback<OptionBoundingBox>, nullptr, FL_MENU_TOGGLE, 0, 0, 0,
+     0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Camera", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Reset Camera", FL_ALT + 'r', resetCameraCallback, nullptr, 0, 0, 0, 0, 0},
-    {"&Track Motion", 0, toggleOptionCallback<OptionTrackMotion>, nullptr, 0, 0, 0, 0, 0},
+    {"Top View", FL_ALT + '1', cameraPresetCallback<CameraPreset::Top>, nullptr, 0, 0, 0, 0, 0},
+    {"Front View", FL_ALT + '2', cameraPresetCallback<CameraPreset::Front>, nullptr, 0, 0, 0, 0, 0},
+    {"Side View", FL_ALT + '3', cameraPresetCallback<CameraPreset::Side>, nullptr, FL_MENU_DIVIDER,
+     0, 0, 0, 0},
+    {"&Track Motion", 0, toggleOptionCallback<OptionTrackMotion>, nullptr, FL_MENU_TOGGLE, 0, 0, 0,
+     0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
-    {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, 0, 0, 0, 0, 0},
+    {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, FL_MENU_TOGGLE, 0, 0,
+     0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };
@@ -86,17 +172,6 @@ template void toggleOptionCallback<OptionTrackMotion>(Fl_Widget*, void*);
 template void toggleOptionCallback<OptionStrobes>(Fl_Widget*, void*);
 template void toggleOptionCallback<OptionBoundingBox>(Fl_Widget*, void*);
 template void toggleOptionCallback<OptionLinearFalloff>(Fl_Widget*, void*);
-
-void syncEditMenu(Fl_Menu_Bar* menuBar, bool canUndo, bool canRedo) {
-    const std::pair<const char*, bool> items[] = {{"&Edit/&Undo", canUndo},
-                                                  {"&Edit/&Redo", canRedo}};
-    for (const auto& [path, active] : items) {
-        Fl_Menu_Item* item = const_cast<Fl_Menu_Item*>(menuBar->find_item(path));
-        if (item == nullptr)
-            continue;
-        if (active)
-            item->activate();
-        else
-            item->deactivate();
-    }
-}
+template void cameraPresetCallback<CameraPreset::Top>(Fl_Widget*, void*);
+template void cameraPresetCallback<CameraPreset::Front>(Fl_Widget*, void*);
+template void cameraPresetCallback<CameraPreset::Side>(Fl_Widget*, void*);

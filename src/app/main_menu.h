@@ -1,13 +1,18 @@
 #pragma once
 
+#include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
 
+#include "view/camera.h"
+
+class MotionView;
+
 // The main window's menu bar: File, Edit, UI, Camera and Selection. Every item has user data 0; the
-// callbacks find the MotionWindow as the parent of the menu bar that calls them.
+// callbacks find the MotionWindow as the parent of the menu bar that calls them. The items that
+// switch a view option on and off are toggles whose check mark shows the option.
 extern Fl_Menu_Item mainMenu[];
 
 class Fl_Widget;
-class Fl_Menu_Bar;
 void openCallback(Fl_Widget* menuBar, void*);
 void saveCallback(Fl_Widget* menuBar, void*);
 void quitCallback(Fl_Widget* menuBar, void*);
@@ -18,7 +23,22 @@ void resetCameraCallback(Fl_Widget* menuBar, void*);
 // item's user data.
 template <int Code>
 void toggleOptionCallback(Fl_Widget* menuBar, void*);
+// One callback per fitted view of the Camera menu.
+template <CameraPreset Preset>
+void cameraPresetCallback(Fl_Widget* menuBar, void*);
 
-// Undo and Redo are active only while there is a step to undo or redo. The menu bar holds its
-// own copy of the table, so each window keeps its own states.
-void syncEditMenu(Fl_Menu_Bar* menuBar, bool canUndo, bool canRedo);
+// Sets the check mark of every option item of `menu` to the view's option.
+void syncOptionMarks(Fl_Menu_& menu, const MotionView& view);
+// Undo and Redo are active only while there is a step to undo or redo.
+void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo);
+
+// The main window's menu bar: its own copy of mainMenu (the check marks are per window), with
+// the marks and the Edit items brought in step with the view and the document before the menu
+// opens or takes a shortcut, and after every command it ran. Its parent must be a MotionWindow for
+// the marks to follow.
+class MainMenuBar : public Fl_Menu_Bar {
+  public:
+    MainMenuBar(int x, int y, int w, int h);
+    int handle(int event) override;
+    void syncMarks();
+};

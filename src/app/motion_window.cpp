@@ -5,6 +5,7 @@
 #include <FL/Fl_Menu_Bar.H>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/dialogs.h"
@@ -68,14 +69,29 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
     view_->callback(viewEditedCallback, this);
-    menuBar_ = new Fl_Menu_Bar(0, 0, 800, 30);
+    menuBar_ = new MainMenuBar(0, 0, 800, 30);
     menuBar_->textcolor(37);
-    menuBar_->copy(mainMenu);
     panel_ = new PlaybackPanel(5, 795, 790, 100);
     panel_->callback(frameChangeCallback, this);
     view_->setDocument(&document_);
     end();
     callback(closeCallback);
+    // The view takes whatever the window gains or loses; the menu bar stretches with the width
+    // and the panel, keeping its height, follows the bottom edge.
+    resizable(view_);
+    size_range(kMinimumWidth, kMinimumHeight);
+    fitToScreen();
+}
+
+void MotionWindow::fitToScreen() {
+    int x = 0, y = 0, width = 0, height = 0;
+    Fl::screen_work_area(x, y, width, height);
+    // Leave room for the window manager's title bar and borders.
+    const int fitW = std::max(kMinimumWidth, std::min(w(), width - 16));
+    const int fitH = std::max(kMinimumHeight, std::min(h(), height - 48));
+    if (fitW != w() || fitH != h())
+        resize(std::max(x, std::min(this->x(), x + width - fitW)),
+               std::max(y, std::min(this->y(), y + height - fitH)), fitW, fitH);
 }
 
 void MotionWindow::report(const Result& result) {
@@ -196,7 +212,7 @@ void MotionWindow::frameChanged() {
 
 void MotionWindow::documentChanged() {
     updateTitle();
-    syncEditMenu(menuBar_, document_.canUndo(), document_.canRedo());
+    menuBar_->syncMarks();
 }
 
 void MotionWindow::updateTitle() {
@@ -224,6 +240,13 @@ int MotionWindow::handle(int event) {
                 redo();
                 return 1;
             }
+            // Space, the arrows, Home and End play and step wherever the keyboard focus is
+            // (the frame field, while edited, keeps them); the falloff keys reach the view even
+            // when another widget gave the focus back to the window.
+            if (state == 0 && panel_->handlePlaybackKey(key))
+                return 1;
+            if (state == 0 && (key == 'q' || key == 'w') && Fl::focus() != view_)
+                return view_->handle(FL_KEYBOARD);
             break;
         }
         // The whole window takes drops, so they land here rather than in a child.

@@ -9,7 +9,7 @@
 
 class MotionView;
 class PlaybackPanel;
-class Fl_Menu_Bar;
+class MainMenuBar;
 
 // The program's one top-level window: the 3D view, the menu bar and the playback panel, and
 // the commands behind the menus. It lives for the whole run. It owns the document being edited;
@@ -19,6 +19,9 @@ class MotionWindow : public Fl_Window {
   public:
     // What the unsaved-work question answers.
     enum UnsavedAnswer { CancelAnswer = 0, SaveAnswer = 1, DiscardAnswer = 2 };
+    // The window opens at 800 x 900 where the screen allows, and never shrinks below this.
+    static constexpr int kMinimumWidth = 640;
+    static constexpr int kMinimumHeight = 480;
 
     MotionWindow();
 
@@ -50,7 +53,7 @@ class MotionWindow : public Fl_Window {
 
     MotionView* view() const { return view_; }
     PlaybackPanel* panel() const { return panel_; }
-    Fl_Menu_Bar* menuBar() const { return menuBar_; }
+    MainMenuBar* menuBar() const { return menuBar_; }
     Document& document() { return document_; }
 
     // Asks the user for a file (message, pattern or null, preset name or null); returns the
@@ -68,10 +71,12 @@ class MotionWindow : public Fl_Window {
     // Prints a failure on the console and shows it in the view; a success shows nothing.
     void report(const Result& result);
     void updateTitle();
+    // Shrinks the window onto a screen too small for it.
+    void fitToScreen();
 
     Document document_;     // the motion being edited; the view shows it
     MotionView* view_;      // child widget, owned by the window as its group
-    Fl_Menu_Bar* menuBar_;  // child widget
+    MainMenuBar* menuBar_;  // child widget
     PlaybackPanel* panel_;  // child widget, owned by the window as its group
     std::string title_;     // FLTK keeps only the pointer of a window label
 };

@@ -53,7 +53,7 @@ struct RootRotations {
     std::vector<int> axes;
 
     // Whether they are three turns about three different axes, which can say any orientation.
-    bool sayAnyOrientation() const {
+    bool canSayAnyOrientation() const {
         return axes.size() == 3 && axes[0] != axes[1] && axes[1] != axes[2] && axes[0] != axes[2];
     }
     RotationOrder order() const { return {axes[0], axes[1], axes[2]}; }
@@ -139,20 +139,18 @@ class AngleTrack {
   public:
     explicit AngleTrack(const RotationOrder& order) : order_(order) {}
 
+    // own: the file's values of this frame in this order, or null where it has none.
     std::array<float, 3> next(const Quat& rotation, const std::array<double, 3>* own) {
-        std::array<double, 3> angles = last_;
-        if (own != nullptr && describes(rotation, order_, *own)) {
-            angles = *own;
-        } else {
-            std::array<double, 3> near = last_;
-            if (own != nullptr) {
-                for (std::size_t n = 0; n < 3; ++n) {
-                    near[n] = (*own)[n] + shift_[n];
-                }
+        std::array<double, 3> near = last_;
+        if (own != nullptr) {
+            const bool kept = describes(rotation, order_, *own);
+            for (std::size_t n = 0; n < 3; ++n) {
+                near[n] = (*own)[n] + (kept ? 0.0 : shift_[n]);
             }
-            // The order names three different axes, so there always are angles.
-            angles = toEuler(rotation, order_, near).value_or(near);
         }
+        // near itself where it gives the rotation; the order names three different axes, so
+        // there always are angles.
+        const std::array<double, 3> angles = toEuler(rotation, order_, near).value_or(near);
         std::array<float, 3> written{};
         for (std::size_t n = 0; n < 3; ++n) {
             written[n] = static_cast<float>(angles[n]);
@@ -221,7 +219,7 @@ constexpr double kUnwritten = 5e-5;
 bool ownLayoutHolds(const RootPositions& positions, const RootRotations& rotations,
                     const AxisTurn& turn, const std::vector<RootValues>& values) {
     const bool unturned = rotations.columns.empty();
-    if ((!unturned && !rotations.sayAnyOrientation()) ||
+    if ((!unturned && !rotations.canSayAnyOrientation()) ||
         (unturned && turn.quarterTurnsAboutX != 0)) {
         return false;
     }
@@ -253,7 +251,7 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
     const int restWidth = source.channelCount() - ownWidth;
     const int width = 6 + restWidth;
     const bool sameOrder =
-        rotations.sayAnyOrientation() && rotations.order() == kFallbackOrder && !turnsAxes;
+        rotations.canSayAnyOrientation() && rotations.order() == kFallbackOrder && !turnsAxes;
     std::vector<float> table(static_cast<std::size_t>(width) *
                              static_cast<std::size_t>(source.frameCount()));
     AngleTrack track(kFallbackOrder);
@@ -333,7 +331,8 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
     } else {
         std::vector<float> table = source.values();
         const std::size_t width = static_cast<std::size_t>(source.channelCount());
-        AngleTrack track(rotations.columns.empty() ? kFallbackOrder : rotations.order());
+        // A root without rotations never asks the track for angles.
+        AngleTrack track(rotations.canSayAnyOrientation() ? rotations.order() : kFallbackOrder);
         for (int f = 0; f < frameCount; ++f) {
             writeNative(root, positions, rotations, values[static_cast<std::size_t>(f)], track,
                         table.data() + width * static_cast<std::size_t>(f));

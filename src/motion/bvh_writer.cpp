@@ -45,10 +45,18 @@ BvhWriter::~BvhWriter() {
 
 int BvhWriter::open(const std::string& path) {
     close();
+    const int attached = attach(std::fopen(path.c_str(), "w"));
+    ownsFile_ = true;
+    return attached;
+}
+
+int BvhWriter::attach(std::FILE* file) {
+    close();
     indentDepth_ = 0;
     failed_ = false;
     failure_.clear();
-    file_ = std::fopen(path.c_str(), "w");
+    file_ = file;
+    ownsFile_ = false;
     if (!file_) {
         report("could not open file");
         return 0;
@@ -63,7 +71,7 @@ int BvhWriter::close() {
         return 1;
     }
     bool flushed = flush();
-    bool closed = std::fclose(file_) == 0;
+    bool closed = (ownsFile_ ? std::fclose(file_) : std::fflush(file_)) == 0;
     file_ = nullptr;
     out_ = std::vector<char>();
     used_ = 0;

@@ -19,6 +19,9 @@ class BvhWriter {
 
     // Creates or empties the file; 1 on success, 0 (reported "could not open file") otherwise.
     int open(const std::string& path);
+    // Writes into a stream the caller opened and keeps: close() flushes it but leaves it open.
+    // 1, or 0 (reported "could not open file") when there is no stream.
+    int attach(std::FILE* file);
     // Writes the whole file and flushes it; 1 on success, 0 on failure (after open failed, no
     // root, or the stream refused the bytes: "could not write file"). rootChannels, when given,
     // are the channels the root's CHANNELS line names in place of its own (a re-expressed root).
@@ -48,6 +51,7 @@ class BvhWriter {
     void report(const char* message);  // records the first failure's message
 
     std::FILE* file_ = nullptr;
+    bool ownsFile_ = true;  // opened by open(), so closed by close()
     int indentDepth_ = 0;
     std::vector<char> out_;  // formatted bytes not yet handed to the stream
     std::size_t used_ = 0;   // bytes of out_ in use

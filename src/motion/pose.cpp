@@ -172,23 +172,6 @@ bool poseInFileAxes(const Motion& motion, int frame, Pose& pose) {
     return true;
 }
 
-std::array<float, 3> boneInParent(const Motion& motion, const Pose& pose, std::size_t j) {
-    const Joint& joint = *motion.joints()[j];
-    const int parent = motion.parentIndex()[j];
-    const bool moves = std::any_of(joint.channels().begin(), joint.channels().end(),
-                                   [](ChannelType type) { return type <= Zposition; });
-    if (!moves || parent < 0 || j >= pose.transforms.size()) {
-        return joint.offset();
-    }
-    // The parent's rotation is orthonormal, so its transpose takes the joint's world position,
-    // relative to the parent's, back into the parent's frame.
-    const Transform& p = pose.transforms[static_cast<std::size_t>(parent)];
-    const Transform& m = pose.transforms[j];
-    const float d[3] = {m[12] - p[12], m[13] - p[13], m[14] - p[14]};
-    return {p[0] * d[0] + p[1] * d[1] + p[2] * d[2], p[4] * d[0] + p[5] * d[1] + p[6] * d[2],
-            p[8] * d[0] + p[9] * d[1] + p[10] * d[2]};
-}
-
 namespace {
 
 // One share of the load's measuring sweep: frames [first, last) with their own bounds, so two

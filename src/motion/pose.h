@@ -37,8 +37,3 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose);
 // Z-up file not turned upright (the position-channel reading still applies). False, with the
 // pose emptied, where poseFrame would be.
 bool poseInFileAxes(const Motion& motion, int frame, Pose& pose);
-
-// The bone from joint j's parent to joint j, in the parent's frame, for a pose of the motion:
-// the joint's OFFSET, or, for a joint with position channels, the translation the pose gave it
-// (so the bone ends at the joint under either reading of those channels).
-std::array<float, 3> boneInParent(const Motion& motion, const Pose& pose, std::size_t j);

@@ -3,9 +3,9 @@
 #include <array>
 #include <optional>
 
-// A rotation as a unit quaternion, four doubles in the order w, x, y, z (the bake's layout; the
-// view's arcball keeps its own x, y, z, w type). Doubles, so that re-expressing a file's angles
-// keeps their four decimals even where the decomposition is ill-conditioned (pitch near 90).
+// A rotation as a unit quaternion, four doubles in the order w, x, y, z. Doubles, so that
+// re-expressing a file's angles keeps their four decimals even where the decomposition is
+// ill-conditioned (pitch near 90).
 struct Quat {
     double w = 1.0;
     double x = 0.0;

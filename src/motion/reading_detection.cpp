@@ -117,9 +117,10 @@ UpAxis detectUpAxis(const Motion& motion) {
     Bounds rootRange = resetBounds();
     Pose pose;
     for (int k = 0; k < samples; ++k) {
-        const int frame = samples > 1 ? static_cast<int>(static_cast<long long>(k) *
-                                                         (frameCount - 1) / (samples - 1))
-                                      : 0;
+        const int frame =
+            samples > 1
+                ? static_cast<int>(static_cast<long long>(k) * (frameCount - 1) / (samples - 1))
+                : 0;
         if (!poseInFileAxes(motion, frame, pose)) {
             continue;
         }

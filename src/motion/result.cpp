@@ -3,7 +3,7 @@
 #include <cstdio>
 
 void printToConsole(const Result& result) {
-    if (result.ok) {
+    if (result.message.empty()) {
         return;
     }
     std::fwrite(result.message.data(), 1, result.message.size(), stdout);

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <optional>
 
 namespace {
 
@@ -70,7 +72,8 @@ PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label)
 // The children are created while the panel is the current group, so each joins it in order.
 PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label,
                              const PlaybackClock& clock)
-    : Player(x, y, w, h, label, clock),
+    : Fl_Group(x, y, w, h, label),
+      player_(clock),
       stepBackButton_(0, 0, w, h, "@<|"),
       playButton_(0, 0, w, h, "@>"),
       stepForwardButton_(0, 0, w, h, "@|>"),
@@ -80,14 +83,25 @@ PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label,
       frameSlider_(0, 0, w, h),
       rangeSlider_(0, 0, w, h) {
     build();
+    player_.setListener(this);
     resize(x, y, w, h);
     updateTimeDisplay();
     end();
 }
 
-PlaybackPanel::~PlaybackPanel() = default;
+PlaybackPanel::~PlaybackPanel() {
+    Fl::remove_idle(tickHook, this);
+    player_.setListener(nullptr);
+}
 
 void PlaybackPanel::build() {
+    // No control but the frame field takes the keyboard focus, so a focused button never
+    // also takes the Space meant for playback.
+    for (Fl_Widget* control : std::initializer_list<Fl_Widget*>{
+             &stepBackButton_, &playButton_, &stepForwardButton_, &loopToggle_, &optionsMenu_,
+             &frameSlider_, &rangeSlider_}) {
+        control->clear_visible_focus();
+    }
     stepBackButton_.labeltype(FL_SYMBOL_LABEL);
     stepBackButton_.callback(stepBackPressed, this);
     playButton_.labeltype(FL_SYMBOL_LABEL);
@@ -95,20 +109,22 @@ void PlaybackPanel::build() {
     stepForwardButton_.labeltype(FL_SYMBOL_LABEL);
     stepForwardButton_.callback(stepForwardPressed, this);
     timeDisplay_.textsize(10);
+    timeDisplay_.callback(frameTyped, this);
+    timeDisplay_.restore = [this] { updateTimeDisplay(); };
     loopToggle_.callback(loopToggled, this);
     optionsMenu_.user_data(this);
     optionsMenu_.menu(playbackMenuItems);
     frameSlider_.type(FL_HOR_NICE_SLIDER);
     frameSlider_.box(FL_DOWN_BOX);
     frameSlider_.step(1);
-    frameSlider_.bounds(rangeStart_, rangeEnd_);
+    frameSlider_.bounds(player_.rangeStart(), player_.rangeEnd());
     frameSlider_.callback(frameSliderMoved, this);
     rangeSlider_.setOrientation(1);
     rangeSlider_.setMinimumSpan(1.0);
     rangeSlider_.when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED);
     rangeSlider_.callback(rangeSliderMoved, this);
-    rangeSlider_.setBounds(firstFrame_, lastFrame_);
-    rangeSlider_.setValues(rangeStart_, rangeEnd_);
+    rangeSlider_.setBounds(player_.firstFrame(), player_.lastFrame());
+    rangeSlider_.setValues(player_.rangeStart(), player_.rangeEnd());
 }
 
 void PlaybackPanel::resize(int X, int Y, int W, int H) {
@@ -174,41 +190,75 @@ void PlaybackPanel::showRangeSliderIfEnabled() {
     }
 }
 
-void PlaybackPanel::setPlaying(int flag) {
-    applyPlaying(flag);
-    playButton_.label(isPlaying() ? "@||" : "@>");
-    playButton_.redraw();
-    if (flag != 0) {
-        notify();
+bool PlaybackPanel::tickScheduled() const {
+    return Fl::has_idle(tickHook, const_cast<PlaybackPanel*>(this)) != 0;
+}
+
+void PlaybackPanel::tickHook(void* panel) {
+    static_cast<PlaybackPanel*>(panel)->player_.tick();
+}
+
+void PlaybackPanel::ticksWanted(bool wanted) {
+    if (!wanted) {
+        Fl::remove_idle(tickHook, this);
+    } else if (!tickScheduled()) {
+        Fl::add_idle(tickHook, this);
     }
+}
+
+void PlaybackPanel::frameAnnounced(const Player&) {
+    do_callback();
+}
+
+void PlaybackPanel::frameSet(const Player& player) {
+    // value() does not run the slider's callback.
+    frameSlider_.value(player.frame());
+    updateTimeDisplay();
+}
+
+void PlaybackPanel::playingSet(const Player& player) {
+    playButton_.label(player.isPlaying() ? "@||" : "@>");
+    playButton_.redraw();
+}
+
+void PlaybackPanel::loopingSet(const Player& player) {
+    // value() redraws only on a change and never runs the toggle's callback.
+    loopToggle_.value(player.looping() ? 1 : 0);
+}
+
+void PlaybackPanel::rangesSet(const Player& player) {
+    rangeSlider_.setBounds(player.firstFrame(), player.lastFrame());
+    rangeSlider_.setValues(player.rangeStart(), player.rangeEnd());
+    frameSlider_.bounds(player.rangeStart(), player.rangeEnd());
+    frameSlider_.redraw();
 }
 
 void PlaybackPanel::doCommand(int code) {
     switch (code) {
         case Speed30:
-            setFramesPerSecond(30.0f);
+            player_.setFramesPerSecond(30.0f);
             break;
         case Speed24:
-            setFramesPerSecond(24.0f);
+            player_.setFramesPerSecond(24.0f);
             break;
         case SpeedAfap:
-            setFramesPerSecond(0.0f);
+            player_.setFramesPerSecond(0.0f);
             break;
         case LoopingOn:
         case LoopingOff:
-            setLooping(code == LoopingOn);
-            // value() redraws only on a change and never runs the toggle's callback.
-            loopToggle_.value(looping() ? 1 : 0);
+            player_.setLooping(code == LoopingOn);
             break;
         case ShowFrameNumber:
         case ShowTimecode:
         case ShowSeconds:
-            // The new mode shows at the next frame change.
+            // The new mode shows at the next frame change. A typed number is taken only where
+            // frame numbers are shown: in the time modes "2" could as well mean two seconds.
             timeDisplayMode_ = code - ShowFrameNumber;
+            timeDisplay_.acceptTyping(timeDisplayMode_ == FrameNumberMode);
             redraw();
             break;
         case DisableRangeSlider:
-            setPlayRange(firstFrame_, lastFrame_);
+            player_.setPlayRange(player_.firstFrame(), player_.lastFrame());
             rangeSliderEnabled_ = false;
             resize(x(), y(), w(), h());
             redraw();
@@ -223,60 +273,33 @@ void PlaybackPanel::doCommand(int code) {
     }
 }
 
-void PlaybackPanel::setFrameRange(int first, int last) {
-    if (last >= first) {
-        firstFrame_ = first;
-        lastFrame_ = last;
-        if (rangeStart_ < first) {
-            rangeStart_ = first;
-        }
-        if (rangeEnd_ > last) {
-            rangeEnd_ = last;
-        }
-        if (frameNumber_ < rangeStart_) {
-            setFrame(rangeStart_);
-        }
-        if (frameNumber_ > rangeEnd_) {
-            setFrame(rangeEnd_);
-        }
+bool PlaybackPanel::handlePlaybackKey(int key) {
+    if (timeDisplay_.beingEdited()) {
+        return false;
     }
-    rangeSlider_.setBounds(firstFrame_, lastFrame_);
-    showPlayRange();
-}
-
-void PlaybackPanel::setPlayRange(int start, int end) {
-    if (end >= start) {
-        if (start < firstFrame_) {
-            start = firstFrame_;
-        }
-        if (end > lastFrame_) {
-            end = lastFrame_;
-        }
-        rangeStart_ = start;
-        rangeEnd_ = end;
-        if (frameNumber_ < start) {
-            setFrame(start);
-        } else if (frameNumber_ > end) {
-            setFrame(end);
-        }
+    switch (key) {
+        case ' ':
+            player_.togglePlay();
+            return true;
+        case FL_Left:
+            player_.stepBy(-1);
+            return true;
+        case FL_Right:
+            player_.stepBy(1);
+            return true;
+        case FL_Home:
+            player_.jumpTo(player_.rangeStart());
+            return true;
+        case FL_End:
+            player_.jumpTo(player_.rangeEnd());
+            return true;
+        default:
+            return false;
     }
-    showPlayRange();
-}
-
-void PlaybackPanel::showPlayRange() {
-    rangeSlider_.setValues(rangeStart_, rangeEnd_);
-    frameSlider_.bounds(rangeStart_, rangeEnd_);
-    frameSlider_.redraw();
-}
-
-void PlaybackPanel::setFrame(int n) {
-    frameNumber_ = n;
-    notify();
-    frameSlider_.value(n);
-    updateTimeDisplay();
 }
 
 void PlaybackPanel::updateTimeDisplay() {
+    const int frameNumber = player_.frame();
     // Sized for any int and any "%.2f" of one: the text is cut rather than overrun.
     char text[64];
     switch (timeDisplayMode_) {
@@ -285,8 +308,8 @@ void PlaybackPanel::updateTimeDisplay() {
             // top limit keeps 60 * r inside int.
             double rate = std::trunc(static_cast<double>(framesPerSecond()) + 0.5);
             int r = rate >= 1.0 ? static_cast<int>(std::min(rate, INT_MAX / 60.0)) : 1;
-            std::snprintf(text, sizeof text, "%02d:%02d:%02d", frameNumber_ / (60 * r),
-                          (frameNumber_ / r) % 60, frameNumber_ % r);
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", frameNumber / (60 * r),
+                          (frameNumber / r) % 60, frameNumber % r);
             break;
         }
         case SecondsMode: {
@@ -294,43 +317,59 @@ void PlaybackPanel::updateTimeDisplay() {
             if (d == 0.0) {
                 d = 1.0;
             }
-            std::snprintf(text, sizeof text, "%.2f", frameNumber_ / d);
+            std::snprintf(text, sizeof text, "%.2f", frameNumber / d);
             break;
         }
         default:
-            std::snprintf(text, sizeof text, "%d", frameNumber_);
+            std::snprintf(text, sizeof text, "%d", frameNumber);
             break;
     }
-    timeDisplay_.value(text);
+    timeDisplay_.display(text);
 }
 
 void PlaybackPanel::stepBackPressed(Fl_Widget*, void* panel) {
-    static_cast<PlaybackPanel*>(panel)->stepBy(-1);
+    static_cast<PlaybackPanel*>(panel)->player_.stepBy(-1);
 }
 
 void PlaybackPanel::playPressed(Fl_Widget*, void* panel) {
-    auto* p = static_cast<PlaybackPanel*>(panel);
-    p->restartClock();
-    p->setPlaying(!p->isPlaying());
+    static_cast<PlaybackPanel*>(panel)->player_.togglePlay();
 }
 
 void PlaybackPanel::stepForwardPressed(Fl_Widget*, void* panel) {
-    static_cast<PlaybackPanel*>(panel)->stepBy(1);
+    static_cast<PlaybackPanel*>(panel)->player_.stepBy(1);
+}
+
+void PlaybackPanel::frameTyped(Fl_Widget*, void* panel) {
+    auto* p = static_cast<PlaybackPanel*>(panel);
+    FrameField& field = p->timeDisplay_;
+    if (field.readonly()) {
+        return;
+    }
+    std::optional<int> typed = parseFrameNumber(field.value());
+    // The typed text has had its turn: from here on the field shows the player's frame.
+    field.clear_changed();
+    if (typed) {
+        p->player_.jumpTo(*typed);
+    }
+    p->updateTimeDisplay();
+    // Enter ends the edit, so the playback keys work again at once.
+    field.leave();
 }
 
 void PlaybackPanel::loopToggled(Fl_Widget* w, void* panel) {
-    static_cast<PlaybackPanel*>(panel)->setLooping(static_cast<Fl_Light_Button*>(w)->value() != 0);
+    static_cast<PlaybackPanel*>(panel)->player_.setLooping(
+        static_cast<Fl_Light_Button*>(w)->value() != 0);
 }
 
 void PlaybackPanel::frameSliderMoved(Fl_Widget* w, void* panel) {
-    auto* p = static_cast<PlaybackPanel*>(panel);
+    Player& player = static_cast<PlaybackPanel*>(panel)->player_;
     int n = truncToInt(static_cast<Fl_Slider*>(w)->value());
-    p->setFrame(n);
-    p->setBaseFrame(n);
+    player.setFrame(n);
+    player.setBaseFrame(n);
 }
 
 void PlaybackPanel::rangeSliderMoved(Fl_Widget* w, void* panel) {
     auto* slider = static_cast<RangeSlider*>(w);
-    static_cast<PlaybackPanel*>(panel)->setPlayRange(truncToInt(slider->lowValue()),
-                                                     truncToInt(slider->highValue()));
+    static_cast<PlaybackPanel*>(panel)->player_.setPlayRange(truncToInt(slider->lowValue()),
+                                                             truncToInt(slider->highValue()));
 }

@@ -1,26 +1,112 @@
 #include "playback/player.h"
 
-#include <FL/Fl.H>
-
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
-Player::Player(int x, int y, int w, int h, const char* label)
-    : Player(x, y, w, h, label, SteadyPlaybackClock::instance()) {}
-
-// The group stays the current group, so the widgets a derived panel creates next join it.
-// The idle hook is not registered here: it runs only while there is playback to advance.
-Player::Player(int x, int y, int w, int h, const char* label, const PlaybackClock& clock)
-    : Fl_Group(x, y, w, h, label), clock_(clock), startTicks_(clock.milliseconds()) {
+Player::Player(const PlaybackClock& clock) : clock_(clock), startTicks_(clock.milliseconds()) {
     setFramesPerSecond(30.0f);
 }
 
-Player::~Player() {
-    unscheduleTick();
+void Player::setListener(PlayerListener* listener) {
+    listener_ = listener;
+    if (listener_ != nullptr && ticksWanted_) {
+        listener_->ticksWanted(true);
+    }
 }
 
-float Player::framesPerSecond() const {
-    return framesPerSecond_;
+void Player::setPlaying(bool on) {
+    applyPlaying(on, on);
+}
+
+void Player::applyPlaying(bool on, bool announce) {
+    playing_ = on;
+    baseFrame_ = frameNumber_;
+    if (playing_) {
+        wantTicks(true);
+    }
+    if (listener_ != nullptr) {
+        listener_->playingSet(*this);
+        if (announce) {
+            listener_->frameAnnounced(*this);
+        }
+    }
+}
+
+void Player::togglePlay() {
+    restartClock();
+    if (!playing_ && !looping_ && frameNumber_ >= rangeEnd_ && rangeStart_ < rangeEnd_) {
+        // Play would stop again within one frame here; start over instead.
+        setFrame(rangeStart_);
+        restartClock();
+        applyPlaying(true, false);
+        return;
+    }
+    setPlaying(!playing_);
+}
+
+void Player::setFrameRange(int first, int last) {
+    if (last >= first) {
+        firstFrame_ = first;
+        lastFrame_ = last;
+        if (rangeStart_ < first) {
+            rangeStart_ = first;
+        }
+        if (rangeEnd_ > last) {
+            rangeEnd_ = last;
+        }
+        if (frameNumber_ < rangeStart_) {
+            setFrame(rangeStart_);
+        }
+        if (frameNumber_ > rangeEnd_) {
+            setFrame(rangeEnd_);
+        }
+    }
+    if (listener_ != nullptr) {
+        listener_->rangesSet(*this);
+    }
+}
+
+void Player::setPlayRange(int start, int end) {
+    if (end >= start) {
+        start = std::max(start, firstFrame_);
+        end = std::min(end, lastFrame_);
+        rangeStart_ = start;
+        rangeEnd_ = end;
+        if (frameNumber_ < start) {
+            setFrame(start);
+        } else if (frameNumber_ > end) {
+            setFrame(end);
+        }
+    }
+    if (listener_ != nullptr) {
+        listener_->rangesSet(*this);
+    }
+}
+
+void Player::setFrame(int n) {
+    frameNumber_ = n;
+    announceAndShowFrame();
+}
+
+void Player::announceAndShowFrame() {
+    if (listener_ != nullptr) {
+        listener_->frameAnnounced(*this);
+        listener_->frameSet(*this);
+    }
+}
+
+void Player::jumpTo(int n) {
+    n = std::min(std::max(n, firstFrame_), lastFrame_);
+    if (n < rangeStart_ || n > rangeEnd_) {
+        rangeStart_ = std::min(rangeStart_, n);
+        rangeEnd_ = std::max(rangeEnd_, n);
+        if (listener_ != nullptr) {
+            listener_->rangesSet(*this);
+        }
+    }
+    setFrame(n);
+    restartClock();
 }
 
 void Player::setFramesPerSecond(float fps) {
@@ -28,21 +114,16 @@ void Player::setFramesPerSecond(float fps) {
     restartClock();
 }
 
+void Player::setLooping(bool on) {
+    looping_ = on;
+    if (listener_ != nullptr) {
+        listener_->loopingSet(*this);
+    }
+}
+
 void Player::restartClock() {
     baseFrame_ = frameNumber_;
     startTicks_ = clock_.milliseconds();
-}
-
-void Player::setBaseFrame(int n) {
-    baseFrame_ = n;
-}
-
-void Player::applyPlaying(int flag) {
-    playing_ = flag != 0;
-    baseFrame_ = frameNumber_;
-    if (playing_) {
-        scheduleTick();
-    }
 }
 
 void Player::goToFrame(int n) {
@@ -97,7 +178,7 @@ void Player::tick() {
         }
         wasPlaying_ = false;
         // Nothing more to advance until playback starts again; let the event loop sleep.
-        unscheduleTick();
+        wantTicks(false);
         return;
     }
     wasPlaying_ = true;
@@ -117,20 +198,12 @@ void Player::tick() {
     }
 }
 
-bool Player::tickScheduled() const {
-    return Fl::has_idle(tickHook, const_cast<Player*>(this)) != 0;
-}
-
-void Player::tickHook(void* data) {
-    static_cast<Player*>(data)->tick();
-}
-
-void Player::scheduleTick() {
-    if (!tickScheduled()) {
-        Fl::add_idle(tickHook, this);
+void Player::wantTicks(bool wanted) {
+    if (ticksWanted_ == wanted) {
+        return;
     }
-}
-
-void Player::unscheduleTick() {
-    Fl::remove_idle(tickHook, this);
+    ticksWanted_ = wanted;
+    if (listener_ != nullptr) {
+        listener_->ticksWanted(wanted);
+    }
 }

@@ -4,6 +4,7 @@
 #include <FL/fl_draw.H>
 
 #include <cmath>
+#include <initializer_list>
 
 using namespace range_slider_geometry;
 
@@ -13,6 +14,9 @@ int RangeSlider::grabOffset_ = 0;
 RangeSlider::RangeSlider(int x, int y, int w, int h, const char* label)
     : Fl_Widget(x, y, w, h, label) {
     box(FL_DOWN_BOX);
+    // A dark trough under a light blue knob, so the selection reads as one at a glance.
+    color(FL_DARK3);
+    selection_color(fl_rgb_color(120, 165, 225));
 }
 
 void RangeSlider::setBounds(double a, double b) {
@@ -87,8 +91,31 @@ void RangeSlider::draw() {
     }
     if (kw > 0 && kh > 0) {
         draw_box(knobBox_, kx, ky, kw, kh, selection_color());
+        drawEndMarks(kx, ky, kw, kh);
     }
     draw_label(kx, ky, kw, kh);
+}
+
+void RangeSlider::drawEndMarks(int kx, int ky, int kw, int kh) const {
+    // Two grooves just inside each end, across the middle half of the knob: where to grab.
+    const int inset = (isHorizontal() ? Fl::box_dx(knobBox_) : Fl::box_dy(knobBox_)) + 2;
+    const int length = isHorizontal() ? kw : kh;
+    const int grip = 5;  // two grooves of two pixels, one pixel apart
+    if (length < 2 * (inset + grip) + 2) {
+        return;
+    }
+    const Fl_Color dark = fl_darker(fl_darker(selection_color()));
+    const Fl_Color light = fl_lighter(fl_lighter(selection_color()));
+    for (int along : {inset, inset + 3, length - inset - grip, length - inset - grip + 3}) {
+        for (int side = 0; side < 2; ++side) {
+            fl_color(side == 0 ? dark : light);
+            if (isHorizontal()) {
+                fl_yxline(kx + along + side, ky + kh / 4, ky + kh - 1 - kh / 4);
+            } else {
+                fl_xyline(kx + kw / 4, ky + along + side, kx + kw - 1 - kw / 4);
+            }
+        }
+    }
 }
 
 int RangeSlider::handle(int event) {

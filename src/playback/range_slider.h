@@ -39,6 +39,7 @@ bool overEdge(int e, int q, int lowPx, int highPx, int tolerance, int breadth);
 
 // Selects a sub-interval [lowValue, highValue] of [minimum, maximum] with one knob: drag its
 // ends or its body, click beside it to page by its width, double click to select everything.
+// The knob is drawn light on a dark trough, with a groove inside each end.
 class RangeSlider : public Fl_Widget {
   public:
     RangeSlider(int x, int y, int w, int h, const char* label = nullptr);
@@ -81,6 +82,7 @@ class RangeSlider : public Fl_Widget {
     void release();
     void pointAt(int e, int q);
     void requestCursor(Fl_Cursor c);
+    void drawEndMarks(int kx, int ky, int kw, int kh) const;
     int axisLength() const { return isHorizontal() ? w() : h(); }
     int innerLength() const;
     int innerBreadth() const;

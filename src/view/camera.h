@@ -1,43 +1,100 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
-// The view's camera: the eye looks at the target with +y up. All lengths are world units of
-// the loaded motion. `farTerm` is not a distance: the projection's far plane is
-// max(|eye x|, |eye z|) + farTerm (see farPlane).
+// A point or a direction in world space, in the loaded motion's units.
+using CameraVector = std::array<double, 3>;
+
+// The view's camera: the eye looks at the target, `up` tells which way is up on screen (it need
+// not be perpendicular to the line of sight, as with gluLookAt). The projection is a 60 degree
+// vertical perspective. `farTerm` is not a distance: see farPlane.
 struct Camera {
-    std::array<float, 3> eye{0.0f, 2.0f, 100.0f};
-    std::array<float, 3> target{0.0f, 0.0f, 0.0f};
-    float nearPlane = 1.0f;
-    float farTerm = 1000.0f;
+    CameraVector eye{0.0, 2.0, 100.0};
+    CameraVector target{0.0, 0.0, 0.0};
+    CameraVector up{0.0, 1.0, 0.0};
+    double nearPlane = 1.0;
+    double farTerm = 1000.0;
 };
 
 // Six floats max x, min x, max y, min y, max z, min z (the motion's bounds layout).
 using CameraBounds = std::array<float, 6>;
 
-// One seventh as a float: the pixel-to-world step of zoom and pan.
+// One seventh as a float: the pixel-to-world step of the middle-button zoom.
 constexpr float kCameraStep = 0.14285715f;
 
+// The vertical field of view in degrees.
+constexpr double kFieldOfView = 60.0;
+
+// The fitted views a user can ask for: looking down -y with -z up on screen, along -z from +z,
+// and along -x from +x (both with +y up).
+enum class CameraPreset { Top, Front, Side };
+
 // Fits the camera to a motion's (unlifted) bounds: the target at the middle of the lifted box,
-// the eye on +z for a motion longer along x, otherwise on +x.
+// the eye on +z for a motion longer along x, otherwise on +x; +y up.
 void fitCamera(Camera& camera, const CameraBounds& motionBounds);
 
-// Track Motion: near/far from the pose's extents, target x/z on the path point (pathX, pathZ),
-// the eye placed from the motion's frame-0 extents; target y and eye y stay.
-void trackCamera(Camera& camera, const CameraBounds& poseBounds, float width, float height,
-                 float depth, double pathX, double pathZ);
+// Fits the camera to a motion's bounds looking from the preset's side, as fitCamera does.
+void fitCameraPreset(Camera& camera, const CameraBounds& motionBounds, CameraPreset preset);
 
-// Middle-button zoom by dx pixels (positive brings the eye closer); the eye never reaches or
-// passes the target on the axis it moves along.
+// Turns the camera to look from the preset's side at its target, keeping the distance.
+void turnCameraToPreset(Camera& camera, CameraPreset preset);
+
+// Keeps the line of sight and puts the eye as far from the target as fitCamera would for a box
+// of these extents seen from this side.
+void placeEyeForExtents(Camera& camera, float xExtent, float yExtent, float zExtent);
+
+// Track Motion: near/far from the pose's extents; target x/z moved onto the path point (pathX,
+// pathZ) with the eye moving along, so the line of sight and the distance stay.
+void trackCamera(Camera& camera, const CameraBounds& poseBounds, double pathX, double pathZ);
+
+// Turntable orbit for a drag of (dx, dy) pixels in a width x height view, starting from the
+// camera `start`: a drag to the right turns the scene about the world's vertical axis through
+// the target, a drag downwards raises the eye (tilting the ground towards it) and never past
+// 89 degrees above or below the horizon (unless the start already was, as in the top view).
+// The camera keeps its own target and distance; only the side it looks from changes.
+void orbitCamera(Camera& camera, const Camera& start, int dx, int dy, int width, int height);
+
+// Middle-button zoom by dx pixels (positive brings the eye closer) along the line of sight; a
+// step that would reach or pass the target is not taken.
 void zoomCamera(Camera& camera, int dx);
 
-// Alt + right-button pan by (dx, dy) pixels, y growing downwards.
-void panCamera(Camera& camera, int dx, int dy);
+// Multiplies the eye's distance from the target by `factor` (> 0) along the line of sight; the
+// eye never reaches the target.
+void scaleCameraDistance(Camera& camera, double factor);
 
-// The far clipping distance passed to the projection.
-float farPlane(const Camera& camera);
+// Pans in the view plane so that the point at the target's depth under pixel (fromX, fromY)
+// comes under (toX, toY). Pixels are window pixels of a width x height view, y down.
+void panCamera(Camera& camera, int fromX, int fromY, int toX, int toY, int width, int height);
 
-// The near clipping distance passed to the projection: nearPlane, or, when that is not
-// positive (a flat or motionless motion), a thousandth of the far plane so the projection
-// stays valid.
-float usableNearPlane(const Camera& camera);
+// The far clipping distance passed to the projection: the farther of the eye's distance from
+// the target and its largest horizontal coordinate, plus farTerm.
+double farPlane(const Camera& camera);
+
+// The near clipping distance passed to the projection: nearPlane, but never closer than a
+// thousandth of the far plane (a flat or motionless motion gives 0, which no projection takes),
+// nor beyond the far plane.
+double usableNearPlane(const Camera& camera);
+
+// Column-major 4x4 matrices as glLoadMatrixd takes them: the look-at of gluLookAt, and the
+// perspective of gluPerspective with kFieldOfView, aspect width / height and the near and far
+// planes above.
+using CameraMatrix = std::array<double, 16>;
+CameraMatrix viewMatrix(const Camera& camera);
+CameraMatrix projectionMatrix(const Camera& camera, int width, int height);
+
+// A ray in world space: from a point on the near plane, along a unit direction away from the
+// eye.
+struct CameraRay {
+    CameraVector origin;
+    CameraVector direction;
+};
+
+// The world ray through window pixel (px, py) of a width x height view, y growing downwards
+// (the same pixel convention as gluUnProject at (px, height - py)).
+CameraRay pixelRay(const Camera& camera, double px, double py, int width, int height);
+
+// The window pixel (x, y down) where a world point appears in a width x height view; none for
+// a point level with or behind the eye. Points outside the view give pixels outside it.
+std::optional<std::array<double, 2>> projectToPixel(const Camera& camera, const CameraVector& point,
+                                                    int width, int height);

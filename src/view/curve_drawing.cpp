@@ -35,13 +35,14 @@ void drawCube(double s) {
 
 }  // namespace
 
-std::array<float, 3> controlPointColour(const ControlCurve& curve, int i) {
-    const int selected = curve.selected();
-    if (i == selected)
+std::array<float, 3> controlPointColour(const ControlCurve& curve, int i, int focus) {
+    if (focus < 0 || focus >= curve.pointCount())
+        focus = curve.selected();
+    if (i == focus)
         return {0.0f, 1.0f, 0.0f};
-    if (selected < 0)
+    if (focus < 0)
         return {0.0f, 0.0f, 1.0f};
-    float e = static_cast<float>(curve.pointDistance(selected, i)) / curve.falloffRadius();
+    float e = static_cast<float>(curve.pointDistance(focus, i)) / curve.falloffRadius();
     // A zero radius gives an infinite or (for a coincident point) undefined ratio: both blue.
     if (!(e <= 1.0f))
         e = 1.0f;
@@ -50,7 +51,7 @@ std::array<float, 3> controlPointColour(const ControlCurve& curve, int i) {
     return {0.0f, 1.0f - e, e};
 }
 
-void drawCurve(const ControlCurve& curve) {
+void drawCurve(const ControlCurve& curve, int focus) {
     glPushMatrix();
     glColor3f(1.0f, 1.0f, 1.0f);
     const double height = curve.height();
@@ -64,16 +65,14 @@ void drawCurve(const ControlCurve& curve) {
     // No glFlush here: the buffer swap flushes anyway, and a flush in mid-frame makes a
     // software GL rasterise and store the whole frame one extra time.
     glPopMatrix();
-    drawControlPoints(curve);
+    drawControlPoints(curve, focus);
 }
 
-void drawControlPoints(const ControlCurve& curve) {
-    glPushName(1);
+void drawControlPoints(const ControlCurve& curve, int focus) {
     const double height = curve.height();
     const double s = 0.2 * height;
     for (int i = 0; i < curve.pointCount(); ++i) {
-        glColor3fv(controlPointColour(curve, i).data());
-        glLoadName(static_cast<GLuint>(i));
+        glColor3fv(controlPointColour(curve, i, focus).data());
         CurvePoint p;
         if (!curve.getPoint(i, p))
             continue;
@@ -82,10 +81,9 @@ void drawControlPoints(const ControlCurve& curve) {
         drawCube(s);
         glPopMatrix();
     }
-    glLoadName(0);
 }
 
-void drawPath(const RootPath& path) {
+void drawPath(const RootPath& path, int focus) {
     if (path.curve())
-        drawCurve(*path.curve());
+        drawCurve(*path.curve(), focus);
 }

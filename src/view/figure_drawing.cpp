@@ -24,6 +24,27 @@ std::uint32_t rgba(unsigned char r, unsigned char g, unsigned char b) {
     return packed;
 }
 
+bool hasTranslation(const Joint& joint) {
+    for (ChannelType type : joint.channels()) {
+        if (type <= Zposition)
+            return true;
+    }
+    return false;
+}
+
+// Where the child's origin lies in its parent's frame as posed. A child without position channels
+// sits at its OFFSET, taken as it is so the bone is exactly the file's; one with position channels
+// sits where the pose put it, found by turning the world difference back by the parent's
+// rotation (the transpose, as the rotation is orthonormal).
+std::array<float, 3> boneVector(const Joint& child, const Transform& parent, const Transform& m) {
+    if (!hasTranslation(child))
+        return child.offset();
+    const float d[3] = {m[12] - parent[12], m[13] - parent[13], m[14] - parent[14]};
+    return {parent[0] * d[0] + parent[1] * d[1] + parent[2] * d[2],
+            parent[4] * d[0] + parent[5] * d[1] + parent[6] * d[2],
+            parent[8] * d[0] + parent[9] * d[1] + parent[10] * d[2]};
+}
+
 }  // namespace
 
 std::vector<std::array<float, 3>> markerSegments(float radius) {
@@ -91,7 +112,7 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
         const int parent = parents[i];
         if (parent >= 0) {
             const Transform& p = pose.transforms[static_cast<std::size_t>(parent)];
-            const auto bone = boneSegments(boneInParent(motion, pose, i));
+            const auto bone = boneSegments(boneVector(*joints[i], p, pose.transforms[i]));
             for (const auto& v : bone)
                 appendTransformed(p, v, vertices_);
             if (coloured)

@@ -12,8 +12,9 @@
 // quarter about x (xy plane); as 30 segments, two vertices each.
 std::vector<std::array<float, 3>> markerSegments(float radius);
 
-// The outline of the bone from a joint to a child at offset k, in the joint's frame: three
-// thin triangles, one across each axis, as 9 segments. It reads as a line from any side.
+// The outline of the bone from a joint to a child at k, in the joint's frame: three thin
+// triangles, one across each axis, as 9 segments. It reads as a line from any side. The figure
+// puts k where the pose put the child, so a child with position channels stays on its bone.
 std::array<std::array<float, 3>, 18> boneSegments(const std::array<float, 3>& k);
 
 // The frames drawn as strobe copies: every tenth of the motion, or every frame when it has

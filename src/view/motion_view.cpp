@@ -2,9 +2,9 @@
 
 #include <FL/Fl.H>
 #include <FL/gl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "motion/pose.h"
@@ -14,8 +14,7 @@
 
 MotionView::MotionView(int x, int y, int w, int h)
     : Fl_Gl_Window(x, y, w, h, "Motion Window"),
-      shadowMatrix_(shadowMatrixFor(shadowLift(nullptr))),
-      arcball_(std::make_unique<Arcball>()) {}
+      shadowMatrix_(shadowMatrixFor(shadowLift(nullptr))) {}
 
 MotionView::~MotionView() {
     // The display lists live in this window's context; free them while it still exists.
@@ -82,8 +81,7 @@ void MotionView::toggleOption(int n) {
             resetCamera();
         } else {
             trackMotion_ = true;
-            arcball_ = std::make_unique<Arcball>();
-            trackMotionCamera();
+            startTracking();
         }
         redraw();
         return;
@@ -109,10 +107,28 @@ bool MotionView::option(int n) const {
 }
 
 void MotionView::resetCamera() {
-    arcball_ = std::make_unique<Arcball>();
     trackMotion_ = false;
     if (motion())
         fitCamera(camera_, motion()->motionBounds());
+    else
+        camera_ = Camera();
+}
+
+void MotionView::viewFromPreset(CameraPreset preset) {
+    if (motion())
+        fitCameraPreset(camera_, motion()->motionBounds(), preset);
+    else
+        turnCameraToPreset(camera_, preset);
+    if (trackMotion_)
+        startTracking();
+    redraw();
+}
+
+void MotionView::startTracking() {
+    // Tracking keeps the side the user looks from; only the distance comes from the figure.
+    if (const Motion* m = motion())
+        placeEyeForExtents(camera_, m->width(), m->height(), m->depth());
+    trackMotionCamera();
 }
 
 void MotionView::trackMotionCamera() {
@@ -122,7 +138,7 @@ void MotionView::trackMotionCamera() {
     const double t = m->rootPath()->frameParameter(frameRow_, m->frameCount());
     CurvePoint p;
     m->rootPath()->curve()->evaluate(t, p);
-    trackCamera(camera_, shownPose().bounds, m->width(), m->height(), m->depth(), p.x, p.z);
+    trackCamera(camera_, shownPose().bounds, p.x, p.z);
 }
 
 void MotionView::invalidateGrid() {
@@ -136,18 +152,26 @@ void MotionView::invalidateGrid() {
     gridList_ = 0;
 }
 
-void MotionView::orbitBegin(int px, int py) {
+// Both drags start here and each keeps the other's start current, so pressing or releasing Alt
+// in the middle of a right-button drag goes on from where the cursor is, without a jump.
+void MotionView::startCameraDrag(int px, int py) {
+    orbitStart_ = camera_;
     orbitStartX_ = px;
     orbitStartY_ = py;
-    const std::array<float, 2> n = normalisePixel(px, py, w(), h());
-    arcball_->begin(n[0], n[1]);
+    panLastX_ = px;
+    panLastY_ = py;
+}
+
+void MotionView::orbitBegin(int px, int py) {
+    startCameraDrag(px, py);
 }
 
 void MotionView::orbitDrag(int px, int py) {
-    orbitStartX_ = px;
-    orbitStartY_ = py;
-    const std::array<float, 2> n = normalisePixel(px, py, w(), h());
-    arcball_->dragTo(n[0], n[1]);
+    // Measured from where the drag began, so the turn does not depend on how many events the
+    // drag took, and no earlier orbit changes what this one does.
+    orbitCamera(camera_, orbitStart_, px - orbitStartX_, py - orbitStartY_, w(), h());
+    panLastX_ = px;
+    panLastY_ = py;
     redraw();
 }
 
@@ -158,17 +182,20 @@ void MotionView::zoom(int px) {
     redraw();
 }
 
+void MotionView::wheelZoom(int dy) {
+    // Each notch covers a tenth of the way to the target, so the wheel feels the same at every
+    // scale and never arrives; a notch back undoes a notch forward.
+    scaleCameraDistance(camera_, std::pow(0.9, -dy));
+    redraw();
+}
+
 void MotionView::panBegin(int px, int py) {
-    panLastX_ = px;
-    panLastY_ = py;
+    startCameraDrag(px, py);
 }
 
 void MotionView::pan(int px, int py) {
-    const int dx = px - panLastX_;
-    const int dy = py - panLastY_;
-    panLastX_ = px;
-    panLastY_ = py;
-    panCamera(camera_, dx, dy);
+    panCamera(camera_, panLastX_, panLastY_, px, py, w(), h());
+    startCameraDrag(px, py);
     redraw();
 }
 
@@ -187,15 +214,10 @@ void MotionView::setupGlState() {
 
 void MotionView::setupCamera() {
     glViewport(0, 0, w(), h());
-    const double aspect = h() > 0 ? static_cast<double>(w()) / h() : 1.0;
-    gluPerspective(60.0, aspect, usableNearPlane(camera_), farPlane(camera_));
-    const auto& e = camera_.eye;
-    const auto& t = camera_.target;
-    gluLookAt(e[0], e[1], e[2], t[0], t[1], t[2], 0.0, 1.0, 0.0);
-    // The arcball turns the scene about the target.
-    glTranslatef(t[0], t[1], t[2]);
-    glMultMatrixf(arcball_->matrix().data());
-    glTranslatef(-t[0], -t[1], -t[2]);
+    // Multiplied, not loaded: a pick has put its pick matrix on the stack first. The same
+    // matrices give pixelRay and projectToPixel, so what is drawn and what the mouse meets agree.
+    glMultMatrixd(projectionMatrix(camera_, w(), h()).data());
+    glMultMatrixd(viewMatrix(camera_).data());
     // Its results show from the next draw on, as the projection is already set.
     if (trackMotion_)
         trackMotionCamera();
@@ -220,7 +242,7 @@ void MotionView::drawScene() {
                 figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure);
         }
         if (path_ && m->rootPath())
-            drawPath(*m->rootPath());
+            drawPath(*m->rootPath(), linearFalloff_ ? hovered_ : -1);
         if (boundingBox_)
             drawBoundingBoxes(*m, pose.bounds);
         glPopMatrix();

@@ -9,7 +9,6 @@
 #include "document/document.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
-#include "view/arcball.h"
 #include "view/camera.h"
 #include "view/figure_drawing.h"
 
@@ -52,8 +51,12 @@ class MotionView : public Fl_Gl_Window {
     Pose shownPose() const;
     // Flips the option numbered n (a ViewOption); other numbers do nothing.
     void toggleOption(int n);
-    // A fresh arcball, Track Motion off, and with a motion the camera fitted to its bounds.
+    // Track Motion off and, with a motion, the camera fitted to its bounds; without one, the
+    // camera an empty view starts with.
     void resetCamera();
+    // Looks from the preset's side: with a motion, fitted to its bounds (and, while Track Motion
+    // is on, brought to the tracking distance); without one, at the same target and distance.
+    void viewFromPreset(CameraPreset preset);
 
     // A one-line message shown across the top of the view (a failure the user must see), until
     // it is replaced or cleared; "" shows none. Without a motion and without a message the view
@@ -66,7 +69,6 @@ class MotionView : public Fl_Gl_Window {
     // Whether option n is on (false for numbers that are no option).
     bool option(int n) const;
     const Camera& camera() const { return camera_; }
-    const Arcball& arcball() const { return *arcball_; }
     // Falloff width in units of the motion's markerRadius.
     float falloffWidth() const { return falloffWidth_; }
     // Display list of the grid; 0 means the next draw rebuilds it.
@@ -75,16 +77,23 @@ class MotionView : public Fl_Gl_Window {
     const Bounds& gridBounds() const { return gridBounds_; }
     const std::array<float, 16>& shadowMatrix() const { return shadowMatrix_; }
 
-    // Camera moves driven by the mouse, in window pixels with y growing downwards.
+    // Camera moves driven by the mouse, in window pixels with y growing downwards: the orbit
+    // turns the scene as a turntable from where the drag began, the zoom moves the eye along
+    // the line of sight, the pan keeps the point under the cursor (at the target's depth) under
+    // it. A wheel step of dy notches (positive towards the user) backs away, negative closes in.
     void orbitBegin(int px, int py);
     void orbitDrag(int px, int py);
     void zoom(int px);
+    void wheelZoom(int dy);
     void panBegin(int px, int py);
     void pan(int px, int py);
 
-    // Left button down at (x, y): a selection-mode pass over a 5 x 5 pixel region picks the
-    // control point under the cursor, if any; remembers (x, y) as the press position.
+    // Left button down at (x, y): selects the control point whose cube is under the cursor (the
+    // one centred nearest it where several are), keeping the selection when there is none;
+    // remembers (x, y) as the press position.
     void pickControlPoint(int x, int y);
+    // The control point a press at (x, y) would pick, or -1.
+    int hoveredPoint(int x, int y) const;
     // Moves the dragged control point (and its falloff neighbours) to the point of the path's
     // plane under (x, y), starting the document's drag if none runs; nothing moves when that
     // plane is not under the cursor.
@@ -94,10 +103,11 @@ class MotionView : public Fl_Gl_Window {
     void setFalloffWidth(float width);
 
     void draw() override;
-    // Left button picks and drags control points (Escape cancels a drag); middle drags zoom;
-    // right drags orbit, with Alt they pan; q and w narrow and widen the falloff while Linear
-    // Falloff is on. A finished or cancelled drag calls the widget's callback, so the window can
-    // show that the motion changed. A press clears the message.
+    // Left button picks and drags control points (Escape cancels a drag); middle drags and the
+    // wheel zoom; right drags orbit, with Alt they pan; q and w narrow and widen the falloff
+    // while Linear Falloff is on; the playback keys are declined for the window. A finished or
+    // cancelled drag calls the widget's callback, so the window can show that the motion
+    // changed. A press clears the message.
     int handle(int event) override;
 
   private:
@@ -109,11 +119,17 @@ class MotionView : public Fl_Gl_Window {
     void setupCamera();
     void drawScene();
     void trackMotionCamera();
+    // The eye at the tracking distance for the figure, along the current line of sight.
+    void startTracking();
+    // Right-button drags (orbit and pan) go on from pixel (px, py) and the camera as it is.
+    void startCameraDrag(int px, int py);
     void invalidateGrid();
     // The document's falloff radius as the option stands: markerRadius x falloffWidth, or 0 off.
     void applyFalloffRadius();
-    // The cursor's ray at (x, y), from the near plane to the far plane, in world coordinates.
-    bool cursorRay(int x, int y, std::array<double, 3>& nearPoint, std::array<double, 3>& farPoint);
+    // Two points of the cursor's ray at (x, y) in world coordinates, the first on the near plane,
+    // from the camera model (what setupCamera hands to the GL), never read back from the GL.
+    void cursorRay(int x, int y, std::array<double, 3>& nearPoint,
+                   std::array<double, 3>& farPoint) const;
     void endDrag(int x, int y);
     int handlePush(int x, int y);
     int handleDrag(int x, int y);
@@ -137,11 +153,12 @@ class MotionView : public Fl_Gl_Window {
     Bounds gridBounds_{};             // the motion bounds the grid list was built for
     Document* document_ = nullptr;
     int frameRow_ = 0;
+    int hovered_ = -1;  // the control point under the cursor, shown with its falloff
     std::string message_;
-    std::unique_ptr<Arcball> arcball_;
     FigureDrawer figureDrawer_;
-    double orbitStartX_ = -1.0;
-    double orbitStartY_ = -1.0;
+    Camera orbitStart_;  // the camera when the right button went down
+    int orbitStartX_ = -1;
+    int orbitStartY_ = -1;
     int zoomLastX_ = -1;
     int panLastX_ = -1;
     int panLastY_ = -1;

@@ -1,6 +1,4 @@
 #include <FL/Fl.H>
-#include <FL/gl.h>
-#include <GL/glu.h>
 
 #include <cmath>
 
@@ -17,61 +15,29 @@ bool altDown() {
 }  // namespace
 
 void MotionView::pickControlPoint(int x, int y) {
-    if (!shown())
-        return;  // no window, no GL context to pick in
-    make_current();
     pushX_ = x;
     pushY_ = y;
-    glViewport(0, 0, w(), h());
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    GLuint buffer[kSelectBufferSize] = {};
-    glSelectBuffer(kSelectBufferSize, buffer);
-    glRenderMode(GL_SELECT);
-    glInitNames();
-    glPushName(0);
-
-    setupGlState();
-    gluPickMatrix(x, viewport[3] - y, 5.0, 5.0, viewport);
-    setupCamera();
-    // The shadow would hit under [0] like the figure; it takes no part in picking.
-    const bool shadow = shadow_;
-    shadow_ = false;
-    drawScene();
-    shadow_ = shadow;
-
-    const int hits = glRenderMode(GL_RENDER);
-    const int picked = pickedControlPoint(buffer, hits, kSelectBufferSize);
-    if (picked >= 0 && document_)
+    const int picked = hoveredPoint(x, y);
+    if (picked >= 0)
         document_->select(picked);
     redraw();
 }
 
-bool MotionView::cursorRay(int x, int y, std::array<double, 3>& nearPoint,
-                           std::array<double, 3>& farPoint) {
-    if (!shown())
-        return false;
-    make_current();
-    setupGlState();
-    setupCamera();
-    GLint viewport[4];
-    GLdouble modelView[16];
-    GLdouble projection[16];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    const double wx = x;
-    const double wy = viewport[3] - y;
-    const bool unprojected = gluUnProject(wx, wy, 0.0, modelView, projection, viewport,
-                                          &nearPoint[0], &nearPoint[1], &nearPoint[2]) == GL_TRUE &&
-                             gluUnProject(wx, wy, 1.0, modelView, projection, viewport,
-                                          &farPoint[0], &farPoint[1], &farPoint[2]) == GL_TRUE;
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    return unprojected;
+int MotionView::hoveredPoint(int x, int y) const {
+    const Motion* m = motion();
+    // Only what is drawn can be picked: no cubes while the path is hidden.
+    if (!path_ || !document_ || !m || !m->rootPath() || !m->rootPath()->curve())
+        return -1;
+    return controlPointUnder(*m->rootPath()->curve(), camera_, x, y, w(), h());
+}
+
+void MotionView::cursorRay(int x, int y, std::array<double, 3>& nearPoint,
+                           std::array<double, 3>& farPoint) const {
+    const CameraRay ray = pixelRay(camera_, x, y, w(), h());
+    nearPoint = ray.origin;
+    for (int i = 0; i < 3; ++i)
+        farPoint[static_cast<std::size_t>(i)] =
+            ray.origin[static_cast<std::size_t>(i)] + ray.direction[static_cast<std::size_t>(i)];
 }
 
 void MotionView::dragControlPoint(int x, int y) {
@@ -79,8 +45,8 @@ void MotionView::dragControlPoint(int x, int y) {
         return;
     std::array<double, 3> nearPoint{};
     std::array<double, 3> farPoint{};
-    if (cursorRay(x, y, nearPoint, farPoint))
-        document_->dragTo(nearPoint, farPoint);
+    cursorRay(x, y, nearPoint, farPoint);
+    document_->dragTo(nearPoint, farPoint);
 }
 
 void MotionView::endDrag(int x, int y) {
@@ -145,6 +111,10 @@ int MotionView::handleKey() {
     if (Fl::event_state() & (FL_ALT | FL_CTRL | FL_META))
         return Fl_Gl_Window::handle(FL_KEYBOARD);
     const int key = Fl::event_key();
+    // The playback keys belong to the window, which hands them to the panel wherever the focus
+    // is; declined here, they come back to the window as a shortcut.
+    if (key == ' ' || key == FL_Left || key == FL_Right || key == FL_Home || key == FL_End)
+        return 0;
     if (key == FL_Escape && document_ && document_->dragging()) {
         // The drag is dropped: every point goes back and the release that follows does nothing.
         document_->cancelDrag();
@@ -169,9 +139,25 @@ int MotionView::handle(int event) {
                 endDrag(x, y);
             }
             return 1;
+        case FL_MOUSEWHEEL:
+            if (Fl::event_dy() != 0)
+                wheelZoom(Fl::event_dy());
+            return 1;
         case FL_FOCUS:
         case FL_UNFOCUS:
+        case FL_ENTER:
             return 1;
+        case FL_MOVE:
+        case FL_LEAVE: {
+            // The points a drag from here would move are shown while Linear Falloff is on.
+            const int under = event == FL_MOVE ? hoveredPoint(x, y) : -1;
+            if (under != hovered_) {
+                hovered_ = under;
+                if (linearFalloff_)
+                    redraw();
+            }
+            return 1;
+        }
         case FL_KEYBOARD:
             return handleKey();
         default:

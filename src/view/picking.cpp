@@ -1,15 +1,55 @@
 #include "view/picking.h"
 
-int pickedControlPoint(const unsigned int* buffer, int hits, int bufferSize) {
-    if (hits < 3)
-        return -1;
-    // Record 0 starts at 0; record 1 after record 0's three header entries and its names.
-    const long second = 3L + static_cast<long>(buffer[0]);
-    if (second + 4 >= bufferSize)
-        return -1;
-    if (buffer[second] < 2)
-        return -1;  // no name beyond [0]: no control point
-    return static_cast<int>(buffer[second + 4]);
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+double controlPointHalfEdge(const ControlCurve& curve) {
+    return 0.2 * curve.height();
+}
+
+int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px, double py,
+                      int width, int height) {
+    constexpr double kSlack = 2.0;
+    const double h = curve.height();
+    const double s = controlPointHalfEdge(curve);
+    int best = -1;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < curve.pointCount(); ++i) {
+        CurvePoint p;
+        if (!curve.getPoint(i, p))
+            continue;
+        const auto centre = projectToPixel(camera, {p.x, h, p.z}, width, height);
+        if (!centre)
+            continue;
+        // The screen rectangle around the cube's eight projected corners.
+        double minX = centre->at(0), maxX = minX, minY = centre->at(1), maxY = minY;
+        bool visible = true;
+        for (int corner = 0; corner < 8 && visible; ++corner) {
+            const auto c =
+                projectToPixel(camera,
+                               {p.x + ((corner & 1) ? s : -s), h + ((corner & 2) ? s : -s),
+                                p.z + ((corner & 4) ? s : -s)},
+                               width, height);
+            if (!c) {
+                visible = false;
+                break;
+            }
+            minX = std::min(minX, c->at(0));
+            maxX = std::max(maxX, c->at(0));
+            minY = std::min(minY, c->at(1));
+            maxY = std::max(maxY, c->at(1));
+        }
+        if (!visible || px < minX - kSlack || px > maxX + kSlack || py < minY - kSlack ||
+            py > maxY + kSlack)
+            continue;
+        const double distance = std::hypot(centre->at(0) - px, centre->at(1) - py);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
 }
 
 float nextFalloffWidth(float width, int key) {

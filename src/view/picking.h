@@ -1,17 +1,19 @@
 #pragma once
 
-#include <array>
+#include "editing/control_curve.h"
+#include "view/camera.h"
 
-// The entries of the GL selection buffer a pick pass gets.
-constexpr int kSelectBufferSize = 100;
+// The control point whose cube is under window pixel (px, py) of a width x height view seen
+// through the camera (y grows downwards), or -1 for none. A cube counts as under the cursor when
+// the pixel lies within its outline on screen or within two pixels of it (the cursor's hot spot
+// is not exact); where several cubes are, the one whose centre is nearest the pixel on screen
+// wins, so on a dense path each click selects the cube it is centred on. Cubes behind the eye
+// are never picked.
+int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px, double py,
+                      int width, int height);
 
-// The control point a pick pass hit, from its selection records (each: name count n, min and
-// max depth, n names). The scene draws the figure and the path line under [0], each control
-// point's cube under [0, i] and the rest under [0, 0], so a click on cube i across the path
-// line and in front of the ground gives [0], [0, i], [0, 0]: with at least three records, the
-// second name of the second record. Fewer records, an overflowed buffer (negative count) or a
-// malformed second record give -1, and the selection stays as it was.
-int pickedControlPoint(const unsigned int* buffer, int hits, int bufferSize);
+// Half the edge of a control point's cube: a fifth of the path's height above the ground.
+double controlPointHalfEdge(const ControlCurve& curve);
 
 // The falloff width after a q (narrower by 10, not below 0) or w (wider by 10) key; any other
 // key leaves it.

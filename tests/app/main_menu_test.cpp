@@ -1,5 +1,6 @@
 #include "app/main_menu.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Widget.H>
 #include <gtest/gtest.h>
@@ -12,6 +13,19 @@
 #include "view/motion_view.h"
 
 namespace {
+
+const std::vector<std::pair<const char*, int>> kToggleItems = {
+    {"&UI/Axes", OptionAxes},
+    {"&UI/Plane", OptionPlane},
+    {"&UI/Grid", OptionGrid},
+    {"&UI/Bones", OptionBones},
+    {"&UI/Shadow", OptionShadow},
+    {"&UI/Path", OptionPath},
+    {"&UI/Strobes", OptionStrobes},
+    {"&UI/Bounding Box", OptionBoundingBox},
+    {"&Camera/&Track Motion", OptionTrackMotion},
+    {"&Selection/Linear Falloff", OptionLinearFalloff},
+};
 
 // The items a user finds by their labels, with the shortcuts the menu shows; picking the
 // commands runs them on the window.
@@ -43,20 +57,8 @@ TEST(MainMenu, CommandsAreFoundByTheirLabelsWithTheirShortcuts) {
 TEST(MainMenu, OptionItemsToggleTheirOwnViewOption) {
     MotionWindow window;
     auto* menuBar = static_cast<Fl_Menu_Bar*>(window.child(1));
-    const std::vector<std::pair<const char*, int>> items = {
-        {"&UI/Axes", 2},
-        {"&UI/Plane", 6},
-        {"&UI/Grid", 1},
-        {"&UI/Bones", 3},
-        {"&UI/Shadow", 5},
-        {"&UI/Path", 4},
-        {"&UI/Strobes", 9},
-        {"&UI/Bounding Box", 10},
-        {"&Camera/&Track Motion", 7},
-        {"&Selection/Linear Falloff", 11},
-    };
     const std::vector<int> codes = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11};
-    for (const auto& [path, code] : items) {
+    for (const auto& [path, code] : kToggleItems) {
         SCOPED_TRACE(path);
         const Fl_Menu_Item* item = menuBar->find_item(path);
         ASSERT_NE(item, nullptr);
@@ -70,6 +72,92 @@ TEST(MainMenu, OptionItemsToggleTheirOwnViewOption) {
                 << "option " << codes[k];
         }
     }
+}
+
+// Every on/off item shows a check mark that matches its option: at start, after it is chosen,
+// and after Reset Camera, a load or the view itself changed the option.
+TEST(MainMenu, CheckMarksMatchTheViewAfterEveryCommand) {
+    MotionWindow window;
+    auto* menuBar = static_cast<Fl_Menu_Bar*>(window.child(1));
+    auto expectMarksMatch = [&](const char* when) {
+        for (const auto& [path, code] : kToggleItems) {
+            const Fl_Menu_Item* item = menuBar->find_item(path);
+            ASSERT_NE(item, nullptr) << path;
+            EXPECT_TRUE(item->checkbox()) << path;
+            EXPECT_EQ(item->value() != 0, window.view()->option(code)) << path << " " << when;
+        }
+    };
+    // Any key the menu does not know still brings the marks up to date.
+    auto useMenu = [&] {
+        Fl::e_keysym = 'x';
+        Fl::e_state = 0;
+        Fl::e_text = const_cast<char*>("x");
+        Fl::e_length = 1;
+        return menuBar->handle(FL_SHORTCUT);
+    };
+    expectMarksMatch("at start");
+    for (const auto& [path, code] : kToggleItems) {
+        menuBar->picked(menuBar->find_item(path));
+        expectMarksMatch(path);
+    }
+    ASSERT_TRUE(window.view()->option(OptionTrackMotion));
+    menuBar->picked(menuBar->find_item("&Camera/&Reset Camera"));
+    EXPECT_FALSE(window.view()->option(OptionTrackMotion));
+    useMenu();
+    expectMarksMatch("after Reset Camera");
+
+    window.view()->toggleOption(OptionTrackMotion);
+    window.view()->toggleOption(OptionGrid);
+    ASSERT_EQ(window.openPath(std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"), 1);
+    EXPECT_EQ(useMenu(), 0);
+    expectMarksMatch("after a load");
+    EXPECT_FALSE(menuBar->find_item("&Camera/&Track Motion")->value());
+
+    // Each window has marks of its own.
+    MotionWindow other;
+    auto* otherBar = static_cast<Fl_Menu_Bar*>(other.child(1));
+    EXPECT_TRUE(otherBar->find_item("&UI/Axes")->value());
+    EXPECT_FALSE(menuBar->find_item("&UI/Axes")->value());
+}
+
+// The fitted views have their shortcuts beside them, and the shortcuts reach them while the
+// 3D view has the keyboard.
+TEST(MainMenu, PresetShortcutsLookFromTheirSide) {
+    MotionWindow window;
+    auto* menuBar = static_cast<Fl_Menu_Bar*>(window.child(1));
+    ASSERT_EQ(window.openPath(std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"), 1);
+    window.show();
+    Fl::focus(window.view());
+    window.view()->toggleOption(OptionTrackMotion);
+    struct Preset {
+        const char* path;
+        char key;
+        int axis;  // the axis the eye sits on, seen from the target
+    };
+    for (const Preset& p :
+         {Preset{"&Camera/Top View", '1', 1}, Preset{"&Camera/Front View", '2', 2},
+          Preset{"&Camera/Side View", '3', 0}}) {
+        SCOPED_TRACE(p.path);
+        const Fl_Menu_Item* item = menuBar->find_item(p.path);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->shortcut(), FL_ALT + p.key);
+        static char text[2];
+        text[0] = p.key;
+        Fl::e_keysym = p.key;
+        Fl::e_state = FL_ALT;
+        Fl::e_text = text;
+        Fl::e_length = 1;
+        EXPECT_EQ(Fl::handle(FL_KEYBOARD, &window), 1);
+        const Camera& c = window.view()->camera();
+        for (int i = 0; i < 3; ++i) {
+            if (i == p.axis)
+                EXPECT_GT(c.eye[i] - c.target[i], 1.0);
+            else
+                EXPECT_NEAR(c.eye[i], c.target[i], 1e-9);
+        }
+        EXPECT_TRUE(window.view()->option(OptionTrackMotion)) << "the preset keeps tracking";
+    }
+    window.hide();
 }
 
 }  // namespace

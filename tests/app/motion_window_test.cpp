@@ -1,5 +1,6 @@
 #include "app/motion_window.h"
 #include "app/dropped_files.h"
+#include "app/main_menu.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>
@@ -115,8 +116,12 @@ struct PanelState {
     }
 };
 PanelState panelState(const PlaybackPanel& p) {
-    return {p.frame(),      p.firstFrame(), p.lastFrame(),
-            p.rangeStart(), p.rangeEnd(),   p.framesPerSecond()};
+    return {p.frame(),
+            p.player().firstFrame(),
+            p.player().lastFrame(),
+            p.player().rangeStart(),
+            p.player().rangeEnd(),
+            p.framesPerSecond()};
 }
 
 class MotionWindowTest : public ::testing::Test {
@@ -145,8 +150,29 @@ TEST_F(MotionWindowTest, ChildrenAreViewMenuBarAndPanelAtTheirPlaces) {
     EXPECT_EQ(window.panel()->y(), 795);
     EXPECT_EQ(window.w(), 800);
     EXPECT_EQ(window.h(), 900);
-    EXPECT_EQ(window.resizable(), nullptr);
     EXPECT_STREQ(window.label(), "bvhpath");
+}
+
+TEST_F(MotionWindowTest, ResizingGivesTheViewTheSpaceAndKeepsThePanelAtTheBottom) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.show();
+    window.resize(window.x(), window.y(), 1000, 700);
+    const Fl_Widget* menuBar = window.child(1);
+    EXPECT_EQ(menuBar->w(), 1000);
+    EXPECT_EQ(window.view()->w(), 990);
+    EXPECT_EQ(window.view()->h(), 555);
+    EXPECT_EQ(window.panel()->y(), 595) << "the panel follows the bottom edge";
+    EXPECT_LE(window.panel()->h(), 100) << "and keeps its height";
+    EXPECT_EQ(window.panel()->w(), 990);
+    // The panel's controls follow its width: the frame slider ends near its right edge.
+    EXPECT_GT(window.panel()->frameSlider().x() + window.panel()->frameSlider().w(), 900);
+    // The camera's projection takes the new shape: a point at the centre stays at the centre.
+    const Camera& c = window.view()->camera();
+    const auto centre = projectToPixel(c, c.target, window.view()->w(), window.view()->h());
+    ASSERT_TRUE(centre);
+    EXPECT_NEAR(centre->at(0), 495.0, 1.0);
+    EXPECT_NEAR(centre->at(1), 277.5, 1.0);
+    window.hide();
 }
 
 TEST_F(MotionWindowTest, OpenAsksForABvhFileAndShowsItFromFrameOne) {
@@ -213,7 +239,7 @@ TEST_F(MotionWindowTest, FrameTimeSetsThePlaybackSpeedAndZeroMeansZero) {
     EXPECT_FLOAT_EQ(window.panel()->framesPerSecond(), 10.0f);
     ASSERT_EQ(window.openPath(scratch.file("zero.bvh", tinyMotion("0"))), 1);
     EXPECT_EQ(window.panel()->framesPerSecond(), 0.0f);
-    EXPECT_EQ(window.panel()->lastFrame(), 2);
+    EXPECT_EQ(window.panel()->player().lastFrame(), 2);
 }
 
 TEST_F(MotionWindowTest, SaveBeforeOpenAsksNothingAndSaysSo) {
@@ -246,7 +272,7 @@ TEST_F(MotionWindowTest, PanelFrameChangesReachTheView) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     window.panel()->setFrame(40);
     EXPECT_EQ(window.view()->frameRow(), 39);
-    window.panel()->stepBy(1);
+    window.panel()->player().stepBy(1);
     EXPECT_EQ(window.view()->frameRow(), 40);
 }
 
@@ -344,6 +370,24 @@ TEST_F(MotionWindowTest, TitleMarksUnsavedEditsAndUndoRedoShortcutsWalkTheHistor
     EXPECT_EQ(typeKey(window, 's', FL_CTRL), 1);
     EXPECT_STREQ(window.label(), "bvhpath - edited.bvh");
     EXPECT_TRUE(exists(target));
+    window.hide();
+}
+
+TEST_F(MotionWindowTest, PlaybackKeysWorkWhileTheViewHasTheFocus) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    window.show();
+    Fl::focus(window.view());
+    EXPECT_EQ(typeKey(window, FL_Right, 0), 1);
+    EXPECT_EQ(window.view()->frameRow(), 1);
+    EXPECT_EQ(typeKey(window, FL_End, 0), 1);
+    EXPECT_EQ(window.view()->frameRow(), window.view()->motion()->frameCount() - 1);
+    EXPECT_EQ(typeKey(window, FL_Home, 0), 1);
+    EXPECT_EQ(window.view()->frameRow(), 0);
+    EXPECT_EQ(typeKey(window, ' ', 0), 1);
+    EXPECT_TRUE(window.panel()->player().isPlaying());
+    EXPECT_EQ(typeKey(window, ' ', 0), 1);
+    EXPECT_FALSE(window.panel()->player().isPlaying());
+    EXPECT_EQ(Fl::focus(), window.view()) << "the keys leave the focus where it was";
     window.hide();
 }
 

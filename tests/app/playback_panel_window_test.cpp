@@ -35,14 +35,35 @@ void runFor(double seconds) {
     runUntil([] { return false; }, seconds);
 }
 
+// Routes the playback keys to its panel wherever the focus is, as the main window does.
+class KeyRoutingWindow : public Fl_Window {
+  public:
+    using Fl_Window::Fl_Window;
+    int handle(int event) override {
+        if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && panel != nullptr &&
+            panel->handlePlaybackKey(Fl::event_key())) {
+            return 1;
+        }
+        return Fl_Window::handle(event);
+    }
+    PlaybackPanel* panel = nullptr;
+};
+
 // A window 800 x 110 holding a panel, as the main window lays it out below the view.
 class PanelWindow : public ::testing::Test {
   protected:
     PanelWindow() : window(800, 110, "playback"), panel(5, 5, 790, 100) {
         window.end();
+        window.panel = &panel;
         window.show();
         runUntil([this] { return window.visible() && fl_xid(&window) != 0; }, 5.0);
         runFor(0.3);  // let the window manager-less server map and expose it
+        // Key presses go to the X focus, which no window manager hands out here.
+        char command[120];
+        std::snprintf(command, sizeof command, "xdotool windowfocus --sync %lu >/dev/null 2>&1",
+                      static_cast<unsigned long>(fl_xid(&window)));
+        focused = std::system(command) == 0;
+        runFor(0.1);
         panel.setFrameRange(1, 100);
         panel.setPlayRange(1, 100);
         panel.setFrame(1);
@@ -60,22 +81,43 @@ class PanelWindow : public ::testing::Test {
     }
     void clickCentreOf(Fl_Widget& w) {
         ASSERT_TRUE(click(w.x() + w.w() / 2, w.y() + w.h() / 2)) << "xdotool failed";
+        runFor(0.2);
+    }
+    // Real key presses through the X server to the focused window (xdotool's key names).
+    void press(const char* keys) {
+        ASSERT_TRUE(focused) << "xdotool could not focus the window";
+        std::string command = std::string("xdotool key ") + keys + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << "xdotool failed";
+        runFor(0.2);
+    }
+    // The middle row of the range slider's inside, as RGB triples.
+    std::vector<unsigned char> rangeSliderRow() {
+        RangeSlider& slider = panel.rangeSlider();
+        slider.redraw();
+        runFor(0.2);
+        window.make_current();
+        int inner = slider.w() - Fl::box_dw(slider.box());
+        std::vector<unsigned char> row(inner * 3);
+        fl_read_image(row.data(), slider.x() + Fl::box_dx(slider.box()),
+                      slider.y() + slider.h() / 2, inner, 1);
+        return row;
     }
 
-    Fl_Window window;
+    KeyRoutingWindow window;
+    bool focused = false;
     PlaybackPanel panel;
 };
 
 TEST_F(PanelWindow, ClickingPlayStartsPlaybackAndTheClockMovesTheFrames) {
-    ASSERT_FALSE(panel.isPlaying());
+    ASSERT_FALSE(panel.player().isPlaying());
     clickCentreOf(panel.playButton());
-    ASSERT_TRUE(runUntil([this] { return panel.isPlaying(); }, 5.0));
+    ASSERT_TRUE(runUntil([this] { return panel.player().isPlaying(); }, 5.0));
     EXPECT_STREQ(panel.playButton().label(), "@||");
     EXPECT_TRUE(runUntil([this] { return panel.frame() >= 10; }, 5.0));
     EXPECT_EQ(std::string(panel.timeDisplay().value()), std::to_string(panel.frame()));
 
     clickCentreOf(panel.playButton());
-    ASSERT_TRUE(runUntil([this] { return !panel.isPlaying(); }, 5.0));
+    ASSERT_TRUE(runUntil([this] { return !panel.player().isPlaying(); }, 5.0));
     EXPECT_STREQ(panel.playButton().label(), "@>");
     // Stopped, the idle hook leaves the loop after one more pass.
     EXPECT_TRUE(runUntil([this] { return !panel.tickScheduled(); }, 2.0));
@@ -89,29 +131,82 @@ TEST_F(PanelWindow, ASingleFrameMotionDrawsAFullWidthKnob) {
     panel.setPlayRange(1, 1);
     RangeSlider& slider = panel.rangeSlider();
     slider.selection_color(FL_RED);
-    slider.redraw();
-    runFor(0.2);
-    window.make_current();
-    int inner = slider.w() - Fl::box_dw(slider.box());
-    std::vector<unsigned char> row(inner * 3);
-    fl_read_image(row.data(), slider.x() + Fl::box_dx(slider.box()), slider.y() + slider.h() / 2,
-                  inner, 1);
+    std::vector<unsigned char> row = rangeSliderRow();
+    int inner = static_cast<int>(row.size() / 3);
     int red = 0;
     for (int i = 0; i < inner; ++i) {
         if (row[3 * i] > 200 && row[3 * i + 1] < 60 && row[3 * i + 2] < 60) {
             ++red;
         }
     }
-    // The knob's own bevel takes a few pixels at each end.
-    EXPECT_GT(red, inner - 10);
+    // The knob's own bevel and end marks take a few pixels at each end.
+    EXPECT_GT(red, inner - 20);
     // Events over it change nothing.
     Fl::e_x = slider.x() + slider.w() / 2;
     Fl::e_y = slider.y() + slider.h() / 2;
     Fl::e_clicks = 0;
     slider.handle(FL_PUSH);
     slider.handle(FL_RELEASE);
-    EXPECT_EQ(panel.rangeStart(), 1);
-    EXPECT_EQ(panel.rangeEnd(), 1);
+    EXPECT_EQ(panel.player().rangeStart(), 1);
+    EXPECT_EQ(panel.player().rangeEnd(), 1);
+}
+
+int colourDistance(const std::vector<unsigned char>& row, int a, int b) {
+    return std::abs(row[3 * a] - row[3 * b]) + std::abs(row[3 * a + 1] - row[3 * b + 1]) +
+           std::abs(row[3 * a + 2] - row[3 * b + 2]);
+}
+
+TEST_F(PanelWindow, TheSelectionStandsOutFromItsTroughWithMarkedEnds) {
+    panel.setPlayRange(40, 60);
+    std::vector<unsigned char> row = rangeSliderRow();
+    int inner = static_cast<int>(row.size() / 3);
+    int low = range_slider_geometry::valueToPixel(40, 1, 100, inner);
+    int high = range_slider_geometry::valueToPixel(60, 1, 100, inner);
+    int body = (low + high) / 2;
+    EXPECT_GT(colourDistance(row, body, inner / 10), 150) << "knob against trough";
+    EXPECT_GT(colourDistance(row, body, inner - inner / 10), 150) << "knob against trough";
+    // Each end carries marks that differ plainly from the knob's body.
+    auto marked = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            if (colourDistance(row, i, body) > 120) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(marked(low + 3, low + 12));
+    EXPECT_TRUE(marked(high - 12, high - 3));
+}
+
+TEST_F(PanelWindow, ClickedControlsLeaveTheKeysToPlayback) {
+    clickCentreOf(panel.stepForwardButton());
+    ASSERT_EQ(panel.frame(), 2);
+    EXPECT_NE(Fl::focus(), &panel.stepForwardButton());
+    // Space plays rather than pressing the button clicked last.
+    press("space");
+    EXPECT_TRUE(panel.player().isPlaying());
+    press("space");
+    EXPECT_FALSE(panel.player().isPlaying());
+    clickCentreOf(panel.loopToggle());
+    press("Home Right Right");
+    EXPECT_EQ(panel.frame(), 3);
+    press("End");
+    EXPECT_EQ(panel.frame(), 100);
+}
+
+TEST_F(PanelWindow, AFrameNumberTypedIntoTheFieldGoesThereOnEnter) {
+    clickCentreOf(panel.timeDisplay());
+    ASSERT_EQ(Fl::focus(), &panel.timeDisplay());
+    // While the field is edited the playback keys are its own: Space is text, not play.
+    press("ctrl+a 2 Left 4 End space BackSpace");
+    EXPECT_FALSE(panel.player().isPlaying());
+    EXPECT_EQ(panel.frame(), 1);
+    EXPECT_STREQ(panel.timeDisplay().value(), "42");
+    press("Return");
+    EXPECT_EQ(panel.frame(), 42);
+    EXPECT_STREQ(panel.timeDisplay().value(), "42");
+    press("space");
+    EXPECT_TRUE(panel.player().isPlaying());
 }
 
 double cpuSeconds() {

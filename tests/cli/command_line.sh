@@ -82,7 +82,7 @@ done
 run info "$sample" --read-up-axis x
 [ "$out" = "bvhpath: --read-up-axis takes y or z" ] || fail "bad value message: $out"
 run convert "$sample" "$work/no/such/dir.bvh"
-[ "$out" = "Error in BVH file output: could not open file" ] || fail "save message: $out"
+case "$out" in "Error in BVH file output: "*) ;; *) fail "save message: $out" ;; esac
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status"
 for subcommand in info check convert; do

@@ -32,6 +32,38 @@ echo "red pixels: $empty_red empty, $red with the sample; blue: $empty_blue empt
 [ "$red" -gt $((empty_red + 20)) ] || e2e_fail "no red joint markers on screen"
 [ "$blue" -gt $((empty_blue + 20)) ] || e2e_fail "no blue bones on screen"
 
+# Space plays and stops wherever the focus is; the wheel zooms; the window can be resized.
+xdotool mousemove --window "$window_id" 400 300 click 1
+xdotool windowfocus --sync "$window_id"
+xdotool key space
+sleep 0.8
+e2e_shot "$work/playing1.png"
+sleep 0.4
+e2e_shot "$work/playing2.png"
+xdotool key space
+[ "$(compare -metric AE "$work/playing1.png" "$work/playing2.png" null: 2>&1 || true)" != "0" ] ||
+    e2e_fail "Space did not start playback"
+xdotool key Home
+sleep 0.3
+e2e_shot "$work/before_wheel.png"
+for _ in 1 2 3; do xdotool click 4; sleep 0.1; done
+sleep 0.3
+e2e_shot "$work/after_wheel.png"
+[ "$(compare -metric AE "$work/before_wheel.png" "$work/after_wheel.png" null: 2>&1 || true)" != "0" ] ||
+    e2e_fail "the wheel did not zoom"
+for _ in 1 2 3; do xdotool click 5; sleep 0.1; done
+xdotool windowsize --sync "$window_id" 1000 760
+sleep 0.5
+read -r width height <<<"$(xwininfo -id "$window_id" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')"
+[ "$width" -eq 1000 ] && [ "$height" -eq 760 ] || e2e_fail "the window is ${width}x$height after a resize"
+e2e_shot "$work/resized.png"
+# The panel follows the bottom edge: its blue play-range bar sits near the new bottom.
+bar=$(convert "$work/resized.png" -crop 980x60+10+680 +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+    awk '$3 > 200 && $1 > 90 && $1 < 140 { n++ } END { print n + 0 }')
+[ "$bar" -gt 1000 ] || e2e_fail "the panel did not follow the bottom edge"
+xdotool windowsize --sync "$window_id" 800 900
+sleep 0.5
+
 # Drag a control point down the screen, then undo it with Ctrl+Z.
 read -r _ px py _ <<<"$("$probe" points "$sample" | awk '$2 > 100 && $2 < 700 && $3 > 100 && $3 < 600 { print; exit }')"
 [ -n "${px:-}" ] || e2e_fail "no control point on screen"

@@ -36,8 +36,9 @@ std::array<float, 9> rootOrientation(const Motion& motion, int frame) {
     return {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
 }
 
-// load -> save with no edit -> load keeps every joint of every frame in place (the 4-decimal
-// text is the only loss) and the root's orientation, whatever the root's OFFSET or rotation order.
+// load -> save with no edit -> load keeps every joint's channel line and every value to the four
+// decimals written (the root's too, whatever its OFFSET or rotation order), so every joint of
+// every frame stays in place and the root keeps its orientation.
 void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& savedName) {
     Motion original;
     ASSERT_EQ(1, fixtures::loadQuietly(original, path)) << path;
@@ -47,6 +48,19 @@ void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& s
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved)) << path;
     ASSERT_EQ(original.frameCount(), reloaded.frameCount());
     ASSERT_EQ(original.joints().size(), reloaded.joints().size());
+    for (std::size_t j = 0; j < original.joints().size(); ++j) {
+        ASSERT_EQ(original.joints()[j]->channels(), reloaded.joints()[j]->channels())
+            << path << " joint " << original.joints()[j]->name();
+    }
+    EXPECT_EQ(original.frameTime(), reloaded.frameTime()) << path;
+    const int columns = original.frames()->channelCount();
+    for (int f = 0; f < original.frameCount(); ++f) {
+        for (int c = 0; c < columns; ++c) {
+            const float a = original.frames()->value(f, c);
+            ASSERT_NEAR(a, reloaded.frames()->value(f, c), 5e-5f + std::fabs(a) * 2e-7f)
+                << path << " frame " << f << " column " << c;
+        }
+    }
     const float tolerance = 1e-3f * fixtures::motionSize(original);
     for (int f = 0; f < original.frameCount(); ++f) {
         const fixtures::Positions a = fixtures::posedAt(original, f, PosePass::RecordRaw);

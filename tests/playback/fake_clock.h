@@ -1,9 +1,6 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "playback/playback_panel.h"
+#include "playback/playback_clock.h"
 
 // A clock the test moves by hand.
 class FakeClock : public PlaybackClock {
@@ -11,27 +8,3 @@ class FakeClock : public PlaybackClock {
     long milliseconds() const override { return now; }
     long now = 100000;
 };
-
-// Records every frame the panel announces, with the text the time display held at that moment.
-struct Notifications {
-    static void record(Fl_Widget* w, void* data) {
-        auto* self = static_cast<Notifications*>(data);
-        auto* panel = static_cast<PlaybackPanel*>(w);
-        self->frames.push_back(panel->frame());
-        self->displayed.push_back(panel->timeDisplay().value());
-    }
-    void clear() {
-        frames.clear();
-        displayed.clear();
-    }
-    std::vector<int> frames;
-    std::vector<std::string> displayed;
-};
-
-// A panel as the main window leaves it after loading a motion of `frames` frames.
-inline void loadFrames(PlaybackPanel& panel, int frames, float fps = 30.0f) {
-    panel.setFrameRange(1, frames);
-    panel.setPlayRange(1, frames);
-    panel.setFrame(1);
-    panel.setFramesPerSecond(fps);
-}

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "fake_clock.h"
+#include "panel_support.h"
 
 namespace {
 
@@ -94,24 +94,24 @@ TEST(PlaybackPanelState, AsConstructed) {
     FakeClock clock;
     PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
     EXPECT_EQ(panel.framesPerSecond(), 30.0f);
-    EXPECT_FALSE(panel.looping());
+    EXPECT_FALSE(panel.player().looping());
     EXPECT_EQ(panel.loopToggle().value(), 0);
-    EXPECT_FALSE(panel.isPlaying());
+    EXPECT_FALSE(panel.player().isPlaying());
     EXPECT_STREQ(panel.playButton().label(), "@>");
     EXPECT_EQ(panel.playButton().labeltype(), FL_SYMBOL_LABEL);
     EXPECT_STREQ(panel.timeDisplay().value(), "0");
     EXPECT_EQ(panel.timeDisplayMode(), PlaybackPanel::FrameNumberMode);
     EXPECT_EQ(panel.frame(), 0);
-    EXPECT_EQ(panel.firstFrame(), 0);
-    EXPECT_EQ(panel.lastFrame(), 1);
-    EXPECT_EQ(panel.rangeStart(), 0);
-    EXPECT_EQ(panel.rangeEnd(), 1);
+    EXPECT_EQ(panel.player().firstFrame(), 0);
+    EXPECT_EQ(panel.player().lastFrame(), 1);
+    EXPECT_EQ(panel.player().rangeStart(), 0);
+    EXPECT_EQ(panel.player().rangeEnd(), 1);
     EXPECT_EQ(panel.frameSlider().minimum(), 0.0);
     EXPECT_EQ(panel.frameSlider().maximum(), 1.0);
     EXPECT_EQ(panel.rangeSlider().minimum(), 0.0);
     EXPECT_EQ(panel.rangeSlider().maximum(), 1.0);
     EXPECT_EQ(panel.rangeSlider().minimumSpan(), 1.0);
-    EXPECT_EQ(panel.startTicks(), clock.now);
+    EXPECT_EQ(panel.player().startTicks(), clock.now);
     EXPECT_FALSE(panel.tickScheduled());
     // The children belong to the panel, in order, and the panel is no longer the open group.
     ASSERT_EQ(panel.children(), 8);
@@ -144,16 +144,16 @@ TEST(PlaybackPanelMenu, ItemsCarryTheirCommands) {
     menu.picked(menu.find_item("Speed/AFAP"));
     EXPECT_EQ(panel.framesPerSecond(), 0.0f);
     menu.picked(menu.find_item("Looping/on"));
-    EXPECT_TRUE(panel.looping());
+    EXPECT_TRUE(panel.player().looping());
     EXPECT_EQ(panel.loopToggle().value(), 1);
     // The toggle changes looping; choosing the same menu item again must still work.
     panel.loopToggle().value(0);
     panel.loopToggle().do_callback();
-    EXPECT_FALSE(panel.looping());
+    EXPECT_FALSE(panel.player().looping());
     menu.picked(menu.find_item("Looping/on"));
-    EXPECT_TRUE(panel.looping());
+    EXPECT_TRUE(panel.player().looping());
     menu.picked(menu.find_item("Looping/off"));
-    EXPECT_FALSE(panel.looping());
+    EXPECT_FALSE(panel.player().looping());
     EXPECT_EQ(panel.loopToggle().value(), 0);
 }
 
@@ -164,8 +164,8 @@ TEST(PlaybackPanelMenu, DisablingTheRangeSliderRestoresTheFullRange) {
     panel.setPlayRange(20, 30);
     EXPECT_EQ(panel.frame(), 20);
     panel.doCommand(PlaybackPanel::DisableRangeSlider);
-    EXPECT_EQ(panel.rangeStart(), 1);
-    EXPECT_EQ(panel.rangeEnd(), 100);
+    EXPECT_EQ(panel.player().rangeStart(), 1);
+    EXPECT_EQ(panel.player().rangeEnd(), 100);
     EXPECT_EQ(panel.frameSlider().maximum(), 100.0);
     panel.doCommand(PlaybackPanel::EnableRangeSlider);
     EXPECT_EQ(panel.rangeSlider().lowValue(), 1.0);
@@ -205,11 +205,11 @@ TEST(PlaybackPanelTimeDisplay, ModeAndSpeedChangesShowAtTheNextFrame) {
     panel.setFrame(100);
     panel.doCommand(PlaybackPanel::ShowTimecode);
     EXPECT_STREQ(panel.timeDisplay().value(), "100");
-    panel.stepBy(1);
+    panel.player().stepBy(1);
     EXPECT_STREQ(panel.timeDisplay().value(), "00:03:11");
     panel.doCommand(PlaybackPanel::Speed24);
     EXPECT_STREQ(panel.timeDisplay().value(), "00:03:11");
-    panel.stepBy(-1);
+    panel.player().stepBy(-1);
     EXPECT_STREQ(panel.timeDisplay().value(), "00:04:04");
 }
 
@@ -263,13 +263,13 @@ TEST(PlaybackPanelCalls, RangesAreClampedAndInvertedPairsIgnored) {
 
     panel.setPlayRange(30, 20);
     panel.setFrameRange(9, 8);
-    EXPECT_EQ(panel.rangeStart(), 1);
-    EXPECT_EQ(panel.lastFrame(), 100);
+    EXPECT_EQ(panel.player().rangeStart(), 1);
+    EXPECT_EQ(panel.player().lastFrame(), 100);
     EXPECT_TRUE(seen.frames.empty());
 
     panel.setPlayRange(-10, 500);
-    EXPECT_EQ(panel.rangeStart(), 1);
-    EXPECT_EQ(panel.rangeEnd(), 100);
+    EXPECT_EQ(panel.player().rangeStart(), 1);
+    EXPECT_EQ(panel.player().rangeEnd(), 100);
     panel.setPlayRange(60, 70);
     EXPECT_EQ(seen.frames, (std::vector<int>{60}));
     EXPECT_EQ(panel.frameSlider().minimum(), 60.0);
@@ -280,7 +280,7 @@ TEST(PlaybackPanelCalls, RangesAreClampedAndInvertedPairsIgnored) {
     panel.setFrame(70);
     seen.clear();
     panel.setFrameRange(1, 65);
-    EXPECT_EQ(panel.rangeEnd(), 65);
+    EXPECT_EQ(panel.player().rangeEnd(), 65);
     EXPECT_EQ(panel.frame(), 65);
     EXPECT_EQ(seen.frames, (std::vector<int>{65}));
     EXPECT_EQ(panel.rangeSlider().maximum(), 65.0);
@@ -304,11 +304,207 @@ TEST(PlaybackPanelCalls, DraggingTheRangeSlidersLowEdgeMovesTheFrame) {
     Fl::e_x = slider.x() + slider.w() / 4;  // about frame 25.75
     slider.handle(FL_DRAG);
     slider.handle(FL_RELEASE);
-    EXPECT_EQ(panel.rangeStart(), 25);
+    EXPECT_EQ(panel.player().rangeStart(), 25);
     EXPECT_EQ(slider.lowValue(), 25.0);  // snapped to a whole frame
     EXPECT_EQ(panel.frame(), 25);
     EXPECT_EQ(seen.frames, (std::vector<int>{25}));
     EXPECT_EQ(panel.frameSlider().minimum(), 25.0);
+}
+
+class PlaybackPanelControls : public ::testing::Test {
+  protected:
+    PlaybackPanelControls() : panel(5, 795, 790, 100, nullptr, clock) {
+        panel.callback(Notifications::record, &seen);
+        loadFrames(panel, 100);
+        seen.clear();
+    }
+    ~PlaybackPanelControls() override { Fl::focus(nullptr); }
+    void pressPlay() { panel.playButton().do_callback(); }
+    void tickAfter(long ms) {
+        clock.now += ms;
+        panel.player().tick();
+    }
+    // Types `text` into the frame field and presses Enter.
+    void typeFrame(const char* text) {
+        FrameField& field = panel.timeDisplay();
+        Fl::focus(&field);
+        field.value(text);
+        field.set_changed();
+        field.do_callback();
+    }
+
+    FakeClock clock;
+    PlaybackPanel panel;
+    Notifications seen;
+};
+
+TEST_F(PlaybackPanelControls, ThePlayButtonShowsWhatItWillDoAndTheIdleHookFollowsPlayback) {
+    pressPlay();
+    EXPECT_STREQ(panel.playButton().label(), "@||");
+    EXPECT_EQ(seen.frames, (std::vector<int>{1}));
+    EXPECT_TRUE(panel.tickScheduled());
+    tickAfter(0);
+    tickAfter(100);
+    EXPECT_EQ(seen.frames, (std::vector<int>{1, 4}));
+    EXPECT_STREQ(panel.timeDisplay().value(), "4");
+    EXPECT_EQ(panel.frameSlider().value(), 4.0);
+    pressPlay();
+    EXPECT_STREQ(panel.playButton().label(), "@>");
+    EXPECT_TRUE(panel.tickScheduled());
+    tickAfter(0);
+    EXPECT_FALSE(panel.tickScheduled());
+}
+
+TEST_F(PlaybackPanelControls, ALateTickPastTheEndLeavesTheControlsOnTheLastFrameShown) {
+    panel.setPlayRange(1, 10);
+    pressPlay();
+    tickAfter(0);
+    tickAfter(1000);
+    EXPECT_EQ(panel.frame(), 10);
+    EXPECT_STREQ(panel.timeDisplay().value(), "1");
+    EXPECT_EQ(panel.frameSlider().value(), 1.0);
+    tickAfter(10);
+    EXPECT_STREQ(panel.playButton().label(), "@>");
+}
+
+TEST_F(PlaybackPanelControls, MovingTheFrameSliderWhilePlayingKeepsTheClocksStart) {
+    pressPlay();
+    tickAfter(0);
+    tickAfter(100);  // frame 4
+    long started = panel.player().startTicks();
+    panel.frameSlider().value(40);
+    panel.frameSlider().do_callback();
+    EXPECT_EQ(panel.frame(), 40);
+    EXPECT_EQ(panel.player().baseFrame(), 40);
+    EXPECT_EQ(panel.player().startTicks(), started);
+    tickAfter(0);
+    EXPECT_EQ(panel.frame(), 43);  // 40 plus the 3 frames counted since the start
+    panel.optionsMenu().picked(panel.optionsMenu().find_item("Speed/24 fps"));
+    EXPECT_EQ(panel.framesPerSecond(), 24.0f);
+}
+
+TEST_F(PlaybackPanelControls, PlaybackKeys) {
+    panel.setPlayRange(10, 20);
+    panel.setFrame(15);
+    seen.clear();
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_Right));
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_Right));
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_Left));
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_End));
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_Home));
+    EXPECT_EQ(seen.frames, (std::vector<int>{16, 17, 16, 20, 10}));
+    EXPECT_STREQ(panel.timeDisplay().value(), "10");
+
+    EXPECT_TRUE(panel.handlePlaybackKey(' '));
+    EXPECT_TRUE(panel.player().isPlaying());
+    EXPECT_STREQ(panel.playButton().label(), "@||");
+    EXPECT_TRUE(panel.handlePlaybackKey(' '));
+    EXPECT_FALSE(panel.player().isPlaying());
+
+    EXPECT_FALSE(panel.handlePlaybackKey('q'));
+    EXPECT_FALSE(panel.handlePlaybackKey(FL_Up));
+    EXPECT_FALSE(panel.handlePlaybackKey(FL_Enter));
+    EXPECT_EQ(panel.frame(), 10);
+}
+
+TEST_F(PlaybackPanelControls, WhileTheFrameFieldIsEditedNoKeyIsTaken) {
+    Fl::focus(&panel.timeDisplay());
+    ASSERT_TRUE(panel.timeDisplay().beingEdited());
+    for (int key : {int(' '), int(FL_Left), int(FL_Right), int(FL_Home), int(FL_End)}) {
+        EXPECT_FALSE(panel.handlePlaybackKey(key)) << key;
+    }
+    EXPECT_FALSE(panel.player().isPlaying());
+    EXPECT_EQ(panel.frame(), 1);
+    Fl::focus(nullptr);
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_Right));
+    EXPECT_EQ(panel.frame(), 2);
+}
+
+TEST_F(PlaybackPanelControls, NoControlButTheFrameFieldTakesTheKeyboardFocus) {
+    Fl_Widget* controls[] = {&panel.stepBackButton(),    &panel.playButton(),
+                             &panel.stepForwardButton(), &panel.loopToggle(),
+                             &panel.optionsMenu(),       &panel.frameSlider(),
+                             &panel.rangeSlider()};
+    for (Fl_Widget* control : controls) {
+        Fl::focus(nullptr);
+        Fl::focus(control);
+        EXPECT_NE(Fl::focus(), control) << control->label();
+    }
+    // The field takes the focus from a click, not from navigation as its window gains it.
+    Fl::focus(nullptr);
+    EXPECT_FALSE(panel.timeDisplay().take_focus());
+    Fl::focus(&panel.timeDisplay());
+    EXPECT_EQ(Fl::focus(), &panel.timeDisplay());
+}
+
+TEST_F(PlaybackPanelControls, ATypedFrameNumberIsShownOnEnter) {
+    typeFrame("42");
+    EXPECT_EQ(panel.frame(), 42);
+    EXPECT_EQ(seen.frames, (std::vector<int>{42}));
+    EXPECT_STREQ(panel.timeDisplay().value(), "42");
+    EXPECT_EQ(panel.frameSlider().value(), 42.0);
+    EXPECT_NE(Fl::focus(), &panel.timeDisplay());  // Enter ends the edit
+
+    typeFrame(" 7 ");
+    EXPECT_EQ(panel.frame(), 7);
+    typeFrame("250");  // clamped to the full range
+    EXPECT_EQ(panel.frame(), 100);
+    typeFrame("-3");
+    EXPECT_EQ(panel.frame(), 1);
+    typeFrame("99999999999999999999");
+    EXPECT_EQ(panel.frame(), 100);
+
+    seen.clear();
+    for (const char* text : {"", "abc", "12abc", "1.5", "0x10", "- 4"}) {
+        typeFrame(text);
+        EXPECT_EQ(panel.frame(), 100) << '"' << text << '"';
+        EXPECT_STREQ(panel.timeDisplay().value(), "100") << '"' << text << '"';
+    }
+    EXPECT_TRUE(seen.frames.empty());
+}
+
+TEST_F(PlaybackPanelControls, PlaybackDoesNotOverwriteANumberBeingTyped) {
+    pressPlay();
+    tickAfter(0);
+    FrameField& field = panel.timeDisplay();
+    Fl::focus(&field);
+    tickAfter(100);  // only focused, not typed in: the display keeps following
+    EXPECT_STREQ(field.value(), "4");
+    field.value("5");
+    field.set_changed();
+    tickAfter(100);
+    EXPECT_EQ(panel.frame(), 7);
+    EXPECT_STREQ(field.value(), "5");
+    // Escape drops the typed text and shows the frame again.
+    Fl::e_keysym = FL_Escape;
+    EXPECT_EQ(field.handle(FL_KEYBOARD), 1);
+    EXPECT_STREQ(field.value(), "7");
+    EXPECT_NE(Fl::focus(), &field);
+    // So does leaving the field.
+    Fl::focus(&field);
+    field.value("9");
+    field.set_changed();
+    tickAfter(100);
+    Fl::focus(nullptr);
+    EXPECT_STREQ(field.value(), "10");
+}
+
+TEST_F(PlaybackPanelControls, InTheTimeModesTheFieldIsReadOnly) {
+    panel.doCommand(PlaybackPanel::ShowTimecode);
+    FrameField& field = panel.timeDisplay();
+    EXPECT_TRUE(field.readonly());
+    Fl::focus(&field);
+    EXPECT_NE(Fl::focus(), &field);
+    EXPECT_TRUE(panel.handlePlaybackKey(FL_Right));
+    EXPECT_EQ(panel.frame(), 2);
+    field.value("50");
+    field.do_callback();
+    EXPECT_EQ(panel.frame(), 2);
+
+    panel.doCommand(PlaybackPanel::ShowFrameNumber);
+    EXPECT_FALSE(field.readonly());
+    typeFrame("50");
+    EXPECT_EQ(panel.frame(), 50);
 }
 
 }  // namespace

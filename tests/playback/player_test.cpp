@@ -1,47 +1,74 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <string>
+#include <climits>
 #include <thread>
+#include <vector>
 
 #include "fake_clock.h"
+#include "playback/player.h"
 
 namespace {
 
+// Everything a player tells its owner, in order.
+struct Recorder : PlayerListener {
+    void frameAnnounced(const Player& p) override { announced.push_back(p.frame()); }
+    void frameSet(const Player& p) override { shown.push_back(p.frame()); }
+    void playingSet(const Player& p) override { playing.push_back(p.isPlaying()); }
+    void ticksWanted(bool wanted) override { ticks.push_back(wanted); }
+    void clear() {
+        announced.clear();
+        shown.clear();
+        playing.clear();
+        ticks.clear();
+    }
+    std::vector<int> announced;  // frames announced
+    std::vector<int> shown;      // frames the controls were told to show
+    std::vector<bool> playing;
+    std::vector<bool> ticks;
+};
+
+// As the main window leaves a player after loading a motion of `frames` frames.
+void loadFrames(Player& player, int frames) {
+    player.setFrameRange(1, frames);
+    player.setPlayRange(1, frames);
+    player.setFrame(1);
+    player.setFramesPerSecond(30.0f);
+}
+
 class PlayerTest : public ::testing::Test {
   protected:
-    PlayerTest() : panel(5, 795, 790, 100, nullptr, clock) {
-        panel.callback(Notifications::record, &seen);
-        loadFrames(panel, 100);
+    PlayerTest() : player(clock) {
+        player.setListener(&seen);
+        loadFrames(player, 100);
         seen.clear();
     }
-    // What the play button does.
-    void pressPlay() { panel.playButton().do_callback(); }
     void tickAfter(long ms) {
         clock.now += ms;
-        panel.tick();
+        player.tick();
     }
-    std::string playLabel() { return panel.playButton().label(); }
 
     FakeClock clock;
-    PlaybackPanel panel;
-    Notifications seen;
+    Player player;
+    Recorder seen;
 };
 
 TEST_F(PlayerTest, TimedPlaybackFollowsTheClockAndSkipsFrames) {
-    pressPlay();
-    EXPECT_TRUE(panel.isPlaying());
-    EXPECT_EQ(playLabel(), "@||");
-    EXPECT_EQ(seen.frames, (std::vector<int>{1}));  // starting announces the current frame
+    player.togglePlay();
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(seen.playing, (std::vector<bool>{true}));
+    EXPECT_EQ(seen.announced, (std::vector<int>{1}));  // starting announces the current frame
+    EXPECT_TRUE(seen.shown.empty());
     tickAfter(0);
     tickAfter(110);
     tickAfter(110);
     tickAfter(110);
-    EXPECT_EQ(seen.frames, (std::vector<int>{1, 4, 7, 10}));
+    EXPECT_EQ(seen.announced, (std::vector<int>{1, 4, 7, 10}));
+    EXPECT_EQ(seen.shown, (std::vector<int>{4, 7, 10}));
 
-    PlaybackPanel fresh(0, 0, 790, 100, nullptr, clock);
+    Player fresh(clock);
     loadFrames(fresh, 100);
-    fresh.playButton().do_callback();
+    fresh.togglePlay();
     fresh.tick();
     clock.now += 1010;
     fresh.tick();
@@ -53,210 +80,249 @@ TEST_F(PlayerTest, TimedPlaybackFollowsTheClockAndSkipsFrames) {
 }
 
 TEST_F(PlayerTest, TheFirstTickOfAPlaybackStartsTheCount) {
-    pressPlay();
+    player.togglePlay();
     clock.now += 5000;  // time before the first tick does not count
-    panel.tick();
-    EXPECT_EQ(panel.startTicks(), clock.now);
-    EXPECT_EQ(panel.frame(), 1);
+    player.tick();
+    EXPECT_EQ(player.startTicks(), clock.now);
+    EXPECT_EQ(player.frame(), 1);
     tickAfter(34);
-    EXPECT_EQ(panel.frame(), 2);
+    EXPECT_EQ(player.frame(), 2);
 }
 
 TEST_F(PlayerTest, WithoutLoopingPlaybackStopsAtTheEndOfThePlayRange) {
-    panel.setPlayRange(1, 10);
-    panel.setFrame(9);
+    player.setPlayRange(1, 10);
+    player.setFrame(9);
     seen.clear();
-    pressPlay();
+    player.togglePlay();
     tickAfter(0);
     tickAfter(34);
-    EXPECT_EQ(panel.frame(), 10);
+    EXPECT_EQ(player.frame(), 10);
     tickAfter(34);
-    EXPECT_FALSE(panel.isPlaying());
-    EXPECT_EQ(playLabel(), "@>");
-    EXPECT_EQ(panel.frame(), 10);
-    EXPECT_EQ(panel.baseFrame(), 10);
-    EXPECT_EQ(seen.frames, (std::vector<int>{9, 10}));
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(seen.playing, (std::vector<bool>{true, false}));
+    EXPECT_EQ(player.frame(), 10);
+    EXPECT_EQ(player.baseFrame(), 10);
+    EXPECT_EQ(seen.announced, (std::vector<int>{9, 10}));
     tickAfter(34);
-    EXPECT_FALSE(panel.wasPlaying());
-    EXPECT_EQ(panel.frame(), 10);
+    EXPECT_FALSE(player.wasPlaying());
+    EXPECT_EQ(player.frame(), 10);
 }
 
 TEST_F(PlayerTest, WithLoopingTheEndRestartsTheClockAtTheRangeStart) {
-    panel.doCommand(PlaybackPanel::LoopingOn);
-    panel.setPlayRange(5, 10);
-    panel.setFrame(10);
-    pressPlay();
+    player.setLooping(true);
+    player.setPlayRange(5, 10);
+    player.setFrame(10);
+    player.togglePlay();
     tickAfter(0);
     seen.clear();
     tickAfter(50);  // 1.5 frames on: past the end, the half frame beyond it is dropped
-    EXPECT_TRUE(panel.isPlaying());
-    EXPECT_EQ(panel.frame(), 5);
-    EXPECT_EQ(panel.startTicks(), clock.now);
-    EXPECT_EQ(panel.baseFrame(), 5);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(player.frame(), 5);
+    EXPECT_EQ(player.startTicks(), clock.now);
+    EXPECT_EQ(player.baseFrame(), 5);
     tickAfter(34);
-    EXPECT_EQ(seen.frames, (std::vector<int>{5, 6}));
+    EXPECT_EQ(seen.announced, (std::vector<int>{5, 6}));
 }
 
 TEST_F(PlayerTest, ALateTickPastTheEndSettlesOnTheEndSilentlyThenStops) {
-    panel.setPlayRange(1, 10);
-    pressPlay();
+    player.setPlayRange(1, 10);
+    player.togglePlay();
     tickAfter(0);
     seen.clear();
     tickAfter(1000);  // due: frame 31
-    EXPECT_EQ(panel.frame(), 10);
-    EXPECT_TRUE(seen.frames.empty());
-    EXPECT_STREQ(panel.timeDisplay().value(), "1");  // the widgets keep the last frame shown
-    EXPECT_EQ(panel.frameSlider().value(), 1.0);
-    EXPECT_TRUE(panel.isPlaying());
+    EXPECT_EQ(player.frame(), 10);
+    // Neither announced nor shown: the view and the controls keep the last frame shown.
+    EXPECT_TRUE(seen.announced.empty());
+    EXPECT_TRUE(seen.shown.empty());
+    EXPECT_TRUE(player.isPlaying());
     tickAfter(10);
-    EXPECT_FALSE(panel.isPlaying());
-    EXPECT_TRUE(seen.frames.empty());
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_TRUE(seen.announced.empty());
 }
 
-TEST_F(PlayerTest, PlayPressedAtTheEndStopsAgainAfterOneFrame) {
-    panel.setFrame(100);
-    pressPlay();
+TEST_F(PlayerTest, PlayPressedAtTheEndWithoutLoopingStartsOverFromTheRangeStart) {
+    player.setPlayRange(20, 40);
+    player.setFrame(40);
+    seen.clear();
+    clock.now += 500;
+    player.togglePlay();
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(player.frame(), 20);
+    EXPECT_EQ(seen.announced, (std::vector<int>{20}));  // once, not again for the start
+    EXPECT_EQ(seen.shown, (std::vector<int>{20}));
     tickAfter(0);
-    tickAfter(20);
-    EXPECT_TRUE(panel.isPlaying());
-    tickAfter(20);
-    EXPECT_FALSE(panel.isPlaying());
-    EXPECT_EQ(panel.frame(), 100);
+    tickAfter(100);
+    EXPECT_EQ(player.frame(), 23);
 
-    panel.doCommand(PlaybackPanel::SpeedAfap);
-    pressPlay();
+    // A one-frame range has nowhere to start over: play shows it and stops again.
+    player.togglePlay();
+    player.setPlayRange(7, 7);
+    player.togglePlay();
     tickAfter(0);
-    EXPECT_FALSE(panel.isPlaying());  // AFAP: at once
+    tickAfter(40);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(player.frame(), 7);
+
+    // Playback started by setPlaying rather than the play control keeps the old rule.
+    player.setPlayRange(1, 100);
+    player.setFrame(100);
+    player.setPlaying(true);
+    tickAfter(0);
+    tickAfter(40);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(player.frame(), 100);
+}
+
+TEST_F(PlayerTest, PlayPressedAtTheEndWithLoopingGoesRoundAsBefore) {
+    player.setLooping(true);
+    player.setPlayRange(1, 10);
+    player.setFrame(10);
+    seen.clear();
+    player.togglePlay();
+    EXPECT_EQ(seen.announced, (std::vector<int>{10}));
+    tickAfter(0);
+    tickAfter(40);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(player.frame(), 1);
 }
 
 TEST_F(PlayerTest, SteppingAtTheRangeEnds) {
-    panel.setPlayRange(3, 8);
-    panel.setFrame(8);
+    player.setPlayRange(3, 8);
+    player.setFrame(8);
     seen.clear();
-    long started = panel.startTicks();
+    long started = player.startTicks();
     clock.now += 500;
-    panel.stepForwardButton().do_callback();
-    EXPECT_EQ(panel.frame(), 8);
-    EXPECT_TRUE(seen.frames.empty());  // nothing at all happens
+    player.stepBy(1);
+    EXPECT_EQ(player.frame(), 8);
+    EXPECT_TRUE(seen.announced.empty());  // nothing at all happens
 
-    panel.doCommand(PlaybackPanel::LoopingOn);
-    panel.stepBy(1);
-    EXPECT_EQ(panel.frame(), 3);
-    EXPECT_NE(panel.startTicks(), started);
-    EXPECT_EQ(panel.startTicks(), clock.now);
+    player.setLooping(true);
+    player.stepBy(1);
+    EXPECT_EQ(player.frame(), 3);
+    EXPECT_NE(player.startTicks(), started);
+    EXPECT_EQ(player.startTicks(), clock.now);
 
     seen.clear();
-    panel.stepBackButton().do_callback();
-    EXPECT_EQ(panel.frame(), 3);
-    EXPECT_EQ(seen.frames, (std::vector<int>{3}));  // set again, announced again
+    player.stepBy(-1);
+    EXPECT_EQ(player.frame(), 3);
+    EXPECT_EQ(seen.announced, (std::vector<int>{3}));  // set again, announced again
 }
 
 TEST_F(PlayerTest, SteppingOnAfterStoppingAtTheEndStartsOver) {
-    panel.setPlayRange(1, 10);
-    panel.setFrame(10);
-    pressPlay();
+    player.setPlayRange(1, 10);
+    player.setFrame(10);
+    player.setPlaying(true);
     tickAfter(0);
     tickAfter(40);
-    ASSERT_FALSE(panel.isPlaying());
-    ASSERT_EQ(panel.baseFrame(), 10);
-    panel.stepBy(-1);
-    EXPECT_EQ(panel.frame(), 9);
-    panel.stepBy(1);
-    EXPECT_EQ(panel.frame(), 1);
-    EXPECT_EQ(panel.baseFrame(), 1);
+    ASSERT_FALSE(player.isPlaying());
+    ASSERT_EQ(player.baseFrame(), 10);
+    player.stepBy(-1);
+    EXPECT_EQ(player.frame(), 9);
+    player.stepBy(1);
+    EXPECT_EQ(player.frame(), 1);
+    EXPECT_EQ(player.baseFrame(), 1);
 }
 
 TEST_F(PlayerTest, ASpeedChangeWhilePlayingGoesOnWithoutAJump) {
-    pressPlay();
+    player.togglePlay();
     tickAfter(0);
     tickAfter(1634);
-    ASSERT_EQ(panel.frame(), 50);
-    panel.optionsMenu().picked(panel.optionsMenu().find_item("Speed/24 fps"));
-    EXPECT_EQ(panel.framesPerSecond(), 24.0f);
+    ASSERT_EQ(player.frame(), 50);
+    player.setFramesPerSecond(24.0f);
     tickAfter(0);
-    EXPECT_EQ(panel.frame(), 50);
+    EXPECT_EQ(player.frame(), 50);
     tickAfter(1000);
-    EXPECT_EQ(panel.frame(), 74);
+    EXPECT_EQ(player.frame(), 74);
 }
 
 TEST_F(PlayerTest, AfapWithLoopingShowsEveryFrameRoundAndRound) {
-    panel.doCommand(PlaybackPanel::SpeedAfap);
-    panel.doCommand(PlaybackPanel::LoopingOn);
-    panel.setPlayRange(3, 5);
+    player.setFramesPerSecond(0.0f);
+    player.setLooping(true);
+    player.setPlayRange(3, 5);
     seen.clear();
-    pressPlay();
+    player.togglePlay();
     for (int i = 0; i < 7; ++i) {
         tickAfter(0);
     }
-    EXPECT_EQ(seen.frames, (std::vector<int>{3, 4, 5, 3, 4, 5, 3, 4}));
+    EXPECT_EQ(seen.announced, (std::vector<int>{3, 4, 5, 3, 4, 5, 3, 4}));
 }
 
 TEST_F(PlayerTest, RaisingThePlayRangeStartWhilePlayingHoldsThereUntilTheCountCatchesUp) {
-    pressPlay();
+    player.togglePlay();
     tickAfter(0);
     tickAfter(34);
-    ASSERT_EQ(panel.frame(), 2);
+    ASSERT_EQ(player.frame(), 2);
     seen.clear();
-    panel.setPlayRange(5, 100);  // the count still runs from frame 1
+    player.setPlayRange(5, 100);  // the count still runs from frame 1
     tickAfter(34);
     tickAfter(34);
-    EXPECT_EQ(seen.frames, (std::vector<int>{5, 5, 5}));
+    EXPECT_EQ(seen.announced, (std::vector<int>{5, 5, 5}));
     tickAfter(34);
     tickAfter(34);
-    EXPECT_EQ(panel.frame(), 6);
+    EXPECT_EQ(player.frame(), 6);
 }
 
-TEST_F(PlayerTest, MovingTheFrameSliderWhilePlayingKeepsTheClocksStart) {
-    pressPlay();
-    tickAfter(0);
-    tickAfter(100);  // frame 4
-    long started = panel.startTicks();
-    panel.frameSlider().value(40);
-    panel.frameSlider().do_callback();
-    EXPECT_EQ(panel.frame(), 40);
-    EXPECT_EQ(panel.baseFrame(), 40);
-    EXPECT_EQ(panel.startTicks(), started);
-    tickAfter(0);
-    EXPECT_EQ(panel.frame(), 43);  // 40 plus the 3 frames counted since the start
-}
-
-TEST_F(PlayerTest, TheIdleHookRunsOnlyWhilePlaybackNeedsIt) {
-    EXPECT_FALSE(panel.tickScheduled());
-    pressPlay();
-    EXPECT_TRUE(panel.tickScheduled());
+TEST_F(PlayerTest, JumpingToAFrameClampsWidensThePlayRangeAndPlaysOnFromThere) {
+    player.setPlayRange(20, 40);
+    player.togglePlay();
     tickAfter(0);
     tickAfter(100);
-    EXPECT_TRUE(panel.tickScheduled());
-    pressPlay();  // stop
-    EXPECT_FALSE(panel.isPlaying());
-    EXPECT_TRUE(panel.tickScheduled());  // the next tick still settles the base frame
-    panel.setBaseFrame(77);
+    seen.clear();
+    player.jumpTo(30);
+    EXPECT_EQ(player.frame(), 30);
+    EXPECT_EQ(seen.announced, (std::vector<int>{30}));
+    tickAfter(100);
+    EXPECT_EQ(player.frame(), 33);  // counted from the jump, not from the play's start
+
+    player.jumpTo(60);  // beyond the play range: the range grows to take it
+    EXPECT_EQ(player.frame(), 60);
+    EXPECT_EQ(player.rangeStart(), 20);
+    EXPECT_EQ(player.rangeEnd(), 60);
+    player.jumpTo(-7);
+    EXPECT_EQ(player.frame(), 1);
+    EXPECT_EQ(player.rangeStart(), 1);
+    player.jumpTo(INT_MAX);
+    EXPECT_EQ(player.frame(), 100);
+    EXPECT_EQ(player.rangeEnd(), 100);
+}
+
+TEST_F(PlayerTest, TicksAreWantedOnlyWhilePlaybackNeedsThem) {
+    EXPECT_FALSE(player.ticksWanted());
+    player.togglePlay();
+    EXPECT_TRUE(player.ticksWanted());
     tickAfter(0);
-    EXPECT_EQ(panel.baseFrame(), panel.frame());
-    EXPECT_FALSE(panel.wasPlaying());
-    EXPECT_FALSE(panel.tickScheduled());
-    // Starting and stopping before any tick leaves one hook, which a tick then removes.
-    pressPlay();
-    pressPlay();
-    pressPlay();
-    EXPECT_TRUE(panel.tickScheduled());
-    pressPlay();
+    tickAfter(100);
+    EXPECT_TRUE(player.ticksWanted());
+    player.togglePlay();  // stop
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_TRUE(player.ticksWanted());  // the next tick still settles the base frame
+    player.setBaseFrame(77);
     tickAfter(0);
-    EXPECT_FALSE(panel.tickScheduled());
+    EXPECT_EQ(player.baseFrame(), player.frame());
+    EXPECT_FALSE(player.wasPlaying());
+    EXPECT_FALSE(player.ticksWanted());
+    // Starting and stopping before any tick asks once, and one tick then lets go.
+    player.togglePlay();
+    player.togglePlay();
+    player.togglePlay();
+    player.togglePlay();
+    tickAfter(0);
+    EXPECT_FALSE(player.ticksWanted());
+    EXPECT_EQ(seen.ticks, (std::vector<bool>{true, false, true, false}));
 }
 
 TEST_F(PlayerTest, ExtremeSpeedsAndFrameNumbersStayInRange) {
-    panel.setFramesPerSecond(1.0e30f);
-    pressPlay();
+    player.setFramesPerSecond(1.0e30f);
+    player.togglePlay();
     tickAfter(0);
     tickAfter(1000000000L);
-    EXPECT_EQ(panel.frame(), 100);
-    panel.setFrameRange(-5, 2147483647);
-    panel.setPlayRange(-5, 2147483647);
-    panel.doCommand(PlaybackPanel::SpeedAfap);
-    panel.setFrame(2147483647);
-    panel.stepBy(1);  // no wrap to a negative frame
-    EXPECT_EQ(panel.frame(), 2147483647);
+    EXPECT_EQ(player.frame(), 100);
+    player.setFrameRange(-5, INT_MAX);
+    player.setPlayRange(-5, INT_MAX);
+    player.setFramesPerSecond(0.0f);
+    player.setFrame(INT_MAX);
+    player.stepBy(1);  // no wrap to a negative frame
+    EXPECT_EQ(player.frame(), INT_MAX);
 }
 
 TEST(SteadyPlaybackClock, CountsWallClockMillisecondsWhileTheProgramSleeps) {

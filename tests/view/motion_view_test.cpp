@@ -44,23 +44,21 @@ TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
     EXPECT_FLOAT_EQ(view.falloffWidth(), 30.0f);
 }
 
-TEST(MotionViewState, ResetWithoutMotionKeepsTheCameraAndClearsTheRotation) {
+TEST(MotionViewState, ResetWithoutMotionGoesBackToTheStartingView) {
     MotionView view(0, 0, 200, 100);
     view.zoom(0);
     view.zoom(70);
     view.panBegin(0, 0);
     view.pan(14, 7);
     view.orbitBegin(100, 50);
-    view.orbitDrag(150, 50);
-    const Camera moved = view.camera();
-    EXPECT_NE(moved.eye, Camera().eye);
-    EXPECT_NE(view.arcball().drag().w, 1.0f);
+    view.orbitDrag(150, 80);
+    view.wheelZoom(3);
+    EXPECT_NE(view.camera().eye, Camera().eye);
+    EXPECT_NE(view.camera().up, Camera().up);
     view.resetCamera();
-    EXPECT_EQ(view.camera().eye, moved.eye);
-    EXPECT_EQ(view.camera().target, moved.target);
-    EXPECT_EQ(view.camera().nearPlane, moved.nearPlane);
-    EXPECT_EQ(view.camera().farTerm, moved.farTerm);
-    EXPECT_EQ(view.arcball().matrix(), Arcball().matrix());
+    EXPECT_EQ(view.camera().eye, Camera().eye);
+    EXPECT_EQ(view.camera().target, Camera().target);
+    EXPECT_EQ(view.camera().up, Camera().up);
     // Frame changes and poses do nothing without a motion.
     view.setFrame(5);
     EXPECT_TRUE(view.shownPose().transforms.empty());
@@ -158,11 +156,54 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     EXPECT_GT(expected.z, 40.0) << "the edit reached this frame";
     EXPECT_EQ(view.camera().eye[0], view.camera().target[0]);
 
+    // An orbit and a zoom while tracking last: the camera keeps the side and distance it was
+    // given and only follows the figure.
+    view.orbitBegin(100, 100);
+    view.orbitDrag(160, 140);
+    view.wheelZoom(-2);
+    const Camera turned = view.camera();
+    view.setFrame(151);
+    h.render();
+    curve.evaluate(m.rootPath()->frameParameter(150, m.frameCount()), expected);
+    EXPECT_NEAR(view.camera().target[0], expected.x, 1e-3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(view.camera().eye[i] - view.camera().target[i],
+                    turned.eye[i] - turned.target[i], 1e-6);
+
     // Switching it off fits the camera to the whole motion again.
     view.toggleOption(OptionTrackMotion);
     Camera fitted;
     fitCamera(fitted, m.motionBounds());
     EXPECT_EQ(view.camera().target, fitted.target);
+}
+
+// Presets keep Track Motion: from the top the camera looks straight down on the figure and
+// moves with it; Reset Camera switches tracking off and gives the fitted view again.
+TEST(MotionViewTracking, PresetsKeepTrackingAndTheirSide) {
+    ViewHarness h;
+    MotionView& view = h.view();
+    ASSERT_TRUE(h.load(writeTempFile("walker_z.bvh", walkerBvh(200, true))));
+    const Motion& m = *view.motion();
+    const Camera fitted = view.camera();
+    view.toggleOption(OptionTrackMotion);
+    view.viewFromPreset(CameraPreset::Top);
+    EXPECT_TRUE(view.option(OptionTrackMotion));
+    view.setFrame(120);
+    h.render();
+    const Camera& c = view.camera();
+    CurvePoint p;
+    m.rootPath()->curve()->evaluate(m.rootPath()->frameParameter(119, m.frameCount()), p);
+    EXPECT_NEAR(c.target[0], p.x, 1e-3);
+    EXPECT_NEAR(c.target[2], p.z, 1e-3);
+    EXPECT_NEAR(c.eye[0], c.target[0], 1e-9);
+    EXPECT_NEAR(c.eye[2], c.target[2], 1e-9);
+    EXPECT_GT(c.eye[1], view.shownPose().bounds[MaxY]);
+    // At the tracking distance: the figure fills the view, not the whole walk.
+    EXPECT_LT(c.eye[1] - c.target[1], fitted.eye[0] - fitted.target[0]);
+    view.resetCamera();
+    EXPECT_FALSE(view.option(OptionTrackMotion));
+    EXPECT_EQ(view.camera().eye, fitted.eye);
+    EXPECT_EQ(view.camera().up, fitted.up);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <GL/glu.h>
 
+#include "motion/pose.h"
 #include "view/motion_view.h"
 #include "view_harness.h"
 
@@ -101,8 +102,12 @@ TEST(ViewRender, EmptyViewShowsBlackSkyGreyGroundAndTheThreeAxes) {
     if (const char* dump = std::getenv("BVHPATH_VIEW_DUMP"))
         savePpm(pixels, std::string(dump) + "/empty.ppm");
     const int rows = ViewHarness::kHeight;
-    const Census sky = census(pixels, 0, rows * 2 / 5);
-    EXPECT_EQ(sky.black, ViewHarness::kWidth * (rows * 2 / 5));
+    // The top band tells how to start; below it the sky is black.
+    const int band = 30;
+    const Census hint = census(pixels, 0, band);
+    EXPECT_LT(hint.black, ViewHarness::kWidth * band / 2) << "no start hint at the top";
+    const Census sky = census(pixels, band, rows * 2 / 5);
+    EXPECT_EQ(sky.black, ViewHarness::kWidth * (rows * 2 / 5 - band));
     const Census ground = census(pixels, rows * 3 / 4, rows);
     EXPECT_GT(ground.plane, 0);
     EXPECT_GT(ground.grid, 0);
@@ -287,6 +292,50 @@ TEST(ViewRenderCorpus, CorpusWalkShowsFigureShadowAndPath) {
     EXPECT_GT(c.white, 0);
     EXPECT_GT(c.plane, 0);
     EXPECT_GT(c.grid, 0);
+}
+
+// Bone pixels (figure blue) in a small square around a window pixel.
+int bluesNear(const std::vector<unsigned char>& pixels, std::array<int, 2> at, int reach = 2) {
+    int n = 0;
+    for (int y = at[1] - reach; y <= at[1] + reach; ++y)
+        for (int x = at[0] - reach; x <= at[0] + reach; ++x)
+            if (x >= 0 && y >= 0 && x < ViewHarness::kWidth && y < ViewHarness::kHeight)
+                n += near(&pixels[static_cast<std::size_t>((y * ViewHarness::kWidth + x) * 3)], 0,
+                          0, 255);
+    return n;
+}
+
+// Every joint with six channels, the arm's position values far from its OFFSET: its bone must
+// run from the hips to where the arm is posed, not along the OFFSET.
+TEST(ViewRenderMends, BonesJoinTheJointsAsPosedWhenChildrenHavePositionChannels) {
+    const std::string text =
+        "HIERARCHY\nROOT Hips\n{\n OFFSET 0 0 0\n"
+        " CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+        " JOINT Arm\n {\n  OFFSET 0 40 0\n"
+        "  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n"
+        "  End Site\n  {\n   OFFSET 0 30 0\n  }\n }\n}\n"
+        "MOTION\nFrames: 2\nFrame Time: 0.04\n"
+        "0 40 0 0 0 30 60 -40 0 0 0 0\n1 40 0 0 0 30 60 -40 0 0 0 0\n";
+    ViewHarness h;
+    ASSERT_TRUE(h.load(writeTempFile("six_channels.bvh", text)));
+    for (int option : {OptionAxes, OptionShadow, OptionPath, OptionGrid, OptionPlane})
+        h.view().toggleOption(option);
+    h.view().setFrame(1);
+    const auto pixels = h.render();
+    const Pose pose = h.view().shownPose();
+    ASSERT_EQ(pose.transforms.size(), 3u);
+    auto at = [&](const Transform& a, const Transform& b, float t) {
+        return h.pixelOf(a[12] + t * (b[12] - a[12]), a[13] + t * (b[13] - a[13]),
+                         a[14] + t * (b[14] - a[14]));
+    };
+    const Transform& hips = pose.transforms[0];
+    const Transform& arm = pose.transforms[1];
+    for (float t : {0.3f, 0.5f, 0.7f})
+        EXPECT_GT(bluesNear(pixels, at(hips, arm, t)), 0) << "no bone from the hips to the arm";
+    // Along the OFFSET alone (straight up from the hips) there is no bone.
+    Transform offsetEnd = hips;
+    offsetEnd[13] += 40.0f;
+    EXPECT_EQ(bluesNear(pixels, at(hips, offsetEnd, 0.7f)), 0) << "a bone along the OFFSET";
 }
 
 TEST(ViewRenderMends, FlatFigureIsDrawnWithEveryFrameStrobed) {

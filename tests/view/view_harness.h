@@ -82,8 +82,8 @@ class ViewHarness {
         return depth;
     }
 
-    // The view's camera matrices, rebuilt here from its camera state (no rotation) the way a
-    // careful reader of the camera model would, to check the view against.
+    // The view's camera matrices, rebuilt here with GLU from its camera state the way a careful
+    // reader of the camera model would, to check the view against.
     struct CameraMatrices {
         GLdouble projection[16];
         GLdouble modelView[16];
@@ -98,7 +98,8 @@ class ViewHarness {
         glLoadIdentity();
         gluPerspective(60.0, static_cast<double>(kWidth) / kHeight, usableNearPlane(c),
                        farPlane(c));
-        gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.target[0], c.target[1], c.target[2], 0, 1, 0);
+        gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.target[0], c.target[1], c.target[2], c.up[0],
+                  c.up[1], c.up[2]);
         glGetDoublev(GL_PROJECTION_MATRIX, m.projection);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);

@@ -1,0 +1,93 @@
+// The edit history on long motions: one undo and one redo of a drag with falloff on a
+// 100,000-frame motion beside refreshBounds (what a finished drag costs), and the memory a step
+// keeps at 10,000 and at 100,000 frames, which must not grow with the motion's length.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "document/document.h"
+#include "generated_motion.h"
+#include "motion/bvh_writer.h"
+
+namespace {
+
+constexpr int kJoints = 24;
+constexpr int kRepeats = 5;
+
+std::string writeMotion(int frames) {
+    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    const std::string path = dir + "/bench_history_" + std::to_string(frames) + ".bvh";
+    std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints);
+    FrameTable table = bench::makeFrames(frames, bench::columnsOf(kJoints), true);
+    BvhWriter writer;
+    if (!writer.open(path) || !writer.write(root.get(), table) || !writer.close())
+        return std::string();
+    return path;
+}
+
+// Drags the middle control point sideways with a falloff of thirty marker radii, as the view's
+// default falloff width would.
+void dragMiddle(Document& document) {
+    const ControlCurve& curve = *document.motion()->rootPath()->curve();
+    const int middle = curve.pointCount() / 2;
+    CurvePoint p;
+    curve.getPoint(middle, p);
+    const double h = document.motion()->rootPath()->height();
+    document.setFalloffRadius(30.0f * document.motion()->markerRadius());
+    document.select(middle);
+    document.beginDrag();
+    document.dragTo({p.x + 40.0, h + 1.0, p.z - 60.0}, {p.x + 40.0, h - 1.0, p.z - 60.0});
+    document.commitDrag();
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return 1000.0 * bench::secondsSince(start);
+}
+
+}  // namespace
+
+int main() {
+    double bytesPerStep[2] = {0.0, 0.0};
+    const int lengths[2] = {10000, 100000};
+    double undoBest = 1e30, redoBest = 1e30, refreshBest = 1e30;
+    for (int k = 0; k < 2; ++k) {
+        const std::string path = writeMotion(lengths[k]);
+        Document document;
+        if (path.empty() || !document.open(path)) {
+            std::printf("could not prepare a %d-frame motion\n", lengths[k]);
+            return 1;
+        }
+        dragMiddle(document);
+        bytesPerStep[k] = static_cast<double>(document.historyBytes()) /
+                          static_cast<double>(std::max<std::size_t>(document.historySize(), 1));
+        if (lengths[k] == 100000) {
+            for (int i = 0; i < kRepeats; ++i) {
+                auto start = std::chrono::steady_clock::now();
+                document.undo();
+                undoBest = std::min(undoBest, millisecondsSince(start));
+                start = std::chrono::steady_clock::now();
+                document.redo();
+                redoBest = std::min(redoBest, millisecondsSince(start));
+            }
+            // What a finished drag costs: the ground bounds measured again over every frame.
+            Motion motion;
+            if (!motion.load(path))
+                return 1;
+            for (int i = 0; i < kRepeats; ++i) {
+                auto start = std::chrono::steady_clock::now();
+                motion.refreshBounds();
+                refreshBest = std::min(refreshBest, millisecondsSince(start));
+            }
+        }
+        std::remove(path.c_str());
+    }
+    std::printf("summary undo_ms: %.6f\n", undoBest);
+    std::printf("summary redo_ms: %.6f\n", redoBest);
+    std::printf("summary history_refresh_bounds_ms: %.3f\n", refreshBest);
+    std::printf("summary history_bytes_per_step_10k: %.0f\n", bytesPerStep[0]);
+    std::printf("summary history_bytes_per_step_100k: %.0f\n", bytesPerStep[1]);
+    return 0;
+}
