@@ -251,30 +251,6 @@ TEST(SaveOptions, ConvertedFilesDrawTheSameAndAreDetectedAsWritten) {
     }
 }
 
-TEST(Reread, AnotherReadingReplacesTheMotionAndDropsThePathEdit) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(
-                     motion, fixtures::writeTemporary("reread.bvh", sixChannelFigure(kReplacing))));
-    const float replacedHeight = motion.height();
-    ControlCurve& curve = *motion.rootPath()->curve();
-    CurvePoint p;
-    curve.getPoint(1, p);
-    curve.setPoint({p.x + 50.0, p.z}, 1);
-    LoadOptions add;
-    add.positionChannels = PositionChannels::OffsetPlusValue;
-    ASSERT_TRUE(motion.reread(add));
-    EXPECT_EQ(PositionChannels::OffsetPlusValue, motion.positionChannels());
-    EXPECT_GT(motion.height(), replacedHeight + 40.0f) << "the bones count twice";
-    motion.rootPath()->curve()->getPoint(1, p);
-    EXPECT_NEAR(p.x, motion.rootPath()->fittedX()[1], 1e-9) << "the curve is fitted anew";
-    // Left open, the reading is detected again.
-    ASSERT_TRUE(motion.reread(LoadOptions()));
-    EXPECT_EQ(PositionChannels::ValueReplacesOffset, motion.positionChannels());
-    EXPECT_FLOAT_EQ(replacedHeight, motion.height());
-    Motion empty;
-    EXPECT_FALSE(empty.reread(add));
-}
-
 // Five joints are judged: the hips (whose values are never near their OFFSET) and the four
 // below them; "replace" needs four of them.
 TEST(PositionChannels, DetectionNeedsThreeQuartersOfTheLongBones) {
