@@ -41,8 +41,13 @@ void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string
     const bool replace = motion.positionChannels() == PositionChannels::ValueReplacesOffset;
     const float size = fixtures::motionSize(motion);
     double worst = 0.0;
+    Bounds ground = resetBounds();
     for (int f = 0; f < motion.frameCount(); ++f) {
         const fixtures::Positions drawn = fixtures::posedAt(motion, f, PosePass::MeasureEdited);
+        for (const auto& d : drawn) {
+            ground = {std::max(ground[MaxX], d[0]), std::min(ground[MinX], d[0]), 0.0f, 0.0f,
+                      std::max(ground[MaxZ], d[2]), std::min(ground[MinZ], d[2])};
+        }
         const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::MeasureRaw);
         const std::vector<std::array<double, 3>> read = independent::positions(file, f, replace);
         ASSERT_EQ(drawn.size(), read.size()) << tag;
@@ -58,6 +63,11 @@ void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string
         }
     }
     EXPECT_LE(worst, 1e-4 * size) << tag << ": the independent reader's largest difference";
+    // The edit's ground bounds, refreshed from the cached root-relative positions, are those of
+    // the edited poses.
+    for (int i : {MaxX, MinX, MaxZ, MinZ}) {
+        EXPECT_NEAR(motion.bound(i), ground[static_cast<std::size_t>(i)], 1e-4f * size) << tag;
+    }
 }
 
 TEST(ReadingSave, EditedSavesAreWhatWasDrawnInTheFilesOwnConventions) {
