@@ -157,7 +157,8 @@ int fail(std::FILE* out, const Result& result) {
     return 1;
 }
 
-int joinedCount(const Motion& motion, bool endSites) {
+// ROOT and JOINT blocks, or End Sites (the blocks of that name without channels).
+int countNodes(const Motion& motion, bool endSites) {
     int count = 0;
     for (const Joint* joint : motion.joints()) {
         const bool endSite = joint->name() == "End Site" && joint->channelCount() == 0;
@@ -191,8 +192,8 @@ int info(const Arguments& a, std::FILE* out) {
     const std::string lines[] = {
         "frames: " + std::to_string(motion.frameCount()),
         "frame time: " + floatText(motion.frameTime()),
-        "joints: " + std::to_string(joinedCount(motion, false)),
-        "end sites: " + std::to_string(joinedCount(motion, true)),
+        "joints: " + std::to_string(countNodes(motion, false)),
+        "end sites: " + std::to_string(countNodes(motion, true)),
         "channels: " + std::to_string(motion.frames()->channelCount()),
         std::string("up axis: ") + wordOf(motion.upAxis()),
         std::string("position channels: ") + descriptionOf(motion.positionChannels()),
@@ -246,7 +247,7 @@ constexpr Subcommand kSubcommands[] = {
     {"convert", true, convert},
 };
 
-const Subcommand* find(const std::string& word) {
+const Subcommand* subcommandNamed(const std::string& word) {
     for (const Subcommand& s : kSubcommands) {
         if (word == s.name) {
             return &s;
@@ -258,11 +259,11 @@ const Subcommand* find(const std::string& word) {
 }  // namespace
 
 bool isSubcommand(const std::string& word) {
-    return find(word) != nullptr;
+    return subcommandNamed(word) != nullptr;
 }
 
 int runSubcommand(const std::vector<std::string>& args, std::FILE* out) {
-    const Subcommand* subcommand = args.empty() ? nullptr : find(args[0]);
+    const Subcommand* subcommand = args.empty() ? nullptr : subcommandNamed(args[0]);
     if (subcommand == nullptr) {
         return fail(out, Result::failure("bvhpath: no such subcommand"));
     }
