@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "document/background_job.h"
 #include "motion/motion.h"
+#include "motion/prepared_save.h"
 #include "motion/result.h"
 
 // The motion being edited: the loaded motion with its file name, the path edit made as drags of
@@ -31,6 +33,21 @@ class Document {
     // name and this state counts as saved; on failure nothing changes. Without a motion the
     // result is "No motion to save.".
     Result save(const std::string& path);
+
+    // The same two on a thread of their own, for long files: start, then finish on this thread
+    // once the job is done (`finished` is called on the worker when it is, to wake this thread).
+    // The load builds a motion of its own and the save writes a baked copy, so the motion shown
+    // stays readable meanwhile; while a job runs the document is busy and takes no edit, no undo
+    // and no other job. finish adopts the loaded motion or marks the saved state as open and
+    // save do; a cancelled job changes nothing (its result says Progress::kCancelled). Null,
+    // with the reason in `refused`, when nothing was started.
+    std::unique_ptr<BackgroundJob> startOpen(const std::string& path,
+                                             std::function<void()> finished);
+    Result finishOpen(BackgroundJob& job);
+    std::unique_ptr<BackgroundJob> startSave(const std::string& path,
+                                             std::function<void()> finished, Result& refused);
+    Result finishSave(BackgroundJob& job);
+    bool busy() const { return pending_ != nullptr; }
 
     // The loaded motion, or null before the first successful open.
     const Motion* motion() const { return motion_.get(); }
@@ -84,6 +101,15 @@ class Document {
         unsigned long state;  // the state this step leads to
     };
 
+    // What a job in flight needs when it finishes.
+    struct Pending {
+        std::string path;
+        std::unique_ptr<Motion> loaded;  // written by the load's worker only
+        PreparedSave save;               // read by the save's worker only
+        unsigned long state = 0;         // the state being saved
+    };
+
+    void adopt(std::unique_ptr<Motion> motion, const std::string& path);
     ControlCurve* curve();
     const ControlCurve* curve() const;
     unsigned long currentState() const;
@@ -92,6 +118,7 @@ class Document {
 
     std::unique_ptr<Motion> motion_;
     std::string fileName_;
+    std::unique_ptr<Pending> pending_;
     float falloffRadius_ = 0.0f;
 
     std::deque<Step> history_;

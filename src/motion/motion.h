@@ -10,6 +10,9 @@
 #include "motion/joint.h"
 #include "motion/result.h"
 
+class Progress;
+struct PreparedSave;
+
 // Bounds are six floats: max x, min x, max y, min y, max z, min z. A reset bounds set has every
 // max at -FLT_MAX and every min at +FLT_MAX.
 using Bounds = std::array<float, 6>;
@@ -43,16 +46,22 @@ class Motion {
     Motion(Motion&&) noexcept;
     Motion& operator=(Motion&&) noexcept;
 
-    // Reads the file and prepares the motion. On failure the result carries the reason and this
-    // motion is left exactly as it was.
-    Result load(const std::string& path);
+    // Reads the file and prepares the motion, reporting to `progress` if given and stopping with
+    // Progress::kCancelled once it is cancelled. On failure the result carries the reason and
+    // this motion is left exactly as it was (running out of memory is a failure like others).
+    Result load(const std::string& path, Progress* progress = nullptr);
     // Prepares a skeleton and its frames as load does after reading: measures every frame
     // (bounds, extents), fits the root path, sizes the markers and lays the baseline. A motion
     // with no frames is refused ("no frames"); on failure this motion is left as it was.
-    Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+    Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames,
+                   Progress* progress = nullptr);
     // Writes the motion with the path edit baked into the root's channels. The file is written
-    // beside the target and renamed over it only when complete.
-    Result save(const std::string& path) const;
+    // beside the target and renamed over it only when complete; a cancel through `progress`
+    // leaves it as it was.
+    Result save(const std::string& path, Progress* progress = nullptr) const;
+    // The first half of save: bakes the edit into a copy of the frames, ready to be written
+    // (perhaps on another thread) while this motion goes on being shown and edited.
+    Result prepareSave(PreparedSave& save) const;
 
     // Takes a skeleton and its frames without preparing them (no bounds, path or baseline: the
     // edited passes then place the root as the file does). Drops everything derived before.

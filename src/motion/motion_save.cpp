@@ -6,29 +6,54 @@
 #include "motion/bvh_writer.h"
 #include "motion/file_replace.h"
 #include "motion/motion.h"
+#include "motion/prepared_save.h"
 
-// The file is replaced only once the whole text is written, so a failed save (full disk, bad
-// folder, a limit on the file's size) never destroys the file it was meant to replace.
+namespace {
+
+const char kNoMemory[] = "Error in BVH file output: not enough memory to save";
+
+}  // namespace
+
 // The bake copies the whole frame table; memory running out there or in the writer's buffer is
 // a failure like any other, and the target stays as it was.
-Result Motion::save(const std::string& path) const {
+Result Motion::prepareSave(PreparedSave& save) const {
     try {
-        std::vector<ChannelType> rootChannels;
-        std::unique_ptr<FrameTable> baked =
-            root_ && frames_ ? bake(*this, &rootChannels) : nullptr;
-        if (!baked) {
-            return Result::failure("Error in BVH file output: no motion to save");
-        }
+        save.frames = root_ && frames_ ? bake(*this, &save.rootChannels) : nullptr;
+    } catch (const std::bad_alloc&) {
+        save.frames.reset();
+        return Result::failure(kNoMemory);
+    }
+    if (!save.frames) {
+        return Result::failure("Error in BVH file output: no motion to save");
+    }
+    save.root = root_.get();
+    return Result::success();
+}
+
+Result Motion::save(const std::string& path, Progress* progress) const {
+    PreparedSave prepared;
+    const Result ready = prepareSave(prepared);
+    return ready ? prepared.write(path, progress) : ready;
+}
+
+// The file is replaced only once the whole text is written, so a failed save (full disk, bad
+// folder, a limit on the file's size, a cancel) never destroys the file it was meant to replace.
+Result PreparedSave::write(const std::string& path, Progress* progress) const {
+    if (root == nullptr || !frames) {
+        return Result::failure("Error in BVH file output: no motion to save");
+    }
+    try {
         return replaceFile(path, [&](std::FILE* file) {
             BvhWriter writer;
+            writer.setProgress(progress);
             int written = writer.attach(file);
             if (written) {
-                written = writer.write(root_.get(), *baked, &rootChannels);
+                written = writer.write(root, *frames, &rootChannels);
             }
             written = writer.close() && written;
             return written ? Result::success() : Result::failure(writer.failure());
         });
     } catch (const std::bad_alloc&) {
-        return Result::failure("Error in BVH file output: not enough memory to save");
+        return Result::failure(kNoMemory);
     }
 }
