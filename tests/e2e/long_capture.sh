@@ -23,9 +23,14 @@ box=$(timeout 20 xdotool search --sync --onlyvisible --name '^bvhpath - working$
     e2e_fail "no progress box while the long capture loads"
 window_id=$(xdotool search --onlyvisible --name '^bvhpath$' | head -1)
 [ -n "$window_id" ] || e2e_fail "the main window is not shown while the file loads"
-import -window "$box" "$work/progress.png" || e2e_fail "the progress box went away too soon"
-filled=$(convert "$work/progress.png" -depth 8 rgb:- | od -An -v -tu1 -w3 |
-    awk '$3 > 200 && $1 < 60 && $2 < 60 { n++ } END { print n + 0 }')
+filled=0
+for _ in $(seq 40); do
+    import -window "$box" "$work/progress.png" || e2e_fail "the progress box went away too soon"
+    filled=$(convert "$work/progress.png" -depth 8 rgb:- | od -An -v -tu1 -w3 |
+        awk '$3 > 200 && $1 < 60 && $2 < 60 { n++ } END { print n + 0 }')
+    [ "$filled" -gt 0 ] && break
+    sleep 0.05
+done
 [ "$filled" -gt 0 ] || e2e_fail "the progress bar shows no progress"
 # The box is 420 x 90 with its Cancel button at (310, 55), 100 x 26.
 xdotool mousemove --window "$box" 360 68 click 1
