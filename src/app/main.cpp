@@ -21,12 +21,15 @@ int main(int argc, char** argv) {
         std::fputs(kHelpText, stdout);
         return 0;
     }
-    // The window lives as long as the process; the reader's messages go to standard output.
+    // Loads and saves run on a worker thread, which wakes the toolkit's loop when it is done.
+    Fl::lock();
+    // The window lives as long as the process and shows at once; a file given at start is
+    // opened from the running window, with its progress shown if it takes long.
     MotionWindow window;
+    window.show();
     if (argc == 2) {
         window.openPath(argv[1]);
     }
-    window.show();
     Fl::run();
     return 1;
 }

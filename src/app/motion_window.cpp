@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "app/dialogs.h"
 #include "app/dropped_files.h"
 #include "app/main_menu.h"
+#include "app/progress_box.h"
 #include "motion/motion.h"
 #include "playback/playback_panel.h"
 #include "view/motion_view.h"
@@ -114,6 +116,8 @@ bool MotionWindow::settleUnsavedWork() {
 }
 
 void MotionWindow::open() {
+    if (working_)
+        return;
     view_->setMessage("");
     if (!settleUnsavedWork())
         return;
@@ -127,17 +131,69 @@ void MotionWindow::open() {
 
 void MotionWindow::openDropped(const std::string& dropText) {
     const std::string path = firstDroppedPath(dropText);
-    if (path.empty())
+    if (path.empty() || working_)
         return;
     view_->setMessage("");
     if (settleUnsavedWork())
         openPath(path);
 }
 
+void MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<ProgressBox> box;
+    runningJob_ = &job;
+    while (!job.done()) {
+        Fl::wait(0.05);
+        const std::chrono::duration<double> running = std::chrono::steady_clock::now() - start;
+        if (!box && running.count() > kProgressDelay) {
+            box = std::make_unique<ProgressBox>(what, job.progress());
+            box->show();
+        }
+        if (box)
+            box->update();
+    }
+    runningJob_ = nullptr;
+}
+
+bool MotionWindow::quitIfAsked() {
+    if (!quitWhenDone_)
+        return false;
+    quitWhenDone_ = false;
+    quit();
+    return true;
+}
+
+namespace {
+
+// The worker's last act: wake the toolkit's loop, which then takes the result.
+void wakeToolkit() {
+    Fl::awake();
+}
+
+}  // namespace
+
 int MotionWindow::openPath(const std::string& path) {
-    const Result loaded = document_.open(path);
+    if (working_) {
+        return 0;
+    }
+    std::unique_ptr<BackgroundJob> job = document_.startOpen(path, wakeToolkit);
+    if (!job) {
+        return 0;
+    }
+    working_ = true;
+    waitFor(*job, "Opening " + baseName(path));
+    // The hand-over: the worker built its motion alone and touched nothing the view draws; here,
+    // on the toolkit's thread, the document takes it whole.
+    const Result loaded = document_.finishOpen(*job);
+    const bool cancelled = job->progress().cancelled();
+    job.reset();
+    working_ = false;
     if (!loaded) {
-        report(loaded);
+        if (quitIfAsked())
+            return 0;
+        // A cancel leaves everything as it was and needs no message.
+        if (!cancelled)
+            report(loaded);
         return 0;
     }
     view_->setMessage("");
@@ -157,6 +213,8 @@ int MotionWindow::openPath(const std::string& path) {
 }
 
 bool MotionWindow::save() {
+    if (working_)
+        return false;
     view_->setMessage("");
     if (document_.motion() == nullptr) {
         report(Result::failure("No motion to save."));
@@ -171,13 +229,32 @@ bool MotionWindow::save() {
     if (access(path.c_str(), F_OK) == 0 && !confirmReplace(path)) {
         return false;
     }
-    const Result saved = document_.save(path);
+    Result saved;
+    std::unique_ptr<BackgroundJob> job = document_.startSave(path, wakeToolkit, saved);
+    if (job) {
+        working_ = true;
+        waitFor(*job, "Saving " + baseName(path));
+        saved = document_.finishSave(*job);
+        working_ = false;
+        if (!saved && job->progress().cancelled()) {
+            quitIfAsked();
+            return false;  // the file is as it was; nothing to tell
+        }
+    }
     report(saved);
     documentChanged();
     return static_cast<bool>(saved);
 }
 
 void MotionWindow::quit() {
+    if (working_) {
+        // Closing while a file is read or written stops that first; the window closes once it
+        // has stopped.
+        quitWhenDone_ = true;
+        if (runningJob_ != nullptr)
+            runningJob_->progress().cancel();
+        return;
+    }
     view_->setMessage("");
     if (settleUnsavedWork())
         hide();

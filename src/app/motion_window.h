@@ -22,6 +22,8 @@ class MotionWindow : public Fl_Window {
     // The window opens at 800 x 900 where the screen allows, and never shrinks below this.
     static constexpr int kMinimumWidth = 640;
     static constexpr int kMinimumHeight = 480;
+    // Seconds a load or save runs before it shows its progress.
+    static constexpr double kProgressDelay = 0.33;
 
     MotionWindow();
 
@@ -71,12 +73,20 @@ class MotionWindow : public Fl_Window {
     // Prints a failure on the console and shows it in the view; a success shows nothing.
     void report(const Result& result);
     void updateTitle();
+    // Runs the toolkit's loop until the job is done, so the window keeps drawing and answering;
+    // a job that runs longer than kProgressDelay seconds shows its progress and a Cancel button.
+    void waitFor(BackgroundJob& job, const std::string& what);
+    // After a job that a close cancelled: the close goes on (asking about unsaved edits).
+    bool quitIfAsked();
     // Shrinks the window onto a screen too small for it.
     void fitToScreen();
 
-    Document document_;     // the motion being edited; the view shows it
-    MotionView* view_;      // child widget, owned by the window as its group
-    MainMenuBar* menuBar_;  // child widget
-    PlaybackPanel* panel_;  // child widget, owned by the window as its group
-    std::string title_;     // FLTK keeps only the pointer of a window label
+    Document document_;                    // the motion being edited; the view shows it
+    MotionView* view_;                     // child widget, owned by the window as its group
+    MainMenuBar* menuBar_;                 // child widget
+    bool working_ = false;                 // a load or save runs; other commands wait for it
+    BackgroundJob* runningJob_ = nullptr;  // the job waitFor is waiting for
+    bool quitWhenDone_ = false;            // a close came while a job ran
+    PlaybackPanel* panel_;                 // child widget, owned by the window as its group
+    std::string title_;                    // FLTK keeps only the pointer of a window label
 };

@@ -7,16 +7,29 @@
 Document::Document() = default;
 Document::~Document() = default;
 
+namespace {
+
+const char kBusy[] = "Wait until the file is read or written, or cancel it.";
+
+}  // namespace
+
 Result Document::open(const std::string& path, const LoadOptions& options) {
+    if (busy()) {
+        return Result::failure(kBusy);
+    }
     auto loaded = std::make_unique<Motion>();
     Result result = loaded->load(path, options);
-    if (!result) {
-        return result;
+    if (result) {
+        adopt(std::move(loaded), path);
     }
+    return result;
+}
+
+void Document::adopt(std::unique_ptr<Motion> motion, const std::string& path) {
     if (dragging_) {
         cancelDrag();
     }
-    motion_ = std::move(loaded);
+    motion_ = std::move(motion);
     fileName_ = path;
     history_.clear();
     applied_ = 0;
@@ -26,10 +39,12 @@ Result Document::open(const std::string& path, const LoadOptions& options) {
     savedAsLoaded_ = true;
     ++revision_;
     setFalloffRadius(falloffRadius_);
-    return result;
 }
 
 Result Document::reread(const LoadOptions& options) {
+    if (busy()) {
+        return Result::failure(kBusy);
+    }
     if (!motion_) {
         return Result::failure("No motion to read again.");
     }
@@ -52,6 +67,9 @@ Result Document::reread(const LoadOptions& options) {
 }
 
 Result Document::save(const std::string& path) {
+    if (busy()) {
+        return Result::failure(kBusy);
+    }
     if (!motion_) {
         return Result::failure("No motion to save.");
     }
@@ -60,6 +78,75 @@ Result Document::save(const std::string& path) {
         fileName_ = path;
         savedState_ = currentState();
         savedAsLoaded_ = savedState_ == loadedState_;
+    }
+    return result;
+}
+
+std::unique_ptr<BackgroundJob> Document::startOpen(const std::string& path,
+                                                   std::function<void()> finished,
+                                                   const LoadOptions& options) {
+    if (busy()) {
+        return nullptr;
+    }
+    pending_ = std::make_unique<Pending>();
+    pending_->path = path;
+    pending_->options = options;
+    Pending* pending = pending_.get();
+    return std::make_unique<BackgroundJob>(
+        [pending](Progress& progress) {
+            auto loaded = std::make_unique<Motion>();
+            Result result = loaded->load(pending->path, pending->options, &progress);
+            if (result)
+                pending->loaded = std::move(loaded);
+            return result;
+        },
+        std::move(finished));
+}
+
+Result Document::finishOpen(BackgroundJob& job) {
+    const Result result = job.result();
+    if (pending_) {
+        if (result && pending_->loaded)
+            adopt(std::move(pending_->loaded), pending_->path);
+        pending_.reset();
+    }
+    return result;
+}
+
+std::unique_ptr<BackgroundJob> Document::startSave(const std::string& path,
+                                                   std::function<void()> finished,
+                                                   Result& refused) {
+    refused = busy()    ? Result::failure(kBusy)
+              : motion_ ? Result::success()
+                        : Result::failure("No motion to save.");
+    if (!refused) {
+        return nullptr;
+    }
+    auto pending = std::make_unique<Pending>();
+    // The bake reads the curve, which the view draws from: it runs here, and the worker only
+    // writes the baked copy.
+    refused = motion_->prepareSave(pending->save);
+    if (!refused) {
+        return nullptr;
+    }
+    pending->path = path;
+    pending->state = currentState();
+    pending_ = std::move(pending);
+    const Pending* job = pending_.get();
+    return std::make_unique<BackgroundJob>(
+        [job](Progress& progress) { return job->save.write(job->path, &progress); },
+        std::move(finished));
+}
+
+Result Document::finishSave(BackgroundJob& job) {
+    const Result result = job.result();
+    if (pending_) {
+        if (result) {
+            fileName_ = pending_->path;
+            savedState_ = pending_->state;
+            savedAsLoaded_ = savedState_ == loadedState_;
+        }
+        pending_.reset();
     }
     return result;
 }
@@ -94,7 +181,7 @@ void Document::setFalloffRadius(float radius) {
 
 bool Document::beginDrag() {
     ControlCurve* c = curve();
-    if (c == nullptr || dragging_ || c->selected() < 0) {
+    if (c == nullptr || dragging_ || busy() || c->selected() < 0) {
         return false;
     }
     dragStart_.assign(static_cast<std::size_t>(c->pointCount()), CurvePoint{});
@@ -192,7 +279,7 @@ void Document::apply(const Step& step, bool forward) {
 }
 
 bool Document::undo() {
-    if (dragging_ || !canUndo()) {
+    if (dragging_ || busy() || !canUndo()) {
         return false;
     }
     --applied_;
@@ -201,7 +288,7 @@ bool Document::undo() {
 }
 
 bool Document::redo() {
-    if (dragging_ || !canRedo()) {
+    if (dragging_ || busy() || !canRedo()) {
         return false;
     }
     apply(history_[applied_], true);

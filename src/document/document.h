@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "document/background_job.h"
 #include "motion/motion.h"
+#include "motion/prepared_save.h"
 #include "motion/result.h"
 
 // The motion being edited: the loaded motion with its file name, the path edit made as drags of
@@ -31,13 +33,30 @@ class Document {
     // Reads the loaded motion again under another reading (the options; fields left unset are
     // detected again), from the frames as they were loaded: the path is fitted anew, so the
     // path edit and the history are dropped. The state counts as saved when the file last
-    // loaded or saved holds those frames unedited. On failure (or without a motion) nothing
-    // changes.
+    // loaded or saved holds those frames unedited. On failure (also while busy, or without a
+    // motion) nothing changes.
     Result reread(const LoadOptions& options);
     // Saves the motion with its path edit. On success the document takes the path as its file
     // name and this state counts as saved; on failure nothing changes. Without a motion the
     // result is "No motion to save.".
     Result save(const std::string& path);
+
+    // The same two on a thread of their own, for long files (the load reading the file as the
+    // options say, as open does): start, then finish on this thread once the job is done
+    // (`finished` is called on the worker when it is, to wake this thread).
+    // The load builds a motion of its own and the save writes a baked copy, so the motion shown
+    // stays readable meanwhile; while a job runs the document is busy and takes no edit, no undo
+    // and no other job. finish adopts the loaded motion or marks the saved state as open and
+    // save do; a cancelled job changes nothing (its result says Progress::kCancelled). Null,
+    // with the reason in `refused`, when nothing was started.
+    std::unique_ptr<BackgroundJob> startOpen(const std::string& path,
+                                             std::function<void()> finished,
+                                             const LoadOptions& options = LoadOptions());
+    Result finishOpen(BackgroundJob& job);
+    std::unique_ptr<BackgroundJob> startSave(const std::string& path,
+                                             std::function<void()> finished, Result& refused);
+    Result finishSave(BackgroundJob& job);
+    bool busy() const { return pending_ != nullptr; }
 
     // The loaded motion, or null before the first successful open.
     const Motion* motion() const { return motion_.get(); }
@@ -91,6 +110,16 @@ class Document {
         unsigned long state;  // the state this step leads to
     };
 
+    // What a job in flight needs when it finishes.
+    struct Pending {
+        std::string path;
+        LoadOptions options;             // how the load reads the file
+        std::unique_ptr<Motion> loaded;  // written by the load's worker only
+        PreparedSave save;               // read by the save's worker only
+        unsigned long state = 0;         // the state being saved
+    };
+
+    void adopt(std::unique_ptr<Motion> motion, const std::string& path);
     ControlCurve* curve();
     const ControlCurve* curve() const;
     unsigned long currentState() const;
@@ -99,6 +128,7 @@ class Document {
 
     std::unique_ptr<Motion> motion_;
     std::string fileName_;
+    std::unique_ptr<Pending> pending_;
     float falloffRadius_ = 0.0f;
 
     std::deque<Step> history_;

@@ -6,6 +6,7 @@
 
 #include "motion/fixed_format.h"
 #include "motion/number_text.h"
+#include "motion/progress.h"
 
 namespace {
 
@@ -207,6 +208,13 @@ void BvhWriter::frameLines(const FrameTable& frames) {
     text("\n");
     const int columns = frames.channelCount();
     for (int f = 0; f < frames.frameCount(); ++f) {
+        // Every few thousand frames the watcher learns how far the text got and may stop it.
+        if (progress_ != nullptr && f % 4096 == 0 &&
+            !reportStage(progress_, 0.0, 1.0, f, frames.frameCount())) {
+            failure_ = Progress::kCancelled;
+            failed_ = true;
+            return;
+        }
         const float* row = frames.row(f);
         for (int j = 0; j < columns; ++j) {
             number(row[j], 4);

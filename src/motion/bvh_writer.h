@@ -10,6 +10,8 @@
 
 // Writes a skeleton and a frame table as a BVH file that BvhReader reads back. A failure leaves
 // its one-line message "Error in BVH file output: <reason>" in failure(); nothing is printed.
+class Progress;
+
 class BvhWriter {
   public:
     BvhWriter() = default;
@@ -30,6 +32,10 @@ class BvhWriter {
     // Closes the file if it is open; 1 on success, 0 (reported "could not write file") when the
     // last bytes could not be stored. Quiet when write already reported a failure.
     int close();
+
+    // The frame lines report to `progress` and stop, failing with Progress::kCancelled, once it
+    // is cancelled; null (the default) reports nothing.
+    void setProgress(Progress* progress) { progress_ = progress; }
 
     // The message of the first failure since the last open, or empty.
     const std::string& failure() const { return failure_; }
@@ -57,4 +63,5 @@ class BvhWriter {
     std::size_t used_ = 0;   // bytes of out_ in use
     bool failed_ = false;    // a stream error has been reported
     std::string failure_;
+    Progress* progress_ = nullptr;
 };

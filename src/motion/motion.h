@@ -11,6 +11,9 @@
 #include "motion/reading.h"
 #include "motion/result.h"
 
+class Progress;
+struct PreparedSave;
+
 // Bounds are six floats: max x, min x, max y, min y, max z, min z. A reset bounds set has every
 // max at -FLT_MAX and every min at +FLT_MAX.
 using Bounds = std::array<float, 6>;
@@ -48,23 +51,29 @@ class Motion {
     Motion& operator=(Motion&&) noexcept;
 
     // Reads the file and prepares the motion under the reading the options set or, where they
-    // leave it open, the one detected in the file. On failure the result carries the reason and
-    // this motion is left exactly as it was.
-    Result load(const std::string& path, const LoadOptions& options = LoadOptions());
+    // leave it open, the one detected in the file; reports to `progress` if given and stops with
+    // Progress::kCancelled once it is cancelled. On failure the result carries the reason and
+    // this motion is left exactly as it was (running out of memory is a failure like others).
+    Result load(const std::string& path, const LoadOptions& options = LoadOptions(),
+                Progress* progress = nullptr);
     // Prepares a skeleton and its frames as load does after reading: settles the reading,
     // measures every frame (bounds, extents), fits the root path, sizes the markers and lays the
     // baseline. A motion with no frames is refused ("no frames"); on failure this motion is left
     // as it was.
     Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames,
-                   const LoadOptions& options = LoadOptions());
+                   const LoadOptions& options = LoadOptions(), Progress* progress = nullptr);
     // Prepares this motion's skeleton and frames again, as they were read, under the reading the
     // options set (unset fields detected again); the path edit is dropped, since the path of
     // another reading lies elsewhere. On failure this motion is left as it was.
     Result reread(const LoadOptions& options);
     // Writes the motion with the path edit baked into the root's channels, in the conventions
     // the file was read in unless the options set others. The file is written beside the target
-    // and renamed over it only when complete.
-    Result save(const std::string& path, const SaveOptions& options = SaveOptions()) const;
+    // and renamed over it only when complete; a cancel through `progress` leaves it as it was.
+    Result save(const std::string& path, const SaveOptions& options = SaveOptions(),
+                Progress* progress = nullptr) const;
+    // The first half of save: bakes the edit into a copy of the frames, ready to be written
+    // (perhaps on another thread) while this motion goes on being shown and edited.
+    Result prepareSave(PreparedSave& save, const SaveOptions& options = SaveOptions()) const;
 
     // Takes a skeleton and its frames without preparing them (no bounds, path or baseline: the
     // edited passes then place the root as the file does), read y-up with position channels

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -226,6 +228,77 @@ TEST_F(DocumentEdit, HistoryKeepsItsLimitAndStepsStoreOnlyMovedPoints) {
 
 namespace {
 
+// A motion long enough that a load or save takes a while: 60,000 frames of the walker.
+std::string longWalker() {
+    static const std::string path = writeFile("document_long_walker.bvh", walker(60000));
+    return path;
+}
+
+TEST(DocumentJobs, BackgroundOpenAndSaveGiveWhatTheDirectOnesGive) {
+    Document document;
+    std::unique_ptr<BackgroundJob> job = document.startOpen(longWalker(), nullptr);
+    ASSERT_NE(job, nullptr);
+    EXPECT_TRUE(document.busy());
+    EXPECT_EQ(document.startOpen(longWalker(), nullptr), nullptr) << "one job at a time";
+    ASSERT_TRUE(document.finishOpen(*job));
+    EXPECT_FALSE(document.busy());
+    ASSERT_NE(document.motion(), nullptr);
+    EXPECT_EQ(document.motion()->frameCount(), 60000);
+    EXPECT_EQ(document.fileName(), longWalker());
+    EXPECT_DOUBLE_EQ(job->progress().fraction(), 1.0);
+
+    drag(document, 5, 20.0, 0.0);
+    const std::string saved = testing::TempDir() + "document_background_saved.bvh";
+    Result refused;
+    job = document.startSave(saved, nullptr, refused);
+    ASSERT_NE(job, nullptr) << refused.message;
+    EXPECT_FALSE(document.undo()) << "no edit while the save runs";
+    ASSERT_TRUE(document.finishSave(*job));
+    EXPECT_FALSE(document.modified());
+    EXPECT_EQ(document.fileName(), saved);
+    Motion reread;
+    ASSERT_TRUE(reread.load(saved));
+    EXPECT_EQ(reread.frameCount(), 60000);
+}
+
+TEST(DocumentJobs, CancelledJobsLeaveTheMotionAndTheFileAsTheyWere) {
+    Document document;
+    const std::string small = writeFile("document_small.bvh", walker(200));
+    ASSERT_TRUE(document.open(small));
+    const Motion* before = document.motion();
+    std::unique_ptr<BackgroundJob> job = document.startOpen(longWalker(), nullptr);
+    ASSERT_NE(job, nullptr);
+    job->progress().cancel();
+    const Result opened = document.finishOpen(*job);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.message, Progress::kCancelled);
+    EXPECT_EQ(document.motion(), before);
+    EXPECT_EQ(document.fileName(), small);
+
+    // A save cancelled part-way leaves the target's old text and no other file beside it.
+    ASSERT_TRUE(document.open(longWalker()));
+    drag(document, 5, 20.0, 0.0);
+    const std::string target = testing::TempDir() + "document_cancelled_save.bvh";
+    std::ofstream(target) << "old text";
+    Result refused;
+    job = document.startSave(target, nullptr, refused);
+    ASSERT_NE(job, nullptr);
+    job->progress().cancel();
+    const Result saved = document.finishSave(*job);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.message, Progress::kCancelled);
+    std::ifstream in(target);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "old text");
+    EXPECT_TRUE(document.modified());
+    EXPECT_EQ(document.fileName(), longWalker());
+    EXPECT_TRUE(document.undo()) << "the document takes edits again";
+}
+
+}  // namespace
+
+namespace {
+
 // The walker with the Leg's channels as its local translation ("value replaces offset").
 std::string replacingWalker(int frames) {
     std::ostringstream s;
@@ -260,6 +333,14 @@ TEST(DocumentReading, OpenTakesTheReadingAndRereadReplacesIt) {
     LoadOptions add;
     add.positionChannels = PositionChannels::OffsetPlusValue;
     ASSERT_TRUE(d.open(path, add));
+    EXPECT_FLOAT_EQ(16.0f, legX(d));
+    // The load on a thread of its own reads as told too.
+    std::unique_ptr<BackgroundJob> job = d.startOpen(path, nullptr, LoadOptions());
+    ASSERT_NE(job, nullptr);
+    ASSERT_TRUE(d.finishOpen(*job));
+    EXPECT_FLOAT_EQ(8.0f, legX(d));
+    job = d.startOpen(path, nullptr, add);
+    ASSERT_TRUE(d.finishOpen(*job));
     EXPECT_FLOAT_EQ(16.0f, legX(d));
 
     // An unsaved edit is dropped with the curve it was made on; the file still holds the frames

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "motion/bvh_writer.h"
 #include "motion/motion.h"
 #include "view/motion_view.h"
 
@@ -253,6 +254,37 @@ int closeWindow(const char* id) {
 
 }  // namespace
 
+// Writes a long motion of a 31-joint walker to `path` (frames of it), for the scripts that need
+// a load or save long enough to show its progress.
+int generate(const char* path, int frames) {
+    auto root = std::make_unique<Joint>("Hips");
+    root->setChannels({Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation});
+    Joint* parent = root.get();
+    for (int i = 1; i < 31; ++i) {
+        auto joint = std::make_unique<Joint>("Joint" + std::to_string(i));
+        joint->setOffset(0.0f, 10.0f, 1.0f);
+        joint->setChannels({Zrotation, Xrotation, Yrotation});
+        joint->setParent(parent);
+        Joint* added = joint.get();
+        parent->appendChild(std::move(joint));
+        parent = i % 5 == 0 ? root.get() : added;
+    }
+    const int columns = 6 + 3 * 30;
+    std::vector<float> values(static_cast<std::size_t>(frames) * columns);
+    for (int f = 0; f < frames; ++f) {
+        float* row = values.data() + static_cast<std::size_t>(f) * columns;
+        row[0] = 0.5f * f;
+        row[1] = 90.0f;
+        row[2] = 100.0f * std::sin(f * 0.0005f);
+        for (int c = 3; c < columns; ++c)
+            row[c] = 20.0f * std::sin(0.01f * f + c);
+    }
+    FrameTable table(columns);
+    table.set(frames, 1.0f / 120.0f, std::move(values));
+    BvhWriter writer;
+    return writer.open(path) && writer.write(root.get(), table) && writer.close() ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "points" && argc == 3) {
@@ -264,6 +296,11 @@ int main(int argc, char** argv) {
     if (command == "close" && argc == 3) {
         return closeWindow(argv[2]);
     }
-    std::fprintf(stderr, "usage: e2e_probe points FILE | check ORIGINAL SAVED INDEX | close ID\n");
+    if (command == "generate" && argc == 4) {
+        return generate(argv[2], std::atoi(argv[3]));
+    }
+    std::fprintf(stderr,
+                 "usage: e2e_probe points FILE | check ORIGINAL SAVED INDEX | close ID | "
+                 "generate FILE FRAMES\n");
     return 2;
 }
