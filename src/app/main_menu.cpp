@@ -35,6 +35,10 @@ void redoCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->redo();
 }
 
+void keepFeetPlantedCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->toggleFeetPlanted();
+}
+
 void resetCameraCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->resetCamera();
 }
@@ -110,10 +114,19 @@ void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo) {
     }
 }
 
+void syncFeetItem(Fl_Menu_& menu, bool planted) {
+    const int i = menu.find_index("&Selection/Keep Feet Planted");
+    if (i < 0)
+        return;
+    const int flags = menu.menu()[i].flags & ~FL_MENU_VALUE;
+    menu.mode(i, planted ? flags | FL_MENU_VALUE : flags);
+}
+
 void MainMenuBar::syncMarks() {
     if (auto* window = dynamic_cast<MotionWindow*>(parent())) {
         syncOptionMarks(*this, *window->view());
         syncEditItems(*this, window->document().canUndo(), window->document().canRedo());
+        syncFeetItem(*this, window->document().feetPlanted());
     }
 }
 
@@ -158,6 +171,7 @@ Fl_Menu_Item mainMenu[] = {
     {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, FL_MENU_TOGGLE, 0, 0,
      0, 0},
+    {"Keep Feet Planted", 0, keepFeetPlantedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };

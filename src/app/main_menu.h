@@ -18,6 +18,7 @@ void saveCallback(Fl_Widget* menuBar, void*);
 void quitCallback(Fl_Widget* menuBar, void*);
 void undoCallback(Fl_Widget* menuBar, void*);
 void redoCallback(Fl_Widget* menuBar, void*);
+void keepFeetPlantedCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
 // One callback per view option (a ViewOption code): the code lives in the table, not in the
 // item's user data.
@@ -31,6 +32,8 @@ void cameraPresetCallback(Fl_Widget* menuBar, void*);
 void syncOptionMarks(Fl_Menu_& menu, const MotionView& view);
 // Undo and Redo are active only while there is a step to undo or redo.
 void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo);
+// Keep Feet Planted is checked while the document keeps the feet planted.
+void syncFeetItem(Fl_Menu_& menu, bool planted);
 
 // The main window's menu bar: its own copy of mainMenu (the check marks are per window), with
 // the marks and the Edit items brought in step with the view and the document before the menu

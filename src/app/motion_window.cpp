@@ -276,6 +276,17 @@ void MotionWindow::redo() {
     }
 }
 
+void MotionWindow::toggleFeetPlanted() {
+    view_->setMessage("");
+    if (working_)
+        return;
+    const Result result = document_.setFeetPlanted(!document_.feetPlanted());
+    if (!result)
+        report(result);
+    documentChanged();
+    view_->redraw();
+}
+
 void MotionWindow::resetCamera() {
     view_->setMessage("");
     view_->resetCamera();

@@ -44,6 +44,9 @@ class MotionWindow : public Fl_Window {
     void quit();
     void undo();
     void redo();
+    // Selection > Keep Feet Planted: switches it in the document (one step of history); a
+    // failure shows why and leaves the feet as they were.
+    void toggleFeetPlanted();
     void resetCamera();
     // The panel's callback: shows the panel's current frame in the view.
     void frameChanged();
