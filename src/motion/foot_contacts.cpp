@@ -320,13 +320,16 @@ std::vector<int> groundState(const std::vector<Vec3>& track, double height, doub
         floor = std::min(floor, p[1]);
     }
     std::vector<int> state(track.size(), 0);
+    // The slower of the steps into and out of a frame: a foot that lands (or lifts) on a frame
+    // stands still on one side of it.
+    const auto step = [&](int from, int to) {
+        return from >= 0 && to < n ? length(track[static_cast<std::size_t>(to)] -
+                                            track[static_cast<std::size_t>(from)]) *
+                                         fps / height
+                                   : 1e30;
+    };
     for (int f = 0; f < n; ++f) {
-        const int before = std::max(0, f - 1);
-        const int after = std::min(n - 1, f + 1);
-        const double span = after > before ? (after - before) / fps : 1.0 / fps;
-        const double speed = length(track[static_cast<std::size_t>(after)] -
-                                    track[static_cast<std::size_t>(before)]) /
-                             span / height;
+        const double speed = n > 1 ? std::min(step(f - 1, f), step(f, f + 1)) : 0.0;
         const double above = (track[static_cast<std::size_t>(f)][1] - floor) / height;
         state[static_cast<std::size_t>(f)] = above < kEnterHeight && speed < kEnterSpeed ? 2
                                              : above < kStayHeight && speed < kStaySpeed ? 1
