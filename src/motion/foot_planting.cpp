@@ -17,8 +17,24 @@ constexpr double kBlendSeconds = 0.12;
 constexpr double kDropReachSeconds = 0.1;
 // The root goes down by at most this much of the figure's height (a hair under a twentieth).
 constexpr double kMostDrop = 0.049;
-// A leg is never asked to stretch to its full length, where the knee's side is undefined.
-constexpr double kReachSlack = 1e-4;
+// Beyond this part of its length a leg's goal is drawn in smoothly, approaching full stretch
+// but never reaching it: near straight the knee's angle changes fastest with the distance, and
+// a hard limit would snap it straight and back.
+constexpr double kSoftReach = 0.97;
+
+// The goal a leg from the hip is asked to reach: the goal itself, or towards the end of the
+// leg's reach the point on the way to it that the soft limit allows.
+Vec3 softGoal(const Vec3& hip, const Vec3& goal, double reach) {
+    const Vec3 d = goal - hip;
+    const double wanted = length(d);
+    const double soft = kSoftReach * reach;
+    if (wanted <= soft || wanted <= 0.0) {
+        return goal;
+    }
+    const double room = reach - soft;
+    const double allowed = soft + room * (1.0 - std::exp(-(wanted - soft) / room));
+    return hip + (allowed / wanted) * d;
+}
 
 Vec3 positionOf(const Transform& m) {
     return {m[12], m[13], m[14]};
@@ -297,7 +313,7 @@ FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& inFeet) {
             sample.hip = editedAt(leg.hip);
             sample.reach = (length(editedAt(leg.knee) - sample.hip) +
                             length(editedAt(leg.ankle) - editedAt(leg.knee))) *
-                           (1.0 - kReachSlack);
+                           kSoftReach;
         }
     }
 
@@ -381,8 +397,10 @@ FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& inFeet) {
             Goal goal = goals[i * feet.size() + k];
             goal.at = goal.at + ((1.0 - holds[k][i].weight) * down[1]) * Vec3{0.0, 1.0, 0.0};
             const Vec3 toes = leg.toe >= 0 ? at(leg.toe) - at(leg.ankle) : Vec3{0.0, 0.0, 0.0};
-            const TwoBoneTurns turns =
-                solveTwoBone(at(leg.hip), at(leg.knee), at(leg.ankle), goal.at, toes);
+            const double reach =
+                length(at(leg.knee) - at(leg.hip)) + length(at(leg.ankle) - at(leg.knee));
+            const TwoBoneTurns turns = solveTwoBone(at(leg.hip), at(leg.knee), at(leg.ankle),
+                                                    softGoal(at(leg.hip), goal.at, reach), toes);
             const Mat3 both = turns.knee * turns.hip;
             writeRotation(motion, leg.hip,
                           transposed(parentTurn(leg.hip)) * turns.hip * turnOf(leg.hip), fileRow,
