@@ -5,9 +5,14 @@
 #include <cstdlib>
 #include <optional>
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "document/document.h"
 #include "motion/foot_skate.h"
 #include "motion/motion.h"
+#include "motion/progress.h"
 #include "motion/reading.h"
 #include "motion/result.h"
 
@@ -61,6 +66,39 @@ const char* descriptionOf(PositionChannels reading) {
     }
     return "offset plus value";
 }
+
+// Progress of a load or save on standard error, as "reading walk.bvh: 42%" rewritten in place,
+// when standard error is a terminal; nothing otherwise, so scripts and logs get no noise.
+class TerminalProgress {
+  public:
+    explicit TerminalProgress(const std::string& what) : what_(what) {
+        if (isatty(STDERR_FILENO)) {
+            progress_.setListener([this](double fraction) { show(fraction); });
+        }
+    }
+    ~TerminalProgress() {
+        if (shown_ >= 0) {
+            std::fputs("\r\033[K", stderr);  // the line goes once the work is over
+            std::fflush(stderr);
+        }
+    }
+    Progress* get() { return &progress_; }
+
+  private:
+    void show(double fraction) {
+        const int percent = static_cast<int>(fraction * 100.0);
+        if (percent == shown_) {
+            return;
+        }
+        shown_ = percent;
+        std::fprintf(stderr, "\r%s: %d%%", what_.c_str(), percent);
+        std::fflush(stderr);
+    }
+
+    std::string what_;
+    Progress progress_;
+    int shown_ = -1;
+};
 
 // What a subcommand's command line says: its files and the options it was given.
 struct Arguments {
@@ -255,7 +293,10 @@ int info(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
-    const Result loaded = motion.load(a.files.front(), a.reading);
+    const Result loaded = [&] {
+        TerminalProgress progress("reading " + a.files.front());
+        return motion.load(a.files.front(), a.reading, progress.get());
+    }();
     if (!loaded) {
         return fail(out, loaded);
     }
@@ -287,7 +328,10 @@ int check(const Arguments& a, std::FILE* out) {
     int status = 0;
     for (const std::string& file : a.files) {
         Motion motion;
-        const Result loaded = motion.load(file, a.reading);
+        const Result loaded = [&] {
+            TerminalProgress progress("reading " + file);
+            return motion.load(file, a.reading, progress.get());
+        }();
         printLine(out, file + ": " + (loaded ? std::string("OK") : loaded.message));
         status = loaded ? status : 1;
     }
@@ -301,9 +345,14 @@ int convert(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
-    Result result = motion.load(a.files[0], a.reading);
+    Result result;
+    {
+        TerminalProgress progress("reading " + a.files[0]);
+        result = motion.load(a.files[0], a.reading, progress.get());
+    }
     if (result) {
-        result = motion.save(a.files[1], a.output);
+        TerminalProgress progress("writing " + a.files[1]);
+        result = motion.save(a.files[1], a.output, progress.get());
     }
     return result ? 0 : fail(out, result);
 }

@@ -95,6 +95,14 @@ run check --help
 # channels there and back.
 run convert "$sample" "$work/plain.bvh"
 [ "$status" -eq 0 ] && [ -z "$out" ] || fail "convert ended with $status: $out"
+[ -s "$work/stderr" ] && fail "convert wrote to a standard error that is no terminal: $(cat "$work/stderr")"
+# On a terminal the load and the save show how far they got.
+if command -v script >/dev/null; then
+    shown=$(script -qec "'$program' convert '$sample' '$work/shown.bvh'" /dev/null | tr '\r' '\n')
+    printf '%s\n' "$shown" | grep -q "^reading .*walk_curve.bvh: 100%" &&
+        printf '%s\n' "$shown" | grep -q "^writing .*shown.bvh: [0-9]*%" ||
+        fail "no progress on a terminal: $shown"
+fi
 same_values "$sample" "$work/plain.bvh" 0.00005 || fail "an unedited convert changed the file"
 
 run convert "$sample" "$work/z.bvh" --up-axis z
