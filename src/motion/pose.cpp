@@ -174,6 +174,49 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
     return true;
 }
 
+bool poseSome(const Motion& motion, int frame, PosePass pass, const std::vector<int>& joints,
+              Pose& pose) {
+    if (pass == PosePass::DrawPath || !motion.poseable() || frame < 0 ||
+        frame >= motion.frameCount()) {
+        return false;
+    }
+    const std::size_t count = motion.joints().size();
+    for (std::size_t i = 0; i < joints.size(); ++i) {
+        const int j = joints[i];
+        if (j < 0 || static_cast<std::size_t>(j) >= count || (i > 0 && joints[i - 1] >= j)) {
+            return false;
+        }
+        const int parent = motion.parentIndex()[static_cast<std::size_t>(j)];
+        if (parent >= 0 && !std::binary_search(joints.begin(), joints.begin() + i, parent)) {
+            return false;
+        }
+    }
+    RootPlacement storage;
+    const RootPlacement* placement =
+        isEditedPass(pass) ? editedPlacement(motion, frame, storage) : nullptr;
+    float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
+    const float* row = motion.frames()->row(frame);
+    const FootPlanting& planting = motion.planting();
+    if (isEditedPass(pass) && !planting.empty()) {
+        thread_local std::vector<float> planted;
+        planted.assign(row, row + motion.frames()->channelCount());
+        planting.apply(frame, planted.data());
+        row = planted.data();
+        lift -= planting.rootDrop[static_cast<std::size_t>(frame)];
+    }
+    Transform base = identityTransform();
+    base[13] = lift;
+    pose.transforms.resize(count);
+    for (int j : joints) {
+        const std::size_t at = static_cast<std::size_t>(j);
+        const int parent = motion.parentIndex()[at];
+        Transform& m = pose.transforms[at];
+        m = parent < 0 ? base : pose.transforms[static_cast<std::size_t>(parent)];
+        applyJoint(motion, at, row, j == 0 ? placement : nullptr, true, m);
+    }
+    return true;
+}
+
 bool poseInFileAxes(const Motion& motion, int frame, Pose& pose) {
     if (!motion.poseable() || frame < 0 || frame >= motion.frameCount()) {
         pose.transforms.clear();

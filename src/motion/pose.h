@@ -33,6 +33,14 @@ struct Pose {
 // the table. The motion is only read.
 bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose);
 
+// Poses only `joints` of row `frame` for the pass, each where poseFrame puts it: the list is
+// ascending and holds every listed joint's parent (a joint's world transform needs its
+// parent's). The other entries of pose.transforms (sized for every joint) keep what they held,
+// and the bounds are not touched. False, changing nothing, where poseFrame would fail or the
+// list breaks that rule. For work on a few joints of every frame, such as the legs.
+bool poseSome(const Motion& motion, int frame, PosePass pass, const std::vector<int>& joints,
+              Pose& pose);
+
 // Poses row `frame` as the file states it, in the file's own axes: the raw root, unlifted, and a
 // Z-up file not turned upright (the position-channel reading still applies). False, with the
 // pose emptied, where poseFrame would be.

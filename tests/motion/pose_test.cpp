@@ -320,4 +320,46 @@ TEST(PoseKinematics, AngleSinesAndCosinesMatchTheLibraryEverywhere) {
     EXPECT_TRUE(std::isnan(s) && std::isnan(c));
 }
 
+// Posing a few joints puts each where the whole pose puts it, in every pass and with planted
+// legs; lists that break the rule (out of order, a parent missing, a joint that does not exist)
+// pose nothing.
+TEST(PoseSome, ListedJointsStandWhereTheWholePosePutsThem) {
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(
+                     motion, std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"));
+    ASSERT_TRUE(motion.findFeet());
+    const LegChain leg = motion.feet().front().leg;
+    ControlCurve& curve = *motion.rootPath()->curve();
+    CurvePoint p;
+    curve.getPoint(2, p);
+    curve.select(2);
+    curve.moveSelected(p.x + 40.0, p.z - 30.0);
+    motion.refreshBounds();
+    ASSERT_TRUE(motion.setFeetPlanted(true));
+    std::vector<int> chain;
+    for (int j = leg.toe; j >= 0; j = motion.parentIndex()[static_cast<std::size_t>(j)]) {
+        chain.insert(chain.begin(), j);
+    }
+    Pose some;
+    Pose whole;
+    for (PosePass pass : {PosePass::MeasureRaw, PosePass::MeasureEdited, PosePass::RecordEdited}) {
+        for (int f : {0, 37, 150}) {
+            ASSERT_TRUE(poseSome(motion, f, pass, chain, some));
+            ASSERT_TRUE(poseFrame(motion, f, pass, whole));
+            for (int j : chain) {
+                EXPECT_EQ(some.transforms[static_cast<std::size_t>(j)],
+                          whole.transforms[static_cast<std::size_t>(j)])
+                    << "pass " << static_cast<int>(pass) << " frame " << f << " joint " << j;
+            }
+        }
+    }
+    const std::vector<int> unordered{0, leg.knee, leg.hip};
+    const std::vector<int> orphan{0, leg.knee};
+    const std::vector<int> absent{0, static_cast<int>(motion.joints().size())};
+    for (const std::vector<int>& bad : {unordered, orphan, absent}) {
+        EXPECT_FALSE(poseSome(motion, 5, PosePass::MeasureEdited, bad, some));
+    }
+    EXPECT_FALSE(poseSome(motion, motion.frameCount(), PosePass::MeasureRaw, chain, some));
+}
+
 }  // namespace
