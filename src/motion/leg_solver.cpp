@@ -97,20 +97,30 @@ Vec3 anyPerpendicular(const Vec3& u) {
     return normalizedOr(cross(u, other), Vec3{0.0, 0.0, 1.0});
 }
 
-// The side of the line along unit u that the knee lies on, as a unit vector at right angles to
-// u. Below a fiftieth of the thigh's length off the line the hint is blended in, so a straight
-// leg still bends one way and the side changes smoothly as the knee straightens.
-Vec3 bendSide(const Vec3& thigh, const Vec3& u, const Vec3& hint, double thighLength) {
-    const Vec3 off = thigh - dot(thigh, u) * u;
-    const double offLength = length(off);
-    const double straightBelow = 0.02 * thighLength;
-    Vec3 side = off;
-    if (offLength < straightBelow) {
-        const Vec3 hintOff = normalizedOr(hint - dot(hint, u) * u, Vec3{0.0, 0.0, 0.0});
-        const double w = 1.0 - offLength / straightBelow;
-        side = side + (w * w * (3.0 - 2.0 * w) * straightBelow) * hintOff;
-    }
+// The side of the line along unit u that the knee bends towards, as a unit vector at right
+// angles to u, from the knee's offset `off` off that line: the knee's own side where it lies well
+// forward of the line (towards the hint); where it is nearly straight, or locked a little past
+// straight (as captures often have it), the hint's side is added until the knee is a fiftieth of
+// the thigh's length forward, so a leg asked to bend bends forward and the side changes smoothly
+// as the knee straightens.
+Vec3 bendSide(const Vec3& off, const Vec3& u, const Vec3& hint, double thighLength) {
+    const Vec3 forward = normalizedOr(hint - dot(hint, u) * u, Vec3{0.0, 0.0, 0.0});
+    const double ahead = dot(off, forward);
+    const double least = 0.02 * thighLength;
+    const Vec3 side = ahead < least ? off + (least - ahead) * forward : off;
     return normalizedOr(side, anyPerpendicular(u));
+}
+
+// v turned by the least turn that takes unit `from` onto unit `to` (v itself where they point
+// opposite ways, which has no least turn).
+Vec3 turnedAlong(const Vec3& from, const Vec3& to, const Vec3& v) {
+    const Vec3 k = cross(from, to);
+    const double c = dot(from, to);
+    if (!(1.0 + c > 1e-9)) {
+        return v;
+    }
+    const Vec3 kv = cross(k, v);
+    return v + kv + (1.0 / (1.0 + c)) * cross(k, kv);
 }
 
 // Columns: the thigh's direction, the bend plane's normal and the third axis; a rotation frame.
@@ -149,8 +159,11 @@ TwoBoneTurns solveTwoBone(const Vec3& hip, const Vec3& knee, const Vec3& ankle, 
 
     // The bend plane before and after: its side vector at right angles to the hip-ankle line,
     // and its normal (side x line, the direction the knee's bend turns about).
-    const Vec3 sideOld = bendSide(thigh, uOld, bendHint, a);
-    const Vec3 side = bendSide(thigh, u, bendHint, a);
+    // The knee's offset from the line is carried over to the new line by the least turn between
+    // them, so the knee keeps the direction it has about the leg.
+    const Vec3 offOld = thigh - dot(thigh, uOld) * uOld;
+    const Vec3 sideOld = bendSide(offOld, uOld, bendHint, a);
+    const Vec3 side = bendSide(turnedAlong(uOld, u, offOld), u, bendHint, a);
     const Vec3 normalOld = cross(sideOld, uOld);
     const Vec3 normal = cross(side, u);
 

@@ -106,6 +106,33 @@ TEST_F(TwoBone, ASmoothSweepGivesASmoothKnee) {
     }
 }
 
+// A knee captured a little past straight (behind the hip-ankle line) still bends forward, towards
+// the toes, when the goal comes nearer.
+TEST_F(TwoBone, AKneeLockedPastStraightBendsForward) {
+    const Vec3 lockedKnee{0.0, -0.999, -0.045};
+    const Vec3 lockedAnkle{0.0, -1.998, 0.0};
+    const TwoBoneTurns t = solveTwoBone(hip, lockedKnee, lockedAnkle, {0.0, -1.7, 0.0}, forward);
+    EXPECT_TRUE(t.reached);
+    EXPECT_GT(t.kneeAt[2], 0.4);
+    EXPECT_NEAR(t.kneeAt[0], 0.0, 1e-9);
+}
+
+// A leg swung out sideways at the hip keeps its knee pointing forward, where it pointed, rather
+// than turned in towards the swing.
+TEST_F(TwoBone, ASidewaysSwingKeepsTheKneePointingForward) {
+    for (double degrees : {20.0, 35.0, -35.0}) {
+        const Mat3 swing = axisAngle({0.0, 0.0, 1.0}, degrees * M_PI / 180.0);
+        const Vec3 goal = swing * Vec3{0.0, -1.5, 0.0};
+        const TwoBoneTurns t = solveTwoBone(hip, knee, ankle, goal, forward);
+        EXPECT_TRUE(t.reached);
+        const Vec3 u = (1.0 / length(goal)) * goal;
+        const Vec3 off = t.kneeAt - dot(t.kneeAt, u) * u;
+        EXPECT_NEAR(off[0], 0.0, 1e-9) << degrees;
+        EXPECT_NEAR(off[1], 0.0, 1e-9) << degrees;
+        EXPECT_GT(off[2], 0.5) << degrees;
+    }
+}
+
 // The committed table of when each of the sample's feet is down: ankle name -> contacts.
 std::map<std::string, std::vector<Contact>> sampleContacts() {
     std::map<std::string, std::vector<Contact>> table;
