@@ -344,16 +344,26 @@ std::vector<Contact> contactsOf(const std::vector<std::vector<int>>& states, dou
         return contacts;
     }
     const int n = static_cast<int>(states.front().size());
+    std::vector<int> best(states.front().size(), 0);
+    for (const std::vector<int>& s : states) {
+        for (std::size_t f = 0; f < best.size(); ++f) {
+            best[f] = std::max(best[f], s[f]);
+        }
+    }
     bool in = false;
     for (int f = 0; f < n; ++f) {
-        int best = 0;
-        for (const std::vector<int>& s : states) {
-            best = std::max(best, s[static_cast<std::size_t>(f)]);
-        }
-        if (!in && best == 2) {
-            contacts.push_back({f, f});
+        const int state = best[static_cast<std::size_t>(f)];
+        if (!in && state == 2) {
+            // The looser thresholds hold on both sides: a landing foot is low and slow enough to
+            // stay before it is enough to enter.
+            int first = f;
+            const int earliest = contacts.empty() ? 0 : contacts.back().last + 1;
+            while (first > earliest && best[static_cast<std::size_t>(first - 1)] >= 1) {
+                --first;
+            }
+            contacts.push_back({first, f});
             in = true;
-        } else if (in && best >= 1) {
+        } else if (in && state >= 1) {
             contacts.back().last = f;
         } else {
             in = false;
@@ -379,7 +389,11 @@ std::vector<Contact> contactsOf(const std::vector<std::vector<int>>& states, dou
 
 std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>& legs) {
     std::vector<Foot> feet;
-    if (!motion.poseable()) {
+    const int count = static_cast<int>(motion.joints().size());
+    const bool valid = std::all_of(legs.begin(), legs.end(), [&](const LegChain& leg) {
+        return leg.ankle >= 0 && leg.ankle < count && leg.toe >= -1 && leg.toe < count;
+    });
+    if (!motion.poseable() || !valid) {
         return feet;
     }
     const int n = motion.frameCount();
@@ -387,9 +401,20 @@ std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>
     for (std::vector<Vec3>& t : tracks) {
         t.reserve(static_cast<std::size_t>(n));
     }
+    // Only the ankles, the toes and the joints above them are posed.
+    std::vector<int> chain;
+    for (const LegChain& leg : legs) {
+        for (int j : {leg.ankle, leg.toe}) {
+            for (; j >= 0; j = parentOf(motion, j)) {
+                chain.push_back(j);
+            }
+        }
+    }
+    std::sort(chain.begin(), chain.end());
+    chain.erase(std::unique(chain.begin(), chain.end()), chain.end());
     Pose pose;
     for (int f = 0; f < n; ++f) {
-        poseFrame(motion, f, PosePass::MeasureRaw, pose);
+        poseSome(motion, f, PosePass::MeasureRaw, chain, pose);
         for (std::size_t k = 0; k < legs.size(); ++k) {
             const int toe = legs[k].toe >= 0 ? legs[k].toe : legs[k].ankle;
             tracks[2 * k].push_back(

@@ -207,6 +207,22 @@ TEST(FeetByName, NamesThatAreNoAnkleAreRefusedWithTheName) {
     EXPECT_EQ(nameOf(motion, motion.feet().front().leg.knee), "RightLeg");
 }
 
+// Legs that name joints the skeleton lacks find no contacts instead of reading past the pose.
+TEST(FeetByName, LegsOfJointsThatDoNotExistFindNoContacts) {
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
+    const int count = static_cast<int>(motion.joints().size());
+    ASSERT_TRUE(motion.findFeet());
+    LegChain leg = motion.feet().front().leg;
+    EXPECT_EQ(findContacts(motion, {leg}).size(), 1u);
+    for (const std::pair<int, int>& ankleToe :
+         {std::pair<int, int>{count, -1}, {-2, -1}, {leg.ankle, count + 3}, {leg.ankle, -4}}) {
+        leg.ankle = ankleToe.first;
+        leg.toe = ankleToe.second;
+        EXPECT_TRUE(findContacts(motion, {leg}).empty()) << leg.ankle << " " << leg.toe;
+    }
+}
+
 TEST(FeetByName, AFigureWithoutLegsHasNoFeetToPlant) {
     Motion motion;
     const std::string path = fixtures::writeTemporary(
