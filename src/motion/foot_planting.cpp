@@ -10,30 +10,68 @@
 
 namespace {
 
-// Seconds over which a foot is taken up by its contact's placement before the contact and let go
-// after it; at most half the time between two contacts of the foot.
+// Seconds over which a held foot is at least taken up before its contact and let go after it.
 constexpr double kBlendSeconds = 0.12;
+// A blend takes longer where the contact holds the foot far from where the edit would put it, so
+// that it carries the foot beyond its own motion at this speed on average (figure heights per
+// second); but at most this long (seconds), and at most half the time to the foot's
+// neighbouring contacts.
+constexpr double kBlendSpeed = 1.0;
+constexpr double kLongestBlendSeconds = 0.4;
 // Seconds either side over which the root's lowering is spread.
 constexpr double kDropReachSeconds = 0.1;
 // The root goes down by at most this much of the figure's height (a hair under a twentieth).
 constexpr double kMostDrop = 0.049;
-// Beyond this part of its length a leg's goal is drawn in smoothly, approaching full stretch
-// but never reaching it: near straight the knee's angle changes fastest with the distance, and
-// a hard limit would snap it straight and back.
+// Beyond this part of its length, or beyond the stretch the capture gives the leg at that frame
+// where that is more, a leg's goal is drawn in smoothly, approaching full stretch but never
+// passing it: near straight the knee's angle changes fastest with the distance, and a hard limit
+// would snap it straight and back.
 constexpr double kSoftReach = 0.97;
+// Where the lowered root still leaves a held foot out of reach, the foot rises straight up by at
+// most this much of the figure's height, keeping its place on the ground and its turn; beyond
+// that it is drawn towards the hip and slides.
+constexpr double kMostLift = 0.05;
+// Height above its lowest in a contact (figure heights) over which a joint of the foot hands the
+// foot's weight to the other one: the captured foot slides as its lower joint does, so a heel
+// that rises lets the foot roll over its toes.
+constexpr double kSupportHeight = 0.01;
+// Steps of the search for the ground point that asks least of a leg.
+constexpr int kPointSteps = 96;
 
-// The goal a leg from the hip is asked to reach: the goal itself, or towards the end of the
-// leg's reach the point on the way to it that the soft limit allows.
-Vec3 softGoal(const Vec3& hip, const Vec3& goal, double reach) {
+// The goal a leg from the hip is asked to reach: the goal itself, or beyond `soft` the point on
+// the way to it that the soft limit allows, short of the leg's full length.
+Vec3 softGoal(const Vec3& hip, const Vec3& goal, double soft, double full) {
     const Vec3 d = goal - hip;
     const double wanted = length(d);
-    const double soft = kSoftReach * reach;
     if (wanted <= soft || wanted <= 0.0) {
         return goal;
     }
-    const double room = reach - soft;
-    const double allowed = soft + room * (1.0 - std::exp(-(wanted - soft) / room));
+    const double room = full - soft;
+    const double allowed =
+        room > 0.0 ? soft + room * (1.0 - std::exp(-(wanted - soft) / room)) : full;
     return hip + (allowed / wanted) * d;
+}
+
+// How far a held foot rises (keeping its ground point and its turn) for the leg to reach it from
+// the hip: the least rise that brings the ankle within `soft` of the hip, or the most allowed.
+double liftToReach(const Vec3& hip, const Vec3& ankle, double soft, double most) {
+    const double across = std::hypot(hip[0] - ankle[0], hip[2] - ankle[2]);
+    const double fits = across < soft ? std::sqrt(soft * soft - across * across) : 0.0;
+    return std::clamp(hip[1] - ankle[1] - fits, 0.0, most);
+}
+
+// The point at the ankle's height nearest it that lies within `soft` of the hip: where a foot
+// must slide, it slides along the ground towards the hip rather than being lifted off it.
+Vec3 slideToReach(const Vec3& hip, const Vec3& ankle, double soft) {
+    const double dx = ankle[0] - hip[0];
+    const double dz = ankle[2] - hip[2];
+    const double across = std::hypot(dx, dz);
+    const double up = hip[1] - ankle[1];
+    const double fits = up < soft ? std::sqrt(soft * soft - up * up) : 0.0;
+    if (across <= fits || !(across > 0.0)) {
+        return ankle;
+    }
+    return {hip[0] + dx * fits / across, ankle[1], hip[2] + dz * fits / across};
 }
 
 Vec3 positionOf(const Transform& m) {
@@ -46,65 +84,43 @@ Mat3 rotationOf(const Transform& m) {
 }
 
 // A turn about the vertical (display y) axis followed by a shift: how an edit moves one frame.
+// The turn's cosine and sine are kept beside its angle.
 struct GroundMove {
     double angle = 0.0;  // radians
+    double c = 1.0;
+    double s = 0.0;
     Vec3 shift{0.0, 0.0, 0.0};
 
-    Mat3 turn() const { return axisAngle({0.0, 1.0, 0.0}, angle); }
-    Vec3 apply(const Vec3& p) const { return turn() * p + shift; }
+    void turnBy(double radians) {
+        angle = radians;
+        c = std::cos(radians);
+        s = std::sin(radians);
+    }
+    Mat3 turn() const { return {c, 0.0, s, 0.0, 1.0, 0.0, -s, 0.0, c}; }
+    Vec3 apply(const Vec3& p) const {
+        return {c * p[0] + s * p[2] + shift[0], p[1] + shift[1], c * p[2] - s * p[0] + shift[2]};
+    }
 };
 
 // The move that takes a frame's raw pose to its edited one, from the root's two transforms.
 GroundMove moveBetween(const Transform& raw, const Transform& edited) {
     const Mat3 r = rotationOf(edited) * transposed(rotationOf(raw));
     GroundMove move;
-    move.angle = std::atan2(r[2], r[0]);
+    move.turnBy(std::atan2(r[2], r[0]));
     move.shift = positionOf(edited) - move.turn() * positionOf(raw);
     return move;
 }
 
-GroundMove blend(const GroundMove& from, const GroundMove& to, double w) {
-    GroundMove m;
-    const double turn = std::remainder(to.angle - from.angle, 2.0 * M_PI);
-    m.angle = from.angle + w * turn;
-    m.shift = from.shift + w * (to.shift - from.shift);
-    return m;
+// The turn (radians) a part `w` of the way from one move's turn to the other's, the short way.
+double blendTurn(const GroundMove& from, const GroundMove& to, double w) {
+    double turn = to.angle - from.angle;
+    turn += turn > M_PI ? -2.0 * M_PI : turn < -M_PI ? 2.0 * M_PI : 0.0;
+    return from.angle + w * turn;
 }
 
 double smoothStep(double x) {
     x = std::clamp(x, 0.0, 1.0);
     return x * x * (3.0 - 2.0 * x);
-}
-
-// For one foot and every frame: the contact that holds it (-1 for none) and how strongly.
-struct Hold {
-    int contact = -1;
-    double weight = 0.0;
-};
-
-std::vector<Hold> holdsOf(const Foot& foot, int frameCount, int blendFrames) {
-    std::vector<Hold> holds(static_cast<std::size_t>(frameCount));
-    const std::vector<Contact>& cs = foot.contacts;
-    for (std::size_t c = 0; c < cs.size(); ++c) {
-        const int first = std::max(0, cs[c].first);
-        const int last = std::min(frameCount - 1, cs[c].last);
-        const int before =
-            c > 0 ? std::min(blendFrames, (first - cs[c - 1].last - 1) / 2) : blendFrames;
-        const int after = c + 1 < cs.size()
-                              ? std::min(blendFrames, (cs[c + 1].first - last - 1) / 2)
-                              : blendFrames;
-        for (int f = std::max(0, first - before); f <= std::min(frameCount - 1, last + after);
-             ++f) {
-            double w = 1.0;
-            if (f < first) {
-                w = smoothStep(static_cast<double>(f - (first - before - 1)) / (before + 1));
-            } else if (f > last) {
-                w = smoothStep(static_cast<double>(last + after + 1 - f) / (after + 1));
-            }
-            holds[static_cast<std::size_t>(f)] = {static_cast<int>(c), w};
-        }
-    }
-    return holds;
 }
 
 // The least lowering of the hip that brings a leg of this reach to the goal (0 when it reaches;
@@ -119,35 +135,34 @@ double dropToReach(const Vec3& hip, const Vec3& goal, double reach) {
     return std::max(0.0, d[1] - fits);
 }
 
-// Raises each frame's need to the most within reach, then averages over the reach: never below
-// the need, and changing from frame to frame by at most a (2 reach + 1)th of the largest.
-std::vector<float> spread(const std::vector<double>& need, int reach, double most) {
+// The root's lowering at frames [first, last] from every frame's need: each need raised to the
+// most within `reach` frames of it (and bounded by `most`), then averaged over `reach` frames
+// either side; so never below the need (up to the bound), and changing from frame to frame by at
+// most a (2 reach + 1)th of the largest. A frame's value depends only on the needs within twice
+// the reach of it, whatever range is asked for.
+void spread(const std::vector<float>& need, int reach, double most, int first, int last,
+            std::vector<float>& drop) {
     const int n = static_cast<int>(need.size());
-    std::vector<double> highest(need.size(), 0.0);
-    for (int f = 0; f < n; ++f) {
+    const int from = std::max(0, first - reach);
+    const int to = std::min(n - 1, last + reach);
+    std::vector<double> highest(static_cast<std::size_t>(std::max(0, to - from + 1)), 0.0);
+    for (int f = from; f <= to; ++f) {
+        double h = 0.0;
         for (int k = std::max(0, f - reach); k <= std::min(n - 1, f + reach); ++k) {
-            highest[static_cast<std::size_t>(f)] =
-                std::max(highest[static_cast<std::size_t>(f)], need[static_cast<std::size_t>(k)]);
+            h = std::max(h, static_cast<double>(need[static_cast<std::size_t>(k)]));
         }
+        highest[static_cast<std::size_t>(f - from)] = std::min(most, h);
     }
-    std::vector<float> out(need.size(), 0.0f);
-    for (int f = 0; f < n; ++f) {
+    for (int f = std::max(0, first); f <= std::min(n - 1, last); ++f) {
         double sum = 0.0;
-        const int first = std::max(0, f - reach);
-        const int last = std::min(n - 1, f + reach);
-        for (int k = first; k <= last; ++k) {
-            sum += std::min(most, highest[static_cast<std::size_t>(k)]);
+        const int a = std::max(0, f - reach);
+        const int b = std::min(n - 1, f + reach);
+        for (int k = a; k <= b; ++k) {
+            sum += highest[static_cast<std::size_t>(k - from)];
         }
-        out[static_cast<std::size_t>(f)] = static_cast<float>(sum / (last - first + 1));
+        drop[static_cast<std::size_t>(f)] = static_cast<float>(sum / (b - a + 1));
     }
-    return out;
 }
-
-// Where the ankle of a held foot goes, and how it is turned, in display axes.
-struct Goal {
-    Vec3 at{};
-    Mat3 turn = identityMat3();
-};
 
 // Writes a joint's new local rotation as its channels' angles, in their order, nearest to the
 // file's values.
@@ -203,7 +218,383 @@ bool validLeg(const Motion& motion, const LegChain& leg) {
             return false;
         }
     }
-    return leg.toe < count;
+    return leg.toe >= -1 && leg.toe < count;
+}
+
+// The joints the legs' solve reads: each leg's joints and every joint above them, ascending.
+std::vector<int> legJoints(const Motion& motion, const std::vector<Foot>& feet) {
+    std::vector<int> joints;
+    for (const Foot& foot : feet) {
+        for (int j : {foot.leg.hip, foot.leg.knee, foot.leg.ankle, foot.leg.toe}) {
+            for (; j >= 0; j = motion.parentIndex()[static_cast<std::size_t>(j)]) {
+                joints.push_back(j);
+            }
+        }
+    }
+    std::sort(joints.begin(), joints.end());
+    joints.erase(std::unique(joints.begin(), joints.end()), joints.end());
+    return joints;
+}
+
+int topOf(const Motion& motion, int j) {
+    while (motion.parentIndex()[static_cast<std::size_t>(j)] >= 0) {
+        j = motion.parentIndex()[static_cast<std::size_t>(j)];
+    }
+    return j;
+}
+
+// A contact as the planting holds it: its frames within the motion, the frames either side that
+// its blends may take up, and those they do take up (chosen with its ground point).
+struct Span {
+    int first = 0;
+    int last = 0;
+    int from = 0;
+    int to = 0;
+    int before = 0;
+    int after = 0;
+    bool holdsStart = false;  // the hold reaches back to the motion's first frame, unblended
+    bool holdsEnd = false;    // and on to its last
+};
+
+// The foot's contacts that lie within the motion, in order and apart, with the room either side.
+std::vector<Span> spansOf(const Foot& foot, int frameCount, int longest) {
+    std::vector<Span> spans;
+    for (const Contact& c : foot.contacts) {
+        Span s;
+        s.first = std::max(0, c.first);
+        s.last = std::min(frameCount - 1, c.last);
+        if (s.first <= s.last && (spans.empty() || s.first > spans.back().last)) {
+            spans.push_back(s);
+        }
+    }
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        Span& s = spans[i];
+        const int roomBefore = i > 0 ? (s.first - spans[i - 1].last - 1) / 2 : s.first;
+        const int roomAfter =
+            i + 1 < spans.size() ? (spans[i + 1].first - s.last - 1) / 2 : frameCount - 1 - s.last;
+        s.from = s.first - std::min(longest, roomBefore);
+        s.to = s.last + std::min(longest, roomAfter);
+    }
+    return spans;
+}
+
+// For one foot at one frame: the span whose room the frame lies in (-1 for none) and how
+// strongly its contact holds the foot there (0 outside its blends).
+struct Hold {
+    int span = -1;
+    double weight = 0.0;
+};
+
+// One leg at one frame, from the captured and the rigidly edited poses.
+struct LegSample {
+    GroundMove own;      // how the frame's edit moves the leg
+    GroundMove held;     // the move that puts the captured ankle where its contact holds it
+    Vec3 ankle{};        // the captured ankle
+    Vec3 toe{};          // the captured toe (the ankle where the foot has none)
+    Vec3 hip{};          // the hip on the edited path
+    double reach = 0.0;  // how far the leg reaches before its goal is drawn in (softGoal)
+};
+
+// Everything one planting works on: the feet, their spans and holds, and the legs' samples
+// (frame-major: samples[frame * feet + foot]).
+struct Work {
+    const Motion& motion;
+    std::vector<Foot> feet;
+    std::vector<std::vector<Span>> spans;
+    std::vector<std::vector<Hold>> holds;
+    std::vector<LegSample> samples;
+    std::vector<int> joints;  // legJoints
+    std::vector<int> tops;    // per foot, the top-level joint above it
+    std::vector<int> rawJoints;
+    std::vector<float>* edits = nullptr;  // FootPlanting::edits, recorded as frames are sampled
+    double height = 1.0;
+    double fps = 30.0;
+
+    explicit Work(const Motion& m) : motion(m) {}
+    LegSample& at(int frame, std::size_t foot) {
+        return samples[static_cast<std::size_t>(frame) * feet.size() + foot];
+    }
+    bool inAnySpan(int frame) const {
+        return std::any_of(holds.begin(), holds.end(), [&](const std::vector<Hold>& h) {
+            return h[static_cast<std::size_t>(frame)].span >= 0;
+        });
+    }
+};
+
+// Writes the frame's edit at the root (FootPlanting::edits).
+void recordEdit(const GroundMove& move, int frame, std::vector<float>& edits) {
+    float* e = edits.data() + 3 * static_cast<std::size_t>(frame);
+    e[0] = static_cast<float>(move.angle);
+    e[1] = static_cast<float>(move.shift[0]);
+    e[2] = static_cast<float>(move.shift[2]);
+}
+
+// Reads the samples of every leg at one frame, and records its edit; the captured joints are
+// the edited ones moved back by the frame's edit.
+void sampleFrame(Work& w, int frame, Pose& raw, Pose& edited) {
+    if (!poseSome(w.motion, frame, PosePass::MeasureEdited, w.joints, edited) ||
+        !poseSome(w.motion, frame, PosePass::MeasureRaw, w.rawJoints, raw)) {
+        return;
+    }
+    const GroundMove atRoot = moveBetween(raw.transforms[0], edited.transforms[0]);
+    recordEdit(atRoot, frame, *w.edits);
+    const auto at = [&](int j) {
+        return positionOf(edited.transforms[static_cast<std::size_t>(j)]);
+    };
+    for (std::size_t k = 0; k < w.feet.size(); ++k) {
+        const LegChain& leg = w.feet[k].leg;
+        const std::size_t top = static_cast<std::size_t>(w.tops[k]);
+        LegSample& sample = w.at(frame, k);
+        sample.own = top == 0 ? atRoot : moveBetween(raw.transforms[top], edited.transforms[top]);
+        const Mat3 back = transposed(sample.own.turn());
+        sample.ankle = back * (at(leg.ankle) - sample.own.shift);
+        sample.toe = leg.toe >= 0 ? back * (at(leg.toe) - sample.own.shift) : sample.ankle;
+        sample.hip = at(leg.hip);
+        const double full =
+            length(at(leg.knee) - sample.hip) + length(at(leg.ankle) - at(leg.knee));
+        sample.reach = std::clamp(length(at(leg.ankle) - sample.hip), kSoftReach * full, full);
+    }
+}
+
+// One frame of a contact as the choice of its ground point sees it: the leg reaches the point
+// where its squared ground distance to (x, z) is at most `room`.
+struct Room {
+    double x = 0.0;
+    double z = 0.0;
+    double room = 0.0;
+};
+
+// How far the worst frame's squared ground distance exceeds its room.
+double excessAt(const std::vector<Room>& rooms, double x, double z, std::size_t* worst = nullptr) {
+    double most = -1e300;
+    for (std::size_t i = 0; i < rooms.size(); ++i) {
+        const double e = (x - rooms[i].x) * (x - rooms[i].x) + (z - rooms[i].z) * (z - rooms[i].z) -
+                         rooms[i].room;
+        if (e > most) {
+            most = e;
+            if (worst != nullptr) {
+                *worst = i;
+            }
+        }
+    }
+    return most;
+}
+
+// The ground point for a contact: `natural` where the leg reaches it on every frame; else the
+// point nearest it, on the way to the one that asks least of the leg (the least largest excess),
+// from which the leg reaches on every frame; else that one.
+std::array<double, 2> choosePoint(const std::array<double, 2>& natural,
+                                  const std::vector<Room>& rooms) {
+    if (rooms.empty() || excessAt(rooms, natural[0], natural[1]) <= 0.0) {
+        return natural;
+    }
+    // Steps towards the frame worst off, shorter each time, settle on the least largest excess.
+    double x = 0.0;
+    double z = 0.0;
+    for (const Room& r : rooms) {
+        x += r.x / static_cast<double>(rooms.size());
+        z += r.z / static_cast<double>(rooms.size());
+    }
+    std::array<double, 2> best{x, z};
+    double bestExcess = 1e300;
+    for (int step = 0; step < kPointSteps; ++step) {
+        std::size_t worst = 0;
+        const double e = excessAt(rooms, x, z, &worst);
+        if (e < bestExcess) {
+            bestExcess = e;
+            best = {x, z};
+        }
+        x += (rooms[worst].x - x) / (step + 2);
+        z += (rooms[worst].z - z) / (step + 2);
+    }
+    if (bestExcess > 0.0) {
+        return best;
+    }
+    double lo = 0.0;
+    double hi = 1.0;
+    for (int i = 0; i < 30; ++i) {
+        const double t = 0.5 * (lo + hi);
+        const double px = natural[0] + t * (best[0] - natural[0]);
+        const double pz = natural[1] + t * (best[1] - natural[1]);
+        (excessAt(rooms, px, pz) <= 0.0 ? hi : lo) = t;
+    }
+    return {natural[0] + hi * (best[0] - natural[0]), natural[1] + hi * (best[1] - natural[1])};
+}
+
+// How far the captured foot has slid on the ground since the contact's first frame, per frame of
+// the contact. The lower of ankle and toe carries the foot, so a foot that rolls (heel first,
+// toes last) has not slid.
+std::vector<Vec3> slideOf(Work& w, const Span& span, std::size_t k) {
+    double lowAnkle = w.at(span.first, k).ankle[1];
+    double lowToe = w.at(span.first, k).toe[1];
+    for (int f = span.first; f <= span.last; ++f) {
+        lowAnkle = std::min(lowAnkle, w.at(f, k).ankle[1]);
+        lowToe = std::min(lowToe, w.at(f, k).toe[1]);
+    }
+    std::vector<Vec3> slide(static_cast<std::size_t>(span.last - span.first + 1),
+                            Vec3{0.0, 0.0, 0.0});
+    const double support = kSupportHeight * w.height;
+    for (int f = span.first; f < span.last; ++f) {
+        const LegSample& now = w.at(f, k);
+        const LegSample& next = w.at(f + 1, k);
+        const double ankleUp = 0.5 * (now.ankle[1] + next.ankle[1]) - lowAnkle;
+        const double toeUp = 0.5 * (now.toe[1] + next.toe[1]) - lowToe;
+        const double lower = std::min(ankleUp, toeUp);
+        const double wa = std::exp(-(ankleUp - lower) / support);
+        const double wt = std::exp(-(toeUp - lower) / support);
+        Vec3 step = (1.0 / (wa + wt)) * (wa * (next.ankle - now.ankle) + wt * (next.toe - now.toe));
+        step[1] = 0.0;
+        const std::size_t i = static_cast<std::size_t>(f - span.first);
+        slide[i + 1] = slide[i] + step;
+    }
+    return slide;
+}
+
+// Holds the foot of one contact at one ground point: fills the held move of every frame of its
+// room, then takes as many of those frames for its blends as carry the foot there calmly. The
+// captured foot's slide is taken out and its roll kept; the point is where the edit puts the
+// ankle at the contact's middle, moved as little as lets the leg reach it throughout.
+void holdContact(Work& w, std::size_t k, Span& span) {
+    const std::vector<Vec3> slide = slideOf(w, span, k);
+    const auto slideAt = [&](int f) {
+        return slide[static_cast<std::size_t>(std::clamp(f, span.first, span.last) - span.first)];
+    };
+    const int middle = (span.first + span.last) / 2;
+    const GroundMove edit = w.at(middle, k).own;
+    const Mat3 turn = edit.turn();
+    const Vec3 anchor = w.at(middle, k).ankle - slideAt(middle);
+    const Vec3 natural = edit.apply(w.at(middle, k).ankle);
+    std::vector<Room> rooms;
+    for (int f = span.first; f <= span.last; ++f) {
+        const LegSample& s = w.at(f, k);
+        const Vec3 roll = turn * (s.ankle - slideAt(f) - anchor);
+        const double up = s.hip[1] - s.ankle[1];
+        rooms.push_back({s.hip[0] - roll[0], s.hip[2] - roll[2], s.reach * s.reach - up * up});
+    }
+    const std::array<double, 2> point = choosePoint({natural[0], natural[2]}, rooms);
+    for (int f = span.from; f <= span.to; ++f) {
+        const Vec3 from = turn * (slideAt(f) + anchor);
+        LegSample& s = w.at(f, k);
+        s.held.angle = edit.angle;
+        s.held.c = edit.c;
+        s.held.s = edit.s;
+        s.held.shift = {point[0] - from[0], 0.0, point[1] - from[2]};
+    }
+    // How far the hold moves the foot from where the edit puts it, at either end.
+    const auto apart = [&](int f) {
+        const LegSample& s = w.at(f, k);
+        const Vec3 d = s.held.apply(s.ankle) - s.own.apply(s.ankle);
+        return std::hypot(d[0], d[2]);
+    };
+    const double least = kBlendSeconds * w.fps;
+    const double perFrame = kBlendSpeed * w.height / w.fps;
+    const double wantedBefore = std::ceil(std::max(least, apart(span.first) / perFrame));
+    const double wantedAfter = std::ceil(std::max(least, apart(span.last) / perFrame));
+    const int roomBefore = span.first - span.from;
+    const int roomAfter = span.to - span.last;
+    span.before = wantedBefore < roomBefore ? static_cast<int>(wantedBefore) : roomBefore;
+    span.after = wantedAfter < roomAfter ? static_cast<int>(wantedAfter) : roomAfter;
+    // Before the motion's first frame and after its last there is nothing to blend from: where a
+    // blend would be cut short there, the hold reaches the end instead.
+    span.holdsStart = span.from == 0 && !(wantedBefore <= roomBefore);
+    span.holdsEnd =
+        span.to == static_cast<int>(w.holds[k].size()) - 1 && !(wantedAfter <= roomAfter);
+}
+
+// The weights of a span's frames: 1 in its contact, easing to 0 over its blends.
+void weighSpan(const Span& span, std::vector<Hold>& holds) {
+    for (int f = span.first - span.before; f <= span.last + span.after; ++f) {
+        double weight = 1.0;
+        if (f < span.first && !span.holdsStart) {
+            weight = smoothStep(static_cast<double>(f - (span.first - span.before - 1)) /
+                                (span.before + 1));
+        } else if (f > span.last && !span.holdsEnd) {
+            weight =
+                smoothStep(static_cast<double>(span.last + span.after + 1 - f) / (span.after + 1));
+        }
+        holds[static_cast<std::size_t>(f)].weight = weight;
+    }
+}
+
+// Where a held ankle goes at a frame (the root not yet lowered): where its contact holds it or,
+// in a blend, that far along the straight way from where the edit puts it. (Blending the moves
+// instead would swing the foot about the world's origin.)
+Vec3 heldAnkle(const LegSample& s, const Hold& hold) {
+    const Vec3 free = s.own.apply(s.ankle);
+    return hold.weight >= 1.0 ? s.held.apply(s.ankle)
+                              : free + hold.weight * (s.held.apply(s.ankle) - free);
+}
+
+// Solves one held leg at one frame and writes its joints' values.
+void solveLeg(const Work& w, std::size_t k, int frame, const Pose& edited, double drop,
+              const std::vector<int>& columns, float* values) {
+    const Hold& hold = w.holds[k][static_cast<std::size_t>(frame)];
+    const LegSample& s = w.samples[static_cast<std::size_t>(frame) * w.feet.size() + k];
+    const LegChain& leg = w.feet[k].leg;
+    const Motion& motion = w.motion;
+    const Vec3 down{0.0, -drop, 0.0};
+    const auto at = [&](int j) {
+        return positionOf(edited.transforms[static_cast<std::size_t>(j)]) + down;
+    };
+    const auto turnOf = [&](int j) {
+        return rotationOf(edited.transforms[static_cast<std::size_t>(j)]);
+    };
+    const auto parentTurn = [&](int j) {
+        return turnOf(motion.parentIndex()[static_cast<std::size_t>(j)]);
+    };
+    // Where the hold fades, the goal fades to the lowered leg as it hangs, so that a leg is taken
+    // up and let go without a jump.
+    Vec3 goal = heldAnkle(s, hold);
+    goal[1] -= (1.0 - hold.weight) * drop;
+    goal[1] += liftToReach(at(leg.hip), goal, s.reach, kMostLift * w.height);
+    goal = slideToReach(at(leg.hip), goal, s.reach);
+    const double turn = blendTurn(s.own, s.held, hold.weight) - s.own.angle;
+    const Mat3 footTurn = axisAngle({0.0, 1.0, 0.0}, turn) * turnOf(leg.ankle);
+    const Vec3 toes = leg.toe >= 0 ? at(leg.toe) - at(leg.ankle) : Vec3{0.0, 0.0, 0.0};
+    const double full = length(at(leg.knee) - at(leg.hip)) + length(at(leg.ankle) - at(leg.knee));
+    const TwoBoneTurns turns = solveTwoBone(at(leg.hip), at(leg.knee), at(leg.ankle),
+                                            softGoal(at(leg.hip), goal, s.reach, full), toes);
+    const float* fileRow = motion.frames()->row(frame);
+    const Mat3 both = turns.knee * turns.hip;
+    writeRotation(motion, leg.hip, transposed(parentTurn(leg.hip)) * turns.hip * turnOf(leg.hip),
+                  fileRow, columns, values);
+    writeRotation(motion, leg.knee,
+                  transposed(turns.hip * parentTurn(leg.knee)) * both * turnOf(leg.knee), fileRow,
+                  columns, values);
+    writeRotation(motion, leg.ankle, transposed(both * parentTurn(leg.ankle)) * footTurn, fileRow,
+                  columns, values);
+}
+
+bool sameFeet(const std::vector<Foot>& a, const std::vector<Foot>& b) {
+    const auto sameLeg = [](const LegChain& x, const LegChain& y) {
+        return x.hip == y.hip && x.knee == y.knee && x.ankle == y.ankle && x.toe == y.toe;
+    };
+    const auto sameContact = [](const Contact& x, const Contact& y) {
+        return x.first == y.first && x.last == y.last;
+    };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const Foot& x, const Foot& y) {
+        return sameLeg(x.leg, y.leg) &&
+               std::equal(x.contacts.begin(), x.contacts.end(), y.contacts.begin(),
+                          y.contacts.end(), sameContact);
+    });
+}
+
+// Where a leg's rotation channels lie among the planting's columns.
+std::vector<int> columnsOf(const Motion& motion, const LegChain& leg,
+                           const std::vector<int>& columns) {
+    std::vector<int> at;
+    for (int joint : {leg.hip, leg.knee, leg.ankle}) {
+        const std::size_t j = static_cast<std::size_t>(joint);
+        const Joint& node = *motion.joints()[j];
+        for (int i = 0; i < node.channelCount(); ++i) {
+            if (node.channel(i) >= Xrotation) {
+                const int column = motion.firstColumn()[j] + i;
+                at.push_back(static_cast<int>(
+                    std::lower_bound(columns.begin(), columns.end(), column) - columns.begin()));
+            }
+        }
+    }
+    return at;
 }
 
 }  // namespace
@@ -223,194 +614,240 @@ bool FootPlanting::footHeld(int frame, int foot) const {
            (held[static_cast<std::size_t>(frame)] >> foot & 1u) != 0;
 }
 
-FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& inFeet) {
-    FootPlanting out;
-    std::vector<Foot> feet;
-    for (const Foot& foot : inFeet) {
-        if (validLeg(motion, foot.leg) && feet.size() < 8) {
-            feet.push_back(foot);
+namespace {
+
+// Fills the work's feet (the valid ones, at most eight), sizes and the joints to pose; false
+// where nothing can be planted.
+bool prepare(Work& w, const std::vector<Foot>& feet) {
+    const Motion& motion = w.motion;
+    for (const Foot& foot : feet) {
+        if (validLeg(motion, foot.leg) && w.feet.size() < 8) {
+            w.feet.push_back(foot);
         }
     }
-    if (!motion.poseable() || feet.empty()) {
+    w.fps = motion.frameTime() > 0.0f ? 1.0 / motion.frameTime() : 30.0;
+    w.height = motion.height() > 0.0f ? motion.height() : motion.bound(MaxY) - motion.bound(MinY);
+    // A figure without size has no legs to plant.
+    if (!motion.poseable() || w.feet.empty() || !(w.height > 0.0) || !std::isfinite(w.height)) {
+        return false;
+    }
+    w.joints = legJoints(motion, w.feet);
+    if (w.joints.front() != 0) {
+        w.joints.insert(w.joints.begin(), 0);
+    }
+    for (const Foot& foot : w.feet) {
+        w.tops.push_back(topOf(motion, foot.leg.hip));
+    }
+    w.rawJoints = w.tops;
+    w.rawJoints.push_back(0);
+    std::sort(w.rawJoints.begin(), w.rawJoints.end());
+    w.rawJoints.erase(std::unique(w.rawJoints.begin(), w.rawJoints.end()), w.rawJoints.end());
+    return true;
+}
+
+// Lays each foot's spans and marks the frames of its contacts as held.
+void laySpans(Work& w, FootPlanting& out) {
+    const int n = w.motion.frameCount();
+    const int longest = static_cast<int>(std::lround(kLongestBlendSeconds * w.fps));
+    out.held.assign(static_cast<std::size_t>(n), 0);
+    for (std::size_t k = 0; k < w.feet.size(); ++k) {
+        w.spans.push_back(spansOf(w.feet[k], n, longest));
+        std::vector<Hold> holds(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < w.spans[k].size(); ++i) {
+            const Span& span = w.spans[k][i];
+            for (int f = span.from; f <= span.to; ++f) {
+                holds[static_cast<std::size_t>(f)].span = static_cast<int>(i);
+            }
+            for (int f = span.first; f <= span.last; ++f) {
+                out.held[static_cast<std::size_t>(f)] |= static_cast<std::uint8_t>(1u << k);
+            }
+        }
+        w.holds.push_back(std::move(holds));
+    }
+}
+
+// Whether `previous` was solved for these feet on this motion, so that what a change did not
+// reach can be kept from it.
+bool canKeep(const FootPlanting& previous, const Work& w, const std::vector<int>& columns) {
+    const std::size_t frames = static_cast<std::size_t>(w.motion.frameCount());
+    return sameFeet(previous.feet, w.feet) && previous.columns == columns &&
+           previous.edits.size() == 3 * frames && previous.needs.size() == frames * w.feet.size() &&
+           previous.values.size() == columns.size() * frames && previous.rootDrop.size() == frames;
+}
+
+// Records the edit of every frame some contact may reach; only the root is posed, since the
+// edit moves each frame rigidly about it.
+void recordEdits(const Work& w, std::vector<float>& edits) {
+    const std::vector<int> root{0};
+    Pose raw;
+    Pose edited;
+    for (int f = 0; f < w.motion.frameCount(); ++f) {
+        if (w.inAnySpan(f) && poseSome(w.motion, f, PosePass::MeasureRaw, root, raw) &&
+            poseSome(w.motion, f, PosePass::MeasureEdited, root, edited)) {
+            recordEdit(moveBetween(raw.transforms[0], edited.transforms[0]), f, edits);
+        }
+    }
+}
+
+// The legs' channels as the file gives them, no root lowered and nothing needed yet.
+void startFromFile(const Work& w, FootPlanting& out) {
+    const std::size_t frames = static_cast<std::size_t>(w.motion.frameCount());
+    const std::size_t width = out.columns.size();
+    out.values.resize(width * frames);
+    for (std::size_t f = 0; f < frames; ++f) {
+        const float* row = w.motion.frames()->row(static_cast<int>(f));
+        for (std::size_t c = 0; c < width; ++c) {
+            out.values[width * f + c] = row[out.columns[c]];
+        }
+    }
+    out.needs.assign(frames * w.feet.size(), 0.0f);
+    out.rootDrop.assign(frames, 0.0f);
+}
+
+// Solves again the legs of the spans marked in `redo` (per foot, per span), each foot writing
+// only its own columns: the file's values where its span does not hold it.
+void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& redo,
+                 FootPlanting& out) {
+    const std::size_t count = w.feet.size();
+    const std::size_t width = out.columns.size();
+    std::vector<std::vector<int>> footColumns;
+    for (const Foot& foot : w.feet) {
+        footColumns.push_back(columnsOf(w.motion, foot.leg, out.columns));
+    }
+    const auto marked = [&](std::size_t k, std::size_t f) {
+        const int span = w.holds[k][f].span;
+        return span >= 0 && redo[k][static_cast<std::size_t>(span)] != 0;
+    };
+    Pose edited;
+    for (int f = 0; f < w.motion.frameCount(); ++f) {
+        const std::size_t i = static_cast<std::size_t>(f);
+        bool any = false;
+        for (std::size_t k = 0; k < count; ++k) {
+            any = any || marked(k, i);
+        }
+        if (!any || !poseSome(w.motion, f, PosePass::MeasureEdited, w.joints, edited)) {
+            continue;
+        }
+        const float* row = w.motion.frames()->row(f);
+        float* values = out.values.data() + width * i;
+        for (std::size_t k = 0; k < count; ++k) {
+            if (!marked(k, i)) {
+                continue;
+            }
+            for (int c : footColumns[k]) {
+                values[c] = row[out.columns[static_cast<std::size_t>(c)]];
+            }
+            if (w.holds[k][i].weight > 0.0) {
+                solveLeg(w, k, f, edited, out.rootDrop[i], out.columns, values);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& feet, FootPlanting previous) {
+    FootPlanting out;
+    Work w(motion);
+    if (!prepare(w, feet)) {
         return out;
     }
     const int n = motion.frameCount();
     const std::size_t frames = static_cast<std::size_t>(n);
-    const double fps = motion.frameTime() > 0.0f ? 1.0 / motion.frameTime() : 30.0;
-    const double height =
-        motion.height() > 0.0f ? motion.height() : motion.bound(MaxY) - motion.bound(MinY);
-    const int blendFrames = std::max(1, static_cast<int>(std::lround(kBlendSeconds * fps)));
+    const std::size_t count = w.feet.size();
+    out.feet = w.feet;
+    out.columns = legColumns(motion, w.feet);
+    laySpans(w, out);
 
-    out.columns = legColumns(motion, feet);
-    const std::size_t width = out.columns.size();
-    out.values.resize(width * frames);
-    for (int f = 0; f < n; ++f) {
-        const float* row = motion.frames()->row(f);
-        for (std::size_t k = 0; k < width; ++k) {
-            out.values[width * static_cast<std::size_t>(f) + k] = row[out.columns[k]];
-        }
+    // The edits tell which contacts a change of the path reached since `previous` was solved;
+    // without one, every contact is solved (and the sampling records the edits).
+    const bool keep = canKeep(previous, w, out.columns);
+    out.edits.assign(3 * frames, 0.0f);
+    w.edits = &out.edits;
+    if (keep) {
+        recordEdits(w, out.edits);
+        out.values = std::move(previous.values);
+        out.needs = std::move(previous.needs);
+        out.rootDrop = std::move(previous.rootDrop);
+    } else {
+        startFromFile(w, out);
     }
-    out.rootDrop.assign(frames, 0.0f);
-    out.held.assign(frames, 0);
-
-    std::vector<std::vector<Hold>> holds;
-    std::vector<std::vector<GroundMove>> middles;
-    Pose raw;
-    Pose edited;
-    for (std::size_t k = 0; k < feet.size(); ++k) {
-        holds.push_back(holdsOf(feet[k], n, blendFrames));
-        std::vector<GroundMove> moves;
-        for (const Contact& c : feet[k].contacts) {
-            for (int f = std::max(0, c.first); f <= std::min(n - 1, c.last); ++f) {
-                out.held[static_cast<std::size_t>(f)] |= static_cast<std::uint8_t>(1u << k);
+    std::vector<std::vector<std::uint8_t>> redo(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        redo[k].assign(w.spans[k].size(), keep ? 0 : 1);
+        for (std::size_t i = 0; keep && i < w.spans[k].size(); ++i) {
+            for (int f = w.spans[k][i].from; f <= w.spans[k][i].to && redo[k][i] == 0; ++f) {
+                const auto e = out.edits.begin() + 3 * f;
+                redo[k][i] = std::equal(e, e + 3, previous.edits.begin() + 3 * f) ? 0 : 1;
             }
-            const int middle = std::clamp((c.first + c.last) / 2, 0, n - 1);
-            poseFrame(motion, middle, PosePass::MeasureRaw, raw);
-            poseFrame(motion, middle, PosePass::MeasureEdited, edited);
-            moves.push_back(moveBetween(raw.transforms.front(), edited.transforms.front()));
         }
-        middles.push_back(std::move(moves));
     }
 
-    // First what the raw and the rigidly edited poses say about each held leg.
-    struct Sample {
-        GroundMove own;  // the frame's own edit
-        Vec3 ankleAt{};  // the raw ankle
-        Mat3 ankleTurn = identityMat3();
-        Vec3 rawHip{};
-        Vec3 hip{};  // on the edited path
-        double reach = 0.0;
+    // Each reached contact is held again, and its foot's need of the root's lowering found.
+    w.samples.resize(frames * count);
+    std::vector<std::uint8_t> sampled(frames, 0);
+    const auto holdAgain = [&](std::size_t k, std::size_t i) {
+        Span& span = w.spans[k][i];
+        Pose raw;
+        Pose edited;
+        for (int f = span.from; f <= span.to; ++f) {
+            if (sampled[static_cast<std::size_t>(f)] == 0) {
+                sampleFrame(w, f, raw, edited);
+                sampled[static_cast<std::size_t>(f)] = 1;
+            }
+        }
+        holdContact(w, k, span);
+        weighSpan(span, w.holds[k]);
     };
-    std::vector<Sample> samples(frames * feet.size());
-    for (int f = 0; f < n; ++f) {
-        const std::size_t i = static_cast<std::size_t>(f);
-        bool any = false;
-        for (const std::vector<Hold>& h : holds) {
-            any = any || h[i].weight > 0.0;
-        }
-        if (!any) {
-            continue;
-        }
-        poseFrame(motion, f, PosePass::MeasureRaw, raw);
-        poseFrame(motion, f, PosePass::MeasureEdited, edited);
-        const GroundMove own = moveBetween(raw.transforms.front(), edited.transforms.front());
-        for (std::size_t k = 0; k < feet.size(); ++k) {
-            if (holds[k][i].weight <= 0.0) {
+    int lowest = n;
+    int highest = -1;
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t i = 0; i < w.spans[k].size(); ++i) {
+            if (redo[k][i] == 0) {
                 continue;
             }
-            const LegChain& leg = feet[k].leg;
-            const auto rawAt = [&](int j) {
-                return positionOf(raw.transforms[static_cast<std::size_t>(j)]);
-            };
-            const auto editedAt = [&](int j) {
-                return positionOf(edited.transforms[static_cast<std::size_t>(j)]);
-            };
-            Sample& sample = samples[i * feet.size() + k];
-            sample.own = own;
-            sample.ankleAt = rawAt(leg.ankle);
-            sample.ankleTurn = rotationOf(raw.transforms[static_cast<std::size_t>(leg.ankle)]);
-            sample.rawHip = rawAt(leg.hip);
-            sample.hip = editedAt(leg.hip);
-            sample.reach = (length(editedAt(leg.knee) - sample.hip) +
-                            length(editedAt(leg.ankle) - editedAt(leg.knee))) *
-                           kSoftReach;
+            holdAgain(k, i);
+            const Span& span = w.spans[k][i];
+            lowest = std::min(lowest, span.from);
+            highest = std::max(highest, span.to);
+            for (int f = span.from; f <= span.to; ++f) {
+                const Hold& hold = w.holds[k][static_cast<std::size_t>(f)];
+                const LegSample& s = w.at(f, k);
+                out.needs[static_cast<std::size_t>(f) * count + k] =
+                    hold.weight > 0.0
+                        ? static_cast<float>(dropToReach(s.hip, heldAnkle(s, hold), s.reach))
+                        : 0.0f;
+            }
         }
     }
+    if (highest < 0) {
+        return out;  // the change reached no contact
+    }
 
-    // Where the edit stretches or squeezes the path during a contact, the hip travels further or
-    // less far over the held foot than in the capture; the foot's point is shifted to the middle
-    // of that difference, so the leg is stretched no more at one end than at the other.
-    for (std::size_t k = 0; k < feet.size(); ++k) {
-        for (std::size_t c = 0; c < feet[k].contacts.size(); ++c) {
-            GroundMove& middle = middles[k][c];
-            const Contact& contact = feet[k].contacts[c];
-            std::array<double, 2> low{0.0, 0.0};
-            std::array<double, 2> high{0.0, 0.0};
-            bool first = true;
-            for (int f = std::max(0, contact.first); f <= std::min(n - 1, contact.last); ++f) {
-                const Sample& sample = samples[static_cast<std::size_t>(f) * feet.size() + k];
-                const Vec3 d = sample.hip - middle.apply(sample.rawHip);
-                const std::array<double, 2> ground{d[0], d[2]};
-                for (std::size_t a = 0; a < 2; ++a) {
-                    low[a] = first ? ground[a] : std::min(low[a], ground[a]);
-                    high[a] = first ? ground[a] : std::max(high[a], ground[a]);
+    // The root's lowering where the needs may have changed; the contacts whose frames it moved
+    // are solved again too.
+    const int dropReach = std::max(1, static_cast<int>(std::lround(kDropReachSeconds * w.fps)));
+    std::vector<float> need(frames, 0.0f);
+    for (std::size_t f = 0; f < frames; ++f) {
+        for (std::size_t k = 0; k < count; ++k) {
+            need[f] = std::max(need[f], out.needs[f * count + k]);
+        }
+    }
+    const std::vector<float> dropBefore = keep ? out.rootDrop : std::vector<float>();
+    spread(need, dropReach, kMostDrop * w.height, lowest - 2 * dropReach, highest + 2 * dropReach,
+           out.rootDrop);
+    for (std::size_t k = 0; keep && k < count; ++k) {
+        for (std::size_t i = 0; i < w.spans[k].size(); ++i) {
+            const Span& span = w.spans[k][i];
+            for (int f = span.from; f <= span.to && redo[k][i] == 0; ++f) {
+                if (out.rootDrop[static_cast<std::size_t>(f)] !=
+                    dropBefore[static_cast<std::size_t>(f)]) {
+                    redo[k][i] = 1;
+                    holdAgain(k, i);
                 }
-                first = false;
             }
-            middle.shift[0] += 0.5 * (low[0] + high[0]);
-            middle.shift[2] += 0.5 * (low[1] + high[1]);
         }
     }
-
-    // Then the goals, and how far each frame's root must go down for the legs to reach them.
-    std::vector<Goal> goals(frames * feet.size());
-    std::vector<double> need(frames, 0.0);
-    for (int f = 0; f < n; ++f) {
-        const std::size_t i = static_cast<std::size_t>(f);
-        for (std::size_t k = 0; k < feet.size(); ++k) {
-            const Hold& hold = holds[k][i];
-            if (hold.weight <= 0.0) {
-                continue;
-            }
-            const Sample& sample = samples[i * feet.size() + k];
-            const GroundMove move =
-                blend(sample.own, middles[k][static_cast<std::size_t>(hold.contact)], hold.weight);
-            Goal& goal = goals[i * feet.size() + k];
-            goal.at = move.apply(sample.ankleAt);
-            goal.turn = move.turn() * sample.ankleTurn;
-            need[i] = std::max(need[i], dropToReach(sample.hip, goal.at, sample.reach));
-        }
-    }
-    out.rootDrop = spread(need, std::max(1, static_cast<int>(std::lround(kDropReachSeconds * fps))),
-                          kMostDrop * height);
-
-    // Then each held leg is solved with the root where it now is.
-    for (int f = 0; f < n; ++f) {
-        const std::size_t i = static_cast<std::size_t>(f);
-        bool any = false;
-        for (const std::vector<Hold>& h : holds) {
-            any = any || h[i].weight > 0.0;
-        }
-        if (!any) {
-            continue;
-        }
-        poseFrame(motion, f, PosePass::MeasureEdited, edited);
-        const Vec3 down{0.0, -static_cast<double>(out.rootDrop[i]), 0.0};
-        const float* fileRow = motion.frames()->row(f);
-        float* values = out.values.data() + width * i;
-        for (std::size_t k = 0; k < feet.size(); ++k) {
-            if (holds[k][i].weight <= 0.0) {
-                continue;
-            }
-            const LegChain& leg = feet[k].leg;
-            const auto at = [&](int j) {
-                return positionOf(edited.transforms[static_cast<std::size_t>(j)]) + down;
-            };
-            const auto turnOf = [&](int j) {
-                return rotationOf(edited.transforms[static_cast<std::size_t>(j)]);
-            };
-            const auto parentTurn = [&](int j) {
-                return turnOf(motion.parentIndex()[static_cast<std::size_t>(j)]);
-            };
-            // Where the hold fades, the goal fades to the lowered leg as it hangs, so that a leg
-            // is taken up and let go without a jump.
-            Goal goal = goals[i * feet.size() + k];
-            goal.at = goal.at + ((1.0 - holds[k][i].weight) * down[1]) * Vec3{0.0, 1.0, 0.0};
-            const Vec3 toes = leg.toe >= 0 ? at(leg.toe) - at(leg.ankle) : Vec3{0.0, 0.0, 0.0};
-            const double reach =
-                length(at(leg.knee) - at(leg.hip)) + length(at(leg.ankle) - at(leg.knee));
-            const TwoBoneTurns turns = solveTwoBone(at(leg.hip), at(leg.knee), at(leg.ankle),
-                                                    softGoal(at(leg.hip), goal.at, reach), toes);
-            const Mat3 both = turns.knee * turns.hip;
-            writeRotation(motion, leg.hip,
-                          transposed(parentTurn(leg.hip)) * turns.hip * turnOf(leg.hip), fileRow,
-                          out.columns, values);
-            writeRotation(motion, leg.knee,
-                          transposed(turns.hip * parentTurn(leg.knee)) * both * turnOf(leg.knee),
-                          fileRow, out.columns, values);
-            writeRotation(motion, leg.ankle, transposed(both * parentTurn(leg.ankle)) * goal.turn,
-                          fileRow, out.columns, values);
-        }
-    }
+    solveMarked(w, redo, out);
     return out;
 }

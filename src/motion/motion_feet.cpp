@@ -52,13 +52,15 @@ Result Motion::setFeetPlanted(bool planted) {
 }
 
 void Motion::replantFeet() {
-    // The legs are solved from the edited poses without any planting of their own.
+    // The legs are solved from the edited poses without any planting of their own; the last
+    // solve spares solving again what the change did not reach.
+    FootPlanting previous = std::move(planting_);
     planting_ = FootPlanting();
     if (!feetPlanted_) {
         return;
     }
     try {
-        planting_ = plantFeet(*this, feet_);
+        planting_ = plantFeet(*this, feet_, std::move(previous));
     } catch (const std::bad_alloc&) {
         planting_ = FootPlanting();
     }
