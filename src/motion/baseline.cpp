@@ -1,7 +1,6 @@
 // The load's baseline: what each frame keeps of the curve as fitted at load (see Baseline).
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <vector>
 
 #include "motion/motion.h"
@@ -44,20 +43,23 @@ std::vector<float> turnWeights(const std::vector<double>& tangentLength, double 
     }
     // The least within the reach, by a queue of candidates whose weights rise from front to
     // back; then the average over the reach, by running sums: both in time linear in n.
+    // The queue is the span [front, back) of a vector: every frame enters it once, at the back.
     std::vector<double> least(own.size());
-    std::deque<int> candidates;
+    std::vector<int> candidates(own.size());
+    std::size_t front = 0;
+    std::size_t back = 0;
     for (int i = 0, next = 0; i < n; ++i) {
         for (; next < n && next <= i + kTurnReach; ++next) {
-            while (!candidates.empty() && own[static_cast<std::size_t>(candidates.back())] >=
-                                              own[static_cast<std::size_t>(next)]) {
-                candidates.pop_back();
+            while (back > front && own[static_cast<std::size_t>(candidates[back - 1])] >=
+                                       own[static_cast<std::size_t>(next)]) {
+                --back;
             }
-            candidates.push_back(next);
+            candidates[back++] = next;
         }
-        while (candidates.front() < i - kTurnReach) {
-            candidates.pop_front();
+        while (candidates[front] < i - kTurnReach) {
+            ++front;
         }
-        least[static_cast<std::size_t>(i)] = own[static_cast<std::size_t>(candidates.front())];
+        least[static_cast<std::size_t>(i)] = own[static_cast<std::size_t>(candidates[front])];
     }
     std::vector<double> sums(own.size() + 1, 0.0);
     for (std::size_t i = 0; i < own.size(); ++i) {
