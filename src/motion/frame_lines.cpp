@@ -1,0 +1,313 @@
+#include "motion/frame_lines.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "motion/number_text.h"
+
+namespace {
+
+bool isDelimiter(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// A token of 64 characters or more is copied for strtod, which may fail to allocate.
+FrameFault parseCaught(std::string_view line, std::size_t columns, float* out) noexcept {
+    try {
+        return parseFrameLine(line, columns, out);
+    } catch (const std::bad_alloc&) {
+        return FrameFault::NoMemory;
+    }
+}
+
+float* rowOf(std::vector<float>& values, long long frame, std::size_t columns) {
+    return values.data() + static_cast<std::size_t>(frame) * columns;
+}
+
+bool growTo(std::vector<float>& values, long long frames, std::size_t columns) noexcept {
+    try {
+        values.resize(static_cast<std::size_t>(frames) * columns);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+FrameFault readOneByOne(LineSource& source, int frameCount, std::size_t columns,
+                        std::vector<float>& values, bool sized) {
+    for (int f = 0; f < frameCount; ++f) {
+        std::string_view line;
+        bool read;
+        try {
+            read = source.next(line);
+        } catch (const std::bad_alloc&) {
+            return FrameFault::NoMemory;
+        }
+        if (!read) {
+            return source.fault() ? FrameFault::Source : FrameFault::NotEnoughData;
+        }
+        if (!sized && !growTo(values, f + 1LL, columns)) {
+            return FrameFault::NoMemory;
+        }
+        FrameFault fault = parseCaught(line, columns, rowOf(values, f, columns));
+        if (fault != FrameFault::None) {
+            return fault;
+        }
+    }
+    return FrameFault::None;
+}
+
+// Consecutive whole lines of one block, parsed by one thread.
+struct Part {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    long long firstFrame = 0;
+    int lines = 0;
+    FrameFault fault = FrameFault::None;
+};
+
+// One block of lines split into parts; a round with no lines ends the reading.
+struct Round {
+    std::vector<Part> parts;
+    long long firstFrame = 0;
+    int lines = 0;
+    std::size_t bytes = 0;
+    FrameFault fault = FrameFault::None;  // why no lines could be taken
+};
+
+// Takes the next block of whole lines, at most `wanted` of them, and splits it at line starts
+// into `count` parts of about equal length. Lines past the wanted ones go back to the input.
+void takeRound(LineSource& source, const FrameReading& how, int count, long long firstFrame,
+               long long wanted, Round& round) {
+    round.parts.clear();
+    round.firstFrame = firstFrame;
+    round.lines = 0;
+    round.bytes = 0;
+    round.fault = FrameFault::None;
+    if (wanted <= 0) {
+        return;
+    }
+    std::string_view block;
+    try {
+        if (!source.nextLines(static_cast<std::size_t>(count) * how.chunkBytes, block)) {
+            round.fault = source.fault() ? FrameFault::Source : FrameFault::None;
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+        round.fault = FrameFault::NoMemory;
+        return;
+    }
+    const char* p = block.data();
+    const char* end = p + block.size();
+    LineEnds ends;
+    long long frame = firstFrame;
+    for (int i = 0; i < count && p < end && round.lines < wanted; ++i) {
+        const char* target = block.data() + block.size() / count * (i + 1);
+        if (i + 1 == count) {
+            target = end;
+        }
+        Part part;
+        part.begin = p;
+        part.firstFrame = frame;
+        while (p < target && round.lines < wanted) {
+            const char* stop = ends.find(p, end);
+            p = stop == end ? end : stop + lineEndLength(stop, end);
+            ++part.lines;
+            ++round.lines;
+        }
+        part.end = p;
+        frame += part.lines;
+        round.parts.push_back(part);
+    }
+    round.bytes = static_cast<std::size_t>(p - block.data());
+    if (p < end) {
+        source.unread(static_cast<std::size_t>(end - p));
+    }
+}
+
+void parsePart(Part& part, std::size_t columns, std::vector<float>& values) {
+    LineEnds ends;
+    const char* p = part.begin;
+    for (int k = 0; k < part.lines; ++k) {
+        const char* stop = ends.find(p, part.end);
+        FrameFault fault = parseCaught(std::string_view(p, static_cast<std::size_t>(stop - p)),
+                                       columns, rowOf(values, part.firstFrame + k, columns));
+        if (fault != FrameFault::None) {
+            part.fault = fault;
+            return;
+        }
+        p = stop == part.end ? stop : stop + lineEndLength(stop, part.end);
+    }
+}
+
+// What the workers of one round share; worker w parses parts w, w + stride, ...
+struct RoundJob {
+    Round* round;
+    std::size_t columns;
+    std::vector<float>* values;
+    int stride;
+
+    void run(int worker) const {
+        for (std::size_t i = static_cast<std::size_t>(worker); i < round->parts.size();
+             i += static_cast<std::size_t>(stride)) {
+            parsePart(round->parts[i], columns, *values);
+        }
+    }
+};
+
+// While the workers parse one block, this thread reads and splits the next, so reading the
+// file overlaps parsing it. Faults are looked at in file order once a round is complete.
+FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
+                        std::vector<float>& values, const FrameReading& how, bool sized) {
+    const int count = how.threads;
+    Round current;
+    Round next;
+    std::unique_ptr<FrameWorkers> workers;
+    try {
+        current.parts.reserve(static_cast<std::size_t>(count));
+        next.parts.reserve(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return FrameFault::NoMemory;
+    }
+    takeRound(source, how, count, 0, frameCount, current);
+    // An input the first block holds whole, and small, is not worth starting threads for.
+    if (current.lines > 0 && (current.lines < frameCount || current.bytes >= how.parallelBytes)) {
+        try {
+            workers = std::make_unique<FrameWorkers>(count);
+        } catch (const std::bad_alloc&) {
+            workers.reset();
+        }
+    }
+    long long done = 0;
+    while (current.lines > 0) {
+        done = current.firstFrame + current.lines;
+        if (!sized && !growTo(values, done, columns)) {
+            return FrameFault::NoMemory;
+        }
+        if (workers && workers->size() > 0) {
+            RoundJob job{&current, columns, &values, workers->size()};
+            workers->start([&job](int worker) { job.run(worker); });
+            takeRound(source, how, count, done, frameCount - done, next);
+            workers->wait();
+        } else {
+            RoundJob{&current, columns, &values, 1}.run(0);
+            takeRound(source, how, count, done, frameCount - done, next);
+        }
+        for (const Part& part : current.parts) {
+            if (part.fault != FrameFault::None) {
+                return part.fault;
+            }
+        }
+        std::swap(current, next);
+    }
+    if (current.fault != FrameFault::None) {
+        return current.fault;
+    }
+    return done == frameCount ? FrameFault::None : FrameFault::NotEnoughData;
+}
+
+}  // namespace
+
+FrameFault parseFrameLine(std::string_view line, std::size_t columns, float* out) {
+    if (!line.empty() && std::memchr(line.data(), '\0', line.size())) {
+        return FrameFault::NulByte;
+    }
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (std::size_t j = 0; j < columns; ++j) {
+        while (p < end && isDelimiter(*p)) {
+            ++p;
+        }
+        if (p == end) {
+            return FrameFault::NotEnoughData;
+        }
+        p = convertFloatToken(p, end, out[j]);
+    }
+    // Checked once per line: the fast path never yields a non-finite value.
+    for (std::size_t j = 0; j < columns; ++j) {
+        if (!std::isfinite(out[j])) {
+            return FrameFault::NonFinite;
+        }
+    }
+    return FrameFault::None;
+}
+
+FrameFault readFrameLines(LineSource& source, int frameCount, std::size_t columns,
+                          std::vector<float>& values, const FrameReading& how) {
+    values.clear();
+    if (frameCount <= 0) {
+        return FrameFault::None;
+    }
+    // A known size was checked to hold every frame, so the table is made at once; from a pipe
+    // it grows with the lines that really arrive.
+    const long long left = source.remaining();
+    const bool sized = left >= 0;
+    if (sized && !growTo(values, frameCount, columns)) {
+        return FrameFault::NoMemory;
+    }
+    if (how.threads <= 1 || (sized && left < static_cast<long long>(how.parallelBytes))) {
+        return readOneByOne(source, frameCount, columns, values, sized);
+    }
+    return readInBlocks(source, frameCount, columns, values, how, sized);
+}
+
+FrameWorkers::FrameWorkers(int count) {
+    threads_.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+    for (int i = 0; i < count; ++i) {
+        try {
+            threads_.emplace_back(&FrameWorkers::work, this, i);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+}
+
+FrameWorkers::~FrameWorkers() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
+}
+
+void FrameWorkers::start(std::function<void(int)> task) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        task_ = std::move(task);
+        busy_ = size();
+        ++round_;
+    }
+    wake_.notify_all();
+}
+
+void FrameWorkers::wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return busy_ == 0; });
+}
+
+void FrameWorkers::work(int index) {
+    unsigned long long seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || round_ != seen; });
+            if (stopping_) {
+                return;
+            }
+            seen = round_;
+        }
+        // task_ is not replaced before every worker has reported back.
+        task_(index);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--busy_ == 0) {
+            done_.notify_one();
+        }
+    }
+}
