@@ -71,29 +71,16 @@ void BvhReader::close() {
 }
 
 bool BvhReader::readLine() {
-    cursor_ = 0;
-    hasToken_ = false;
-    return takeLine();
+    return takeLine(false);
 }
 
-bool BvhReader::takeLine() {
-    if (!source_.next(line_)) {
-        line_ = {};
-        if (source_.fault()) {
-            fail(source_.fault());
-        }
-        return false;
-    }
-    if (!line_.empty() && std::memchr(line_.data(), '\0', line_.size())) {
-        line_ = {};
-        return fail(kNulByte);
-    }
-    return true;
+bool BvhReader::readFirstLine() {
+    return takeLine(true);
 }
 
 // Files saved by common Windows editors begin with a UTF-8 byte-order mark. UTF-16 text is told
 // by its mark, or by a NUL byte beside the first letter.
-bool BvhReader::readFirstLine() {
+bool BvhReader::takeLine(bool firstOfFile) {
     cursor_ = 0;
     hasToken_ = false;
     if (!source_.next(line_)) {
@@ -103,14 +90,16 @@ bool BvhReader::readFirstLine() {
         }
         return false;
     }
-    const bool utf16 = startsWith(line_, "\xFF\xFE") || startsWith(line_, "\xFE\xFF") ||
-                       (line_.size() >= 2 && (line_[0] == '\0') != (line_[1] == '\0'));
-    if (utf16) {
-        line_ = {};
-        return fail("UTF-16 text");
-    }
-    if (startsWith(line_, "\xEF\xBB\xBF")) {
-        line_.remove_prefix(3);
+    if (firstOfFile) {
+        const bool utf16 = startsWith(line_, "\xFF\xFE") || startsWith(line_, "\xFE\xFF") ||
+                           (line_.size() >= 2 && (line_[0] == '\0') != (line_[1] == '\0'));
+        if (utf16) {
+            line_ = {};
+            return fail("UTF-16 text");
+        }
+        if (startsWith(line_, "\xEF\xBB\xBF")) {
+            line_.remove_prefix(3);
+        }
     }
     if (!line_.empty() && std::memchr(line_.data(), '\0', line_.size())) {
         line_ = {};

@@ -61,7 +61,7 @@ class BvhReader {
     std::unique_ptr<FrameTable> readMotionSection();
     bool readLine();                          // next line of the input into line_; false at the end
     bool readFirstLine();                     // readLine, and the checks of the text's encoding
-    bool takeLine();                          // checks the line source_ just gave
+    bool takeLine(bool firstOfFile);          // the next line, checked; both reads end here
     bool firstToken();                        // first token of line_ into token_; false when none
     bool nextToken();                         // the token after the current one on the same line
     bool tokenIs(const char* keyword) const;  // ASCII case-insensitive match of token_
