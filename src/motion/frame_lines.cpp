@@ -4,7 +4,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <utility>
 
 #include "motion/number_text.h"
@@ -258,9 +257,10 @@ FrameFault readFrameLines(LineSource& source, int frameCount, std::size_t column
 FrameWorkers::FrameWorkers(int count) {
     threads_.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
     for (int i = 0; i < count; ++i) {
+        // The system may refuse a thread (std::system_error) or the memory for it.
         try {
             threads_.emplace_back(&FrameWorkers::work, this, i);
-        } catch (const std::system_error&) {
+        } catch (...) {
             break;
         }
     }

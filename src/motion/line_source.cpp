@@ -194,6 +194,11 @@ bool LineSource::refill(std::size_t window) {
     std::size_t fill = std::max(chunk_, window);
     if (tail >= fill) {
         fill = std::min(2 * tail, kLargestBuffer);
+    } else if (size_ >= 0) {
+        // No larger than what the file still holds (a page more shows its end), so a small
+        // file takes a small buffer.
+        const long long left = std::max(size_ - consumed_ - static_cast<long long>(tail), 0LL);
+        fill = std::min(fill, tail + static_cast<std::size_t>(left) + 4096);
     }
     // A buffer that must grow is made anew at the exact size: std::string would double it.
     std::string& target = blockOut_ ? spare_ : buffer_;
@@ -219,7 +224,7 @@ bool LineSource::refill(std::size_t window) {
     const std::size_t asked = fill - end_;
     const std::size_t got = std::fread(&buffer_[end_], 1, asked, file_);
     end_ += got;
-    eof_ = got < asked;
+    eof_ = got < asked || got == 0;
     return got > 0;
 }
 
