@@ -30,6 +30,15 @@ for target in "${targets[@]}"; do
     work="build/fuzz-corpus/$name"
     mkdir -p "$work"
     echo "fuzz: $name for ${seconds}s"
-    "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 \
-        -dict=fuzz/bvh.dict "$work" "$seeds" 2>&1 | tail -n 12
+    log="build/fuzz-logs/$name.log"
+    mkdir -p build/fuzz-logs
+    if ! "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+        -print_final_stats=1 -dict=fuzz/bvh.dict "$work" "$seeds" >"$log" 2>&1; then
+        tail -n 40 "$log"
+        echo "fuzz: $name failed (whole log in $log)"
+        exit 1
+    fi
+    # The last coverage line (cov: edges reached, exec/s) and the final statistics.
+    grep -E '^#[0-9]+' "$log" | tail -n 1
+    grep '^stat::' "$log"
 done
