@@ -23,8 +23,8 @@ FrameFault parseCaught(std::string_view line, std::size_t columns, float* out) n
     }
 }
 
-float* rowOf(std::vector<float>& values, long long frame, std::size_t columns) {
-    return values.data() + static_cast<std::size_t>(frame) * columns;
+float* rowOf(float* table, long long frame, std::size_t columns) {
+    return table + static_cast<std::size_t>(frame) * columns;
 }
 
 bool growTo(std::vector<float>& values, long long frames, std::size_t columns) noexcept {
@@ -52,7 +52,7 @@ FrameFault readOneByOne(LineSource& source, int frameCount, std::size_t columns,
         if (!sized && !growTo(values, f + 1LL, columns)) {
             return FrameFault::NoMemory;
         }
-        FrameFault fault = parseCaught(line, columns, rowOf(values, f, columns));
+        FrameFault fault = parseCaught(line, columns, rowOf(values.data(), f, columns));
         if (fault != FrameFault::None) {
             return fault;
         }
@@ -128,13 +128,13 @@ void takeRound(LineSource& source, const FrameReading& how, int count, long long
     }
 }
 
-void parsePart(Part& part, std::size_t columns, std::vector<float>& values) {
+void parsePart(Part& part, std::size_t columns, float* table) {
     LineEnds ends;
     const char* p = part.begin;
     for (int k = 0; k < part.lines; ++k) {
         const char* stop = ends.find(p, part.end);
         FrameFault fault = parseCaught(std::string_view(p, static_cast<std::size_t>(stop - p)),
-                                       columns, rowOf(values, part.firstFrame + k, columns));
+                                       columns, rowOf(table, part.firstFrame + k, columns));
         if (fault != FrameFault::None) {
             part.fault = fault;
             return;
@@ -143,23 +143,27 @@ void parsePart(Part& part, std::size_t columns, std::vector<float>& values) {
     }
 }
 
-// What the workers of one round share; worker w parses parts w, w + stride, ...
+// What the workers of one round share; worker w parses parts w, w + stride, ... The table is
+// reached through its address alone, so the vector may grow within its capacity meanwhile.
 struct RoundJob {
     Round* round;
     std::size_t columns;
-    std::vector<float>* values;
+    float* table;
     int stride;
 
     void run(int worker) const {
         for (std::size_t i = static_cast<std::size_t>(worker); i < round->parts.size();
              i += static_cast<std::size_t>(stride)) {
-            parsePart(round->parts[i], columns, *values);
+            parsePart(round->parts[i], columns, table);
         }
     }
 };
 
 // While the workers parse one block, this thread reads and splits the next, so reading the
-// file overlaps parsing it. Faults are looked at in file order once a round is complete.
+// file overlaps parsing it; with a known size the table's capacity is reserved at once and the
+// next block's rows are laid (zeroed, their pages touched) meanwhile too. From a pipe the table
+// may move as it grows, so it grows only while the workers rest. Faults are looked at in file
+// order once a round is complete.
 FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
                         std::vector<float>& values, const FrameReading& how, bool sized) {
     const int count = how.threads;
@@ -169,6 +173,9 @@ FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
     try {
         current.parts.reserve(static_cast<std::size_t>(count));
         next.parts.reserve(static_cast<std::size_t>(count));
+        if (sized) {
+            values.reserve(static_cast<std::size_t>(frameCount) * columns);
+        }
     } catch (const std::bad_alloc&) {
         return FrameFault::NoMemory;
     }
@@ -182,24 +189,33 @@ FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
         }
     }
     long long done = 0;
+    if (!growTo(values, current.lines, columns)) {
+        return FrameFault::NoMemory;
+    }
     while (current.lines > 0) {
         done = current.firstFrame + current.lines;
-        if (!sized && !growTo(values, done, columns)) {
-            return FrameFault::NoMemory;
-        }
-        if (workers && workers->size() > 0) {
-            RoundJob job{&current, columns, &values, workers->size()};
+        const bool threaded = workers && workers->size() > 0;
+        RoundJob job{&current, columns, values.data(), threaded ? workers->size() : 1};
+        if (threaded) {
             workers->start([&job](int worker) { job.run(worker); });
-            takeRound(source, how, count, done, frameCount - done, next);
-            workers->wait();
         } else {
-            RoundJob{&current, columns, &values, 1}.run(0);
-            takeRound(source, how, count, done, frameCount - done, next);
+            job.run(0);
+        }
+        takeRound(source, how, count, done, frameCount - done, next);
+        bool grown = !sized || growTo(values, done + next.lines, columns);
+        if (threaded) {
+            workers->wait();
+        }
+        if (!sized) {
+            grown = growTo(values, done + next.lines, columns);
         }
         for (const Part& part : current.parts) {
             if (part.fault != FrameFault::None) {
                 return part.fault;
             }
+        }
+        if (!grown) {
+            return FrameFault::NoMemory;
         }
         std::swap(current, next);
     }
@@ -245,10 +261,10 @@ FrameFault readFrameLines(LineSource& source, int frameCount, std::size_t column
     // it grows with the lines that really arrive.
     const long long left = source.remaining();
     const bool sized = left >= 0;
-    if (sized && !growTo(values, frameCount, columns)) {
-        return FrameFault::NoMemory;
-    }
     if (how.threads <= 1 || (sized && left < static_cast<long long>(how.parallelBytes))) {
+        if (sized && !growTo(values, frameCount, columns)) {
+            return FrameFault::NoMemory;
+        }
         return readOneByOne(source, frameCount, columns, values, sized);
     }
     return readInBlocks(source, frameCount, columns, values, how, sized);
