@@ -39,8 +39,11 @@ BvhReader::BvhReader() = default;
 BvhReader::~BvhReader() = default;
 
 FrameReading BvhReader::defaultFrameReading() {
+    // Asking the system costs a file read, so it is asked once.
+    static const int threads =
+        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
     FrameReading how;
-    how.threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
+    how.threads = threads;
     return how;
 }
 

@@ -234,8 +234,6 @@ TEST(BvhHostile, LargeFileCutAtTheReadersChunksFailsCleanly) {
     std::remove(path.c_str());
 }
 
-// ---- Input of unknown size
-
 TEST(BvhHostile, PipesAndDevicesAreBoundedByWhatArrives) {
     const std::string columnless =
         "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0.0 0.0 0.0\n\tCHANNELS 0\n\tEnd Site\n\t{\n"
@@ -277,8 +275,6 @@ TEST(BvhHostile, LinesLongerThan64MiBAreRefused) {
     EXPECT_EQ(readBvhFile(path).output, parserMessage("line longer than 64 MiB"));
     std::remove(path.c_str());
 }
-
-// ---- Memory a load takes
 
 double statusKB(const char* field) {
     std::ifstream status("/proc/self/status");
