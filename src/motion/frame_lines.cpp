@@ -1,5 +1,6 @@
 #include "motion/frame_lines.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,10 @@
 #include "motion/number_text.h"
 
 namespace {
+
+// Parts a round is split into for each thread: small enough that threads finish a round
+// together, large enough that taking one costs nothing beside parsing it.
+constexpr int kPartsPerThread = 8;
 
 bool isDelimiter(char c) {
     return c == ' ' || c == '\t';
@@ -78,9 +83,10 @@ struct Round {
     FrameFault fault = FrameFault::None;  // why no lines could be taken
 };
 
-// Takes the next block of whole lines, at most `wanted` of them, and splits it at line starts
-// into `count` parts of about equal length. Lines past the wanted ones go back to the input.
-void takeRound(LineSource& source, const FrameReading& how, int count, long long firstFrame,
+// Takes the next block of whole lines (about `bytes` long), at most `wanted` of them, and splits
+// it at line starts into `count` parts of about equal length. Lines past the wanted ones go back
+// to the input.
+void takeRound(LineSource& source, std::size_t bytes, int count, long long firstFrame,
                long long wanted, Round& round) {
     round.parts.clear();
     round.firstFrame = firstFrame;
@@ -92,7 +98,7 @@ void takeRound(LineSource& source, const FrameReading& how, int count, long long
     }
     std::string_view block;
     try {
-        if (!source.nextLines(static_cast<std::size_t>(count) * how.chunkBytes, block)) {
+        if (!source.nextLines(bytes, block)) {
             round.fault = source.fault() ? FrameFault::Source : FrameFault::None;
             return;
         }
@@ -143,43 +149,45 @@ void parsePart(Part& part, std::size_t columns, float* table) {
     }
 }
 
-// What the workers of one round share; worker w parses parts w, w + stride, ... The table is
-// reached through its address alone, so the vector may grow within its capacity meanwhile.
+// What the threads of one round share: each takes the next part nobody took yet, so a thread
+// that is slowed down (by the system, or by reading the next block) simply takes fewer. The table
+// is reached through its address alone, so the vector may grow within its capacity meanwhile.
 struct RoundJob {
     Round* round;
     std::size_t columns;
     float* table;
-    int stride;
+    std::atomic<std::size_t> taken{0};
 
-    void run(int worker) const {
-        for (std::size_t i = static_cast<std::size_t>(worker); i < round->parts.size();
-             i += static_cast<std::size_t>(stride)) {
+    void run() {
+        for (std::size_t i = taken++; i < round->parts.size(); i = taken++) {
             parsePart(round->parts[i], columns, table);
         }
     }
 };
 
-// While the workers parse one block, this thread reads and splits the next, so reading the
-// file overlaps parsing it; with a known size the table's capacity is reserved at once and the
-// next block's rows are laid (zeroed, their pages touched) meanwhile too. From a pipe the table
-// may move as it grows, so it grows only while the workers rest. Faults are looked at in file
-// order once a round is complete.
+// While the workers parse one block, this thread reads and splits the next, then parses beside
+// them, so reading the file overlaps parsing it; with a known size the table's capacity is reserved
+// at once and the next block's rows are laid (zeroed, their pages touched) meanwhile too. From a
+// pipe the table may move as it grows, so it grows only while the workers rest. Faults are looked
+// at in file order once a round is complete.
 FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
                         std::vector<float>& values, const FrameReading& how, bool sized) {
     const int count = how.threads;
+    const std::size_t window = static_cast<std::size_t>(count) * how.chunkBytes;
+    const int parts = count * kPartsPerThread;
     Round current;
     Round next;
     std::unique_ptr<FrameWorkers> workers;
     try {
-        current.parts.reserve(static_cast<std::size_t>(count));
-        next.parts.reserve(static_cast<std::size_t>(count));
+        current.parts.reserve(static_cast<std::size_t>(parts));
+        next.parts.reserve(static_cast<std::size_t>(parts));
         if (sized) {
             values.reserve(static_cast<std::size_t>(frameCount) * columns);
         }
     } catch (const std::bad_alloc&) {
         return FrameFault::NoMemory;
     }
-    takeRound(source, how, count, 0, frameCount, current);
+    takeRound(source, window, parts, 0, frameCount, current);
     // An input the first block holds whole, and small, is not worth starting threads for.
     if (current.lines > 0 && (current.lines < frameCount || current.bytes >= how.parallelBytes)) {
         try {
@@ -195,15 +203,16 @@ FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
     while (current.lines > 0) {
         done = current.firstFrame + current.lines;
         const bool threaded = workers && workers->size() > 0;
-        RoundJob job{&current, columns, values.data(), threaded ? workers->size() : 1};
+        RoundJob job{&current, columns, values.data()};
         if (threaded) {
-            workers->start([&job](int worker) { job.run(worker); });
+            workers->start([&job](int) { job.run(); });
         } else {
-            job.run(0);
+            job.run();
         }
-        takeRound(source, how, count, done, frameCount - done, next);
+        takeRound(source, window, parts, done, frameCount - done, next);
         bool grown = !sized || growTo(values, done + next.lines, columns);
         if (threaded) {
+            job.run();
             workers->wait();
         }
         if (!sized) {
