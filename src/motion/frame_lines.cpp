@@ -205,12 +205,15 @@ FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
         const bool threaded = workers && workers->size() > 0;
         RoundJob job{&current, columns, values.data()};
         if (threaded) {
-            workers->start([&job](int) { job.run(); });
+            workers->start([&job] { job.run(); });
         } else {
             job.run();
         }
         takeRound(source, window, parts, done, frameCount - done, next);
-        bool grown = !sized || growTo(values, done + next.lines, columns);
+        bool grown = true;
+        if (sized) {
+            grown = growTo(values, done + next.lines, columns);
+        }
         if (threaded) {
             job.run();
             workers->wait();
@@ -284,7 +287,7 @@ FrameWorkers::FrameWorkers(int count) {
     for (int i = 0; i < count; ++i) {
         // The system may refuse a thread (std::system_error) or the memory for it.
         try {
-            threads_.emplace_back(&FrameWorkers::work, this, i);
+            threads_.emplace_back(&FrameWorkers::work, this);
         } catch (...) {
             break;
         }
@@ -302,7 +305,7 @@ FrameWorkers::~FrameWorkers() {
     }
 }
 
-void FrameWorkers::start(std::function<void(int)> task) {
+void FrameWorkers::start(std::function<void()> task) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         task_ = std::move(task);
@@ -317,7 +320,7 @@ void FrameWorkers::wait() {
     done_.wait(lock, [this] { return busy_ == 0; });
 }
 
-void FrameWorkers::work(int index) {
+void FrameWorkers::work() {
     unsigned long long seen = 0;
     for (;;) {
         {
@@ -329,7 +332,7 @@ void FrameWorkers::work(int index) {
             seen = round_;
         }
         // task_ is not replaced before every worker has reported back.
-        task_(index);
+        task_();
         std::lock_guard<std::mutex> lock(mutex_);
         if (--busy_ == 0) {
             done_.notify_one();

@@ -26,18 +26,19 @@ enum class FrameFault {
 // Reads the first `columns` values of one frame line (without its line end) into out.
 FrameFault parseFrameLine(std::string_view line, std::size_t columns, float* out);
 
-// How the frame lines are read: threads 1 reads them one by one; more splits blocks of whole
-// lines among that many threads, each taking about chunkBytes a round. Input with fewer than
-// parallelBytes bytes left (when its size is known) is read one by one all the same.
+// How the frame lines are read: threads 1 reads them one by one; more reads blocks of whole
+// lines of about threads * chunkBytes and splits each among that many worker threads (and the
+// calling thread, once it has read the next block). A file is read chunkBytes at a time. Input
+// with fewer than parallelBytes bytes left (when its size is known) is read one by one.
 struct FrameReading {
     int threads = 1;
     std::size_t chunkBytes = LineSource::kDefaultChunk;
     std::size_t parallelBytes = LineSource::kDefaultChunk;
 };
 
-// Reads frameCount frame lines of `columns` values into values, row after row. When the input's
-// size is known values already holds frameCount * columns floats; otherwise it grows as lines
-// arrive. Returns the first fault in file order.
+// Reads frameCount frame lines of `columns` values into values (emptied first), row after row:
+// with a known size the room for all of them is made at once, from a pipe the table grows as
+// lines arrive. Returns the first fault in file order; values is then partly filled.
 FrameFault readFrameLines(LineSource& source, int frameCount, std::size_t columns,
                           std::vector<float>& values, const FrameReading& how);
 
@@ -51,19 +52,19 @@ class FrameWorkers {
     FrameWorkers& operator=(const FrameWorkers&) = delete;
 
     int size() const { return static_cast<int>(threads_.size()); }
-    // Runs task(i) on worker i for every worker and returns at once. The task must not throw.
-    void start(std::function<void(int)> task);
+    // Runs the task once on every worker and returns at once. The task must not throw.
+    void start(std::function<void()> task);
     // Returns when every worker has finished the task started last.
     void wait();
 
   private:
-    void work(int index);
+    void work();
 
     std::vector<std::thread> threads_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    std::function<void(int)> task_;
+    std::function<void()> task_;
     unsigned long long round_ = 0;  // counts the tasks started
     int busy_ = 0;                  // workers still running the current task
     bool stopping_ = false;
