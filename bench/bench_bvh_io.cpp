@@ -59,6 +59,7 @@ namespace {
 constexpr int kFrames = 100000;
 constexpr int kJoints = 23;  // a root with 6 channels and 22 joints with 3: 72 columns
 constexpr int kRepeats = 3;
+constexpr int kReadRepeats = 5;
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -113,33 +114,29 @@ struct ReadRun {
     bool same = true;      // the values read match the table written
 };
 
-ReadRun readRuns(const std::string& path, const FrameReading& how, const FrameTable& frames) {
-    ReadRun run;
-    for (int i = 0; i < kRepeats; ++i) {
-        long long before = liveBytes.load();
-        peakBytes = before;
-        auto start = std::chrono::steady_clock::now();
-        BvhReader reader;
-        reader.setFrameReading(how);
-        reader.open(path);
-        std::unique_ptr<Joint> readRoot = reader.readHierarchy();
-        std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
-        reader.close();
-        run.bestSeconds = std::min(run.bestSeconds, bench::secondsSince(start));
-        if (!table) {
-            run.same = false;
-            return run;
-        }
-        long long tableBytes = static_cast<long long>(table->values().capacity() * sizeof(float));
-        run.extraMB =
-            static_cast<double>(peakBytes.load() - before - tableBytes) / (1024.0 * 1024.0);
-        for (int f = 0; f < kFrames && run.same; f += 997) {
-            for (int j = 0; j < 72; ++j) {
-                run.same &= std::abs(table->value(f, j) - frames.value(f, j)) < 0.00005f;
-            }
+void readOnce(const std::string& path, const FrameReading& how, const FrameTable& frames,
+              ReadRun& run) {
+    long long before = liveBytes.load();
+    peakBytes = before;
+    auto start = std::chrono::steady_clock::now();
+    BvhReader reader;
+    reader.setFrameReading(how);
+    reader.open(path);
+    std::unique_ptr<Joint> readRoot = reader.readHierarchy();
+    std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
+    reader.close();
+    run.bestSeconds = std::min(run.bestSeconds, bench::secondsSince(start));
+    if (!table) {
+        run.same = false;
+        return;
+    }
+    long long tableBytes = static_cast<long long>(table->values().capacity() * sizeof(float));
+    run.extraMB = static_cast<double>(peakBytes.load() - before - tableBytes) / (1024.0 * 1024.0);
+    for (int f = 0; f < kFrames && run.same; f += 997) {
+        for (int j = 0; j < 72; ++j) {
+            run.same &= std::abs(table->value(f, j) - frames.value(f, j)) < 0.00005f;
         }
     }
-    return run;
 }
 
 }  // namespace
@@ -180,12 +177,17 @@ int main() {
     text = std::string();
     hierarchy = std::string();
 
-    // The same file read on one thread, then split among the machine's threads.
+    // The same file read on one thread and split among the machine's threads, by turns, so that
+    // a busy moment of the machine weighs on both alike.
     FrameReading oneThread = BvhReader::defaultFrameReading();
     oneThread.threads = 1;
     const FrameReading parallel = BvhReader::defaultFrameReading();
-    ReadRun single = readRuns(written, oneThread, frames);
-    ReadRun split = readRuns(written, parallel, frames);
+    ReadRun single;
+    ReadRun split;
+    for (int i = 0; i < kReadRepeats; ++i) {
+        readOnce(written, oneThread, frames, single);
+        readOnce(written, parallel, frames, split);
+    }
     std::remove(written.c_str());
     std::remove(printed.c_str());
 
