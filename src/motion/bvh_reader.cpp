@@ -441,6 +441,9 @@ bool BvhReader::readFrames(int frameCount, std::vector<float>& values) {
             return fail(kNoMemory);
         case FrameFault::Source:
             return fail(source_.fault());
+        case FrameFault::Cancelled:
+            failure_ = Progress::kCancelled;
+            return false;
         default:
             return fail("Not enough data in file");
     }

@@ -32,6 +32,12 @@ class BvhReader {
     // How the frame lines are read; takes effect at the next open. Tests force one thread, or
     // many threads on tiny chunks, to compare the two ways.
     void setFrameReading(const FrameReading& how) { how_ = how; }
+    // The frame lines report how far they got to `progress`, as [0, to] of the whole, and stop
+    // with the message Progress::kCancelled once it is cancelled.
+    void setProgress(Progress* progress, double to) {
+        how_.progress = progress;
+        how_.progressTo = to;
+    }
     // As many threads as the machine runs at once (at most kMaxThreads), chunks of 1 MiB.
     static FrameReading defaultFrameReading();
 

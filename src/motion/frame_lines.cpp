@@ -41,9 +41,16 @@ bool growTo(std::vector<float>& values, long long frames, std::size_t columns) n
     }
 }
 
+// Frames between two reports of progress on the one-by-one path.
+constexpr int kReportEvery = 4096;
+
 FrameFault readOneByOne(LineSource& source, int frameCount, std::size_t columns,
-                        std::vector<float>& values, bool sized) {
+                        std::vector<float>& values, bool sized, const FrameReading& how) {
     for (int f = 0; f < frameCount; ++f) {
+        if (f % kReportEvery == 0 &&
+            !reportStage(how.progress, 0.0, how.progressTo, f, frameCount)) {
+            return FrameFault::Cancelled;
+        }
         std::string_view line;
         bool read;
         try {
@@ -229,6 +236,10 @@ FrameFault readInBlocks(LineSource& source, int frameCount, std::size_t columns,
         if (!grown) {
             return FrameFault::NoMemory;
         }
+        if (!reportStage(how.progress, 0.0, how.progressTo, static_cast<double>(done),
+                         frameCount)) {
+            return FrameFault::Cancelled;
+        }
         std::swap(current, next);
     }
     if (current.fault != FrameFault::None) {
@@ -277,7 +288,7 @@ FrameFault readFrameLines(LineSource& source, int frameCount, std::size_t column
         if (sized && !growTo(values, frameCount, columns)) {
             return FrameFault::NoMemory;
         }
-        return readOneByOne(source, frameCount, columns, values, sized);
+        return readOneByOne(source, frameCount, columns, values, sized, how);
     }
     return readInBlocks(source, frameCount, columns, values, how, sized);
 }

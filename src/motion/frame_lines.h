@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "motion/line_source.h"
+#include "motion/progress.h"
 
 // The MOTION section's frame lines, read one by one on the calling thread or in blocks split
 // among worker threads. Both ways parse every line with parseFrameLine, so they give the same
@@ -21,6 +22,7 @@ enum class FrameFault {
     NulByte,        // a NUL byte in the line
     NoMemory,       // an allocation failed
     Source,         // the input stopped at a fault of its own (LineSource::fault())
+    Cancelled,      // the progress watcher asked to stop
 };
 
 // Reads the first `columns` values of one frame line (without its line end) into out.
@@ -34,6 +36,10 @@ struct FrameReading {
     int threads = 1;
     std::size_t chunkBytes = LineSource::kDefaultChunk;
     std::size_t parallelBytes = LineSource::kDefaultChunk;
+    // Told the share of the frames read so far, scaled to [0, progressTo] of the whole, and
+    // asked whether to go on; null reports nothing.
+    Progress* progress = nullptr;
+    double progressTo = 1.0;
 };
 
 // Reads frameCount frame lines of `columns` values into values (emptied first), row after row:

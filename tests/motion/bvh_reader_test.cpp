@@ -10,6 +10,7 @@
 
 #include "bvh_test_support.h"
 #include "motion/bvh_reader.h"
+#include "motion/progress.h"
 
 namespace {
 
@@ -436,6 +437,43 @@ TEST(BvhParallelReading, TheFirstFaultInFileOrderWins) {
                 }
             }
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The frame lines tell how far they got and stop once cancelled, one by one and in blocks.
+TEST(BvhReaderProgress, FramesReportTheirShareAndStopWhenCancelled) {
+    std::string text = smallBvh();
+    text = replaced(text, "Frames: 2", "Frames: 20000");
+    for (int f = 2; f < 20000; ++f)
+        text += "1 2 3 4 5 6 7 8 9\n";
+    for (int threads : {1, 3}) {
+        FrameReading how;
+        how.threads = threads;
+        how.chunkBytes = 4096;
+        how.parallelBytes = 0;
+        Progress progress;
+        BvhReader reader;
+        reader.setFrameReading(how);
+        reader.setProgress(&progress, 0.5);
+        reader.openText(text);
+        ASSERT_NE(reader.readHierarchy(), nullptr);
+        ASSERT_NE(reader.readMotion(), nullptr) << threads;
+        EXPECT_GT(progress.fraction(), 0.4) << threads;
+        EXPECT_LE(progress.fraction(), 0.5) << threads;
+
+        Progress cancelled;
+        cancelled.cancel();
+        BvhReader stopped;
+        stopped.setFrameReading(how);
+        stopped.setProgress(&cancelled, 0.5);
+        stopped.openText(text);
+        ASSERT_NE(stopped.readHierarchy(), nullptr);
+        EXPECT_EQ(stopped.readMotion(), nullptr) << threads;
+        EXPECT_EQ(stopped.failure(), Progress::kCancelled) << threads;
     }
 }
 
