@@ -388,7 +388,7 @@ bool BvhReader::readFrameCount(int& frameCount) {
     // byte of the file pays for when the skeleton has no channels, so the count is capped: ten
     // million frames (23 hours at 120 frames a second) keep that near 350 MB.
     if (count > kMaxFrames) {
-        return fail("more than 10000000 frames");
+        return fail("more than 5000000 frames");
     }
     frameCount = static_cast<int>(count);
     return true;
