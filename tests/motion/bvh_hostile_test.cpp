@@ -430,4 +430,37 @@ TEST(BvhHostile, AllocationFailuresAreTheReadersMessage) {
 #endif
 }
 
+#ifndef BVHPATH_ASAN
+// Loads the file with the address space limited to 24 MB beyond what the process holds: the
+// frames read, the arrays a load derives from them do not fit. Prints the load's line on
+// standard error and exits with 0 when it says the memory ran out.
+void loadWithLittleMemory(const std::string& path) {
+    rlimit limit;
+    limit.rlim_cur = limit.rlim_max =
+        static_cast<rlim_t>(statusKB("VmSize:") * 1024.0) + (rlim_t{24} << 20);
+    setrlimit(RLIMIT_AS, &limit);
+    Motion motion;
+    const Result result = motion.load(path);
+    std::fputs(result.message.c_str(), stderr);
+    std::exit(!result && result.message.find("not enough memory") != std::string::npos ? 0 : 1);
+}
+#endif
+
+// Past the reader, the measuring, the fit and the baseline allocate per frame too: memory that
+// runs out there is the load's message as well, never the end of the program.
+TEST(BvhHostile, AllocationFailuresAfterReadingAreTheLoadsMessage) {
+#ifdef BVHPATH_ASAN
+    GTEST_SKIP() << "AddressSanitizer needs an unlimited address space";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = temporaryPath("columnless_long.bvh");
+    writeFile(path,
+              "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 0\n\tEnd Site\n\t{\n"
+              "\t\tOFFSET 0 10 0\n\t}\n}\nMOTION\nFrames: 4000000\nFrame Time: 0.01\n" +
+                  std::string(4000000, '\n'));
+    EXPECT_EXIT(loadWithLittleMemory(path), testing::ExitedWithCode(0), "not enough memory");
+    std::remove(path.c_str());
+#endif
+}
+
 }  // namespace
