@@ -2,9 +2,17 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "document/document.h"
+#include "motion/foot_skate.h"
 #include "motion/motion.h"
+#include "motion/progress.h"
 #include "motion/reading.h"
 #include "motion/result.h"
 
@@ -15,6 +23,10 @@ const char* const kHelpText =
     "       bvhpath info FILE  (frames, frame time, joints, channels, reading, duration, path)\n"
     "       bvhpath check FILE...  (FILE: OK, or why it does not load; status 1 if any fails)\n"
     "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
+    "       bvhpath edit IN OUT --move K DX DZ [--falloff R] [--plant-feet] [--feet LEFT,RIGHT]\n"
+    "         (moves control point K of the path by DX, DZ along the ground axes, and saves)\n"
+    "       bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT]  (foot skate in figure heights per\n"
+    "         second, over the frames where the feet of REFERENCE, or FILE, stand still)\n"
     "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
     "add|replace,\n"
     "       which override what is detected in the file\n";
@@ -55,13 +67,97 @@ const char* descriptionOf(PositionChannels reading) {
     return "offset plus value";
 }
 
+// Progress of a load or save on standard error, as "reading walk.bvh: 42%" rewritten in place,
+// when standard error is a terminal; nothing otherwise, so scripts and logs get no noise.
+class TerminalProgress {
+  public:
+    explicit TerminalProgress(const std::string& what) : what_(what) {
+        if (isatty(STDERR_FILENO)) {
+            progress_.setListener([this](double fraction) { show(fraction); });
+        }
+    }
+    ~TerminalProgress() {
+        if (shown_ >= 0) {
+            std::fputs("\r\033[K", stderr);  // the line goes once the work is over
+            std::fflush(stderr);
+        }
+    }
+    Progress* get() { return &progress_; }
+
+  private:
+    void show(double fraction) {
+        const int percent = static_cast<int>(fraction * 100.0);
+        if (percent == shown_) {
+            return;
+        }
+        shown_ = percent;
+        std::fprintf(stderr, "\r%s: %d%%", what_.c_str(), percent);
+        std::fflush(stderr);
+    }
+
+    std::string what_;
+    Progress progress_;
+    int shown_ = -1;
+};
+
 // What a subcommand's command line says: its files and the options it was given.
 struct Arguments {
     std::vector<std::string> files;
     LoadOptions reading;
     SaveOptions output;
     bool help = false;
+    // edit's move of one control point: its index and the displacement along the file's ground
+    // axes (world units)
+    bool move = false;
+    int point = 0;
+    double dx = 0.0;
+    double dz = 0.0;
+    double falloff = 0.0;
+    bool plantFeet = false;
+    std::vector<std::string> feet;  // ankle names; empty: found automatically
 };
+
+// Which options a subcommand takes beside the reading options.
+enum OptionSet : unsigned { kOutputOptions = 1u, kEditOptions = 2u, kFeetOption = 4u };
+
+bool numberFrom(const std::string& text, double& value) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    value = std::strtod(begin, &end);
+    return !text.empty() && end == begin + text.size() && std::isfinite(value);
+}
+
+Result setMove(const std::vector<std::string>& args, std::size_t& i, Arguments& parsed) {
+    const Result bad =
+        Result::failure("bvhpath: --move takes K DX DZ (a control point and two numbers)");
+    if (i + 3 >= args.size()) {
+        return bad;
+    }
+    double k = 0.0;
+    if (!numberFrom(args[i + 1], k) || k != std::floor(k) || k < 0.0 || k > 1e9 ||
+        !numberFrom(args[i + 2], parsed.dx) || !numberFrom(args[i + 3], parsed.dz)) {
+        return bad;
+    }
+    parsed.point = static_cast<int>(k);
+    parsed.move = true;
+    i += 3;
+    return Result::success();
+}
+
+Result setFeet(const std::string& value, std::vector<std::string>& into) {
+    into.clear();
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        const std::size_t comma = value.find(',', start);
+        const std::size_t end = comma == std::string::npos ? value.size() : comma;
+        if (end == start) {
+            return Result::failure("bvhpath: --feet takes ankle names separated by commas");
+        }
+        into.push_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+    return Result::success();
+}
 
 // Takes "--name value" or "--name=value" at args[i]; false when args[i] is not that option.
 // value is empty when the option has no value.
@@ -107,8 +203,12 @@ Result setPositionChannels(const std::string& option, const std::string& value,
     return badValue(option, "add or replace");
 }
 
-// Reads the arguments after the subcommand's name; only convert takes the output options.
-Result parse(const std::vector<std::string>& args, bool outputOptions, Arguments& parsed) {
+// Reads the arguments after the subcommand's name; only convert takes the output options, only
+// edit the edit options.
+Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments& parsed) {
+    const bool outputOptions = (optionSet & kOutputOptions) != 0;
+    const bool editOptions = (optionSet & kEditOptions) != 0;
+    const bool feetOption = (optionSet & kFeetOption) != 0;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -129,6 +229,16 @@ Result parse(const std::vector<std::string>& args, bool outputOptions, Arguments
             r = setUpAxis("--up-axis", value, parsed.output.upAxis);
         } else if (outputOptions && takeOption(args, i, "--position-channels", value)) {
             r = setPositionChannels("--position-channels", value, parsed.output.positionChannels);
+        } else if (editOptions && arg == "--move") {
+            r = setMove(args, i, parsed);
+        } else if (editOptions && takeOption(args, i, "--falloff", value)) {
+            r = numberFrom(value, parsed.falloff) && parsed.falloff >= 0.0
+                    ? Result::success()
+                    : badValue("--falloff", "a radius of 0 or more");
+        } else if (editOptions && arg == "--plant-feet") {
+            parsed.plantFeet = true;
+        } else if (feetOption && takeOption(args, i, "--feet", value)) {
+            r = setFeet(value, parsed.feet);
         } else {
             r = Result::failure("bvhpath " + args[0] + ": unknown option " + arg);
         }
@@ -183,7 +293,10 @@ int info(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
-    const Result loaded = motion.load(a.files.front(), a.reading);
+    const Result loaded = [&] {
+        TerminalProgress progress("reading " + a.files.front());
+        return motion.load(a.files.front(), a.reading, progress.get());
+    }();
     if (!loaded) {
         return fail(out, loaded);
     }
@@ -215,7 +328,10 @@ int check(const Arguments& a, std::FILE* out) {
     int status = 0;
     for (const std::string& file : a.files) {
         Motion motion;
-        const Result loaded = motion.load(file, a.reading);
+        const Result loaded = [&] {
+            TerminalProgress progress("reading " + file);
+            return motion.load(file, a.reading, progress.get());
+        }();
         printLine(out, file + ": " + (loaded ? std::string("OK") : loaded.message));
         status = loaded ? status : 1;
     }
@@ -229,22 +345,117 @@ int convert(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
-    Result result = motion.load(a.files[0], a.reading);
+    Result result;
+    {
+        TerminalProgress progress("reading " + a.files[0]);
+        result = motion.load(a.files[0], a.reading, progress.get());
+    }
     if (result) {
-        result = motion.save(a.files[1], a.output);
+        TerminalProgress progress("writing " + a.files[1]);
+        result = motion.save(a.files[1], a.output, progress.get());
     }
     return result ? 0 : fail(out, result);
 }
 
+// The ground point the window's drag would reach from a cursor straight above it.
+bool dragPointTo(Document& document, double x, double z) {
+    const double height = document.motion()->rootPath()->height();
+    return document.dragTo({x, height + 1.0, z}, {x, height - 1.0, z});
+}
+
+// Moves a control point as a drag in the window does, through the same document calls.
+Result movePoint(Document& document, const Arguments& a) {
+    const ControlCurve* curve = document.motion()->rootPath()->curve();
+    const int count = curve != nullptr ? curve->pointCount() : 0;
+    if (a.point >= count) {
+        return Result::failure("bvhpath edit: no control point " + std::to_string(a.point) +
+                               " (the path has " + std::to_string(count) + ")");
+    }
+    CurvePoint p;
+    curve->getPoint(a.point, p);
+    // The file's second ground axis is y for a Z-up file, which the display's z runs against.
+    const double dz = document.motion()->upAxis() == UpAxis::Z ? -a.dz : a.dz;
+    document.setFalloffRadius(static_cast<float>(a.falloff));
+    document.select(a.point);
+    if (!document.beginDrag() || !dragPointTo(document, p.x + a.dx, p.z + dz)) {
+        document.cancelDrag();
+        return Result::failure("bvhpath edit: control point " + std::to_string(a.point) +
+                               " cannot be moved");
+    }
+    document.commitDrag();
+    return Result::success();
+}
+
+int edit(const Arguments& a, std::FILE* out) {
+    if (a.files.size() != 2 || !a.move) {
+        return fail(out, Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--falloff R] "
+                                         "[--plant-feet] [--feet LEFT,RIGHT] [--read-up-axis y|z] "
+                                         "[--read-position-channels add|replace]"));
+    }
+    Document document;
+    Result result = document.open(a.files[0], a.reading);
+    if (result && !a.feet.empty()) {
+        result = document.chooseFeet(a.feet);
+    }
+    if (result) {
+        result = movePoint(document, a);
+    }
+    if (result && a.plantFeet) {
+        result = document.setFeetPlanted(true);
+    }
+    if (result) {
+        result = document.save(a.files[1]);
+    }
+    return result ? 0 : fail(out, result);
+}
+
+int skate(const Arguments& a, std::FILE* out) {
+    if (a.files.empty() || a.files.size() > 2) {
+        return fail(out,
+                    Result::failure("usage: bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT] "
+                                    "[--read-up-axis y|z] "
+                                    "[--read-position-channels add|replace]"));
+    }
+    Motion motion;
+    Motion reference;
+    const std::string& referencePath = a.files.size() == 2 ? a.files[1] : a.files[0];
+    Result result = motion.load(a.files[0], a.reading);
+    if (result) {
+        result = reference.load(referencePath, a.reading);
+    }
+    if (result) {
+        result = reference.findFeet(a.feet);
+    }
+    if (result && (reference.frameCount() != motion.frameCount() ||
+                   reference.joints().size() != motion.joints().size())) {
+        result = Result::failure("bvhpath skate: " + referencePath +
+                                 " does not have the frames and joints of " + a.files[0]);
+    }
+    if (!result) {
+        return fail(out, result);
+    }
+    std::vector<LegChain> legs;
+    for (const Foot& foot : reference.feet()) {
+        legs.push_back(foot.leg);
+    }
+    int pairs = 0;
+    const double skate = footSkate(motion, skateReference(reference, legs), false, &pairs);
+    printLine(out, "foot skate: " + floatText(static_cast<float>(skate)));
+    printLine(out, "contact pairs: " + std::to_string(pairs));
+    return 0;
+}
+
 struct Subcommand {
     const char* name;
-    bool outputOptions;
+    unsigned optionSet;
     int (*run)(const Arguments&, std::FILE*);
 };
 constexpr Subcommand kSubcommands[] = {
-    {"info", false, info},
-    {"check", false, check},
-    {"convert", true, convert},
+    {"info", 0u, info},
+    {"check", 0u, check},
+    {"convert", kOutputOptions, convert},
+    {"edit", kEditOptions | kFeetOption, edit},
+    {"skate", kFeetOption, skate},
 };
 
 const Subcommand* subcommandNamed(const std::string& word) {
@@ -268,7 +479,7 @@ int runSubcommand(const std::vector<std::string>& args, std::FILE* out) {
         return fail(out, Result::failure("bvhpath: no such subcommand"));
     }
     Arguments parsed;
-    const Result r = parse(args, subcommand->outputOptions, parsed);
+    const Result r = parse(args, subcommand->optionSet, parsed);
     if (!r) {
         return fail(out, r);
     }

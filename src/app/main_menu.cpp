@@ -35,6 +35,24 @@ void redoCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->redo();
 }
 
+void keepFeetPlantedCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->toggleFeetPlanted();
+}
+
+template <UpAxis Axis>
+void upAxisCallback(Fl_Widget* menuBar, void*) {
+    LoadOptions reading = windowOf(menuBar)->currentReading();
+    reading.upAxis = Axis;
+    windowOf(menuBar)->readAs(reading);
+}
+
+template <PositionChannels Reading>
+void positionChannelsCallback(Fl_Widget* menuBar, void*) {
+    LoadOptions reading = windowOf(menuBar)->currentReading();
+    reading.positionChannels = Reading;
+    windowOf(menuBar)->readAs(reading);
+}
+
 void resetCameraCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->resetCamera();
 }
@@ -98,6 +116,26 @@ int MainMenuBar::handle(int event) {
     return used;
 }
 
+void syncReadingItems(Fl_Menu_& menu, const Motion* motion) {
+    const std::pair<const char*, bool> items[] = {
+        {"&File/Up Axis/Y", motion && motion->upAxis() == UpAxis::Y},
+        {"&File/Up Axis/Z", motion && motion->upAxis() == UpAxis::Z},
+        {"&File/Position Channels/Offset Plus Value",
+         motion && motion->positionChannels() == PositionChannels::OffsetPlusValue},
+        {"&File/Position Channels/Value Replaces Offset",
+         motion && motion->positionChannels() == PositionChannels::ValueReplacesOffset},
+    };
+    for (const auto& [path, on] : items) {
+        const int i = menu.find_index(path);
+        if (i < 0)
+            continue;
+        int flags = menu.menu()[i].flags & ~(FL_MENU_VALUE | FL_MENU_INACTIVE);
+        flags |= on ? FL_MENU_VALUE : 0;
+        flags |= motion ? 0 : FL_MENU_INACTIVE;
+        menu.mode(i, flags);
+    }
+}
+
 void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo) {
     const std::pair<const char*, bool> items[] = {{"&Edit/&Undo", canUndo},
                                                   {"&Edit/&Redo", canRedo}};
@@ -110,10 +148,20 @@ void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo) {
     }
 }
 
+void syncFeetItem(Fl_Menu_& menu, bool planted) {
+    const int i = menu.find_index("&Selection/Keep Feet Planted");
+    if (i < 0)
+        return;
+    const int flags = menu.menu()[i].flags & ~FL_MENU_VALUE;
+    menu.mode(i, planted ? flags | FL_MENU_VALUE : flags);
+}
+
 void MainMenuBar::syncMarks() {
     if (auto* window = dynamic_cast<MotionWindow*>(parent())) {
         syncOptionMarks(*this, *window->view());
         syncEditItems(*this, window->document().canUndo(), window->document().canRedo());
+        syncFeetItem(*this, window->document().feetPlanted());
+        syncReadingItems(*this, window->document().motion());
     }
 }
 
@@ -123,6 +171,16 @@ Fl_Menu_Item mainMenu[] = {
     {"&File", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Open", FL_ALT + 'o', openCallback, nullptr, 0, 0, 0, 0, 0},
     {"&Save", FL_ALT + 's', saveCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Up Axis", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"Y", 0, upAxisCallback<UpAxis::Y>, nullptr, FL_MENU_RADIO | FL_MENU_INACTIVE, 0, 0, 0, 0},
+    {"Z", 0, upAxisCallback<UpAxis::Z>, nullptr, FL_MENU_RADIO | FL_MENU_INACTIVE, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"Position Channels", 0, nullptr, nullptr, FL_SUBMENU | FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Offset Plus Value", 0, positionChannelsCallback<PositionChannels::OffsetPlusValue>, nullptr,
+     FL_MENU_RADIO | FL_MENU_INACTIVE, 0, 0, 0, 0},
+    {"Value Replaces Offset", 0, positionChannelsCallback<PositionChannels::ValueReplacesOffset>,
+     nullptr, FL_MENU_RADIO | FL_MENU_INACTIVE, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Quit", FL_CTRL + 'q', quitCallback, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Edit", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
@@ -158,6 +216,7 @@ Fl_Menu_Item mainMenu[] = {
     {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, FL_MENU_TOGGLE, 0, 0,
      0, 0},
+    {"Keep Feet Planted", 0, keepFeetPlantedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };

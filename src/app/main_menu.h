@@ -5,6 +5,7 @@
 
 #include "view/camera.h"
 
+class Motion;
 class MotionView;
 
 // The main window's menu bar: File, Edit, UI, Camera and Selection. Every item has user data 0; the
@@ -18,6 +19,7 @@ void saveCallback(Fl_Widget* menuBar, void*);
 void quitCallback(Fl_Widget* menuBar, void*);
 void undoCallback(Fl_Widget* menuBar, void*);
 void redoCallback(Fl_Widget* menuBar, void*);
+void keepFeetPlantedCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
 // One callback per view option (a ViewOption code): the code lives in the table, not in the
 // item's user data.
@@ -29,8 +31,13 @@ void cameraPresetCallback(Fl_Widget* menuBar, void*);
 
 // Sets the check mark of every option item of `menu` to the view's option.
 void syncOptionMarks(Fl_Menu_& menu, const MotionView& view);
+// The File menu's reading items: the radio marks show how the motion is read (up axis,
+// position channels); without a motion they are inactive.
+void syncReadingItems(Fl_Menu_& menu, const Motion* motion);
 // Undo and Redo are active only while there is a step to undo or redo.
 void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo);
+// Keep Feet Planted is checked while the document keeps the feet planted.
+void syncFeetItem(Fl_Menu_& menu, bool planted);
 
 // The main window's menu bar: its own copy of mainMenu (the check marks are per window), with
 // the marks and the Edit items brought in step with the view and the document before the menu

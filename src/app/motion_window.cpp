@@ -260,6 +260,30 @@ void MotionWindow::quit() {
         hide();
 }
 
+LoadOptions MotionWindow::currentReading() const {
+    LoadOptions reading;
+    if (const Motion* motion = document_.motion()) {
+        reading.upAxis = motion->upAxis();
+        reading.positionChannels = motion->positionChannels();
+    }
+    return reading;
+}
+
+void MotionWindow::readAs(const LoadOptions& reading) {
+    view_->setMessage("");
+    if (working_ || document_.motion() == nullptr || !settleUnsavedWork())
+        return;
+    const Result reread = document_.reread(reading);
+    report(reread);
+    if (reread) {
+        const int frame = panel_->frame();
+        view_->setDocument(&document_);
+        view_->setFrame(frame);
+        view_->redraw();
+    }
+    documentChanged();
+}
+
 void MotionWindow::undo() {
     view_->setMessage("");
     if (document_.undo()) {
@@ -274,6 +298,17 @@ void MotionWindow::redo() {
         documentChanged();
         view_->redraw();
     }
+}
+
+void MotionWindow::toggleFeetPlanted() {
+    view_->setMessage("");
+    if (working_)
+        return;
+    const Result result = document_.setFeetPlanted(!document_.feetPlanted());
+    if (!result)
+        report(result);
+    documentChanged();
+    view_->redraw();
 }
 
 void MotionWindow::resetCamera() {

@@ -42,8 +42,16 @@ class MotionWindow : public Fl_Window {
     // File > Quit, the window manager's close and Escape: closes the window once unsaved edits
     // are settled.
     void quit();
+    // File > Up Axis and Position Channels: reads the loaded motion again as `reading` says
+    // (its path edit and history go, so unsaved edits are settled first).
+    void readAs(const LoadOptions& reading);
+    // How the shown motion is read, as load options.
+    LoadOptions currentReading() const;
     void undo();
     void redo();
+    // Selection > Keep Feet Planted: switches it in the document (one step of history); a
+    // failure shows why and leaves the feet as they were.
+    void toggleFeetPlanted();
     void resetCamera();
     // The panel's callback: shows the panel's current frame in the view.
     void frameChanged();

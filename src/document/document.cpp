@@ -203,6 +203,7 @@ bool Document::dragTo(const std::array<double, 3>& nearPoint,
         return false;
     }
     c->moveSelected(x, z);
+    replant(true);
     ++revision_;
     return true;
 }
@@ -228,6 +229,7 @@ void Document::commitDrag() {
         return;
     }
     motion_->refreshBounds();
+    replant(false);
     step.boundsBefore = dragStartBounds_;
     step.boundsAfter = motion_->motionBounds();
     ++revision_;
@@ -245,6 +247,7 @@ void Document::cancelDrag() {
         c->setPoint(dragStart_[i], static_cast<int>(i));
     }
     motion_->restoreGroundBounds(dragStartBounds_);
+    replant(false);
     c->select(-1);
     dragStart_ = std::vector<CurvePoint>();
     ++revision_;
@@ -267,6 +270,12 @@ unsigned long Document::currentState() const {
 }
 
 void Document::apply(const Step& step, bool forward) {
+    if (step.switchesFeet) {
+        // Planting found its feet when the step was first made, so switching back cannot fail.
+        motion_->setFeetPlanted(forward == step.feetAfter);
+        ++revision_;
+        return;
+    }
     ControlCurve* c = curve();
     for (const PointMove& move : step.moves) {
         CurvePoint p;
@@ -275,7 +284,67 @@ void Document::apply(const Step& step, bool forward) {
         c->setPoint(p, move.index);
     }
     motion_->restoreGroundBounds(forward ? step.boundsAfter : step.boundsBefore);
+    replant(false);
     ++revision_;
+}
+
+namespace {
+
+// Joint poses (frames x joints) up to which the planted legs are solved again on every move of
+// a drag (a few milliseconds); longer motions keep the legs of the path the drag began with
+// until it ends.
+constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
+
+}  // namespace
+
+void Document::replant(bool duringDrag) {
+    if (!motion_ || !motion_->feetPlanted()) {
+        return;
+    }
+    const std::size_t poses =
+        static_cast<std::size_t>(motion_->frameCount()) * motion_->joints().size();
+    if (!duringDrag || poses <= kLiveReplantPoses) {
+        motion_->replantFeet();
+    }
+}
+
+Result Document::setFeetPlanted(bool planted) {
+    if (busy()) {
+        return Result::failure(kBusy);
+    }
+    if (!motion_) {
+        return Result::failure("No motion to keep the feet of.");
+    }
+    if (dragging_) {
+        return Result::failure("Finish the drag first.");
+    }
+    if (planted == motion_->feetPlanted()) {
+        return Result::success();
+    }
+    const Result result = motion_->setFeetPlanted(planted);
+    if (!result) {
+        return result;
+    }
+    Step step;
+    step.switchesFeet = true;
+    step.feetAfter = planted;
+    step.boundsBefore = step.boundsAfter = motion_->motionBounds();
+    ++revision_;
+    record(std::move(step));
+    return result;
+}
+
+Result Document::chooseFeet(const std::vector<std::string>& ankles) {
+    if (busy()) {
+        return Result::failure(kBusy);
+    }
+    if (!motion_) {
+        return Result::failure("No motion to find feet in.");
+    }
+    if (motion_->feetPlanted()) {
+        return Result::failure("Let the feet go before choosing them.");
+    }
+    return motion_->findFeet(ankles);
 }
 
 bool Document::undo() {

@@ -88,6 +88,16 @@ class Document {
     void commitDrag();
     void cancelDrag();
 
+    // Keep Feet Planted: while on, each foot stays where it stood while it touches the ground on
+    // the edited path (the legs are solved again whenever the path changes). Switching it is one
+    // step of history and changes the motion; a failure (no feet found, busy, dragging, no
+    // motion) changes nothing.
+    Result setFeetPlanted(bool planted);
+    bool feetPlanted() const { return motion_ && motion_->feetPlanted(); }
+    // Chooses the feet by their ankles' names (automatic when empty) while they are not planted;
+    // the choice stands until another motion is loaded.
+    Result chooseFeet(const std::vector<std::string>& ankles);
+
     bool canUndo() const { return applied_ > 0; }
     bool canRedo() const { return applied_ < history_.size(); }
     // Restores the control points and bounds the last step changed; false with nothing to undo.
@@ -105,9 +115,11 @@ class Document {
     };
     struct Step {
         std::vector<PointMove> moves;
+        bool switchesFeet = false;  // the step switches Keep Feet Planted (and moves no point)
+        bool feetAfter = false;     // whether the feet are planted after it
         Bounds boundsBefore;
         Bounds boundsAfter;
-        unsigned long state;  // the state this step leads to
+        unsigned long state = 0;  // the state this step leads to
     };
 
     // What a job in flight needs when it finishes.
@@ -125,6 +137,8 @@ class Document {
     unsigned long currentState() const;
     void apply(const Step& step, bool forward);
     void record(Step step);
+    // Solves the planted legs for the path as it now is, during a drag only where that is quick.
+    void replant(bool duringDrag);
 
     std::unique_ptr<Motion> motion_;
     std::string fileName_;

@@ -110,7 +110,10 @@ RootValues bakeRoot(const Motion& motion, int frame, const AxisTurn& turn) {
     const double s = std::sin(p.headingRadians);
     const double x = p.pathX + c * p.backX + s * p.backZ;
     const double z = p.pathZ - s * p.backX + c * p.backZ;
-    const double vertical = sums[verticalIndex(motion.upAxis())];
+    // Planted feet may lower the root; display y is the file's vertical axis either way.
+    const FootPlanting& planting = motion.planting();
+    const double drop = planting.empty() ? 0.0 : planting.rootDrop[static_cast<std::size_t>(frame)];
+    const double vertical = sums[verticalIndex(motion.upAxis())] - drop;
     const std::array<double, 3> inFile =
         zUp ? std::array<double, 3>{x, -z, vertical} : std::array<double, 3>{x, vertical, z};
     const std::array<double, 3> out = turn.apply(inFile);
@@ -173,14 +176,14 @@ struct RootPositions {
     std::array<bool, 3> written{true, true, true};
 };
 
-RootPositions positionsOf(const Joint& root, UpAxis upAxis, const AxisTurn& turn) {
+RootPositions positionsOf(const Joint& root, UpAxis upAxis, const AxisTurn& turn, bool lowered) {
     RootPositions r;
     for (int i = 0; i < root.channelCount(); ++i) {
         if (root.channel(i) <= Zposition) {
             ++r.count[static_cast<std::size_t>(root.channel(i))];
         }
     }
-    if (turn.quarterTurnsAboutX == 0) {
+    if (turn.quarterTurnsAboutX == 0 && !lowered) {
         r.written[verticalIndex(upAxis)] = false;
     }
     return r;
@@ -275,6 +278,23 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
     return baked;
 }
 
+// Writes the planted legs' values over their columns (moved by shift, as the root's columns may
+// have been laid out anew).
+void writePlantedLegs(const FootPlanting& planting, int shift, FrameTable& table) {
+    for (int f = 0; f < table.frameCount(); ++f) {
+        for (std::size_t k = 0; k < planting.columns.size(); ++k) {
+            table.setValue(
+                f, planting.columns[k] + shift,
+                planting.values[k + planting.columns.size() * static_cast<std::size_t>(f)]);
+        }
+    }
+}
+
+bool lowersRoot(const FootPlanting& planting) {
+    return std::any_of(planting.rootDrop.begin(), planting.rootDrop.end(),
+                       [](float d) { return d != 0.0f; });
+}
+
 // Re-expresses the position channels of every joint below a top-level one from the reading they
 // were read in to the other: a displacement from the OFFSET becomes the translation itself, or
 // the reverse. The first channel along an axis takes the OFFSET; columns are the motion's, moved
@@ -316,7 +336,8 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
     const int frameCount = source.frameCount();
     const AxisTurn turn = turnBetween(motion.upAxis(), options.upAxis.value_or(motion.upAxis()));
     const RootRotations rotations = rotationsOf(root);
-    const RootPositions positions = positionsOf(root, motion.upAxis(), turn);
+    const RootPositions positions =
+        positionsOf(root, motion.upAxis(), turn, lowersRoot(motion.planting()));
     std::vector<RootValues> values(static_cast<std::size_t>(frameCount));
     for (int f = 0; f < frameCount; ++f) {
         values[static_cast<std::size_t>(f)] = bakeRoot(motion, f, turn);
@@ -342,6 +363,9 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
         }
         baked = std::make_unique<FrameTable>(source.channelCount());
         baked->set(frameCount, source.frameTime(), std::move(table));
+    }
+    if (!motion.planting().empty()) {
+        writePlantedLegs(motion.planting(), baked->channelCount() - source.channelCount(), *baked);
     }
     const PositionChannels to = options.positionChannels.value_or(motion.positionChannels());
     if (to != motion.positionChannels()) {

@@ -1,5 +1,6 @@
 // The load's baseline: what each frame keeps of the curve as fitted at load (see Baseline).
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -31,52 +32,61 @@ double smoothStep(double x) {
 }
 
 // The weight of every frame from the lengths of its load-time tangent, against the figure's
-// size (a figure with no extent counts any tangent that is not zero).
-std::vector<float> turnWeights(const std::vector<double>& tangentLength, double figureSize) {
-    const int n = static_cast<int>(tangentLength.size());
-    std::vector<double> own(tangentLength.size());
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        const double still = kStillTangent * figureSize;
-        const double moving = kMovingTangent * figureSize;
-        own[i] = figureSize > 0.0 ? smoothStep((tangentLength[i] - still) / (moving - still))
-                                  : (tangentLength[i] > 0.0 ? 1.0 : 0.0);
+// size (a figure with no extent counts any tangent that is not zero). The lengths become the
+// weights in place, with one more array of the motion's length beside them: a long motion's load
+// takes little more memory than its baseline.
+void turnWeights(std::vector<float>& weights, double figureSize) {
+    const int n = static_cast<int>(weights.size());
+    const double still = kStillTangent * figureSize;
+    const double moving = kMovingTangent * figureSize;
+    for (float& w : weights) {
+        w = static_cast<float>(figureSize > 0.0 ? smoothStep((w - still) / (moving - still))
+                                                : (w > 0.0f ? 1.0 : 0.0));
     }
     // The least within the reach, by a queue of candidates whose weights rise from front to
-    // back; then the average over the reach, by running sums: both in time linear in n.
-    // The queue is the span [front, back) of a vector: every frame enters it once, at the back.
-    std::vector<double> least(own.size());
-    std::vector<int> candidates(own.size());
-    std::size_t front = 0;
-    std::size_t back = 0;
+    // back; then the average over the reach, by a running sum: both in time linear in n. The
+    // queue never holds more than a reach's frames, so a ring of kQueue slots holds it: entries
+    // [front, back) counted from the start, slot k % kQueue.
+    constexpr int kQueue = 64;
+    static_assert(kQueue >= 2 * kTurnReach + 2, "the ring holds every frame within a reach");
+    std::array<int, kQueue> candidates;
+    auto at = [&candidates](int k) -> int& {
+        return candidates[static_cast<std::size_t>(k % kQueue)];
+    };
+    std::vector<float> least(weights.size());
+    int front = 0;
+    int back = 0;
     for (int i = 0, next = 0; i < n; ++i) {
         for (; next < n && next <= i + kTurnReach; ++next) {
-            while (back > front && own[static_cast<std::size_t>(candidates[back - 1])] >=
-                                       own[static_cast<std::size_t>(next)]) {
+            while (back > front && weights[static_cast<std::size_t>(at(back - 1))] >=
+                                       weights[static_cast<std::size_t>(next)]) {
                 --back;
             }
-            candidates[back++] = next;
+            at(back++) = next;
         }
-        while (candidates[front] < i - kTurnReach) {
+        while (at(front) < i - kTurnReach) {
             ++front;
         }
-        least[static_cast<std::size_t>(i)] = own[static_cast<std::size_t>(candidates[front])];
+        least[static_cast<std::size_t>(i)] = weights[static_cast<std::size_t>(at(front))];
     }
-    std::vector<double> sums(own.size() + 1, 0.0);
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        sums[i + 1] = sums[i] + least[i];
+    double sum = 0.0;
+    for (int i = 0; i < std::min(n, kTurnReach); ++i) {
+        sum += least[static_cast<std::size_t>(i)];
     }
-    std::vector<float> weights(own.size());
     for (int i = 0; i < n; ++i) {
         const int first = std::max(0, i - kTurnReach);
         const int last = std::min(n - 1, i + kTurnReach);
-        const double sum =
-            sums[static_cast<std::size_t>(last) + 1] - sums[static_cast<std::size_t>(first)];
+        if (i + kTurnReach < n) {
+            sum += least[static_cast<std::size_t>(i + kTurnReach)];
+        }
+        if (i - kTurnReach - 1 >= 0) {
+            sum -= least[static_cast<std::size_t>(i - kTurnReach - 1)];
+        }
         // A reach of ones averages to one (to float precision), so a travelling figure turns
         // fully.
         weights[static_cast<std::size_t>(i)] =
             static_cast<float>(std::min(1.0, sum / (last - first + 1)));
     }
-    return weights;
 }
 
 }  // namespace
@@ -91,7 +101,7 @@ void Motion::layBaseline() {
     baseline_.offsetZ.assign(size, 0.0f);
     baseline_.tangentX.assign(size, 0.0f);
     baseline_.tangentZ.assign(size, 0.0f);
-    std::vector<double> tangentLength(size, 0.0);
+    baseline_.turnWeight.assign(size, 0.0f);  // the tangents' lengths, then their weights
     // Only the root's position channels matter here: the offset is left out so that the
     // placement, which translates by the OFFSET before it, puts the root where the file does.
     // They are turned upright first, as the pose turns them.
@@ -127,10 +137,10 @@ void Motion::layBaseline() {
             baseline_.offsetZ[i] = static_cast<float>(point.z - ground[14]);
             baseline_.tangentX[i] = static_cast<float>(tangent.x);
             baseline_.tangentZ[i] = static_cast<float>(tangent.z);
-            tangentLength[i] = std::hypot(tangent.x, tangent.z);
+            baseline_.turnWeight[i] = static_cast<float>(std::hypot(tangent.x, tangent.z));
         }
     });
-    baseline_.turnWeight = turnWeights(
-        tangentLength, std::max({static_cast<double>(width_), static_cast<double>(height_),
-                                 static_cast<double>(depth_)}));
+    turnWeights(baseline_.turnWeight,
+                std::max({static_cast<double>(width_), static_cast<double>(height_),
+                          static_cast<double>(depth_)}));
 }

@@ -43,6 +43,10 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
     motionBounds_ = resetBounds();
     height_ = width_ = depth_ = 0.0f;
     markerRadius_ = 1.0f;
+    feet_.clear();
+    feetFound_ = false;
+    feetPlanted_ = false;
+    planting_ = FootPlanting();
     // Walked with an explicit ancestor stack: a hostile file can nest thousands deep and hang
     // hundreds of thousands of joints side by side.
     std::vector<int> ancestors;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "editing/root_path.h"
+#include "motion/foot_contacts.h"
+#include "motion/foot_planting.h"
 #include "motion/frame_table.h"
 #include "motion/joint.h"
 #include "motion/reading.h"
@@ -151,6 +153,24 @@ class Motion {
     // Frees that cache (refreshBounds then poses every joint of every frame).
     void releaseBoundsCache() { rootRelativeXZ_ = BoundsCache(); }
 
+    // The figure's feet (legs and ground contacts), found on the unedited motion by findFeet;
+    // empty before.
+    const std::vector<Foot>& feet() const { return feet_; }
+    // Finds the feet: the legs whose ankles have these names, or the two lowest end chains of
+    // the skeleton when none are named, and when each stands on the ground. On failure (a name
+    // that is no ankle, no leg found) nothing changes. Planted feet are planted anew.
+    Result findFeet(const std::vector<std::string>& ankles = {});
+    // Keeps the feet planted on the edited path (finding them first where findFeet has not run)
+    // or lets them go. A failure to find feet leaves them free.
+    Result setFeetPlanted(bool planted);
+    bool feetPlanted() const { return feetPlanted_; }
+    // Solves the planted legs again for the path as it is now; whoever changes the path calls it
+    // once the change is made (as refreshBounds).
+    void replantFeet();
+    // The planted legs' channel values and the root's lowering, which the edited passes and the
+    // bake apply; empty while the feet are free.
+    const FootPlanting& planting() const { return planting_; }
+
   private:
     // The load's measuring sweep over every frame (bounds, root samples, frame-0 extents, the
     // root-relative cache), reporting to `progress` from `from` to `to` of the whole (measure.cpp);
@@ -174,6 +194,10 @@ class Motion {
     UpAxis upAxis_ = UpAxis::Y;
     PositionChannels positionChannels_ = PositionChannels::OffsetPlusValue;
     std::vector<std::array<float, 3>> baseOffsets_;
+    std::vector<Foot> feet_;
+    bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)
+    bool feetPlanted_ = false;
+    FootPlanting planting_;
 
     std::vector<Joint*> joints_;
     std::vector<int> parentIndex_;

@@ -33,6 +33,7 @@ Result Motion::load(const std::string& path, const LoadOptions& options, Progres
     try {
         BvhReader reader;
         reader.open(path);
+        reader.setProgress(progress, kReadShare);
         std::unique_ptr<Joint> newRoot = reader.readHierarchy();
         if (!newRoot) {
             return Result::failure(reader.failure());

@@ -105,11 +105,15 @@ void applyJoint(const Motion& motion, std::size_t j, const float* row,
 // one forward sweep replaces the recursive traversal. The placement, if any, is the root's.
 // With positionsOnly the rotations of joints without children are left out: they turn nothing
 // whose position is measured, so only those joints' orientations differ from a full pose.
+// row, when given, holds the frame's values in place of the table's.
 void poseJoints(const Motion& motion, int frame, const RootPlacement* placement, float lift,
-                std::vector<Transform>& out, bool positionsOnly = false, bool upright = true) {
+                std::vector<Transform>& out, bool positionsOnly = false, bool upright = true,
+                const float* row = nullptr) {
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
-    const float* row = motion.frames()->row(frame);
+    if (row == nullptr) {
+        row = motion.frames()->row(frame);
+    }
     const std::size_t count = joints.size();
     Transform base = identityTransform();
     base[13] = lift;
@@ -137,7 +141,19 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
     const RootPlacement* placement =
         isEditedPass(pass) ? editedPlacement(motion, frame, storage) : nullptr;
     const float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
-    poseJoints(motion, frame, placement, lift, pose.transforms);
+    const FootPlanting& planting = motion.planting();
+    if (isEditedPass(pass) && !planting.empty()) {
+        // Planted feet: the legs' replaced values, and the root lowered where a leg fell short.
+        thread_local std::vector<float> row;
+        const float* own = motion.frames()->row(frame);
+        row.assign(own, own + motion.frames()->channelCount());
+        planting.apply(frame, row.data());
+        poseJoints(motion, frame, placement,
+                   lift - planting.rootDrop[static_cast<std::size_t>(frame)], pose.transforms,
+                   false, true, row.data());
+    } else {
+        poseJoints(motion, frame, placement, lift, pose.transforms);
+    }
     pose.bounds = resetBounds();
     for (const Transform& m : pose.transforms) {
         grow(pose.bounds, m[12], m[13], m[14]);

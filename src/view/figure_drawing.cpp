@@ -93,7 +93,27 @@ std::vector<int> strobeFrames(int frameCount) {
     return frames;
 }
 
-void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass) {
+std::vector<bool> heldFootJoints(const Motion& motion, int frame) {
+    std::vector<bool> held(motion.joints().size(), false);
+    const std::vector<Foot>& feet = motion.feet();
+    const std::vector<int>& parents = motion.parentIndex();
+    for (std::size_t k = 0; k < feet.size() && motion.feetPlanted(); ++k) {
+        const int ankle = feet[k].leg.ankle;
+        if (!motion.planting().footHeld(frame, static_cast<int>(k)) || ankle < 0 ||
+            static_cast<std::size_t>(ankle) >= held.size()) {
+            continue;
+        }
+        // The ankle's subtree is the run after it (depth-first order) whose parents lie inside.
+        held[static_cast<std::size_t>(ankle)] = true;
+        for (std::size_t j = static_cast<std::size_t>(ankle) + 1;
+             j < held.size() && parents[j] >= ankle; ++j) {
+            held[j] = true;
+        }
+    }
+    return held;
+}
+
+void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass, int frame) {
     if (markerRadius_ != motion.markerRadius()) {
         marker_ = markerSegments(motion.markerRadius());
         markerRadius_ = motion.markerRadius();
@@ -103,6 +123,10 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
         pass == PosePass::DrawFigure ? rgba(255, 64, 64) : rgba(125, 32, 32);
     const std::uint32_t boneColour =
         pass == PosePass::DrawFigure ? rgba(0, 0, 255) : rgba(0, 0, 125);
+    const std::uint32_t heldColour = rgba(255, 190, 0);
+    const std::vector<bool> held = pass == PosePass::DrawFigure && frame >= 0
+                                       ? heldFootJoints(motion, frame)
+                                       : std::vector<bool>();
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
     const std::size_t count = std::min(joints.size(), pose.transforms.size());
@@ -122,7 +146,8 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
         for (const auto& v : marker_)
             appendTransformed(m, v, vertices_);
         if (coloured)
-            colours_.insert(colours_.end(), marker_.size(), markerColour);
+            colours_.insert(colours_.end(), marker_.size(),
+                            i < held.size() && held[i] ? heldColour : markerColour);
         if (vertices_.size() >= 3 * batchVertices_)
             flush();
     }
@@ -149,17 +174,17 @@ void FigureDrawer::flush() {
     colours_.clear();
 }
 
-void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass) {
-    addPose(motion, pose, pass);
+void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass, int frame) {
+    addPose(motion, pose, pass, frame);
     flush();
 }
 
-void FigureDrawer::drawStrobes(const Motion& motion, const Pose& current) {
+void FigureDrawer::drawStrobes(const Motion& motion, const Pose& current, int frame) {
     // All copies lie under the figure, so they go out as one batch.
     for (int k : strobeFrames(motion.frameCount())) {
         if (poseFrame(motion, k, PosePass::DrawStrobe, strobePose_))
             addPose(motion, strobePose_, PosePass::DrawStrobe);
     }
     flush();
-    drawFigure(motion, current, PosePass::DrawFigure);
+    drawFigure(motion, current, PosePass::DrawFigure, frame);
 }

@@ -237,9 +237,9 @@ void MotionView::drawScene() {
         glPushMatrix();
         if (bones_) {
             if (strobes_)
-                figureDrawer_.drawStrobes(*m, pose);
+                figureDrawer_.drawStrobes(*m, pose, frameRow_);
             else
-                figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure);
+                figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, frameRow_);
         }
         if (path_ && m->rootPath())
             drawPath(*m->rootPath(), linearFalloff_ ? hovered_ : -1);

@@ -391,6 +391,33 @@ TEST_F(MotionWindowTest, PlaybackKeysWorkWhileTheViewHasTheFocus) {
     window.hide();
 }
 
+TEST_F(MotionWindowTest, TheFileMenuReadsTheMotionAgainAsTheUserSays) {
+    MainMenuBar& menu = *window.menuBar();
+    EXPECT_FALSE(menu.find_item("&File/Up Axis/Z")->active()) << "nothing to read without a motion";
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    menu.syncMarks();
+    EXPECT_TRUE(menu.find_item("&File/Up Axis/Y")->value());
+    EXPECT_FALSE(menu.find_item("&File/Up Axis/Z")->value());
+    EXPECT_TRUE(menu.find_item("&File/Position Channels/Offset Plus Value")->value());
+
+    // Reading again drops the edit: the user is asked first, and Cancel keeps everything.
+    dragPoint(window, 3);
+    menu.picked(menu.find_item("&File/Up Axis/Z"));
+    ASSERT_EQ(chooser.questions.size(), 1u);
+    EXPECT_EQ(window.view()->motion()->upAxis(), UpAxis::Y);
+    EXPECT_TRUE(window.document().modified());
+
+    chooser.unsavedAnswer = MotionWindow::DiscardAnswer;
+    menu.picked(menu.find_item("&File/Up Axis/Z"));
+    EXPECT_EQ(window.view()->motion()->upAxis(), UpAxis::Z);
+    EXPECT_FALSE(window.document().canUndo());
+    EXPECT_TRUE(menu.find_item("&File/Up Axis/Z")->value());
+    EXPECT_FALSE(menu.find_item("&File/Up Axis/Y")->value());
+    menu.picked(menu.find_item("&File/Position Channels/Value Replaces Offset"));
+    EXPECT_EQ(window.view()->motion()->positionChannels(), PositionChannels::ValueReplacesOffset);
+    EXPECT_EQ(window.view()->motion()->upAxis(), UpAxis::Z) << "the other choice stays";
+}
+
 TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     const std::string other = scratch.file("tenth.bvh", tinyMotion("0.1"));

@@ -83,9 +83,18 @@ run info "$sample" --read-up-axis x
 [ "$out" = "bvhpath: --read-up-axis takes y or z" ] || fail "bad value message: $out"
 run convert "$sample" "$work/no/such/dir.bvh"
 case "$out" in "Error in BVH file output: "*) ;; *) fail "save message: $out" ;; esac
+# A save never replaces what is not a regular file, and saves through a dangling link.
+mkfifo "$work/pipe.bvh"
+run convert "$sample" "$work/pipe.bvh"
+[ "$status" -eq 1 ] && [ -p "$work/pipe.bvh" ] || fail "a save replaced a FIFO: $out"
+case "$out" in "Error in BVH file output: "*) ;; *) fail "FIFO message: $out" ;; esac
+ln -s "$work/made_by_link.bvh" "$work/dangling.bvh"
+run convert "$sample" "$work/dangling.bvh"
+[ "$status" -eq 0 ] && [ -L "$work/dangling.bvh" ] && [ -s "$work/made_by_link.bvh" ] ||
+    fail "a save did not go through a dangling link: $out"
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status"
-for subcommand in info check convert; do
+for subcommand in info check convert edit skate; do
     printf '%s\n' "$out" | grep -q "bvhpath $subcommand " || fail "--help does not list $subcommand"
 done
 run check --help
@@ -95,6 +104,14 @@ run check --help
 # channels there and back.
 run convert "$sample" "$work/plain.bvh"
 [ "$status" -eq 0 ] && [ -z "$out" ] || fail "convert ended with $status: $out"
+[ -s "$work/stderr" ] && fail "convert wrote to a standard error that is no terminal: $(cat "$work/stderr")"
+# On a terminal the load and the save show how far they got.
+if command -v script >/dev/null; then
+    shown=$(script -qec "'$program' convert '$sample' '$work/shown.bvh'" /dev/null | tr '\r' '\n')
+    printf '%s\n' "$shown" | grep -q "^reading .*walk_curve.bvh: 100%" &&
+        printf '%s\n' "$shown" | grep -q "^writing .*shown.bvh: [0-9]*%" ||
+        fail "no progress on a terminal: $shown"
+fi
 same_values "$sample" "$work/plain.bvh" 0.00005 || fail "an unedited convert changed the file"
 
 run convert "$sample" "$work/z.bvh" --up-axis z
@@ -150,6 +167,49 @@ run info "$work/add.bvh"
 expect_line "position channels: offset plus value"
 run convert "$work/add.bvh" "$work/replace_again.bvh" --position-channels replace
 same_values "$work/replace.bvh" "$work/replace_again.bvh" 0.00005 || fail "add and back changed it"
+
+# edit: control point 4 moved as a drag would move it, with and without planted feet; the foot
+# skate of the saved files over the frames where the sample's feet stand.
+skate_of() {
+    run skate "$@"
+    [ "$status" -eq 0 ] || fail "skate $*: $out"
+    printf '%s\n' "$out" | sed -n 's/^foot skate: //p'
+}
+run edit "$sample" "$work/bent.bvh" --move 4 -150 80
+[ "$status" -eq 0 ] && [ -z "$out" ] || fail "edit ended with $status: $out"
+run edit "$sample" "$work/planted.bvh" --move 4 -150 80 --falloff 0 --plant-feet --feet LeftFoot,RightFoot
+[ "$status" -eq 0 ] && [ -z "$out" ] || fail "edit --plant-feet ended with $status: $out"
+s0=$(skate_of "$sample")
+s1=$(skate_of "$work/bent.bvh" "$sample")
+s2=$(skate_of "$work/planted.bvh" "$sample")
+awk -v s0="$s0" -v s1="$s1" -v s2="$s2" 'BEGIN { exit !(s0 < 0.001 && s1 > 0.05 && s2 < s1 / 10) }' ||
+    fail "foot skate unedited $s0, bent $s1, bent with planted feet $s2"
+run info "$work/planted.bvh"
+expect_line "frames: 300"
+# Only the root's channels differ without planted feet; with them the legs' do too.
+differing_columns() {
+    awk 'FNR == 1 { file++ } /^MOTION/ { motion[file] = FNR + 3 }
+        motion[file] && FNR >= motion[file] { for (i = 1; i <= NF; i++) v[file, FNR, i] = $i; n = NF; last = FNR }
+        END { for (i = 1; i <= n; i++) for (r = motion[1]; r <= last; r++)
+                  if (v[1, r, i] != v[2, r, i]) { print i; break } }' "$1" "$2" | tr '\n' ' '
+}
+[ "$(differing_columns "$sample" "$work/bent.bvh")" = "1 3 5 " ] ||
+    fail "a plain edit changed columns $(differing_columns "$sample" "$work/bent.bvh")"
+[ "$(differing_columns "$sample" "$work/planted.bvh" | wc -w)" -gt 3 ] || fail "no leg was planted"
+for args in "edit $sample $work/e.bvh" "edit $sample $work/e.bvh --move 99 1 1" \
+    "edit $sample $work/e.bvh --move 1 x 1" "edit $sample $work/e.bvh --move 1 1" \
+    "edit $sample $work/e.bvh --move 1 1 1 --falloff -2" "skate" \
+    "edit $sample $work/e.bvh --move 1 1 1 --plant-feet --feet LeftFoot,Nowhere"; do
+    # shellcheck disable=SC2086
+    run $args
+    [ "$status" -eq 1 ] || fail "'$args' ended with $status"
+    [ -n "$out" ] || fail "'$args' printed no message"
+done
+[ ! -e "$work/e.bvh" ] || fail "a failed edit wrote its output"
+run edit "$sample" "$work/e.bvh" --move 1 1 1 --plant-feet --feet LeftFoot,Nowhere
+[ "$out" = "No joint is named Nowhere." ] || fail "--feet message: $out"
+run edit "$sample" "$work/e.bvh" --move 99 1 1
+[ "$out" = "bvhpath edit: no control point 99 (the path has 8)" ] || fail "--move message: $out"
 
 if [ -d "$corpus" ]; then
     run check "$corpus"/*.bvh

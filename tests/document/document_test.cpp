@@ -365,3 +365,67 @@ TEST(DocumentReading, OpenTakesTheReadingAndRereadReplacesIt) {
     EXPECT_TRUE(d.modified());
     EXPECT_EQ(saved, d.fileName());
 }
+
+namespace {
+
+const std::string kSample = std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh";
+
+// Every joint of a frame as drawn on the edited path.
+std::vector<std::array<float, 3>> drawnAt(const Document& d, int frame) {
+    Pose pose;
+    poseFrame(*d.motion(), frame, PosePass::RecordEdited, pose);
+    std::vector<std::array<float, 3>> out;
+    for (const Transform& m : pose.transforms)
+        out.push_back({m[12], m[13], m[14]});
+    return out;
+}
+
+// Keep Feet Planted is one step of history that marks the motion unsaved; undo and redo switch
+// it back and forth, and the planted legs follow every later change of the path.
+TEST(DocumentFeet, SwitchingIsOneUndoableStepAndFollowsThePath) {
+    Document d;
+    ASSERT_TRUE(d.open(kSample));
+    drag(d, 4, 120.0, -60.0);
+    const auto rigid = drawnAt(d, 100);
+    ASSERT_EQ(d.historySize(), 1u);
+    ASSERT_TRUE(d.save(testing::TempDir() + "document_feet.bvh"));
+    ASSERT_FALSE(d.modified());
+
+    ASSERT_TRUE(d.setFeetPlanted(true));
+    EXPECT_TRUE(d.feetPlanted());
+    EXPECT_TRUE(d.modified());
+    EXPECT_EQ(d.historySize(), 2u);
+    const auto planted = drawnAt(d, 100);
+    EXPECT_NE(planted, rigid);
+
+    ASSERT_TRUE(d.undo());
+    EXPECT_FALSE(d.feetPlanted());
+    EXPECT_FALSE(d.modified());
+    EXPECT_EQ(drawnAt(d, 100), rigid);
+    ASSERT_TRUE(d.redo());
+    EXPECT_TRUE(d.feetPlanted());
+    EXPECT_EQ(drawnAt(d, 100), planted);
+
+    // A drag while planted solves the legs again for the new path, and so does its undo.
+    drag(d, 4, -60.0, 30.0);
+    const auto moved = drawnAt(d, 100);
+    EXPECT_NE(moved, planted);
+    ASSERT_TRUE(d.undo());
+    EXPECT_EQ(drawnAt(d, 100), planted);
+    EXPECT_TRUE(d.setFeetPlanted(true));  // already on: no step
+    EXPECT_EQ(d.historySize(), 3u);
+}
+
+TEST(DocumentFeet, AMotionWithoutLegsRefusesAndKeepsItsHistory) {
+    Document d;
+    ASSERT_TRUE(d.open(writeFile("document_feet_walker.bvh", walker(120))));
+    const Result r = d.setFeetPlanted(true);
+    EXPECT_FALSE(r);
+    EXPECT_FALSE(r.message.empty());
+    EXPECT_FALSE(d.feetPlanted());
+    EXPECT_EQ(d.historySize(), 0u);
+    EXPECT_FALSE(d.modified());
+    EXPECT_FALSE(Document().setFeetPlanted(true));
+}
+
+}  // namespace

@@ -1,0 +1,410 @@
+#include "motion/foot_contacts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "motion/leg_solver.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+
+namespace {
+
+// Frames sampled, evenly over the motion, to tell the legs' shape.
+constexpr int kSampledFrames = 48;
+// A joint's segment turns by less than this from the bone below it in every sampled frame: it
+// lies on that bone (a twist joint), not at a bend.
+constexpr double kOnBoneDegrees = 5.0;
+// Joints closer than this (in figure heights) stand at one point.
+constexpr double kSamePoint = 1e-4;
+// The bone above an ankle (the shin) is at least this long, in figure heights; foot and toe
+// bones are shorter.
+constexpr double kShortestShin = 0.15;
+// Thigh and shin are at least this long, in figure heights.
+constexpr double kShortestBone = 0.05;
+// Contact thresholds: height above the joint's own lowest point (figure heights) and speed
+// (figure heights per second) to enter a contact, and the looser ones that end it.
+constexpr double kEnterHeight = 0.05;
+constexpr double kStayHeight = 0.07;
+constexpr double kEnterSpeed = 0.15;
+constexpr double kStaySpeed = 0.25;
+// Contacts shorter than this are noise; breaks shorter than this do not split one (seconds).
+constexpr double kShortestContact = 0.1;
+constexpr double kLongestBreak = 0.05;
+
+// The figure's size that thresholds are relative to: its standing height, or the motion's
+// largest extent where the first pose has none.
+double figureHeight(const Motion& motion) {
+    if (motion.height() > 0.0f) {
+        return motion.height();
+    }
+    return std::max({motion.bound(MaxX) - motion.bound(MinX),
+                     motion.bound(MaxY) - motion.bound(MinY),
+                     motion.bound(MaxZ) - motion.bound(MinZ), 1e-6f});
+}
+
+double framesPerSecond(const Motion& motion) {
+    const double t = motion.frameTime();
+    return t > 0.0 && std::isfinite(t) ? 1.0 / t : 30.0;
+}
+
+Vec3 positionOf(const Transform& m) {
+    return {m[12], m[13], m[14]};
+}
+
+// Every joint's position at evenly spread frames (display axes, raw root).
+struct Samples {
+    std::vector<std::vector<Vec3>> frames;
+
+    explicit Samples(const Motion& motion) {
+        const int count = std::min(kSampledFrames, motion.frameCount());
+        Pose pose;
+        for (int k = 0; k < count; ++k) {
+            const int f = count > 1 ? static_cast<int>(static_cast<long long>(k) *
+                                                       (motion.frameCount() - 1) / (count - 1))
+                                    : 0;
+            if (!poseFrame(motion, f, PosePass::MeasureRaw, pose)) {
+                continue;
+            }
+            std::vector<Vec3> at;
+            at.reserve(pose.transforms.size());
+            for (const Transform& m : pose.transforms) {
+                at.push_back(positionOf(m));
+            }
+            frames.push_back(std::move(at));
+        }
+    }
+    double distance(int a, int b) const {
+        return frames.empty() ? 0.0
+                              : length(frames.front()[static_cast<std::size_t>(a)] -
+                                       frames.front()[static_cast<std::size_t>(b)]);
+    }
+    double meanHeight(int j) const {
+        double sum = 0.0;
+        for (const std::vector<Vec3>& at : frames) {
+            sum += at[static_cast<std::size_t>(j)][1];
+        }
+        return frames.empty() ? 0.0 : sum / static_cast<double>(frames.size());
+    }
+    // Whether `upper` continues the bone from `lower` to `middle` in every sampled frame.
+    bool onBone(int lower, int middle, int upper, double samePoint) const {
+        const double cosLimit = std::cos(kOnBoneDegrees * M_PI / 180.0);
+        for (const std::vector<Vec3>& at : frames) {
+            const Vec3 below =
+                at[static_cast<std::size_t>(lower)] - at[static_cast<std::size_t>(middle)];
+            const Vec3 above =
+                at[static_cast<std::size_t>(middle)] - at[static_cast<std::size_t>(upper)];
+            const double lb = length(below);
+            const double la = length(above);
+            if (la <= samePoint) {
+                continue;
+            }
+            if (lb <= samePoint || dot(below, above) < cosLimit * lb * la) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+int childCount(const Motion& motion, int j) {
+    int count = 0;
+    for (const Joint* c = motion.joints()[static_cast<std::size_t>(j)]->firstChild(); c != nullptr;
+         c = c->nextSibling()) {
+        ++count;
+    }
+    return count;
+}
+
+bool turnsAnyWay(const Motion& motion, int j) {
+    std::set<int> axes;
+    int rotations = 0;
+    for (ChannelType type : motion.joints()[static_cast<std::size_t>(j)]->channels()) {
+        if (type >= Xrotation) {
+            axes.insert(type - Xrotation);
+            ++rotations;
+        }
+    }
+    return rotations == 3 && axes.size() == 3;
+}
+
+int parentOf(const Motion& motion, int j) {
+    return motion.parentIndex()[static_cast<std::size_t>(j)];
+}
+
+// Walks up from `from` past joints at its own point, then on along the bone from `below` while
+// the joints above continue it (a single child each, as a twist joint has).
+int topOfBone(const Motion& motion, const Samples& samples, int below, int from, double samePoint) {
+    int j = from;
+    while (j >= 0 && samples.distance(j, below) <= samePoint) {
+        j = parentOf(motion, j);
+    }
+    while (j >= 0) {
+        const int up = parentOf(motion, j);
+        if (up < 0 || childCount(motion, up) != 1 || !samples.onBone(below, j, up, samePoint)) {
+            break;
+        }
+        j = up;
+    }
+    return j;
+}
+
+std::optional<LegChain> legFrom(const Motion& motion, const Samples& samples, int ankle) {
+    const int count = static_cast<int>(motion.joints().size());
+    if (ankle < 0 || ankle >= count || samples.frames.empty()) {
+        return std::nullopt;
+    }
+    const double height = figureHeight(motion);
+    const double samePoint = kSamePoint * height;
+    LegChain leg;
+    leg.ankle = ankle;
+    leg.knee = topOfBone(motion, samples, ankle, parentOf(motion, ankle), samePoint);
+    if (leg.knee < 0) {
+        return std::nullopt;
+    }
+    leg.hip = topOfBone(motion, samples, leg.knee, parentOf(motion, leg.knee), samePoint);
+    // The hip turns the leg alone: a top-level joint would turn the whole figure.
+    if (leg.hip < 0 || parentOf(motion, leg.hip) < 0) {
+        return std::nullopt;
+    }
+    if (samples.distance(leg.hip, leg.knee) < kShortestBone * height ||
+        samples.distance(leg.knee, leg.ankle) < kShortestBone * height) {
+        return std::nullopt;
+    }
+    for (int j : {leg.hip, leg.knee, leg.ankle}) {
+        if (!turnsAnyWay(motion, j)) {
+            return std::nullopt;
+        }
+    }
+    // The toe: the ankle's child with the lowest end below it. The ankle's subtree is the run
+    // of joints after it (depth-first order) whose parents lie inside it.
+    std::vector<int> branch;  // for each joint of the subtree, the ankle's child above it
+    double lowest = 0.0;
+    for (int j = ankle + 1; j < count && parentOf(motion, j) >= ankle; ++j) {
+        const int parent = parentOf(motion, j);
+        branch.push_back(parent == ankle ? j
+                                         : branch[static_cast<std::size_t>(parent - ankle - 1)]);
+        const double h = samples.meanHeight(j);
+        if (leg.toe < 0 || h < lowest) {
+            leg.toe = branch.back();
+            lowest = h;
+        }
+    }
+    return leg;
+}
+
+bool sharesJoints(const LegChain& a, const LegChain& b) {
+    for (int x : {a.hip, a.knee, a.ankle}) {
+        for (int y : {b.hip, b.knee, b.ankle}) {
+            if (x == y) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<LegChain> legOfAnkle(const Motion& motion, int ankle) {
+    if (!motion.poseable()) {
+        return std::nullopt;
+    }
+    return legFrom(motion, Samples(motion), ankle);
+}
+
+std::vector<LegChain> findLegs(const Motion& motion) {
+    std::vector<LegChain> legs;
+    if (!motion.poseable()) {
+        return legs;
+    }
+    const Samples samples(motion);
+    const double height = figureHeight(motion);
+    const int count = static_cast<int>(motion.joints().size());
+    std::vector<std::pair<double, int>> ends;
+    for (int j = 0; j < count; ++j) {
+        if (motion.joints()[static_cast<std::size_t>(j)]->firstChild() == nullptr) {
+            ends.push_back({samples.meanHeight(j), j});
+        }
+    }
+    std::sort(ends.begin(), ends.end());
+    for (const auto& end : ends) {
+        // The ankle is the lowest joint above the end that hangs from a long bone (the shin);
+        // toe and foot bones are short.
+        int ankle = end.second;
+        for (int steps = 0; ankle >= 0 && steps < 4; ++steps) {
+            const int up = parentOf(motion, ankle);
+            if (up >= 0 && samples.distance(ankle, up) >= kShortestShin * height) {
+                break;
+            }
+            ankle = up;
+        }
+        if (ankle < 0) {
+            continue;
+        }
+        const std::optional<LegChain> leg = legFrom(motion, samples, ankle);
+        if (!leg) {
+            continue;
+        }
+        const bool apart = std::none_of(legs.begin(), legs.end(), [&](const LegChain& other) {
+            return sharesJoints(*leg, other);
+        });
+        if (apart) {
+            legs.push_back(*leg);
+        }
+        if (legs.size() == 2) {
+            break;
+        }
+    }
+    std::sort(legs.begin(), legs.end(),
+              [](const LegChain& a, const LegChain& b) { return a.ankle < b.ankle; });
+    return legs;
+}
+
+Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
+                 std::vector<LegChain>& legs) {
+    legs.clear();
+    if (!motion.poseable()) {
+        return Result::failure("No motion to find feet in.");
+    }
+    const Samples samples(motion);
+    for (const std::string& name : ankles) {
+        int found = -1;
+        for (std::size_t j = 0; j < motion.joints().size() && found < 0; ++j) {
+            if (motion.joints()[j]->name() == name) {
+                found = static_cast<int>(j);
+            }
+        }
+        if (found < 0) {
+            legs.clear();
+            return Result::failure("No joint is named " + name + ".");
+        }
+        const std::optional<LegChain> leg = legFrom(motion, samples, found);
+        if (!leg) {
+            legs.clear();
+            return Result::failure(name + " is not the ankle of a leg that can be turned.");
+        }
+        legs.push_back(*leg);
+    }
+    return Result::success();
+}
+
+namespace {
+
+// A joint's track over every frame, averaged over a few frames either side at high frame rates
+// so that capture noise does not read as motion.
+std::vector<Vec3> smoothedTrack(const std::vector<Vec3>& track, int reach) {
+    if (reach <= 0) {
+        return track;
+    }
+    const int n = static_cast<int>(track.size());
+    std::vector<Vec3> out(track.size());
+    for (int f = 0; f < n; ++f) {
+        Vec3 sum{0.0, 0.0, 0.0};
+        int used = 0;
+        for (int k = std::max(0, f - reach); k <= std::min(n - 1, f + reach); ++k) {
+            sum = sum + track[static_cast<std::size_t>(k)];
+            ++used;
+        }
+        out[static_cast<std::size_t>(f)] = (1.0 / used) * sum;
+    }
+    return out;
+}
+
+// Per frame: 2 where the joint is low and still enough to enter a contact, 1 where it may stay
+// in one, 0 elsewhere.
+std::vector<int> groundState(const std::vector<Vec3>& track, double height, double fps) {
+    const int n = static_cast<int>(track.size());
+    double floor = track.empty() ? 0.0 : track.front()[1];
+    for (const Vec3& p : track) {
+        floor = std::min(floor, p[1]);
+    }
+    std::vector<int> state(track.size(), 0);
+    // The slower of the steps into and out of a frame: a foot that lands (or lifts) on a frame
+    // stands still on one side of it.
+    const auto step = [&](int from, int to) {
+        return from >= 0 && to < n ? length(track[static_cast<std::size_t>(to)] -
+                                            track[static_cast<std::size_t>(from)]) *
+                                         fps / height
+                                   : 1e30;
+    };
+    for (int f = 0; f < n; ++f) {
+        const double speed = n > 1 ? std::min(step(f - 1, f), step(f, f + 1)) : 0.0;
+        const double above = (track[static_cast<std::size_t>(f)][1] - floor) / height;
+        state[static_cast<std::size_t>(f)] = above < kEnterHeight && speed < kEnterSpeed ? 2
+                                             : above < kStayHeight && speed < kStaySpeed ? 1
+                                                                                         : 0;
+    }
+    return state;
+}
+
+std::vector<Contact> contactsOf(const std::vector<std::vector<int>>& states, double fps) {
+    std::vector<Contact> contacts;
+    if (states.empty()) {
+        return contacts;
+    }
+    const int n = static_cast<int>(states.front().size());
+    bool in = false;
+    for (int f = 0; f < n; ++f) {
+        int best = 0;
+        for (const std::vector<int>& s : states) {
+            best = std::max(best, s[static_cast<std::size_t>(f)]);
+        }
+        if (!in && best == 2) {
+            contacts.push_back({f, f});
+            in = true;
+        } else if (in && best >= 1) {
+            contacts.back().last = f;
+        } else {
+            in = false;
+        }
+    }
+    const int longestBreak = static_cast<int>(std::lround(kLongestBreak * fps));
+    const int shortest = std::max(2, static_cast<int>(std::lround(kShortestContact * fps)));
+    std::vector<Contact> joined;
+    for (const Contact& c : contacts) {
+        if (!joined.empty() && c.first - joined.back().last - 1 <= longestBreak) {
+            joined.back().last = c.last;
+        } else {
+            joined.push_back(c);
+        }
+    }
+    joined.erase(std::remove_if(joined.begin(), joined.end(),
+                                [&](const Contact& c) { return c.last - c.first + 1 < shortest; }),
+                 joined.end());
+    return joined;
+}
+
+}  // namespace
+
+std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>& legs) {
+    std::vector<Foot> feet;
+    if (!motion.poseable()) {
+        return feet;
+    }
+    const int n = motion.frameCount();
+    std::vector<std::vector<Vec3>> tracks(2 * legs.size());
+    for (std::vector<Vec3>& t : tracks) {
+        t.reserve(static_cast<std::size_t>(n));
+    }
+    Pose pose;
+    for (int f = 0; f < n; ++f) {
+        poseFrame(motion, f, PosePass::MeasureRaw, pose);
+        for (std::size_t k = 0; k < legs.size(); ++k) {
+            const int toe = legs[k].toe >= 0 ? legs[k].toe : legs[k].ankle;
+            tracks[2 * k].push_back(
+                positionOf(pose.transforms[static_cast<std::size_t>(legs[k].ankle)]));
+            tracks[2 * k + 1].push_back(positionOf(pose.transforms[static_cast<std::size_t>(toe)]));
+        }
+    }
+    const double fps = framesPerSecond(motion);
+    const double height = figureHeight(motion);
+    const int reach = static_cast<int>(std::lround(fps / 60.0));
+    for (std::size_t k = 0; k < legs.size(); ++k) {
+        const std::vector<std::vector<int>> states = {
+            groundState(smoothedTrack(tracks[2 * k], reach), height, fps),
+            groundState(smoothedTrack(tracks[2 * k + 1], reach), height, fps)};
+        feet.push_back({legs[k], contactsOf(states, fps)});
+    }
+    return feet;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "motion/result.h"
+
+class Motion;
+
+// One leg as the planting turns it, by joint index (joints() order): the joint at the top of the
+// thigh, the knee, the ankle, and the ankle's child towards the lowest end below it (-1 where the
+// ankle ends the chain). Joints between hip and knee or knee and ankle that lie on the bone
+// (twists) keep their own rotations.
+struct LegChain {
+    int hip = -1;
+    int knee = -1;
+    int ankle = -1;
+    int toe = -1;
+};
+
+// Frames [first, last] in which a foot stands on the ground.
+struct Contact {
+    int first = 0;
+    int last = 0;
+};
+
+// A foot of the figure and when it touches the ground, found on the unedited motion.
+struct Foot {
+    LegChain leg;
+    std::vector<Contact> contacts;
+};
+
+// The leg that ends in `ankle`: the knee is the first joint above it where the limb bends (in
+// some frame), the hip the joint above the knee where the thigh begins. Empty where there is no
+// such leg below a parent, or where hip, knee or ankle lacks three rotations about three
+// different axes (which the planting needs to turn them any way).
+std::optional<LegChain> legOfAnkle(const Motion& motion, int ankle);
+
+// The figure's feet, named or not: the lowest end chains of the skeleton with a leg above them,
+// at most two, with no joint in common, in the skeleton's order.
+std::vector<LegChain> findLegs(const Motion& motion);
+
+// The legs whose ankles have these names (exactly, as in the file), in this order; a name that
+// is no joint, or no ankle of a leg, is a failure that says so.
+Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
+                 std::vector<LegChain>& legs);
+
+// When each leg's foot stands on the ground: the ankle or the toe near its own lowest height and
+// nearly still (thresholds in figure heights and per second), with hysteresis, short breaks
+// joined and short touches dropped. On the motion as the file gives it.
+std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>& legs);

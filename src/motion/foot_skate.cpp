@@ -1,0 +1,187 @@
+#include "motion/foot_skate.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "motion/leg_solver.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+
+namespace {
+
+constexpr double kContactHeight = 0.06;
+constexpr double kContactSpeed = 0.15;
+constexpr double kFlipDegrees = 20.0;
+constexpr double kSteadyDegrees = 5.0;
+
+Vec3 positionOf(const Transform& m) {
+    return {m[12], m[13], m[14]};
+}
+
+// Every frame's position of each joint, posed as asked.
+std::vector<std::vector<Vec3>> tracksOf(const Motion& motion, const std::vector<int>& joints,
+                                        PosePass pass) {
+    std::vector<std::vector<Vec3>> tracks(joints.size());
+    Pose pose;
+    for (int f = 0; f < motion.frameCount(); ++f) {
+        poseFrame(motion, f, pass, pose);
+        for (std::size_t k = 0; k < joints.size(); ++k) {
+            const std::size_t j = static_cast<std::size_t>(joints[k]);
+            tracks[k].push_back(j < pose.transforms.size() ? positionOf(pose.transforms[j])
+                                                           : Vec3{0.0, 0.0, 0.0});
+        }
+    }
+    return tracks;
+}
+
+double angleBetween(const Vec3& a, const Vec3& b) {
+    return std::atan2(length(cross(a, b)), dot(a, b)) * 180.0 / M_PI;
+}
+
+}  // namespace
+
+SkateReference skateReference(const Motion& motion, const std::vector<LegChain>& legs) {
+    SkateReference ref;
+    if (!motion.poseable()) {
+        return ref;
+    }
+    for (const LegChain& leg : legs) {
+        ref.joints.push_back(leg.ankle);
+        if (leg.toe >= 0) {
+            ref.joints.push_back(leg.toe);
+        }
+    }
+    ref.height = motion.height() > 0.0f ? motion.height() : 1.0;
+    ref.frameTime = motion.frameTime() > 0.0f ? motion.frameTime() : 1.0 / 30.0;
+    ref.frameCount = motion.frameCount();
+    const std::vector<std::vector<Vec3>> tracks =
+        tracksOf(motion, ref.joints, PosePass::MeasureRaw);
+    for (const std::vector<Vec3>& track : tracks) {
+        double lowest = track.front()[1];
+        for (const Vec3& p : track) {
+            lowest = std::min(lowest, p[1]);
+        }
+        std::vector<std::uint8_t> in(track.size(), 0);
+        const int n = static_cast<int>(track.size());
+        for (int f = 0; f < n; ++f) {
+            const int next = f + 1 < n ? f + 1 : f;
+            const int before = f + 1 < n ? f : std::max(0, f - 1);
+            const double speed = length(track[static_cast<std::size_t>(next)] -
+                                        track[static_cast<std::size_t>(before)]) /
+                                 ref.frameTime;
+            const bool low =
+                track[static_cast<std::size_t>(f)][1] - lowest < kContactHeight * ref.height;
+            in[static_cast<std::size_t>(f)] = low && speed < kContactSpeed * ref.height ? 1 : 0;
+        }
+        ref.contact.push_back(std::move(in));
+    }
+    return ref;
+}
+
+double footSkate(const Motion& motion, const SkateReference& reference, bool edited, int* pairs) {
+    if (pairs != nullptr) {
+        *pairs = 0;
+    }
+    if (!motion.poseable() || motion.frameCount() != reference.frameCount) {
+        return 0.0;
+    }
+    const std::vector<std::vector<Vec3>> tracks =
+        tracksOf(motion, reference.joints, edited ? PosePass::MeasureEdited : PosePass::MeasureRaw);
+    double sum = 0.0;
+    int count = 0;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        const std::vector<std::uint8_t>& in = reference.contact[k];
+        for (std::size_t f = 0; f + 1 < tracks[k].size(); ++f) {
+            if (in[f] == 0 || in[f + 1] == 0) {
+                continue;
+            }
+            const Vec3 d = tracks[k][f + 1] - tracks[k][f];
+            sum += std::hypot(d[0], d[2]) / reference.frameTime;
+            ++count;
+        }
+    }
+    if (pairs != nullptr) {
+        *pairs = count;
+    }
+    return count > 0 ? sum / count / reference.height : 0.0;
+}
+
+int kneeFlips(const Motion& motion, const std::vector<LegChain>& legs) {
+    if (!motion.poseable()) {
+        return 0;
+    }
+    std::vector<int> joints;
+    for (const LegChain& leg : legs) {
+        joints.insert(joints.end(), {leg.hip, leg.knee, leg.ankle});
+    }
+    const auto angles = [&](PosePass pass) {
+        const std::vector<std::vector<Vec3>> t = tracksOf(motion, joints, pass);
+        std::vector<std::vector<double>> out(legs.size());
+        for (std::size_t k = 0; k < legs.size(); ++k) {
+            for (std::size_t f = 0; f < t[3 * k].size(); ++f) {
+                out[k].push_back(
+                    angleBetween(t[3 * k + 1][f] - t[3 * k][f], t[3 * k + 2][f] - t[3 * k + 1][f]));
+            }
+        }
+        return out;
+    };
+    const std::vector<std::vector<double>> captured = angles(PosePass::MeasureRaw);
+    const std::vector<std::vector<double>> edited = angles(PosePass::MeasureEdited);
+    int flips = 0;
+    for (std::size_t k = 0; k < legs.size(); ++k) {
+        for (std::size_t f = 0; f + 1 < captured[k].size(); ++f) {
+            if (std::fabs(captured[k][f + 1] - captured[k][f]) < kSteadyDegrees &&
+                std::fabs(edited[k][f + 1] - edited[k][f]) >= kFlipDegrees) {
+                ++flips;
+            }
+        }
+    }
+    return flips;
+}
+
+bool bendMiddleSideways(Motion& motion, float falloffRadius) {
+    RootPath* path = motion.rootPath();
+    ControlCurve* curve = path != nullptr ? path->curve() : nullptr;
+    if (curve == nullptr || curve->pointCount() < 3) {
+        return false;
+    }
+    double travelled = 0.0;
+    for (int i = 1; i < path->sampleCount(); ++i) {
+        travelled += std::hypot(static_cast<double>(path->sampleX(i)) - path->sampleX(i - 1),
+                                static_cast<double>(path->sampleZ(i)) - path->sampleZ(i - 1));
+    }
+    const double length = travelled >= motion.height()
+                              ? travelled
+                              : std::max(motion.bound(MaxX) - motion.bound(MinX),
+                                         motion.bound(MaxZ) - motion.bound(MinZ));
+    const int middle = curve->pointCount() / 2;
+    CurvePoint before;
+    CurvePoint at;
+    CurvePoint after;
+    curve->getPoint(middle - 1, before);
+    curve->getPoint(middle, at);
+    curve->getPoint(middle + 1, after);
+    double dx = after.x - before.x;
+    double dz = after.z - before.z;
+    const double along = std::hypot(dx, dz);
+    if (along > 0.0) {
+        dx /= along;
+        dz /= along;
+    } else {
+        dx = 1.0;
+        dz = 0.0;
+    }
+    // Sideways: the direction along the path turned a quarter about the vertical.
+    at.x += 0.2 * length * dz;
+    at.z -= 0.2 * length * dx;
+    const float radius = curve->falloffRadius();
+    const int selected = curve->selected();
+    curve->setFalloffRadius(falloffRadius);
+    curve->select(middle);
+    curve->moveSelected(at.x, at.z);
+    curve->select(selected);
+    curve->setFalloffRadius(radius);
+    motion.refreshBounds();
+    motion.replantFeet();
+    return true;
+}
