@@ -12,7 +12,7 @@ namespace {
 
 // Frames from which the baseline is laid on two threads.
 constexpr int kSplitFrames = 2048;
-// How many frames ahead the sweep asks for a row it will read.
+// How many frames ahead the baseline asks for a row it will read.
 constexpr int kPrefetchFrames = 16;
 
 // Tangent lengths, as parts of the figure's size, below which the load-time curve gives no
