@@ -59,6 +59,7 @@ namespace {
 constexpr int kFrames = 100000;
 constexpr int kJoints = 23;  // a root with 6 channels and 22 joints with 3: 72 columns
 constexpr int kRepeats = 3;
+constexpr int kReadRepeats = 5;
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -107,6 +108,37 @@ double fromCharsSeconds(const std::string& text, double& checksum) {
     return bench::secondsSince(start);
 }
 
+struct ReadRun {
+    double bestSeconds = 1e30;
+    double extraMB = 0.0;  // heap beyond the returned table at the read's peak
+    bool same = true;      // the values read match the table written
+};
+
+void readOnce(const std::string& path, const FrameReading& how, const FrameTable& frames,
+              ReadRun& run) {
+    long long before = liveBytes.load();
+    peakBytes = before;
+    auto start = std::chrono::steady_clock::now();
+    BvhReader reader;
+    reader.setFrameReading(how);
+    reader.open(path);
+    std::unique_ptr<Joint> readRoot = reader.readHierarchy();
+    std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
+    reader.close();
+    run.bestSeconds = std::min(run.bestSeconds, bench::secondsSince(start));
+    if (!table) {
+        run.same = false;
+        return;
+    }
+    long long tableBytes = static_cast<long long>(table->values().capacity() * sizeof(float));
+    run.extraMB = static_cast<double>(peakBytes.load() - before - tableBytes) / (1024.0 * 1024.0);
+    for (int f = 0; f < kFrames && run.same; f += 997) {
+        for (int j = 0; j < 72; ++j) {
+            run.same &= std::abs(table->value(f, j) - frames.value(f, j)) < 0.00005f;
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -145,39 +177,31 @@ int main() {
     text = std::string();
     hierarchy = std::string();
 
-    double readerBest = 1e30;
-    double extraMB = 0.0;
-    bool same = true;
-    for (int i = 0; i < kRepeats; ++i) {
-        long long before = liveBytes.load();
-        peakBytes = before;
-        auto start = std::chrono::steady_clock::now();
-        BvhReader reader;
-        reader.open(written);
-        std::unique_ptr<Joint> readRoot = reader.readHierarchy();
-        std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
-        reader.close();
-        readerBest = std::min(readerBest, bench::secondsSince(start));
-        if (!table)
-            return 1;
-        long long tableBytes = static_cast<long long>(table->values().capacity() * sizeof(float));
-        extraMB = static_cast<double>(peakBytes.load() - before - tableBytes) / (1024.0 * 1024.0);
-        for (int f = 0; f < kFrames && same; f += 997) {
-            for (int j = 0; j < 72; ++j) {
-                same &= std::abs(table->value(f, j) - frames.value(f, j)) < 0.00005f;
-            }
-        }
+    // The same file read on one thread and split among the machine's threads, by turns, so that
+    // a busy moment of the machine weighs on both alike.
+    FrameReading oneThread = BvhReader::defaultFrameReading();
+    oneThread.threads = 1;
+    const FrameReading parallel = BvhReader::defaultFrameReading();
+    ReadRun single;
+    ReadRun split;
+    for (int i = 0; i < kReadRepeats; ++i) {
+        readOnce(written, oneThread, frames, single);
+        readOnce(written, parallel, frames, split);
     }
     std::remove(written.c_str());
     std::remove(printed.c_str());
 
     std::printf("motion: %d frames x 72 channels, %.1f MB of text\n", kFrames, megabytes);
     std::printf("writer output byte-identical to fprintf: %s\n", identical ? "yes" : "NO");
-    std::printf("read values match the written table: %s\n", same ? "yes" : "NO");
-    std::printf("summary reader_MBps: %.0f\n", megabytes / readerBest);
+    std::printf("read values match the written table: %s (one thread), %s (%d threads)\n",
+                single.same ? "yes" : "NO", split.same ? "yes" : "NO", parallel.threads);
+    std::printf("summary reader_MBps: %.0f\n", megabytes / single.bestSeconds);
+    std::printf("summary reader_parallel_MBps: %.0f\n", megabytes / split.bestSeconds);
+    std::printf("summary reader_parallel_speedup: %.2f\n", single.bestSeconds / split.bestSeconds);
     std::printf("summary fromchars_MBps: %.0f\n", megabytes / fromCharsBest);
     std::printf("summary writer_MBps: %.0f\n", megabytes / writerBest);
     std::printf("summary fprintf_MBps: %.0f\n", megabytes / fprintfBest);
-    std::printf("summary read_peak_extra_MB: %.2f\n", extraMB);
-    return identical && same ? 0 : 1;
+    std::printf("summary read_peak_extra_MB: %.2f\n", single.extraMB);
+    std::printf("summary read_parallel_peak_extra_MB: %.2f\n", split.extraMB);
+    return identical && single.same && split.same ? 0 : 1;
 }

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-// Every refused input prints (and flushes) one reader line, which would flood the fuzzer's log
-// and cost a write per run; the targets send standard output to /dev/null once.
+// The control curve prints its complaints about a degenerate path on standard output, which
+// would flood the fuzzer's log and cost a write per run; the load target sends standard output
+// to /dev/null once.
 inline int silenceStdout() {
     std::fflush(stdout);
     if (!std::freopen("/dev/null", "w", stdout)) {

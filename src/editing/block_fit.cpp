@@ -34,9 +34,14 @@ double BlockFit::fittedZ(const float* x, const float* z, int n, int middle) {
     for (int j = 1; j <= n; ++j) {
         const double xj = x[j - 1];
         double* row = a_[static_cast<std::size_t>(j)];
-        for (int c = 0; c < kColumns; ++c) {
-            row[c + 1] = std::pow(xj, c);
-            finite = finite && std::isfinite(row[c + 1]);
+        // The powers std::pow gives: x^0 is 1 and x^1 is x for any x, and the square of a float
+        // is exact in double, so pow can only give that; the cube is rounded, and left to pow.
+        row[1] = 1.0;
+        row[2] = xj;
+        row[3] = xj * xj;
+        row[4] = std::pow(xj, 3);
+        for (int c = 1; c <= kColumns; ++c) {
+            finite = finite && std::isfinite(row[c]);
         }
         rhs_[static_cast<std::size_t>(j)] = z[j - 1];
         finite = finite && std::isfinite(rhs_[static_cast<std::size_t>(j)]);

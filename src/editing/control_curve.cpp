@@ -71,6 +71,20 @@ int ControlCurve::forwardVector(double t, CurvePoint& out) const {
     return 1;
 }
 
+int ControlCurve::evaluateWithForward(double t, CurvePoint& point, CurvePoint& forward) const {
+    if (last_ < 2) {
+        return 0;
+    }
+    int segment = 0;
+    double u = 0.0;
+    x_.locate(t, segment, u);
+    point.x = x_.positionAt(segment, u);
+    point.z = z_.positionAt(segment, u);
+    forward.x = x_.tangentAt(segment, u);
+    forward.z = z_.tangentAt(segment, u);
+    return 1;
+}
+
 int ControlCurve::useCatmullRom() {
     x_.setBasis(kCatmullRomBasis);
     z_.setBasis(kCatmullRomBasis);

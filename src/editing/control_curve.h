@@ -77,6 +77,9 @@ class ControlCurve {
     int evaluate(double t, CurvePoint& out) const;
     // Unnormalised tangent at t (derivative in the local segment parameter); 0 with < 3 points.
     int forwardVector(double t, CurvePoint& out) const;
+    // evaluate and forwardVector at one t, with one segment lookup for both; 0 (both untouched)
+    // with fewer than three points.
+    int evaluateWithForward(double t, CurvePoint& point, CurvePoint& forward) const;
     // Switches both components to the Catmull-Rom basis, keeping the points; always 1.
     int useCatmullRom();
 

@@ -2,6 +2,12 @@
 
 #include "editing/block_fit.h"
 #include "editing/root_path.h"
+#include "numeric/run_in_halves.h"
+
+namespace {
+// Blocks from which the fit is split between two threads (about a millisecond of work).
+constexpr int kSplitBlocks = 256;
+}  // namespace
 
 void RootPath::fitCurve() {
     const int count = sampleCount();
@@ -15,17 +21,20 @@ void RootPath::fitCurve() {
         fittedZ_.assign(static_cast<std::size_t>(blocks) + 2, 0.0);
         fittedX_.front() = sampleX_.front();
         fittedZ_.front() = sampleZ_.front();
-        BlockFit fit(length);
-        for (int i = 0; i < blocks; ++i) {
-            const int first = i * length;
-            const int n = std::min(length, count - first);
-            // The earlier of the two middle samples of an even block (sample 24 of 50).
-            const int middle = (n - 1) / 2;
-            const std::size_t at = static_cast<std::size_t>(i) + 1;
-            fittedX_[at] = sampleX_[static_cast<std::size_t>(first + middle)];
-            fittedZ_[at] = fit.fittedZ(&sampleX_[static_cast<std::size_t>(first)],
-                                       &sampleZ_[static_cast<std::size_t>(first)], n, middle);
-        }
+        // Every block is fitted on its own, so long motions fit theirs on two cores.
+        runInHalves(blocks, kSplitBlocks, [&](int firstBlock, int lastBlock, int) {
+            BlockFit fit(length);
+            for (int i = firstBlock; i < lastBlock; ++i) {
+                const int first = i * length;
+                const int n = std::min(length, count - first);
+                // The earlier of the two middle samples of an even block (sample 24 of 50).
+                const int middle = (n - 1) / 2;
+                const std::size_t at = static_cast<std::size_t>(i) + 1;
+                fittedX_[at] = sampleX_[static_cast<std::size_t>(first + middle)];
+                fittedZ_[at] = fit.fittedZ(&sampleX_[static_cast<std::size_t>(first)],
+                                           &sampleZ_[static_cast<std::size_t>(first)], n, middle);
+            }
+        });
         fittedX_.back() = sampleX_.back();
         fittedZ_.back() = sampleZ_.back();
         for (std::size_t k = 0; k < fittedX_.size(); ++k) {

@@ -1,9 +1,11 @@
 #include "motion/bvh_reader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <new>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,18 +26,37 @@ const char* const kChannelNames[] = {"xposition", "yposition", "zposition",
                                      "xrotation", "yrotation", "zrotation"};
 
 const char kNonFinite[] = "non-finite value";
+const char kNulByte[] = "NUL byte";
+const char kNoMemory[] = "not enough memory";
+
+bool startsWith(std::string_view line, std::string_view prefix) {
+    return line.substr(0, prefix.size()) == prefix;
+}
 
 }  // namespace
 
 BvhReader::BvhReader() = default;
 BvhReader::~BvhReader() = default;
 
+FrameReading BvhReader::defaultFrameReading() {
+    // Asking the system costs a file read, so it is asked once.
+    static const int threads =
+        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
+    FrameReading how;
+    how.threads = threads;
+    return how;
+}
+
 int BvhReader::open(const std::string& path) {
     line_ = {};
     hasToken_ = false;
     channelTotal_ = 0;
     failure_.clear();
-    return source_.open(path);
+    try {
+        return source_.open(path, how_.chunkBytes);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 void BvhReader::openText(std::string text) {
@@ -53,11 +74,39 @@ void BvhReader::close() {
 }
 
 bool BvhReader::readLine() {
+    return takeLine(false);
+}
+
+bool BvhReader::readFirstLine() {
+    return takeLine(true);
+}
+
+// Files saved by common Windows editors begin with a UTF-8 byte-order mark. UTF-16 text is told
+// by its mark, or by a NUL byte beside the first letter.
+bool BvhReader::takeLine(bool firstOfFile) {
     cursor_ = 0;
     hasToken_ = false;
     if (!source_.next(line_)) {
         line_ = {};
+        if (source_.fault()) {
+            fail(source_.fault());
+        }
         return false;
+    }
+    if (firstOfFile) {
+        const bool utf16 = startsWith(line_, "\xFF\xFE") || startsWith(line_, "\xFE\xFF") ||
+                           (line_.size() >= 2 && (line_[0] == '\0') != (line_[1] == '\0'));
+        if (utf16) {
+            line_ = {};
+            return fail("UTF-16 text");
+        }
+        if (startsWith(line_, "\xEF\xBB\xBF")) {
+            line_.remove_prefix(3);
+        }
+    }
+    if (!line_.empty() && std::memchr(line_.data(), '\0', line_.size())) {
+        line_ = {};
+        return fail(kNulByte);
     }
     return true;
 }
@@ -116,11 +165,20 @@ bool BvhReader::fail(const char* message) {
 }
 
 std::unique_ptr<Joint> BvhReader::readHierarchy() {
+    try {
+        return readHierarchySection();
+    } catch (const std::bad_alloc&) {
+        fail(kNoMemory);
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Joint> BvhReader::readHierarchySection() {
     if (!isOpen()) {
         fail("Could not open the file.");
         return nullptr;
     }
-    readLine();
+    readFirstLine();
     if (!firstToken() || !tokenIs("hierarchy")) {
         fail("hierarchy");
         return nullptr;
@@ -166,7 +224,8 @@ std::unique_ptr<Joint> BvhReader::readHierarchy() {
             if (open.empty()) {
                 readLine();
                 firstToken();
-                return done;
+                // The line after the hierarchy may already hold a fault of the input.
+                return failure_.empty() ? std::move(done) : nullptr;
             }
             done->setParent(open.back().get());
             open.back()->appendChild(std::move(done));
@@ -274,6 +333,15 @@ std::unique_ptr<Joint> BvhReader::readEndSite() {
 }
 
 std::unique_ptr<FrameTable> BvhReader::readMotion() {
+    try {
+        return readMotionSection();
+    } catch (const std::bad_alloc&) {
+        fail(kNoMemory);
+        return nullptr;
+    }
+}
+
+std::unique_ptr<FrameTable> BvhReader::readMotionSection() {
     if (!isOpen()) {
         fail("No open file\n");
         return nullptr;
@@ -313,8 +381,14 @@ bool BvhReader::readFrameCount(int& frameCount) {
         return fail("Frames:");
     }
     long long count = atoiPrefix(token_);
-    if (count < 0 || count > INT_MAX) {
+    if (count < 0) {
         return fail("Frames:");
+    }
+    // Beside its table a load keeps about 35 bytes a frame (bounds, curve fit, baseline) that no
+    // byte of the file pays for when the skeleton has no channels, so the count is capped: ten
+    // million frames (23 hours at 120 frames a second) keep that near 350 MB.
+    if (count > kMaxFrames) {
+        return fail("more than 5000000 frames");
     }
     frameCount = static_cast<int>(count);
     return true;
@@ -335,9 +409,10 @@ bool BvhReader::readFrameTime(float& frameTime) {
     return true;
 }
 
-// A frame line holds channelTotal tokens of at least one character, each followed by a blank or
-// the line feed, so the rest of the file bounds the number of frames it can hold. Without a
-// known size (a pipe) the table grows as lines arrive instead.
+// Every frame has a line of its own, and it holds channelTotal tokens of at least one character,
+// each followed by a blank or the line end, so the rest of the file bounds the number of frames
+// it can hold. Without a known size (a pipe) the table grows as lines arrive instead, and a frame
+// whose line never comes fails, also for a skeleton without channels.
 bool BvhReader::frameCountFits(long long frameCount) const {
     if (frameCount == 0) {
         return true;
@@ -351,47 +426,25 @@ bool BvhReader::frameCountFits(long long frameCount) const {
 }
 
 bool BvhReader::readFrames(int frameCount, std::vector<float>& values) {
-    const std::size_t columns = static_cast<std::size_t>(channelTotal_);
-    const std::size_t total = columns * static_cast<std::size_t>(frameCount);
-    const bool sized = source_.remaining() >= 0;
-    try {
-        values.resize(sized ? total : 0);
-    } catch (const std::bad_alloc&) {
-        return fail("Frames:");
+    const FrameFault fault =
+        readFrameLines(source_, frameCount, static_cast<std::size_t>(channelTotal_), values, how_);
+    if (fault == FrameFault::None) {
+        return true;
     }
-    for (int f = 0; f < frameCount; ++f) {
-        readLine();
-        if (columns == 0) {
-            continue;
-        }
-        std::size_t base = static_cast<std::size_t>(f) * columns;
-        if (!sized) {
-            try {
-                values.resize(base + columns);
-            } catch (const std::bad_alloc&) {
-                return fail("Frames:");
-            }
-        }
-        float* out = values.data() + base;
-        const char* p = line_.data();
-        const char* end = p + line_.size();
-        for (std::size_t j = 0; j < columns; ++j) {
-            while (p < end && isDelimiter(*p)) {
-                ++p;
-            }
-            if (p == end) {
-                values = std::vector<float>();
-                return fail("Not enough data in file");
-            }
-            p = convertFloatToken(p, end, out[j]);
-        }
-        // Checked once per line: the fast path never yields a non-finite value.
-        for (std::size_t j = 0; j < columns; ++j) {
-            if (!isFinite(out[j])) {
-                values = std::vector<float>();
-                return fail(kNonFinite);
-            }
-        }
+    values = std::vector<float>();
+    switch (fault) {
+        case FrameFault::NonFinite:
+            return fail(kNonFinite);
+        case FrameFault::NulByte:
+            return fail(kNulByte);
+        case FrameFault::NoMemory:
+            return fail(kNoMemory);
+        case FrameFault::Source:
+            return fail(source_.fault());
+        case FrameFault::Cancelled:
+            failure_ = Progress::kCancelled;
+            return false;
+        default:
+            return fail("Not enough data in file");
     }
-    return true;
 }

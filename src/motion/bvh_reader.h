@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "motion/frame_lines.h"
 #include "motion/frame_table.h"
 #include "motion/joint.h"
 #include "motion/line_source.h"
@@ -12,13 +13,36 @@
 // Reads a BVH motion file into a skeleton and a frame table. Strictly line-oriented: every keyword
 // stands at a fixed place of its line and whatever follows the tokens a line is read for is
 // ignored. A failure makes the read return null and leaves its one-line message
-// "The Parser could not parse this: <reason>" in failure(); the reader prints nothing.
+// "The Parser could not parse this: <reason>" in failure(); the reader prints nothing. Lines end
+// at LF, CR LF or a lone CR; a UTF-8 byte-order mark is skipped; NUL bytes and UTF-16 text are
+// refused. Frame lines of a large input are parsed on several threads, with the same result.
 class BvhReader {
   public:
+    // Deepest accepted nesting of ROOT and JOINT bodies.
+    static constexpr int kMaxDepth = 1000;
+    // Largest accepted frame count (see readFrameCount): eleven hours at 120 frames a second.
+    // A frame costs a load about 35 bytes beside its values (bounds, the path's samples and
+    // baseline, the measuring cache), so even a skeleton without channels, whose frames cost the
+    // file one byte each, cannot make a load take more than about 200 MB.
+    static constexpr int kMaxFrames = 5000000;
+    static constexpr int kMaxThreads = 8;
+
     BvhReader();
     ~BvhReader();
     BvhReader(const BvhReader&) = delete;
     BvhReader& operator=(const BvhReader&) = delete;
+
+    // How the frame lines are read; takes effect at the next open. Tests force one thread, or
+    // many threads on tiny chunks, to compare the two ways.
+    void setFrameReading(const FrameReading& how) { how_ = how; }
+    // The frame lines report how far they got to `progress`, as [0, to] of the whole, and stop
+    // with the message Progress::kCancelled once it is cancelled.
+    void setProgress(Progress* progress, double to) {
+        how_.progress = progress;
+        how_.progressTo = to;
+    }
+    // As many threads as the machine runs at once (at most kMaxThreads), chunks of 1 MiB.
+    static FrameReading defaultFrameReading();
 
     // Opens the file for reading; 1 on success, 0 when it cannot be opened (nothing is printed
     // here: readHierarchy then reports "Could not open the file."). Channel total 0.
@@ -41,11 +65,12 @@ class BvhReader {
     // Sum of the channel counts of every joint read so far: the frame table's column count.
     int channelTotal() const { return channelTotal_; }
 
-    // Deepest accepted nesting of ROOT and JOINT bodies.
-    static constexpr int kMaxDepth = 1000;
-
   private:
+    std::unique_ptr<Joint> readHierarchySection();
+    std::unique_ptr<FrameTable> readMotionSection();
     bool readLine();                          // next line of the input into line_; false at the end
+    bool readFirstLine();                     // readLine, and the checks of the text's encoding
+    bool takeLine(bool firstOfFile);          // the next line, checked; both reads end here
     bool firstToken();                        // first token of line_ into token_; false when none
     bool nextToken();                         // the token after the current one on the same line
     bool tokenIs(const char* keyword) const;  // ASCII case-insensitive match of token_
@@ -60,6 +85,7 @@ class BvhReader {
     bool frameCountFits(long long frameCount) const;
     bool readFrames(int frameCount, std::vector<float>& values);
 
+    FrameReading how_ = defaultFrameReading();
     LineSource source_;
     std::string_view line_;   // current line, without its line feed (and carriage return)
     std::size_t cursor_ = 0;  // where the search for the next token starts in line_

@@ -12,6 +12,7 @@
 #include "motion/joint.h"
 #include "motion/reading.h"
 #include "motion/result.h"
+#include "motion/uninitialized_allocator.h"
 
 class Progress;
 struct PreparedSave;
@@ -145,10 +146,12 @@ class Motion {
     // For frame f and joint j (joints() order), the x and z of the joint's raw world position
     // minus the root's, at 2 * (j + f * joints().size()); empty when the load skipped it (a very
     // large motion). An edit moves each frame rigidly about the root, so refreshBounds turns
-    // these instead of posing every joint again.
-    const std::vector<float>& rootRelativeXZ() const { return rootRelativeXZ_; }
+    // these instead of posing every joint again. Its storage is sized without being filled (the
+    // load's sweep writes every entry from both of its threads).
+    using BoundsCache = std::vector<float, UninitializedAllocator<float>>;
+    const BoundsCache& rootRelativeXZ() const { return rootRelativeXZ_; }
     // Frees that cache (refreshBounds then poses every joint of every frame).
-    void releaseBoundsCache() { rootRelativeXZ_ = std::vector<float>(); }
+    void releaseBoundsCache() { rootRelativeXZ_ = BoundsCache(); }
 
     // The figure's feet (legs and ground contacts), found on the unedited motion by findFeet;
     // empty before.
@@ -170,8 +173,9 @@ class Motion {
 
   private:
     // The load's measuring sweep over every frame (bounds, root samples, frame-0 extents, the
-    // root-relative cache); false when some joint position is not finite.
-    bool measure();
+    // root-relative cache), reporting to `progress` from `from` to `to` of the whole (measure.cpp);
+    // false when some joint position is not finite or when it stopped at a cancel.
+    bool measure(Progress* progress, double from, double to);
     void sizeMarker();
     void layBaseline();
     // Sets the reading and the base offsets that follow from it.
@@ -186,7 +190,7 @@ class Motion {
     float width_ = 0.0f;
     float depth_ = 0.0f;
     float markerRadius_ = 1.0f;
-    std::vector<float> rootRelativeXZ_;
+    BoundsCache rootRelativeXZ_;
     UpAxis upAxis_ = UpAxis::Y;
     PositionChannels positionChannels_ = PositionChannels::OffsetPlusValue;
     std::vector<std::array<float, 3>> baseOffsets_;

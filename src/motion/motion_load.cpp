@@ -33,6 +33,7 @@ Result Motion::load(const std::string& path, const LoadOptions& options, Progres
     try {
         BvhReader reader;
         reader.open(path);
+        reader.setProgress(progress, kReadShare);
         std::unique_ptr<Joint> newRoot = reader.readHierarchy();
         if (!newRoot) {
             return Result::failure(reader.failure());
@@ -72,7 +73,11 @@ Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTabl
         prepared.setReading(UpAxis::Y, channels);
         prepared.setReading(options.upAxis ? *options.upAxis : detectUpAxis(prepared), channels);
         prepared.rootPath_ = std::make_unique<RootPath>();
-        if (!prepared.measure() || !finite(prepared.motionBounds_)) {
+        if (!prepared.measure(progress, kReadShare, kMeasureShare) ||
+            !finite(prepared.motionBounds_)) {
+            if (progress != nullptr && progress->cancelled()) {
+                return Result::failure(Progress::kCancelled);
+            }
             // Infinite or NaN positions would reach the curve fit's decomposition, whose failure
             // ends the process.
             return refuse("value out of range");

@@ -3,19 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <deque>
-#include <functional>
-#include <system_error>
-#include <thread>
 
 #include "editing/root_placement.h"
 #include "motion/transform_ops.h"
 
 namespace {
-
-// Frames x joints up to which the load keeps every joint's root-relative ground position for
-// refreshBounds (16M entries, 128 MB); beyond it refreshBounds poses every joint again.
-constexpr std::size_t kMaxRootRelativeEntries = std::size_t{1} << 24;
 
 bool isEditedPass(PosePass pass) {
     return pass != PosePass::RecordRaw && pass != PosePass::MeasureRaw;
@@ -135,11 +127,6 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
     }
 }
 
-bool singleTree(const Motion& motion) {
-    const std::vector<int>& parents = motion.parentIndex();
-    return std::count(parents.begin(), parents.end(), -1) == 1;
-}
-
 }  // namespace
 
 bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
@@ -231,119 +218,6 @@ bool poseInFileAxes(const Motion& motion, int frame, Pose& pose) {
     return true;
 }
 
-namespace {
-
-// One share of the load's measuring sweep: frames [first, last) with their own bounds, so two
-// shares can run side by side and be merged in any order with the same result.
-struct MeasureShare {
-    int first = 0;
-    int last = 0;
-    Bounds bounds = resetBounds();
-    Bounds firstFrameBounds = resetBounds();
-    float poison = 0.0f;
-    std::vector<Transform> pose;
-};
-
-// Writes only the share's own rows of the root samples and of the root-relative cache.
-void measureShare(const Motion& motion, MeasureShare& share, float* rootSamples, float* relative) {
-    const std::size_t jointCount = motion.joints().size();
-    Bounds b = share.bounds;
-    // Zero times a position is zero unless the position is NaN or infinite; bounds alone would
-    // not tell, since a NaN never wins a comparison.
-    float poison = 0.0f;
-    for (int f = share.first; f < share.last; ++f) {
-        poseJoints(motion, f, nullptr, 0.0f, share.pose, true);
-        const Transform& root = share.pose.front();
-        float* out =
-            relative != nullptr ? relative + 2 * jointCount * static_cast<std::size_t>(f) : nullptr;
-        for (const Transform& m : share.pose) {
-            grow(b, m[12], m[13], m[14]);
-            poison += 0.0f * m[12] + 0.0f * m[13] + 0.0f * m[14];
-            if (out != nullptr) {
-                *out++ = m[12] - root[12];
-                *out++ = m[14] - root[14];
-            }
-        }
-        float* sample = rootSamples + 3 * static_cast<std::size_t>(f);
-        sample[0] = root[12];
-        sample[1] = root[13];
-        sample[2] = root[14];
-        if (f == 0) {
-            share.firstFrameBounds = b;
-        }
-    }
-    share.bounds = b;
-    share.poison = poison;
-}
-
-void merge(Bounds& into, const Bounds& from) {
-    for (int axis = 0; axis < 3; ++axis) {
-        into[2 * axis] = std::max(into[2 * axis], from[2 * axis]);
-        into[2 * axis + 1] = std::min(into[2 * axis + 1], from[2 * axis + 1]);
-    }
-}
-
-// Frames from which the measuring sweep is split between two threads; below it a thread costs
-// more than it saves.
-constexpr int kSplitFrames = 2048;
-
-}  // namespace
-
-bool Motion::measure() {
-    if (!poseable()) {
-        return false;
-    }
-    const int frameCount = this->frameCount();
-    const std::size_t jointCount = joints_.size();
-    const bool keepRelative =
-        singleTree(*this) &&
-        jointCount * static_cast<std::size_t>(frameCount) <= kMaxRootRelativeEntries;
-    rootRelativeXZ_.clear();
-    if (keepRelative) {
-        rootRelativeXZ_.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
-    }
-    float* relative = keepRelative ? rootRelativeXZ_.data() : nullptr;
-    std::vector<float> rootSamples(3 * static_cast<std::size_t>(frameCount));
-
-    // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
-    // the other core when there is one.
-    MeasureShare shares[2];
-    const bool split = frameCount >= kSplitFrames && std::thread::hardware_concurrency() >= 2;
-    shares[0].last = split ? frameCount / 2 : frameCount;
-    shares[1].first = shares[0].last;
-    shares[1].last = frameCount;
-    std::thread helper;
-    if (split) {
-        try {
-            helper = std::thread(measureShare, std::cref(*this), std::ref(shares[1]),
-                                 rootSamples.data(), relative);
-        } catch (const std::system_error&) {
-            // No thread to be had: this thread measures both halves.
-        }
-    }
-    measureShare(*this, shares[0], rootSamples.data(), relative);
-    if (helper.joinable()) {
-        helper.join();
-    } else if (shares[1].first < shares[1].last) {
-        measureShare(*this, shares[1], rootSamples.data(), relative);
-    }
-
-    Bounds firstPose = motionBounds_;
-    merge(firstPose, shares[0].firstFrameBounds);
-    height_ = firstPose[MaxY] - firstPose[MinY];
-    width_ = firstPose[MaxX] - firstPose[MinX];
-    depth_ = firstPose[MaxZ] - firstPose[MinZ];
-    merge(motionBounds_, shares[0].bounds);
-    merge(motionBounds_, shares[1].bounds);
-    if (rootPath_) {
-        for (int f = 0; f < frameCount; ++f) {
-            const float* sample = rootSamples.data() + 3 * static_cast<std::size_t>(f);
-            rootPath_->appendSample(sample[0], sample[1], sample[2]);
-        }
-    }
-    return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
-}
-
 void Motion::refreshBounds() {
     if (!poseable()) {
         return;
@@ -399,114 +273,4 @@ void Motion::sizeMarker() {
     if (rootPath_) {
         rootPath_->setHeight(10.0f * markerRadius_);
     }
-}
-
-namespace {
-
-// Tangent lengths, as parts of the figure's size, below which the load-time curve gives no
-// direction an edit could turn the figure from (a root that barely travels, or a pause), and
-// above which it gives one fully; in between the turn is scaled.
-constexpr double kStillTangent = 0.02;
-constexpr double kMovingTangent = 0.08;
-// Frames on each side over which a turn weight spreads: a weight is lowered to the least within
-// this reach, then averaged over it, so it never exceeds its own frame's and changes between
-// neighbouring frames by at most 1 / (2 * reach + 1) (away from the motion's ends, where the
-// reach is cut short).
-constexpr int kTurnReach = 25;
-
-double smoothStep(double x) {
-    x = std::clamp(x, 0.0, 1.0);
-    return x * x * (3.0 - 2.0 * x);
-}
-
-// The weight of every frame from the lengths of its load-time tangent, against the figure's
-// size (a figure with no extent counts any tangent that is not zero).
-std::vector<float> turnWeights(const std::vector<double>& tangentLength, double figureSize) {
-    const int n = static_cast<int>(tangentLength.size());
-    std::vector<double> own(tangentLength.size());
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        const double still = kStillTangent * figureSize;
-        const double moving = kMovingTangent * figureSize;
-        own[i] = figureSize > 0.0 ? smoothStep((tangentLength[i] - still) / (moving - still))
-                                  : (tangentLength[i] > 0.0 ? 1.0 : 0.0);
-    }
-    // The least within the reach, by a queue of candidates whose weights rise from front to
-    // back; then the average over the reach, by running sums: both in time linear in n.
-    std::vector<double> least(own.size());
-    std::deque<int> candidates;
-    for (int i = 0, next = 0; i < n; ++i) {
-        for (; next < n && next <= i + kTurnReach; ++next) {
-            while (!candidates.empty() && own[static_cast<std::size_t>(candidates.back())] >=
-                                              own[static_cast<std::size_t>(next)]) {
-                candidates.pop_back();
-            }
-            candidates.push_back(next);
-        }
-        while (candidates.front() < i - kTurnReach) {
-            candidates.pop_front();
-        }
-        least[static_cast<std::size_t>(i)] = own[static_cast<std::size_t>(candidates.front())];
-    }
-    std::vector<double> sums(own.size() + 1, 0.0);
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        sums[i + 1] = sums[i] + least[i];
-    }
-    std::vector<float> weights(own.size());
-    for (int i = 0; i < n; ++i) {
-        const int first = std::max(0, i - kTurnReach);
-        const int last = std::min(n - 1, i + kTurnReach);
-        const double sum =
-            sums[static_cast<std::size_t>(last) + 1] - sums[static_cast<std::size_t>(first)];
-        // A reach of ones averages to one (to float precision), so a travelling figure turns
-        // fully.
-        weights[static_cast<std::size_t>(i)] =
-            static_cast<float>(std::min(1.0, sum / (last - first + 1)));
-    }
-    return weights;
-}
-
-}  // namespace
-
-void Motion::layBaseline() {
-    if (!poseable() || !rootPath_ || rootPath_->curve() == nullptr) {
-        return;
-    }
-    const int frameCount = this->frameCount();
-    const std::size_t size = static_cast<std::size_t>(frameCount);
-    baseline_.offsetX.assign(size, 0.0f);
-    baseline_.offsetZ.assign(size, 0.0f);
-    baseline_.tangentX.assign(size, 0.0f);
-    baseline_.tangentZ.assign(size, 0.0f);
-    std::vector<double> tangentLength(size, 0.0);
-    const ControlCurve& curve = *rootPath_->curve();
-    for (int f = 0; f < frameCount; ++f) {
-        // Only the root's position channels matter here: the offset is left out so that the
-        // placement, which translates by the OFFSET before it, puts the root where the file does.
-        // They are turned upright first, as the pose turns them.
-        Transform ground = identityTransform();
-        if (upAxis_ == UpAxis::Z) {
-            rotateAbout(ground, 0, -90.0f);
-        }
-        const float* row = frames_->row(f);
-        for (int i = 0; i < root_->channelCount(); ++i) {
-            const ChannelType type = root_->channel(i);
-            if (type <= Zposition) {
-                translateAlong(ground, type, row[i]);
-            }
-        }
-        const double t = rootPath_->frameParameter(f, frameCount);
-        CurvePoint point;
-        CurvePoint tangent;
-        curve.evaluate(t, point);
-        curve.forwardVector(t, tangent);
-        const std::size_t i = static_cast<std::size_t>(f);
-        baseline_.offsetX[i] = static_cast<float>(point.x - ground[12]);
-        baseline_.offsetZ[i] = static_cast<float>(point.z - ground[14]);
-        baseline_.tangentX[i] = static_cast<float>(tangent.x);
-        baseline_.tangentZ[i] = static_cast<float>(tangent.z);
-        tangentLength[i] = std::hypot(tangent.x, tangent.z);
-    }
-    baseline_.turnWeight = turnWeights(
-        tangentLength, std::max({static_cast<double>(width_), static_cast<double>(height_),
-                                 static_cast<double>(depth_)}));
 }

@@ -31,7 +31,9 @@ inline void rotationSinCos(float degrees, float& s, float& c) {
         return;
     }
     const double turns = d * (1.0 / 90.0);
-    const long long quarter = static_cast<long long>(turns + (turns >= 0.0 ? 0.5 : -0.5));
+    // Rounded half away from zero; copysign rather than a choice, which random angles would keep
+    // mispredicting (a -0 rounds to 0 either way).
+    const long long quarter = static_cast<long long>(turns + std::copysign(0.5, turns));
     const double x = (d - static_cast<double>(quarter) * 90.0) * (M_PI / 180.0);
     const double x2 = x * x;
     // Minimax polynomials of degree 7 and 8 (those of the Cephes library's single-precision

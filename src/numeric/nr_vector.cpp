@@ -1,6 +1,7 @@
 #include "numeric/nr_vector.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "numeric/numerics_error.h"
 
@@ -14,8 +15,10 @@ double* vector(int nl, int nh) {
     // Counted in size_t, so the largest nh cannot overflow into a short block.
     const std::size_t count = static_cast<std::size_t>(nh >= nl ? nh : nl) + 1;
     void* block = std::malloc(count * sizeof(double));
+    // Memory running out is no fault of the numbers: it reaches the load or save that asked as
+    // any other allocation failure does, and becomes its message instead of ending the program.
     if (block == nullptr) {
-        numericsError("allocation failure in vector()");
+        throw std::bad_alloc();
     }
     return static_cast<double*>(block);
 }

@@ -83,6 +83,15 @@ run info "$sample" --read-up-axis x
 [ "$out" = "bvhpath: --read-up-axis takes y or z" ] || fail "bad value message: $out"
 run convert "$sample" "$work/no/such/dir.bvh"
 case "$out" in "Error in BVH file output: "*) ;; *) fail "save message: $out" ;; esac
+# A save never replaces what is not a regular file, and saves through a dangling link.
+mkfifo "$work/pipe.bvh"
+run convert "$sample" "$work/pipe.bvh"
+[ "$status" -eq 1 ] && [ -p "$work/pipe.bvh" ] || fail "a save replaced a FIFO: $out"
+case "$out" in "Error in BVH file output: "*) ;; *) fail "FIFO message: $out" ;; esac
+ln -s "$work/made_by_link.bvh" "$work/dangling.bvh"
+run convert "$sample" "$work/dangling.bvh"
+[ "$status" -eq 0 ] && [ -L "$work/dangling.bvh" ] && [ -s "$work/made_by_link.bvh" ] ||
+    fail "a save did not go through a dangling link: $out"
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status"
 for subcommand in info check convert edit skate; do

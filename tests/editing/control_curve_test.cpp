@@ -210,3 +210,30 @@ TEST(ControlCurve, ParametersOutsideTheUnitRangeStayHarmless) {
     curve.evaluate(std::numeric_limits<double>::quiet_NaN(), p);
     EXPECT_TRUE(std::isnan(p.x));
 }
+
+TEST(ControlCurve, PointAndForwardTogetherAreWhatTheTwoLookupsGive) {
+    std::vector<CurvePoint> points;
+    for (int i = 0; i < 40; ++i) {
+        points.push_back({i * 3.0 + std::sin(i), 10.0 * std::cos(i * 0.4)});
+    }
+    const ControlCurve curve = curveThrough(points, true);
+    for (double t = -0.01; t < 1.02; t += 0.00731) {
+        CurvePoint point;
+        CurvePoint forward;
+        ASSERT_EQ(curve.evaluateWithForward(t, point, forward), 1);
+        CurvePoint expectedPoint;
+        CurvePoint expectedForward;
+        curve.evaluate(t, expectedPoint);
+        curve.forwardVector(t, expectedForward);
+        EXPECT_EQ(point.x, expectedPoint.x) << t;
+        EXPECT_EQ(point.z, expectedPoint.z) << t;
+        EXPECT_EQ(forward.x, expectedForward.x) << t;
+        EXPECT_EQ(forward.z, expectedForward.z) << t;
+    }
+    const ControlCurve two = curveThrough({{1.0, 1.0}, {2.0, 2.0}}, true);
+    CurvePoint point{5.0, 5.0};
+    CurvePoint forward{5.0, 5.0};
+    EXPECT_EQ(two.evaluateWithForward(0.5, point, forward), 0);
+    EXPECT_EQ(point.x, 5.0);
+    EXPECT_EQ(forward.z, 5.0);
+}

@@ -99,6 +99,29 @@ TEST(RootPath, FitPlacesOnePointPerBlockOnTheBlocksCubic) {
     EXPECT_DOUBLE_EQ(end.x, 119.0);
 }
 
+// A long track is fitted in two halves on two threads: every block still gets its own cubic,
+// at its own place, the last (short) block included.
+TEST(RootPath, LongTracksFitEveryBlockWhereverTheHalvesMeet) {
+    const int count = 300 * 50 + 37;
+    std::vector<float> xs;
+    std::vector<float> zs;
+    for (int i = 0; i < count; ++i) {
+        const int local = i % 50;
+        xs.push_back(static_cast<float>(local));
+        zs.push_back(static_cast<float>(blockCubic(i / 50, local)));
+    }
+    RootPath path = pathOf(xs, zs);
+    path.fitCurve();
+    ASSERT_EQ(path.fittedZ().size(), 301u + 2u);
+    for (int block = 0; block <= 300; ++block) {
+        const int middle = block < 300 ? 24 : 18;
+        EXPECT_NEAR(path.fittedZ()[static_cast<std::size_t>(block) + 1], blockCubic(block, middle),
+                    1e-4)
+            << block;
+        EXPECT_EQ(path.fittedX()[static_cast<std::size_t>(block) + 1], middle) << block;
+    }
+}
+
 TEST(RootPath, FitJustOutsideTheSampleRangeIsKept) {
     // Samples on a cubic give their own middle z back, so only data off every cubic tell a fit
     // from a copy of the middle sample. The residual of z = (0, 0, 0, 0, 1) at x = 0 ... 4 is

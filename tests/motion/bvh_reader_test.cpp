@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bvh_test_support.h"
 #include "motion/bvh_reader.h"
+#include "motion/progress.h"
 
 namespace {
 
@@ -227,23 +231,6 @@ TEST(BvhReader, ReadsLongLinesWhole) {
     std::remove(path.c_str());
 }
 
-TEST(BvhReader, CarriageReturnsBeforeLineFeedsAreIgnored) {
-    std::string crlf;
-    for (char c : smallBvh()) {
-        if (c == '\n')
-            crlf += '\r';
-        crlf += c;
-    }
-    crlf.pop_back();
-    crlf.pop_back();  // and no line feed after the last frame line
-    ReadResult lf = readBvhText(smallBvh());
-    ReadResult r = readBvhText(crlf);
-    ASSERT_TRUE(r.frames) << r.output;
-    EXPECT_EQ(r.root->name(), "Hips");
-    EXPECT_EQ(r.frames->values(), lf.frames->values());
-    EXPECT_EQ(r.frames->frameTime(), lf.frames->frameTime());
-}
-
 TEST(BvhReader, NonFiniteNumbersFailWherever) {
     const std::string ok = smallBvh();
     const char* const tokens[] = {"nan", "-inf", "INFINITY", "1e999", "3.5e38", "-nan(0x1)"};
@@ -270,9 +257,11 @@ TEST(BvhReader, NonFiniteNumbersFailWherever) {
 TEST(BvhReader, ForgedCountsFailBeforeAllocating) {
     const std::string ok = smallBvh();
     const FailureCase cases[] = {
-        {"more frames than lines can hold", replaced(ok, "Frames: 2", "Frames: 2000000000"),
+        {"more frames than lines can hold", replaced(ok, "Frames: 2", "Frames: 4000000"),
          "Frames:"},
-        {"beyond 32 bits", replaced(ok, "Frames: 2", "Frames: 99999999999999999999"), "Frames:"},
+        {"over the cap", replaced(ok, "Frames: 2", "Frames: 5000001"), "more than 5000000 frames"},
+        {"beyond 32 bits", replaced(ok, "Frames: 2", "Frames: 99999999999999999999"),
+         "more than 5000000 frames"},
         {"one frame too many",
          replaced(replaced(ok, "Frames: 2", "Frames: 3"), "-9\n",
                   "-9" + std::string(20, ' ') + "\n"),
@@ -285,6 +274,12 @@ TEST(BvhReader, ForgedCountsFailBeforeAllocating) {
         EXPECT_FALSE(r.root && r.frames) << c.what;
         EXPECT_EQ(r.output, parserMessage(c.message)) << c.what;
     }
+    // The cap itself is a count a file may hold.
+    std::string columnless = "HIERARCHY\nROOT R\n{\nOFFSET 0 0 0\nCHANNELS 0\n}\nMOTION\n";
+    ReadResult capped = readBvhText(columnless + "Frames: 5000000\nFrame Time: 0.1\n" +
+                                    std::string(BvhReader::kMaxFrames, '\n'));
+    ASSERT_TRUE(capped.frames) << capped.output;
+    EXPECT_EQ(capped.frames->frameCount(), BvhReader::kMaxFrames);
 }
 
 std::string chain(int depth) {
@@ -317,8 +312,8 @@ TEST(BvhReader, NestingIsLimitedToAThousandLevels) {
 
 // Numbers read as atof reads them: the longest numeric prefix, and 0 for anything else.
 TEST(BvhReader, NumbersFollowAtofPrefixRules) {
-    std::string text = replaced(smallBvh(), "-1 -2 -3 -4 -5 -6 -7 -8 -9",
-                                "+1.5 .5 0x10 abc 1e2 -0 1.5abc 2e 7\r8");
+    std::string text =
+        replaced(smallBvh(), "-1 -2 -3 -4 -5 -6 -7 -8 -9", "+1.5 .5 0x10 abc 1e2 -0 1.5abc 2e 7;8");
     ReadResult r = readBvhText(text);
     ASSERT_TRUE(r.frames) << r.output;
     const float expected[] = {1.5f, 0.5f, 16.0f, 0.0f, 100.0f, -0.0f, 1.5f, 2.0f, 7.0f};
@@ -332,6 +327,153 @@ TEST(BvhReader, NumbersFollowAtofPrefixRules) {
     ReadResult textCount = readBvhText(replaced(smallBvh(), "Frames: 2", "Frames: none"));
     ASSERT_TRUE(textCount.frames) << textCount.output;
     EXPECT_EQ(textCount.frames->frameCount(), 0);
+}
+
+std::vector<std::string> corpusPaths() {
+    std::vector<std::string> paths;
+    if (DIR* dir = opendir(BVHPATH_CORPUS_DIR)) {
+        while (dirent* entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bvh") == 0)
+                paths.push_back(std::string(BVHPATH_CORPUS_DIR) + "/" + name);
+        }
+        closedir(dir);
+    }
+    return paths;
+}
+
+TEST(BvhParallelReading, CorpusReadsTheSameOnOneThreadAndOnMany) {
+    std::vector<std::string> paths = corpusPaths();
+    if (paths.empty())
+        GTEST_SKIP() << "no BVH files in " << BVHPATH_CORPUS_DIR;
+    for (const std::string& path : paths) {
+        ReadResult single = readBvhFile(path, oneThread());
+        ASSERT_TRUE(single.frames) << path << ": " << single.output;
+        expectSameRead(single, readBvhFile(path, threaded(LineSource::kDefaultChunk, 2)), path);
+        expectSameRead(single, readBvhFile(path, threaded(4096)), path + " in 4 KiB chunks");
+        expectSameRead(single, readBvhText(slurp(path), threaded(100000, 8)), path + " in memory");
+    }
+}
+
+// The input cut anywhere in its frames, and from a file at every chunk boundary: the threads
+// give the single thread's table or its message.
+TEST(BvhParallelReading, InputCutAnywhereGivesTheSameTableOrMessage) {
+    const std::string text = generatedBvh(50);
+    const std::size_t motion = text.find("MOTION");
+    const std::size_t lastLine = text.find_last_of("\r\n", text.size() - 3) + 1;
+    // Every byte of the last lines, every seventh before them (each read starts threads).
+    for (std::size_t end = motion; end <= text.size(); end += end + 400 < text.size() ? 7 : 1) {
+        std::string cut = text.substr(0, end);
+        ReadResult single = readBvhText(cut, oneThread());
+        if (end < lastLine) {
+            EXPECT_EQ(single.frames, nullptr) << end;
+        }
+        expectSameRead(single, readBvhText(cut, threaded(97, 2)), "cut at " + std::to_string(end));
+    }
+    const std::string path = temporaryPath("cut.bvh");
+    const std::size_t chunk = 64;
+    for (std::size_t boundary = chunk; boundary < text.size() + chunk; boundary += chunk) {
+        for (std::size_t end = boundary - 1; end <= boundary + 1 && end <= text.size(); ++end) {
+            writeFile(path, text.substr(0, end));
+            ReadResult single = readBvhFile(path, oneThread(chunk));
+            expectSameRead(single, readBvhText(text.substr(0, end), oneThread()),
+                           "file cut at " + std::to_string(end));
+            expectSameRead(single, readBvhFile(path, threaded(chunk)),
+                           "file cut at " + std::to_string(end) + ", threads");
+        }
+    }
+    // Every chunk size up to 48 bytes: each CR LF of the file falls across a chunk's end for
+    // some of them, its CR read first and its LF only with the next chunk.
+    writeFile(path, text);
+    ReadResult whole = readBvhText(text, oneThread());
+    ASSERT_TRUE(whole.frames) << whole.output;
+    for (std::size_t small = 1; small <= 48; ++small) {
+        expectSameRead(whole, readBvhFile(path, oneThread(small)),
+                       "chunk " + std::to_string(small));
+        expectSameRead(whole, readBvhFile(path, threaded(small)),
+                       "chunk " + std::to_string(small) + ", threads");
+    }
+    std::remove(path.c_str());
+}
+
+TEST(BvhParallelReading, PipeReadsLikeAFile) {
+    const std::string text = generatedBvh(30000, 5);
+    ReadResult expected = readBvhText(text, oneThread());
+    ASSERT_TRUE(expected.frames) << expected.output;
+    {
+        PipeFeed feed(text);
+        expectSameRead(expected, readBvhFile(feed.path()), "pipe");
+    }
+    {
+        PipeFeed feed(text);
+        expectSameRead(expected, readBvhFile(feed.path(), threaded(1000, 4)), "pipe, small chunks");
+    }
+}
+
+// Faults in several places: whichever thread meets one, the first in file order is reported.
+TEST(BvhParallelReading, TheFirstFaultInFileOrderWins) {
+    const std::string text = generatedBvh(400, 3);
+    std::vector<std::size_t> lineStarts;
+    const std::size_t motion = text.find("Frame Time:");
+    for (std::size_t i = motion; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n'))
+            lineStarts.push_back(i + 1);
+    }
+    ASSERT_EQ(lineStarts.size(), 401u);
+    const std::string inserts[] = {"nan ", std::string("1\0 ", 3), "\n"};
+    const char* const messages[] = {"non-finite value", "NUL byte", "Not enough data in file"};
+    for (int first = 0; first < 3; ++first) {
+        for (int second = 0; second < 3; ++second) {
+            for (std::size_t at : {std::size_t{5}, std::size_t{200}, std::size_t{398}}) {
+                std::string faulty = text;
+                faulty.insert(lineStarts[at + 1], inserts[second]);
+                faulty.insert(lineStarts[at], inserts[first]);
+                ReadResult single = readBvhText(faulty, oneThread());
+                EXPECT_EQ(single.output, parserMessage(messages[first]));
+                for (std::size_t chunk : {std::size_t{50}, std::size_t{700}, std::size_t{5000}}) {
+                    expectSameRead(single, readBvhText(faulty, threaded(chunk, 4)),
+                                   "faults at line " + std::to_string(at));
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The frame lines tell how far they got and stop once cancelled, one by one and in blocks.
+TEST(BvhReaderProgress, FramesReportTheirShareAndStopWhenCancelled) {
+    std::string text = smallBvh();
+    text = replaced(text, "Frames: 2", "Frames: 20000");
+    for (int f = 2; f < 20000; ++f)
+        text += "1 2 3 4 5 6 7 8 9\n";
+    for (int threads : {1, 3}) {
+        FrameReading how;
+        how.threads = threads;
+        how.chunkBytes = 4096;
+        how.parallelBytes = 0;
+        Progress progress;
+        BvhReader reader;
+        reader.setFrameReading(how);
+        reader.setProgress(&progress, 0.5);
+        reader.openText(text);
+        ASSERT_NE(reader.readHierarchy(), nullptr);
+        ASSERT_NE(reader.readMotion(), nullptr) << threads;
+        EXPECT_GT(progress.fraction(), 0.4) << threads;
+        EXPECT_LE(progress.fraction(), 0.5) << threads;
+
+        Progress cancelled;
+        cancelled.cancel();
+        BvhReader stopped;
+        stopped.setFrameReading(how);
+        stopped.setProgress(&cancelled, 0.5);
+        stopped.openText(text);
+        ASSERT_NE(stopped.readHierarchy(), nullptr);
+        EXPECT_EQ(stopped.readMotion(), nullptr) << threads;
+        EXPECT_EQ(stopped.failure(), Progress::kCancelled) << threads;
+    }
 }
 
 }  // namespace

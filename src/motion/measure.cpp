@@ -1,0 +1,445 @@
+// The load's measuring sweep: every joint position of every frame, as poseFrame's MeasureRaw
+// pass gives it, for the bounds, the root samples, the frame-0 extents and the root-relative
+// cache. It poses with what positions need (3x4 transforms, each joint's constant part prepared
+// once, the rotations of leaves left out) four frames at a time in SIMD lanes, doing the pose's
+// float operations in the pose's order, so that every position is bit for bit the pose's.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "motion/frame_lanes.h"
+#include "motion/motion.h"
+#include "motion/progress.h"
+#include "motion/transform_ops.h"
+#include "numeric/run_in_halves.h"
+
+namespace {
+
+// Frames x joints up to which the load keeps every joint's root-relative ground position for
+// refreshBounds (16M entries, 128 MB); beyond it refreshBounds poses every joint again.
+constexpr std::size_t kMaxRootRelativeEntries = std::size_t{1} << 24;
+// Frames from which the sweep is split between two threads; below it a thread costs more than
+// it saves.
+constexpr int kSplitFrames = 2048;
+// Frames between two looks at the progress (a report, and whether to stop).
+constexpr int kCheckFrames = 4096;
+
+// An affine transform as the first three rows of a column-major 4x4: r holds the rotation
+// columns (x, y, z axes), t the translation.
+struct Affine {
+    std::array<float, 9> r;
+    std::array<float, 3> t;
+};
+
+// rotateAboutSinCos of transform_ops.h on the three rows that positions depend on, each value
+// computed by the same expression in the same order as there.
+inline void mixColumns(Affine& m, int a, int b, float s, float c) {
+    float* ca = &m.r[static_cast<std::size_t>(a) * 3];
+    float* cb = &m.r[static_cast<std::size_t>(b) * 3];
+    for (int row = 0; row < 3; ++row) {
+        const float ma = ca[row];
+        const float mb = cb[row];
+        ca[row] = c * ma + s * mb;
+        cb[row] = c * mb - s * ma;
+    }
+}
+
+// The two columns a rotation about x, y or z mixes, in rotateAboutSinCos's order.
+constexpr int kMixed[3][2] = {{1, 2}, {2, 0}, {0, 1}};
+
+// What one joint's pose takes from the frame, prepared once for the sweep.
+struct JointPlan {
+    int parent;                   // joints() index, -1 for a top-level joint
+    std::array<float, 3> offset;  // the base offset as the pose translates by it
+    int firstMove;                // its position steps: [firstMove, lastMove) of the plan's moves
+    int lastMove;
+    int firstTurn;  // its rotation steps: [firstTurn, lastTurn) of the plan's turns
+    int lastTurn;
+    bool hasChildren;  // whose rotation the children read
+};
+
+struct Step {
+    int column;
+    int axis;  // 0 = x, 1 = y, 2 = z
+};
+
+struct SweepPlan {
+    std::vector<JointPlan> joints;
+    std::vector<Step> moves;
+    std::vector<Step> turns;  // every turn of every joint, in the order the sweep applies them
+    // The constant start of each top-level joint: its base offset and, in a Z-up file, the turn
+    // upright after it.
+    std::vector<Affine> starts;
+};
+
+Affine identityAffine() {
+    return Affine{{1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}};
+}
+
+SweepPlan planSweep(const Motion& motion) {
+    SweepPlan plan;
+    const std::size_t count = motion.joints().size();
+    plan.joints.resize(count);
+    plan.starts.resize(count, identityAffine());
+    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
+    for (std::size_t j = 0; j < count; ++j) {
+        JointPlan& joint = plan.joints[j];
+        joint.parent = motion.parentIndex()[j];
+        const std::array<float, 3>& offset = motion.baseOffset(j);
+        const bool upright = motion.upAxis() == UpAxis::Z && joint.parent < 0;
+        joint.offset = upright ? std::array<float, 3>{offset[0], offset[2], -offset[1]} : offset;
+        if (joint.parent < 0) {
+            Affine& start = plan.starts[j];
+            for (int i = 0; i < 3; ++i) {
+                start.t[i] = start.r[i] * joint.offset[0] + start.r[i + 3] * joint.offset[1] +
+                             start.r[i + 6] * joint.offset[2] + start.t[i];
+            }
+            if (upright) {
+                float s;
+                float c;
+                rotationSinCos(-90.0f, s, c);
+                mixColumns(plan.starts[j], kMixed[0][0], kMixed[0][1], s, c);
+            }
+        }
+        // A leaf's rotations turn nothing whose position is measured.
+        joint.hasChildren = motion.joints()[j]->firstChild() != nullptr;
+        const bool turns = joint.hasChildren;
+        joint.firstMove = static_cast<int>(plan.moves.size());
+        joint.firstTurn = static_cast<int>(plan.turns.size());
+        for (int k = motion.stepStart()[j]; k < motion.stepStart()[j + 1]; ++k) {
+            const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
+            if (step.type < Xrotation) {
+                plan.moves.push_back({step.column, step.type});
+            } else if (turns) {
+                plan.turns.push_back({step.column, step.type - Xrotation});
+            }
+        }
+        joint.lastMove = static_cast<int>(plan.moves.size());
+        joint.lastTurn = static_cast<int>(plan.turns.size());
+    }
+    return plan;
+}
+
+// Frames [first, last) with their own bounds, so that two shares can run side by side and be
+// merged in any order with the same result.
+struct MeasureShare {
+    int first = 0;
+    int last = 0;
+    Bounds bounds = resetBounds();
+    Bounds firstFrameBounds = resetBounds();
+    float poison = 0.0f;
+    bool stopped = false;
+};
+
+// Where the shares stand, for the progress report; one share reports for both, on the thread
+// that runs the load.
+struct SweepProgress {
+    Progress* progress = nullptr;
+    double from = 0.0;
+    double to = 1.0;
+    int frameCount = 0;
+    std::atomic<int> framesDone{0};
+};
+
+// Counts `frames` more as measured and reports them if `reports`; false once cancelled.
+bool checkIn(SweepProgress& sweep, int frames, bool reports) {
+    if (sweep.progress == nullptr) {
+        return true;
+    }
+    const int done = sweep.framesDone.fetch_add(frames) + frames;
+    if (reports) {
+        sweep.progress->report(sweep.from + (sweep.to - sweep.from) * done / sweep.frameCount);
+    }
+    return !sweep.progress->cancelled();
+}
+
+// One transform per lane: the rotation columns and the translation, as in Affine.
+struct LaneAffine {
+    Lanes r[9];
+    Lanes t[3];
+};
+
+LaneAffine lanesOf(const Affine& m) {
+    LaneAffine lanes;
+    for (int i = 0; i < 9; ++i) {
+        lanes.r[i] = Lanes{} + m.r[static_cast<std::size_t>(i)];
+    }
+    for (int i = 0; i < 3; ++i) {
+        lanes.t[i] = Lanes{} + m.t[static_cast<std::size_t>(i)];
+    }
+    return lanes;
+}
+
+Lanes gather(const float* const rows[kFrameLanes], int column) {
+    return Lanes{rows[0][column], rows[1][column], rows[2][column], rows[3][column]};
+}
+
+// The bounds of each lane's positions, kept as std::max and std::min keep them.
+struct LaneBounds {
+    Lanes high[3];
+    Lanes low[3];
+
+    LaneBounds() {
+        const Bounds reset = resetBounds();
+        for (int axis = 0; axis < 3; ++axis) {
+            high[axis] = Lanes{} + reset[static_cast<std::size_t>(2 * axis)];
+            low[axis] = Lanes{} + reset[static_cast<std::size_t>(2 * axis + 1)];
+        }
+    }
+    void grow(const Lanes p[3]) {
+        for (int axis = 0; axis < 3; ++axis) {
+            high[axis] = high[axis] < p[axis] ? p[axis] : high[axis];
+            low[axis] = p[axis] < low[axis] ? p[axis] : low[axis];
+        }
+    }
+    void mergeLane(int lane, Bounds& into) const {
+        for (int axis = 0; axis < 3; ++axis) {
+            const std::size_t k = static_cast<std::size_t>(2 * axis);
+            into[k] = std::max(into[k], high[axis][lane]);
+            into[k + 1] = std::min(into[k + 1], low[axis][lane]);
+        }
+    }
+};
+
+// The sines and cosines of every turn of four rows, one per lane: turn k of lane l at
+// k * kFrameLanes + l.
+using SinCosTurns = void (*)(const std::vector<Step>& turns, const float* const rows[kFrameLanes],
+                             float* sines, float* cosines);
+
+void sinCosTurns(const std::vector<Step>& turns, const float* const rows[kFrameLanes], float* sines,
+                 float* cosines) {
+    for (std::size_t k = 0; k < turns.size(); ++k) {
+        for (std::size_t lane = 0; lane < kFrameLanes; ++lane) {
+            const std::size_t at = k * kFrameLanes + lane;
+            rotationSinCos(rows[lane][turns[k].column], sines[at], cosines[at]);
+        }
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same, four angles at a time in AVX2's registers of four doubles: about half the time, and
+// this is most of the sweep's work. (Eight at a time with AVX-512 was slower in the sweep, though
+// faster alone.)
+__attribute__((target("avx2"))) void sinCosTurnsAvx2(const std::vector<Step>& turns,
+                                                     const float* const rows[kFrameLanes],
+                                                     float* sines, float* cosines) {
+    for (std::size_t k = 0; k < turns.size(); ++k) {
+        Lanes s;
+        Lanes c;
+        rotationSinCosLanes(gather(rows, turns[k].column), s, c);
+        std::memcpy(sines + k * kFrameLanes, &s, sizeof s);
+        std::memcpy(cosines + k * kFrameLanes, &c, sizeof c);
+    }
+}
+#endif
+
+SinCosTurns chooseSinCosTurns() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx2")) {
+        return sinCosTurnsAvx2;
+    }
+#endif
+    return sinCosTurns;
+}
+
+// Poses four rows, one per lane, into `pose`: the sines and cosines of every turn first (most
+// of the work, and independent of each other), then the joints in order.
+class LanePoser {
+  public:
+    explicit LanePoser(const SweepPlan& plan)
+        : plan_(plan),
+          pose_(plan.joints.size()),
+          sines_(plan.turns.size() * kFrameLanes),
+          cosines_(plan.turns.size() * kFrameLanes) {
+        for (std::size_t j = 0; j < plan.joints.size(); ++j) {
+            starts_.push_back(lanesOf(plan.starts[j]));
+        }
+    }
+
+    const std::vector<LaneAffine>& pose(const float* const rows[kFrameLanes]) {
+        sinCosTurns_(plan_.turns, rows, sines_.data(), cosines_.data());
+        for (std::size_t j = 0; j < plan_.joints.size(); ++j) {
+            poseJoint(j, rows);
+        }
+        return pose_;
+    }
+
+  private:
+    void poseJoint(std::size_t j, const float* const rows[kFrameLanes]) {
+        const JointPlan& joint = plan_.joints[j];
+        LaneAffine& m = pose_[j];
+        // The rotation that the joint's translations move along: its parent's, or its start's.
+        const Lanes* r;
+        if (joint.parent < 0) {
+            m = starts_[j];
+            r = m.r;
+        } else {
+            const LaneAffine& parent = pose_[static_cast<std::size_t>(joint.parent)];
+            r = parent.r;
+            const std::array<float, 3>& o = joint.offset;
+            for (int i = 0; i < 3; ++i) {
+                m.t[i] = r[i] * o[0] + r[i + 3] * o[1] + r[i + 6] * o[2] + parent.t[i];
+            }
+            // Only the parent's rotation and this translation matter to a joint that does not
+            // turn; a leaf's own rotation is never read.
+            if (joint.hasChildren) {
+                std::copy(parent.r, parent.r + 9, m.r);
+            }
+        }
+        for (int k = joint.firstMove; k < joint.lastMove; ++k) {
+            const Step step = plan_.moves[static_cast<std::size_t>(k)];
+            const Lanes v = gather(rows, step.column);
+            const Lanes* axis = r + 3 * step.axis;
+            for (int i = 0; i < 3; ++i) {
+                m.t[i] = axis[i] * v + m.t[i];
+            }
+        }
+        for (int k = joint.firstTurn; k < joint.lastTurn; ++k) {
+            const std::size_t at = static_cast<std::size_t>(k);
+            Lanes s;
+            Lanes c;
+            std::memcpy(&s, &sines_[at * kFrameLanes], sizeof s);
+            std::memcpy(&c, &cosines_[at * kFrameLanes], sizeof c);
+            Lanes* ca = m.r + 3 * kMixed[plan_.turns[at].axis][0];
+            Lanes* cb = m.r + 3 * kMixed[plan_.turns[at].axis][1];
+            for (int i = 0; i < 3; ++i) {
+                const Lanes ma = ca[i];
+                const Lanes mb = cb[i];
+                ca[i] = c * ma + s * mb;
+                cb[i] = c * mb - s * ma;
+            }
+        }
+    }
+
+    const SweepPlan& plan_;
+    const SinCosTurns sinCosTurns_ = chooseSinCosTurns();
+    std::vector<LaneAffine> starts_;
+    std::vector<LaneAffine> pose_;
+    std::vector<float> sines_;  // turn k of lane l at k * kFrameLanes + l
+    std::vector<float> cosines_;
+};
+
+// Writes only the share's own rows of the root samples and of the root-relative cache.
+void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& share,
+                  SweepProgress& sweep, bool reports, float* rootSamples, float* relative) {
+    const std::size_t jointCount = plan.joints.size();
+    const FrameTable& frames = *motion.frames();
+    LanePoser poser(plan);
+    LaneBounds bounds;
+    // Zero times a position is zero unless the position is NaN or infinite; bounds alone would
+    // not tell, since a NaN never wins a comparison.
+    Lanes poison = {};
+    for (int f = share.first; f < share.last; f += kFrameLanes) {
+        const int checked = f - share.first;
+        if (checked % kCheckFrames == 0 &&
+            !checkIn(sweep, checked > 0 ? kCheckFrames : 0, reports)) {
+            share.stopped = true;
+            return;
+        }
+        // Lanes past the share's end repeat its last frame, which changes no bound.
+        const int used = std::min(kFrameLanes, share.last - f);
+        const float* rows[kFrameLanes];
+        for (int lane = 0; lane < kFrameLanes; ++lane) {
+            rows[lane] = frames.row(f + std::min(lane, used - 1));
+        }
+        const std::vector<LaneAffine>& pose = poser.pose(rows);
+        const LaneAffine& root = pose.front();
+        for (std::size_t j = 0; j < jointCount; ++j) {
+            const Lanes* t = pose[j].t;
+            bounds.grow(t);
+            poison += 0.0f * t[0] + 0.0f * t[1] + 0.0f * t[2];
+            if (relative != nullptr) {
+                const Lanes x = t[0] - root.t[0];
+                const Lanes z = t[2] - root.t[2];
+                for (int lane = 0; lane < used; ++lane) {
+                    float* out =
+                        relative + 2 * (jointCount * static_cast<std::size_t>(f + lane) + j);
+                    out[0] = x[lane];
+                    out[1] = z[lane];
+                }
+            }
+        }
+        for (int lane = 0; lane < used; ++lane) {
+            float* sample = rootSamples + 3 * static_cast<std::size_t>(f + lane);
+            for (int i = 0; i < 3; ++i) {
+                sample[i] = root.t[i][lane];
+            }
+        }
+        if (f == 0) {
+            // Lane 0 has seen frame 0 alone.
+            bounds.mergeLane(0, share.firstFrameBounds);
+        }
+    }
+    for (int lane = 0; lane < kFrameLanes; ++lane) {
+        bounds.mergeLane(lane, share.bounds);
+        share.poison += poison[lane];
+    }
+}
+
+void merge(Bounds& into, const Bounds& from) {
+    for (int axis = 0; axis < 3; ++axis) {
+        into[2 * axis] = std::max(into[2 * axis], from[2 * axis]);
+        into[2 * axis + 1] = std::min(into[2 * axis + 1], from[2 * axis + 1]);
+    }
+}
+
+bool singleTree(const Motion& motion) {
+    const std::vector<int>& parents = motion.parentIndex();
+    return std::count(parents.begin(), parents.end(), -1) == 1;
+}
+
+}  // namespace
+
+bool Motion::measure(Progress* progress, double from, double to) {
+    if (!poseable()) {
+        return false;
+    }
+    const int frameCount = this->frameCount();
+    const std::size_t jointCount = joints_.size();
+    const bool keepRelative =
+        singleTree(*this) &&
+        jointCount * static_cast<std::size_t>(frameCount) <= kMaxRootRelativeEntries;
+    rootRelativeXZ_.clear();
+    if (keepRelative) {
+        rootRelativeXZ_.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
+    }
+    float* relative = keepRelative ? rootRelativeXZ_.data() : nullptr;
+    std::vector<float> rootSamples(3 * static_cast<std::size_t>(frameCount));
+    const SweepPlan plan = planSweep(*this);
+    SweepProgress sweep;
+    sweep.progress = progress;
+    sweep.from = from;
+    sweep.to = to;
+    sweep.frameCount = frameCount;
+
+    // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
+    // the other core when there is one. The first reports the progress of both.
+    MeasureShare shares[2];
+    runInHalves(frameCount, kSplitFrames, [&](int first, int last, int half) {
+        shares[half].first = first;
+        shares[half].last = last;
+        measureShare(*this, plan, shares[half], sweep, half == 0, rootSamples.data(), relative);
+    });
+    if (shares[0].stopped || shares[1].stopped) {
+        return false;
+    }
+
+    // Only the share that began at frame 0 holds its bounds; the other's are still reset.
+    Bounds firstPose = motionBounds_;
+    merge(firstPose, shares[0].firstFrameBounds);
+    merge(firstPose, shares[1].firstFrameBounds);
+    height_ = firstPose[MaxY] - firstPose[MinY];
+    width_ = firstPose[MaxX] - firstPose[MinX];
+    depth_ = firstPose[MaxZ] - firstPose[MinZ];
+    merge(motionBounds_, shares[0].bounds);
+    merge(motionBounds_, shares[1].bounds);
+    if (rootPath_) {
+        for (int f = 0; f < frameCount; ++f) {
+            const float* sample = rootSamples.data() + 3 * static_cast<std::size_t>(f);
+            rootPath_->appendSample(sample[0], sample[1], sample[2]);
+        }
+    }
+    return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
+}

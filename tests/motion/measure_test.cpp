@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "motion/frame_lanes.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+#include "motion/progress.h"
+
+namespace {
+
+std::unique_ptr<Joint> joint(const std::string& name, float x, float y, float z,
+                             std::vector<ChannelType> channels) {
+    auto j = std::make_unique<Joint>(name);
+    j->setOffset(x, y, z);
+    j->setChannels(std::move(channels));
+    return j;
+}
+
+Joint* attach(Joint& parent, std::unique_ptr<Joint> child) {
+    Joint* added = child.get();
+    child->setParent(&parent);
+    parent.appendChild(std::move(child));
+    return added;
+}
+
+// What the sweep treats apart: position channels below the root (after rotations in file
+// order), a joint without channels that has children, a leaf with channels and an End Site.
+std::unique_ptr<Joint> skeleton() {
+    auto root = joint("Hips", 3.0f, 1.0f, -2.0f,
+                      {Xposition, Yposition, Zposition, Zrotation, Xrotation, Yrotation});
+    Joint* spine = attach(
+        *root, joint("Spine", 0.0f, 10.0f, 1.0f, {Xrotation, Yrotation, Zrotation, Yposition}));
+    Joint* still = attach(*spine, joint("Still", 1.0f, 2.0f, 0.0f, {}));
+    Joint* hand = attach(*still, joint("Hand", 0.0f, 3.0f, 0.5f, {Zrotation, Xposition}));
+    attach(*hand, joint("End Site", 0.0f, 2.0f, 0.0f, {}));
+    attach(*root, joint("Leg", -3.0f, -2.0f, 0.0f, {Yrotation, Xrotation, Zrotation}));
+    return root;
+}
+
+constexpr int kColumns = 6 + 4 + 2 + 3;
+
+// Angles over several turns (every quadrant, the ties between quadrants at odd multiples of 45
+// degrees, -0) and positions that wander; the root travels.
+std::unique_ptr<FrameTable> frames(int count) {
+    std::vector<float> values;
+    std::uint32_t state = 7u;
+    const float ties[] = {45.0f, -45.0f, 135.0f, -225.0f, -0.0f, 90.0f, 315.0f};
+    for (int f = 0; f < count; ++f) {
+        for (int c = 0; c < kColumns; ++c) {
+            state = state * 1664525u + 1013904223u;
+            const float wander =
+                static_cast<float>(static_cast<int>(state >> 9) % 72000) / 100.0f - 360.0f;
+            values.push_back(state % 11 == 0 ? ties[state % 7] : wander);
+        }
+        values[values.size() - kColumns] = 0.7f * f;
+    }
+    auto table = std::make_unique<FrameTable>(kColumns);
+    table->set(count, 1.0f / 120.0f, std::move(values));
+    return table;
+}
+
+// The sweep (in lanes of four frames, split between two threads from 2048 frames) measures what
+// MeasureRaw at every frame measures, in every reading: bounds, frame-0 extents, root samples and
+// the root-relative cache, bit for bit. 1, 7 and 2051 frames leave lanes unfilled at the ends
+// of both halves.
+TEST(MeasuringSweep, MeasuresWhatMeasureRawPosesInEveryReading) {
+    const LoadOptions readings[] = {
+        {UpAxis::Y, PositionChannels::OffsetPlusValue},
+        {UpAxis::Z, PositionChannels::OffsetPlusValue},
+        {UpAxis::Z, PositionChannels::ValueReplacesOffset},
+    };
+    for (int count : {1, 7, 2051}) {
+        for (const LoadOptions& reading : readings) {
+            Motion motion;
+            ASSERT_TRUE(motion.prepare(skeleton(), frames(count), reading));
+            const std::size_t joints = motion.joints().size();
+            ASSERT_EQ(motion.rootRelativeXZ().size(), 2 * joints * count);
+            Bounds all = resetBounds();
+            Pose pose;
+            for (int f = 0; f < count; ++f) {
+                ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureRaw, pose));
+                for (int k = 0; k < 6; k += 2) {
+                    all[k] = std::max(all[k], pose.bounds[k]);
+                    all[k + 1] = std::min(all[k + 1], pose.bounds[k + 1]);
+                }
+                if (f == 0) {
+                    EXPECT_EQ(all[MaxY] - all[MinY], motion.height());
+                    EXPECT_EQ(all[MaxX] - all[MinX], motion.width());
+                    EXPECT_EQ(all[MaxZ] - all[MinZ], motion.depth());
+                }
+                const Transform& root = pose.transforms[0];
+                ASSERT_EQ(root[12], motion.rootPath()->sampleX(f)) << f;
+                ASSERT_EQ(root[14], motion.rootPath()->sampleZ(f)) << f;
+                const float* relative = motion.rootRelativeXZ().data() + 2 * joints * f;
+                for (std::size_t j = 0; j < joints; ++j) {
+                    ASSERT_EQ(pose.transforms[j][12] - root[12], relative[2 * j]) << f << " " << j;
+                    ASSERT_EQ(pose.transforms[j][14] - root[14], relative[2 * j + 1]) << f;
+                }
+            }
+            EXPECT_EQ(all, motion.motionBounds()) << count;
+        }
+    }
+}
+
+// The lanes take the scalar routine's reduction, quarter-turn choice and rounding: the ties
+// between quarters (odd multiples of 45 degrees) and their neighbours, -0, and the angles that
+// leave the series (huge, infinite, NaN) give the same bits.
+TEST(MeasuringSweep, LaneSinesAndCosinesAreTheScalarOnesBitForBit) {
+    std::vector<float> angles = {0.0f,
+                                 -0.0f,
+                                 1e9f,
+                                 -1e9f,
+                                 999999936.0f,
+                                 3e9f,
+                                 -1e30f,
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(),
+                                 std::nanf("")};
+    for (int k = -2000; k <= 2000; ++k) {
+        const float tie = 45.0f * static_cast<float>(k);
+        angles.insert(angles.end(), {tie, std::nextafter(tie, -1e10f), std::nextafter(tie, 1e10f),
+                                     0.37f * static_cast<float>(k)});
+    }
+    while (angles.size() % kFrameLanes != 0) {
+        angles.push_back(1.0f);
+    }
+    auto bits = [](float v) {
+        std::uint32_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return std::isnan(v) ? 0x7fc00000u : b;
+    };
+    for (std::size_t i = 0; i < angles.size(); i += kFrameLanes) {
+        Lanes degrees;
+        std::memcpy(&degrees, &angles[i], sizeof degrees);
+        Lanes s;
+        Lanes c;
+        rotationSinCosLanes(degrees, s, c);
+        for (int lane = 0; lane < kFrameLanes; ++lane) {
+            float expectedSine;
+            float expectedCosine;
+            rotationSinCos(degrees[lane], expectedSine, expectedCosine);
+            EXPECT_EQ(bits(expectedSine), bits(s[lane])) << degrees[lane];
+            EXPECT_EQ(bits(expectedCosine), bits(c[lane])) << degrees[lane];
+        }
+    }
+}
+
+// A cancel seen inside the sweep stops it there: the load fails as cancelled, having reported
+// measuring progress but never the end of the measuring stage, and the motion is as it was.
+TEST(MeasuringSweep, StopsPartWayWhenCancelled) {
+    Motion motion;
+    ASSERT_TRUE(motion.prepare(skeleton(), frames(7)));
+    const Bounds before = motion.motionBounds();
+    Progress progress;
+    std::vector<double> reported;
+    progress.setListener([&](double fraction) {
+        reported.push_back(fraction);
+        if (fraction > 0.5) {
+            progress.cancel();
+        }
+    });
+    const Result result = motion.prepare(skeleton(), frames(40000), LoadOptions(), &progress);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.message, Progress::kCancelled);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_GT(reported.back(), 0.5);
+    EXPECT_LT(reported.back(), 0.95) << "the sweep should stop before its stage ends";
+    EXPECT_EQ(motion.frameCount(), 7);
+    EXPECT_EQ(motion.motionBounds(), before);
+}
+
+}  // namespace
