@@ -35,7 +35,7 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose);
 
 // Poses only `joints` of row `frame` for the pass, each where poseFrame puts it: the list is
 // ascending and holds every listed joint's parent (a joint's world transform needs its
-// parent's). The other entries of pose.transforms (sized for every joint) keep what they held,
+// parent's). pose.transforms is sized for every joint, but only the listed entries are posed,
 // and the bounds are not touched. False, changing nothing, where poseFrame would fail or the
 // list breaks that rule. For work on a few joints of every frame, such as the legs.
 bool poseSome(const Motion& motion, int frame, PosePass pass, const std::vector<int>& joints,
