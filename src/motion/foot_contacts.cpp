@@ -7,6 +7,7 @@
 #include "motion/leg_solver.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
+#include "numeric/run_in_halves.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ constexpr double kStaySpeed = 0.25;
 // Contacts shorter than this are noise; breaks shorter than this do not split one (seconds).
 constexpr double kShortestContact = 0.1;
 constexpr double kLongestBreak = 0.05;
+// Frames from which the contact search poses the legs on two threads.
+constexpr int kSplitFrames = 2048;
 
 // The figure's size that thresholds are relative to: its standing height, or the motion's
 // largest extent where the first pose has none.
@@ -397,11 +400,10 @@ std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>
         return feet;
     }
     const int n = motion.frameCount();
-    std::vector<std::vector<Vec3>> tracks(2 * legs.size());
-    for (std::vector<Vec3>& t : tracks) {
-        t.reserve(static_cast<std::size_t>(n));
-    }
-    // Only the ankles, the toes and the joints above them are posed.
+    std::vector<std::vector<Vec3>> tracks(2 * legs.size(),
+                                          std::vector<Vec3>(static_cast<std::size_t>(n)));
+    // Only the ankles, the toes and the joints above them are posed, each frame on its own (so
+    // on two cores for long motions).
     std::vector<int> chain;
     for (const LegChain& leg : legs) {
         for (int j : {leg.ankle, leg.toe}) {
@@ -412,16 +414,19 @@ std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>
     }
     std::sort(chain.begin(), chain.end());
     chain.erase(std::unique(chain.begin(), chain.end()), chain.end());
-    Pose pose;
-    for (int f = 0; f < n; ++f) {
-        poseSome(motion, f, PosePass::MeasureRaw, chain, pose);
-        for (std::size_t k = 0; k < legs.size(); ++k) {
-            const int toe = legs[k].toe >= 0 ? legs[k].toe : legs[k].ankle;
-            tracks[2 * k].push_back(
-                positionOf(pose.transforms[static_cast<std::size_t>(legs[k].ankle)]));
-            tracks[2 * k + 1].push_back(positionOf(pose.transforms[static_cast<std::size_t>(toe)]));
+    runInHalves(n, kSplitFrames, [&](int first, int last, int) {
+        Pose pose;
+        for (int f = first; f < last; ++f) {
+            poseSome(motion, f, PosePass::MeasureRaw, chain, pose);
+            const std::size_t i = static_cast<std::size_t>(f);
+            for (std::size_t k = 0; k < legs.size(); ++k) {
+                const int toe = legs[k].toe >= 0 ? legs[k].toe : legs[k].ankle;
+                tracks[2 * k][i] =
+                    positionOf(pose.transforms[static_cast<std::size_t>(legs[k].ankle)]);
+                tracks[2 * k + 1][i] = positionOf(pose.transforms[static_cast<std::size_t>(toe)]);
+            }
         }
-    }
+    });
     const double fps = framesPerSecond(motion);
     const double height = figureHeight(motion);
     const int reach = static_cast<int>(std::lround(fps / 60.0));

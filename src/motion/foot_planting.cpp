@@ -7,6 +7,7 @@
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "motion/quaternion.h"
+#include "numeric/run_in_halves.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ constexpr double kMostLift = 0.05;
 constexpr double kSupportHeight = 0.01;
 // Steps of the search for the ground point that asks least of a leg.
 constexpr int kPointSteps = 96;
+// Frames from which the sampling and the solving are split between two threads, and contacts
+// from which the holds are.
+constexpr int kSplitFrames = 2048;
+constexpr int kSplitSpans = 64;
 
 // The goal a leg from the hip is asked to reach: the goal itself, or beyond `soft` the point on
 // the way to it that the soft limit allows, short of the leg's full length.
@@ -679,14 +684,58 @@ bool canKeep(const FootPlanting& previous, const Work& w, const std::vector<int>
 // edit moves each frame rigidly about it.
 void recordEdits(const Work& w, std::vector<float>& edits) {
     const std::vector<int> root{0};
-    Pose raw;
-    Pose edited;
-    for (int f = 0; f < w.motion.frameCount(); ++f) {
-        if (w.inAnySpan(f) && poseSome(w.motion, f, PosePass::MeasureRaw, root, raw) &&
-            poseSome(w.motion, f, PosePass::MeasureEdited, root, edited)) {
-            recordEdit(moveBetween(raw.transforms[0], edited.transforms[0]), f, edits);
+    runInHalves(w.motion.frameCount(), kSplitFrames, [&](int first, int last, int) {
+        Pose raw;
+        Pose edited;
+        for (int f = first; f < last; ++f) {
+            if (w.inAnySpan(f) && poseSome(w.motion, f, PosePass::MeasureRaw, root, raw) &&
+                poseSome(w.motion, f, PosePass::MeasureEdited, root, edited)) {
+                recordEdit(moveBetween(raw.transforms[0], edited.transforms[0]), f, edits);
+            }
+        }
+    });
+}
+
+// Holds the spans marked in `marks` (per foot, per span) again, sampling first the frames of
+// theirs not yet in `sampled`.
+void holdMarked(Work& w, const std::vector<std::vector<std::uint8_t>>& marks,
+                std::vector<std::uint8_t>& sampled) {
+    std::vector<std::uint8_t> wanted(sampled.size(), 0);
+    for (std::size_t k = 0; k < w.feet.size(); ++k) {
+        for (std::size_t i = 0; i < w.spans[k].size(); ++i) {
+            for (int f = w.spans[k][i].from; marks[k][i] != 0 && f <= w.spans[k][i].to; ++f) {
+                wanted[static_cast<std::size_t>(f)] = sampled[static_cast<std::size_t>(f)] ^ 1;
+            }
         }
     }
+    runInHalves(w.motion.frameCount(), kSplitFrames, [&](int first, int last, int) {
+        Pose raw;
+        Pose edited;
+        for (int f = first; f < last; ++f) {
+            if (wanted[static_cast<std::size_t>(f)] != 0) {
+                sampleFrame(w, f, raw, edited);
+            }
+        }
+    });
+    for (std::size_t f = 0; f < sampled.size(); ++f) {
+        sampled[f] |= wanted[f];
+    }
+    // Each span writes only its own frames, so they too are held on two cores when many.
+    std::vector<std::pair<std::size_t, std::size_t>> marked;
+    for (std::size_t k = 0; k < w.feet.size(); ++k) {
+        for (std::size_t i = 0; i < w.spans[k].size(); ++i) {
+            if (marks[k][i] != 0) {
+                marked.emplace_back(k, i);
+            }
+        }
+    }
+    runInHalves(static_cast<int>(marked.size()), kSplitSpans, [&](int first, int last, int) {
+        for (int m = first; m < last; ++m) {
+            const auto [k, i] = marked[static_cast<std::size_t>(m)];
+            holdContact(w, k, w.spans[k][i]);
+            weighSpan(w.spans[k][i], w.holds[k]);
+        }
+    });
 }
 
 // The legs' channels as the file gives them, no root lowered and nothing needed yet.
@@ -718,30 +767,32 @@ void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& re
         const int span = w.holds[k][f].span;
         return span >= 0 && redo[k][static_cast<std::size_t>(span)] != 0;
     };
-    Pose edited;
-    for (int f = 0; f < w.motion.frameCount(); ++f) {
-        const std::size_t i = static_cast<std::size_t>(f);
-        bool any = false;
-        for (std::size_t k = 0; k < count; ++k) {
-            any = any || marked(k, i);
-        }
-        if (!any || !poseSome(w.motion, f, PosePass::MeasureEdited, w.joints, edited)) {
-            continue;
-        }
-        const float* row = w.motion.frames()->row(f);
-        float* values = out.values.data() + width * i;
-        for (std::size_t k = 0; k < count; ++k) {
-            if (!marked(k, i)) {
+    runInHalves(w.motion.frameCount(), kSplitFrames, [&](int first, int last, int) {
+        Pose edited;
+        for (int f = first; f < last; ++f) {
+            const std::size_t i = static_cast<std::size_t>(f);
+            bool any = false;
+            for (std::size_t k = 0; k < count; ++k) {
+                any = any || marked(k, i);
+            }
+            if (!any || !poseSome(w.motion, f, PosePass::MeasureEdited, w.joints, edited)) {
                 continue;
             }
-            for (int c : footColumns[k]) {
-                values[c] = row[out.columns[static_cast<std::size_t>(c)]];
-            }
-            if (w.holds[k][i].weight > 0.0) {
-                solveLeg(w, k, f, edited, out.rootDrop[i], out.columns, values);
+            const float* row = w.motion.frames()->row(f);
+            float* values = out.values.data() + width * i;
+            for (std::size_t k = 0; k < count; ++k) {
+                if (!marked(k, i)) {
+                    continue;
+                }
+                for (int c : footColumns[k]) {
+                    values[c] = row[out.columns[static_cast<std::size_t>(c)]];
+                }
+                if (w.holds[k][i].weight > 0.0) {
+                    solveLeg(w, k, f, edited, out.rootDrop[i], out.columns, values);
+                }
             }
         }
-    }
+    });
 }
 
 }  // namespace
@@ -786,19 +837,7 @@ FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& feet, Foot
     // Each reached contact is held again, and its foot's need of the root's lowering found.
     w.samples.resize(frames * count);
     std::vector<std::uint8_t> sampled(frames, 0);
-    const auto holdAgain = [&](std::size_t k, std::size_t i) {
-        Span& span = w.spans[k][i];
-        Pose raw;
-        Pose edited;
-        for (int f = span.from; f <= span.to; ++f) {
-            if (sampled[static_cast<std::size_t>(f)] == 0) {
-                sampleFrame(w, f, raw, edited);
-                sampled[static_cast<std::size_t>(f)] = 1;
-            }
-        }
-        holdContact(w, k, span);
-        weighSpan(span, w.holds[k]);
-    };
+    holdMarked(w, redo, sampled);
     int lowest = n;
     int highest = -1;
     for (std::size_t k = 0; k < count; ++k) {
@@ -806,7 +845,6 @@ FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& feet, Foot
             if (redo[k][i] == 0) {
                 continue;
             }
-            holdAgain(k, i);
             const Span& span = w.spans[k][i];
             lowest = std::min(lowest, span.from);
             highest = std::max(highest, span.to);
@@ -836,18 +874,21 @@ FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& feet, Foot
     const std::vector<float> dropBefore = keep ? out.rootDrop : std::vector<float>();
     spread(need, dropReach, kMostDrop * w.height, lowest - 2 * dropReach, highest + 2 * dropReach,
            out.rootDrop);
-    for (std::size_t k = 0; keep && k < count; ++k) {
-        for (std::size_t i = 0; i < w.spans[k].size(); ++i) {
+    std::vector<std::vector<std::uint8_t>> moved(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        moved[k].assign(w.spans[k].size(), 0);
+        for (std::size_t i = 0; keep && i < w.spans[k].size(); ++i) {
             const Span& span = w.spans[k][i];
-            for (int f = span.from; f <= span.to && redo[k][i] == 0; ++f) {
-                if (out.rootDrop[static_cast<std::size_t>(f)] !=
-                    dropBefore[static_cast<std::size_t>(f)]) {
-                    redo[k][i] = 1;
-                    holdAgain(k, i);
-                }
+            for (int f = span.from; f <= span.to && redo[k][i] == 0 && moved[k][i] == 0; ++f) {
+                moved[k][i] = out.rootDrop[static_cast<std::size_t>(f)] !=
+                                      dropBefore[static_cast<std::size_t>(f)]
+                                  ? 1
+                                  : 0;
             }
+            redo[k][i] |= moved[k][i];
         }
     }
+    holdMarked(w, moved, sampled);
     solveMarked(w, redo, out);
     return out;
 }
