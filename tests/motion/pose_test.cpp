@@ -214,43 +214,6 @@ TEST(PosePasses, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
     EXPECT_TRUE(pose.transforms.empty()) << "a frame outside the table poses nothing";
 }
 
-// The load's sweep (split between threads for long motions, leaves left unturned) measures what
-// MeasureRaw at every frame in order measures.
-TEST(PosePasses, LoadMeasuresWhatMeasureRawMeasuresAtEveryFrame) {
-    for (int frames : {40, 3001}) {
-        const std::string path = fixtures::writeTemporary(
-            "measure.bvh",
-            fixtures::walkingFigure("Xposition Yposition Zposition Zrotation Xrotation Yrotation",
-                                    frames, "1 2 3"));
-        Motion loaded;
-        ASSERT_EQ(1, fixtures::loadQuietly(loaded, path));
-        BvhReader reader;
-        ASSERT_EQ(1, reader.open(path));
-        std::unique_ptr<Joint> root = reader.readHierarchy();
-        std::unique_ptr<FrameTable> table = reader.readMotion();
-        Motion plain;
-        plain.setSkeleton(std::move(root), std::move(table));
-        Bounds all = resetBounds();
-        ASSERT_EQ(frames, loaded.rootPath()->sampleCount());
-        Pose pose;
-        for (int f = 0; f < frames; ++f) {
-            ASSERT_TRUE(poseFrame(plain, f, PosePass::MeasureRaw, pose));
-            for (int k = 0; k < 6; k += 2) {
-                all[k] = std::max(all[k], pose.bounds[k]);
-                all[k + 1] = std::min(all[k + 1], pose.bounds[k + 1]);
-            }
-            if (f == 0) {
-                EXPECT_EQ(all[MaxY] - all[MinY], loaded.height());
-                EXPECT_EQ(all[MaxX] - all[MinX], loaded.width());
-                EXPECT_EQ(all[MaxZ] - all[MinZ], loaded.depth());
-            }
-            ASSERT_EQ(pose.transforms[0][12], loaded.rootPath()->sampleX(f)) << f;
-            ASSERT_EQ(pose.transforms[0][14], loaded.rootPath()->sampleZ(f)) << f;
-        }
-        EXPECT_EQ(all, loaded.motionBounds()) << frames;
-    }
-}
-
 TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
     const std::string path = fixtures::writeTemporary(
         "refresh.bvh",
