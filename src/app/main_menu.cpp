@@ -39,6 +39,10 @@ void keepFeetPlantedCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->toggleFeetPlanted();
 }
 
+void chooseFeetCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->chooseFeet();
+}
+
 template <UpAxis Axis>
 void upAxisCallback(Fl_Widget* menuBar, void*) {
     LoadOptions reading = windowOf(menuBar)->currentReading();
@@ -217,6 +221,7 @@ Fl_Menu_Item mainMenu[] = {
     {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, FL_MENU_TOGGLE, 0, 0,
      0, 0},
     {"Keep Feet Planted", 0, keepFeetPlantedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
+    {"Choose Feet...", 0, chooseFeetCallback, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };

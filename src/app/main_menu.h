@@ -20,6 +20,7 @@ void quitCallback(Fl_Widget* menuBar, void*);
 void undoCallback(Fl_Widget* menuBar, void*);
 void redoCallback(Fl_Widget* menuBar, void*);
 void keepFeetPlantedCallback(Fl_Widget* menuBar, void*);
+void chooseFeetCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
 // One callback per view option (a ViewOption code): the code lives in the table, not in the
 // item's user data.

@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/fl_ask.H>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,6 +67,10 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     confirmReplace = [](const std::string& fileName) {
         return askChoice("Replace file", baseName(fileName) + " already exists. Replace it?",
                          {"Replace", "Cancel"}, 1, 1) == 0;
+    };
+    askFeet = [](const std::string& current) -> const char* {
+        return fl_input("Ankle joints of the feet, LEFT,RIGHT (empty: found automatically):",
+                        current.c_str());
     };
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
@@ -307,6 +312,41 @@ void MotionWindow::toggleFeetPlanted() {
     const Result result = document_.setFeetPlanted(!document_.feetPlanted());
     if (!result)
         report(result);
+    documentChanged();
+    view_->redraw();
+}
+
+void MotionWindow::chooseFeet() {
+    view_->setMessage("");
+    const Motion* motion = document_.motion();
+    if (working_ || motion == nullptr)
+        return;
+    // The question starts from the ankles in use, "LEFT,RIGHT" as the command line's --feet.
+    std::string current;
+    for (const Foot& foot : motion->feet()) {
+        if (foot.leg.ankle >= 0) {
+            current += (current.empty() ? "" : ",") +
+                       motion->joints()[static_cast<std::size_t>(foot.leg.ankle)]->name();
+        }
+    }
+    const char* answer = askFeet(current);
+    if (answer == nullptr)
+        return;
+    std::vector<std::string> ankles;
+    std::string name;
+    for (const char* c = answer;; ++c) {
+        if (*c == ',' || *c == '\0') {
+            const auto first = name.find_first_not_of(' ');
+            if (first != std::string::npos)
+                ankles.push_back(name.substr(first, name.find_last_not_of(' ') - first + 1));
+            name.clear();
+            if (*c == '\0')
+                break;
+        } else {
+            name.push_back(*c);
+        }
+    }
+    report(document_.chooseFeet(ankles));
     documentChanged();
     view_->redraw();
 }

@@ -418,6 +418,33 @@ TEST_F(MotionWindowTest, TheFileMenuReadsTheMotionAgainAsTheUserSays) {
     EXPECT_EQ(window.view()->motion()->upAxis(), UpAxis::Z) << "the other choice stays";
 }
 
+TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    std::string asked;
+    const char* answer = "LeftFoot , RightFoot";
+    window.askFeet = [&](const std::string& current) {
+        asked = current;
+        return answer;
+    };
+    window.document().chooseFeet({});
+    window.chooseFeet();
+    EXPECT_EQ(asked, "LeftFoot,RightFoot") << "the automatic choice";
+    ASSERT_EQ(window.view()->motion()->feet().size(), 2u);
+    EXPECT_EQ(window.view()->message(), "");
+
+    // A name that is no ankle is refused where the user looks, and the feet stay.
+    answer = "NoSuchJoint,RightFoot";
+    testing::internal::CaptureStdout();
+    window.chooseFeet();
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(said.empty());
+    EXPECT_EQ(said, window.view()->message() + "\n");
+    EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
+    // Cancel asks nothing more.
+    answer = nullptr;
+    window.chooseFeet();
+}
+
 TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     const std::string other = scratch.file("tenth.bvh", tinyMotion("0.1"));
