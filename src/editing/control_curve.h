@@ -53,7 +53,9 @@ class SplineComponent {
     std::vector<double> values_;  // grows by doubling from 100 slots
     int last_ = -1;
     // Cache of boundaries(): entry k is 1/last added k times (entry 0 is 0), k = 0 ... last + 1.
-    // Filled by const evaluations, so a component is not shared between threads.
+    // Filled by the first const evaluation after the value count changed: from then on
+    // evaluations only read it, and threads may share the component (RootPath::fitCurve
+    // evaluates its new curve once for that reason).
     mutable std::vector<double> boundaries_;
     mutable int boundariesLast_ = -1;  // the last_ that boundaries_ was built for
 };

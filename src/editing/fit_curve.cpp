@@ -43,5 +43,10 @@ void RootPath::fitCurve() {
     }
     curve->useCatmullRom();
     curve->setHeight(height_);
+    // The first evaluation caches the segment boundaries for this point count; done here, every
+    // later evaluation of the fitted curve only reads, so threads may share it (an edit moves
+    // points but never changes their count).
+    CurvePoint first;
+    curve->evaluate(0.0, first);
     curve_ = std::move(curve);
 }

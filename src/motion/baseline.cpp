@@ -110,11 +110,10 @@ void Motion::layBaseline() {
         rotateAbout(upright, 0, -90.0f);
     }
     const int rootChannels = root_->channelCount();
-    // Every frame is laid on its own, so long motions are laid on two cores; a curve caches its
-    // segment boundaries as it is evaluated, so the second half evaluates a copy of its own.
-    runInHalves(frameCount, kSplitFrames, [&](int first, int last, int half) {
-        const ControlCurve copy = half == 1 ? *rootPath_->curve() : ControlCurve();
-        const ControlCurve& curve = half == 1 ? copy : *rootPath_->curve();
+    // Every frame is laid on its own, so long motions are laid on two cores; the fitted curve's
+    // boundary cache was filled by the fit, so both halves only read it.
+    const ControlCurve& curve = *rootPath_->curve();
+    runInHalves(frameCount, kSplitFrames, [&](int first, int last, int) {
         for (int f = first; f < last; ++f) {
             // The rows lie far apart in a wide table, more than the hardware prefetcher follows.
             const float* ahead = frames_->row(std::min(f + kPrefetchFrames, last - 1));
