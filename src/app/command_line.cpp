@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "document/document.h"
+#include "motion/foot_contacts.h"
 #include "motion/foot_skate.h"
 #include "motion/motion.h"
 #include "motion/progress.h"
@@ -145,18 +146,8 @@ Result setMove(const std::vector<std::string>& args, std::size_t& i, Arguments& 
 }
 
 Result setFeet(const std::string& value, std::vector<std::string>& into) {
-    into.clear();
-    std::size_t start = 0;
-    while (start <= value.size()) {
-        const std::size_t comma = value.find(',', start);
-        const std::size_t end = comma == std::string::npos ? value.size() : comma;
-        if (end == start) {
-            return Result::failure("bvhpath: --feet takes ankle names separated by commas");
-        }
-        into.push_back(value.substr(start, end - start));
-        start = end + 1;
-    }
-    return Result::success();
+    const Result named = ankleNames(value, into);
+    return named ? named : Result::failure("bvhpath: --feet takes ankle names separated by commas");
 }
 
 // Takes "--name value" or "--name=value" at args[i]; false when args[i] is not that option.

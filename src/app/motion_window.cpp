@@ -14,6 +14,7 @@
 #include "app/dropped_files.h"
 #include "app/main_menu.h"
 #include "app/progress_box.h"
+#include "motion/foot_contacts.h"
 #include "motion/motion.h"
 #include "playback/playback_panel.h"
 #include "view/motion_view.h"
@@ -121,7 +122,7 @@ bool MotionWindow::settleUnsavedWork() {
 }
 
 void MotionWindow::open() {
-    if (working_)
+    if (document_.busy())
         return;
     view_->setMessage("");
     if (!settleUnsavedWork())
@@ -136,7 +137,7 @@ void MotionWindow::open() {
 
 void MotionWindow::openDropped(const std::string& dropText) {
     const std::string path = firstDroppedPath(dropText);
-    if (path.empty() || working_)
+    if (path.empty() || document_.busy())
         return;
     view_->setMessage("");
     if (settleUnsavedWork())
@@ -178,27 +179,20 @@ void wakeToolkit() {
 }  // namespace
 
 int MotionWindow::openPath(const std::string& path) {
-    if (working_) {
-        return 0;
-    }
     std::unique_ptr<BackgroundJob> job = document_.startOpen(path, wakeToolkit);
     if (!job) {
-        return 0;
+        return 0;  // another load or save runs
     }
-    working_ = true;
     waitFor(*job, "Opening " + baseName(path));
     // The hand-over: the worker built its motion alone and touched nothing the view draws; here,
     // on the toolkit's thread, the document takes it whole.
     const Result loaded = document_.finishOpen(*job);
-    const bool cancelled = job->progress().cancelled();
     job.reset();
-    working_ = false;
     if (!loaded) {
-        if (quitIfAsked())
-            return 0;
         // A cancel leaves everything as it was and needs no message.
-        if (!cancelled)
+        if (loaded.message != Progress::kCancelled)
             report(loaded);
+        quitIfAsked();
         return 0;
     }
     view_->setMessage("");
@@ -214,11 +208,12 @@ int MotionWindow::openPath(const std::string& path) {
     view_->setFrame(1);
     view_->damage(1);
     documentChanged();
+    quitIfAsked();
     return 1;
 }
 
 bool MotionWindow::save() {
-    if (working_)
+    if (document_.busy())
         return false;
     view_->setMessage("");
     if (document_.motion() == nullptr) {
@@ -237,22 +232,19 @@ bool MotionWindow::save() {
     Result saved;
     std::unique_ptr<BackgroundJob> job = document_.startSave(path, wakeToolkit, saved);
     if (job) {
-        working_ = true;
         waitFor(*job, "Saving " + baseName(path));
         saved = document_.finishSave(*job);
-        working_ = false;
-        if (!saved && job->progress().cancelled()) {
-            quitIfAsked();
-            return false;  // the file is as it was; nothing to tell
-        }
     }
-    report(saved);
+    // A cancelled save left the file as it was; nothing to tell.
+    if (saved.message != Progress::kCancelled)
+        report(saved);
     documentChanged();
+    quitIfAsked();
     return static_cast<bool>(saved);
 }
 
 void MotionWindow::quit() {
-    if (working_) {
+    if (document_.busy()) {
         // Closing while a file is read or written stops that first; the window closes once it
         // has stopped.
         quitWhenDone_ = true;
@@ -276,7 +268,7 @@ LoadOptions MotionWindow::currentReading() const {
 
 void MotionWindow::readAs(const LoadOptions& reading) {
     view_->setMessage("");
-    if (working_ || document_.motion() == nullptr || !settleUnsavedWork())
+    if (document_.busy() || document_.motion() == nullptr || !settleUnsavedWork())
         return;
     const Result reread = document_.reread(reading);
     report(reread);
@@ -307,7 +299,7 @@ void MotionWindow::redo() {
 
 void MotionWindow::toggleFeetPlanted() {
     view_->setMessage("");
-    if (working_)
+    if (document_.busy())
         return;
     const Result result = document_.setFeetPlanted(!document_.feetPlanted());
     if (!result)
@@ -319,7 +311,7 @@ void MotionWindow::toggleFeetPlanted() {
 void MotionWindow::chooseFeet() {
     view_->setMessage("");
     const Motion* motion = document_.motion();
-    if (working_ || motion == nullptr)
+    if (document_.busy() || motion == nullptr)
         return;
     // The question starts from the ankles in use, "LEFT,RIGHT" as the command line's --feet.
     std::string current;
@@ -333,20 +325,8 @@ void MotionWindow::chooseFeet() {
     if (answer == nullptr)
         return;
     std::vector<std::string> ankles;
-    std::string name;
-    for (const char* c = answer;; ++c) {
-        if (*c == ',' || *c == '\0') {
-            const auto first = name.find_first_not_of(' ');
-            if (first != std::string::npos)
-                ankles.push_back(name.substr(first, name.find_last_not_of(' ') - first + 1));
-            name.clear();
-            if (*c == '\0')
-                break;
-        } else {
-            name.push_back(*c);
-        }
-    }
-    report(document_.chooseFeet(ankles));
+    const Result named = ankleNames(answer, ankles);
+    report(named ? document_.chooseFeet(ankles) : named);
     documentChanged();
     view_->redraw();
 }

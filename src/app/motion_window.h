@@ -90,7 +90,8 @@ class MotionWindow : public Fl_Window {
     // Runs the toolkit's loop until the job is done, so the window keeps drawing and answering;
     // a job that runs longer than kProgressDelay seconds shows its progress and a Cancel button.
     void waitFor(BackgroundJob& job, const std::string& what);
-    // After a job that a close cancelled: the close goes on (asking about unsaved edits).
+    // After a job during which the window was asked to close: the close goes on (asking about
+    // unsaved edits), whether the job was cancelled in time or had already finished.
     bool quitIfAsked();
     // Shrinks the window onto a screen too small for it.
     void fitToScreen();
@@ -98,7 +99,6 @@ class MotionWindow : public Fl_Window {
     Document document_;                    // the motion being edited; the view shows it
     MotionView* view_;                     // child widget, owned by the window as its group
     MainMenuBar* menuBar_;                 // child widget
-    bool working_ = false;                 // a load or save runs; other commands wait for it
     BackgroundJob* runningJob_ = nullptr;  // the job waitFor is waiting for
     bool quitWhenDone_ = false;            // a close came while a job ran
     PlaybackPanel* panel_;                 // child widget, owned by the window as its group

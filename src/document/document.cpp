@@ -9,6 +9,16 @@ Document::~Document() = default;
 
 namespace {
 
+// The names of the ankles of the motion's feet, in order.
+std::vector<std::string> ankleNamesOf(const Motion& motion) {
+    std::vector<std::string> names;
+    for (const Foot& foot : motion.feet()) {
+        if (foot.leg.ankle >= 0)
+            names.push_back(motion.joints()[static_cast<std::size_t>(foot.leg.ankle)]->name());
+    }
+    return names;
+}
+
 const char kBusy[] = "Wait until the file is read or written, or cancel it.";
 
 }  // namespace
@@ -271,7 +281,12 @@ unsigned long Document::currentState() const {
 
 void Document::apply(const Step& step, bool forward) {
     if (step.switchesFeet) {
-        // Planting found its feet when the step was first made, so switching back cannot fail.
+        // The feet chosen since may be others: the step plants or lets go the ones it did. They
+        // were found when the step was first made, so finding them again cannot fail.
+        if (ankleNamesOf(*motion_) != step.ankles) {
+            motion_->setFeetPlanted(false);
+            motion_->findFeet(step.ankles);
+        }
         motion_->setFeetPlanted(forward == step.feetAfter);
         ++revision_;
         return;
@@ -328,6 +343,7 @@ Result Document::setFeetPlanted(bool planted) {
     Step step;
     step.switchesFeet = true;
     step.feetAfter = planted;
+    step.ankles = ankleNamesOf(*motion_);
     step.boundsBefore = step.boundsAfter = motion_->motionBounds();
     ++revision_;
     record(std::move(step));

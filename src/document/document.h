@@ -95,7 +95,9 @@ class Document {
     Result setFeetPlanted(bool planted);
     bool feetPlanted() const { return motion_ && motion_->feetPlanted(); }
     // Chooses the feet by their ankles' names (automatic when empty) while they are not planted;
-    // the choice stands until another motion is loaded.
+    // the choice stands until another motion is loaded or the motion is read again. A Keep Feet
+    // Planted step undone or redone later switches the feet it switched, whatever was chosen
+    // since.
     Result chooseFeet(const std::vector<std::string>& ankles);
 
     bool canUndo() const { return applied_ > 0; }
@@ -117,6 +119,7 @@ class Document {
         std::vector<PointMove> moves;
         bool switchesFeet = false;  // the step switches Keep Feet Planted (and moves no point)
         bool feetAfter = false;     // whether the feet are planted after it
+        std::vector<std::string> ankles;  // the feet it switched, by their ankles' names
         Bounds boundsBefore;
         Bounds boundsAfter;
         unsigned long state = 0;  // the state this step leads to

@@ -209,13 +209,6 @@ bool sharesJoints(const LegChain& a, const LegChain& b) {
 
 }  // namespace
 
-std::optional<LegChain> legOfAnkle(const Motion& motion, int ankle) {
-    if (!motion.poseable()) {
-        return std::nullopt;
-    }
-    return legFrom(motion, Samples(motion), ankle);
-}
-
 std::vector<LegChain> findLegs(const Motion& motion) {
     std::vector<LegChain> legs;
     if (!motion.poseable()) {
@@ -287,7 +280,34 @@ Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
             legs.clear();
             return Result::failure(name + " is not the ankle of a leg that can be turned.");
         }
+        // Two feet solved on shared joints would undo each other's legs.
+        for (const LegChain& other : legs) {
+            if (sharesJoints(*leg, other)) {
+                legs.clear();
+                return Result::failure("The leg of " + name + " shares joints with another foot.");
+            }
+        }
         legs.push_back(*leg);
+    }
+    return Result::success();
+}
+
+Result ankleNames(const std::string& text, std::vector<std::string>& names) {
+    names.clear();
+    if (text.find_first_not_of(' ') == std::string::npos) {
+        return Result::success();
+    }
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string piece = text.substr(start, comma - start);
+        const std::size_t first = piece.find_first_not_of(' ');
+        if (first == std::string::npos) {
+            names.clear();
+            return Result::failure("Name the ankles separated by commas, as LEFT,RIGHT.");
+        }
+        names.push_back(piece.substr(first, piece.find_last_not_of(' ') - first + 1));
+        start = comma + 1;
     }
     return Result::success();
 }

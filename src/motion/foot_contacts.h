@@ -31,20 +31,22 @@ struct Foot {
     std::vector<Contact> contacts;
 };
 
-// The leg that ends in `ankle`: the knee is the first joint above it where the limb bends (in
-// some frame), the hip the joint above the knee where the thigh begins. Empty where there is no
-// such leg below a parent, or where hip, knee or ankle lacks three rotations about three
-// different axes (which the planting needs to turn them any way).
-std::optional<LegChain> legOfAnkle(const Motion& motion, int ankle);
-
 // The figure's feet, named or not: the lowest end chains of the skeleton with a leg above them,
 // at most two, with no joint in common, in the skeleton's order.
 std::vector<LegChain> findLegs(const Motion& motion);
 
-// The legs whose ankles have these names (exactly, as in the file), in this order; a name that
-// is no joint, or no ankle of a leg, is a failure that says so.
+// The legs whose ankles have these names (exactly, as in the file), in this order. The leg that
+// ends in an ankle: the knee is the first joint above it where the limb bends (in some frame),
+// the hip the joint above the knee where the thigh begins, and all three have three rotations
+// about different axes (which the planting needs to turn them any way). A name that is no
+// joint, no ankle of such a leg, or a leg sharing a joint with one named before it, is a failure
+// that says so.
 Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
                  std::vector<LegChain>& legs);
+// The ankles' names in a text such as "LEFT,RIGHT" (the command line's --feet, the window's
+// question): separated by commas, blanks around a name ignored; an empty text names none (the
+// feet are then found automatically), an empty name between commas is a failure.
+Result ankleNames(const std::string& text, std::vector<std::string>& names);
 
 // When each leg's foot stands on the ground: the ankle or the toe near its own lowest height and
 // nearly still (thresholds in figure heights and per second), with hysteresis, short breaks

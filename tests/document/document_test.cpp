@@ -414,6 +414,14 @@ TEST(DocumentFeet, SwitchingIsOneUndoableStepAndFollowsThePath) {
     EXPECT_EQ(drawnAt(d, 100), planted);
     EXPECT_TRUE(d.setFeetPlanted(true));  // already on: no step
     EXPECT_EQ(d.historySize(), 3u);
+
+    // Feet chosen after a step do not change what its undo and redo bring back.
+    ASSERT_TRUE(d.setFeetPlanted(false));
+    ASSERT_TRUE(d.chooseFeet({"LeftFoot"}));
+    ASSERT_TRUE(d.undo());
+    EXPECT_TRUE(d.feetPlanted());
+    EXPECT_EQ(d.motion()->feet().size(), 2u);
+    EXPECT_EQ(drawnAt(d, 100), planted);
 }
 
 TEST(DocumentFeet, AMotionWithoutLegsRefusesAndKeepsItsHistory) {

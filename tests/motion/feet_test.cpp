@@ -206,6 +206,22 @@ TEST(FeetByName, NamesThatAreNoAnkleAreRefusedWithTheName) {
     ASSERT_TRUE(motion.findFeet({"RightFoot"}));
     ASSERT_EQ(motion.feet().size(), 1u);
     EXPECT_EQ(nameOf(motion, motion.feet().front().leg.knee), "RightLeg");
+    // Two feet on one leg would undo each other's solve.
+    for (const std::vector<std::string>& shared :
+         {std::vector<std::string>{"LeftFoot", "LeftFoot"},
+          std::vector<std::string>{"LeftFoot", "LeftToeBase"}}) {
+        r = motion.findFeet(shared);
+        EXPECT_FALSE(r) << shared[1];
+        EXPECT_NE(r.message.find("shares joints"), std::string::npos) << r.message;
+    }
+
+    // The names as the command line and the window take them.
+    std::vector<std::string> names;
+    ASSERT_TRUE(ankleNames(" LeftFoot , RightFoot", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"LeftFoot", "RightFoot"}));
+    ASSERT_TRUE(ankleNames("  ", names));
+    EXPECT_TRUE(names.empty());
+    EXPECT_FALSE(ankleNames("LeftFoot,,RightFoot", names));
 }
 
 // Legs that name joints the skeleton lacks find no contacts instead of reading past the pose.
