@@ -68,9 +68,13 @@ void drawCurve(const ControlCurve& curve, int focus) {
     drawControlPoints(curve, focus);
 }
 
+double controlPointHalfEdge(const ControlCurve& curve) {
+    return 0.2 * curve.height();
+}
+
 void drawControlPoints(const ControlCurve& curve, int focus) {
     const double height = curve.height();
-    const double s = 0.2 * height;
+    const double s = controlPointHalfEdge(curve);
     for (int i = 0; i < curve.pointCount(); ++i) {
         glColor3fv(controlPointColour(curve, i, focus).data());
         CurvePoint p;

@@ -13,7 +13,11 @@ std::array<float, 3> controlPointColour(const ControlCurve& curve, int i, int fo
 // The curve as a white line strip at its height (t = 0, 0.0005, ... below 1), then its
 // control points.
 void drawCurve(const ControlCurve& curve, int focus = -1);
-// Each control point as a cube of half-edge 0.2 x height, coloured by controlPointColour.
+// Half the edge of a control point's cube: a fifth of the path's height above the ground (what
+// is drawn is what picking hits).
+double controlPointHalfEdge(const ControlCurve& curve);
+// Each control point as a cube of half-edge controlPointHalfEdge, coloured by
+// controlPointColour.
 void drawControlPoints(const ControlCurve& curve, int focus = -1);
 // Draws the path's curve; nothing before it was fitted (a motion is fitted when it is prepared).
 void drawPath(const RootPath& path, int focus = -1);

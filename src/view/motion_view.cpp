@@ -128,17 +128,17 @@ void MotionView::startTracking() {
     // Tracking keeps the side the user looks from; only the distance comes from the figure.
     if (const Motion* m = motion())
         placeEyeForExtents(camera_, m->width(), m->height(), m->depth());
-    trackMotionCamera();
+    trackMotionCamera(shownPose().bounds);
 }
 
-void MotionView::trackMotionCamera() {
+void MotionView::trackMotionCamera(const Bounds& poseBounds) {
     const Motion* m = motion();
     if (!m || !m->rootPath() || !m->rootPath()->curve() || m->frameCount() <= 0)
         return;
     const double t = m->rootPath()->frameParameter(frameRow_, m->frameCount());
     CurvePoint p;
     m->rootPath()->curve()->evaluate(t, p);
-    trackCamera(camera_, shownPose().bounds, p.x, p.z);
+    trackCamera(camera_, poseBounds, p.x, p.z);
 }
 
 void MotionView::invalidateGrid() {
@@ -214,24 +214,19 @@ void MotionView::setupGlState() {
 
 void MotionView::setupCamera() {
     glViewport(0, 0, w(), h());
-    // Multiplied, not loaded: a pick has put its pick matrix on the stack first. The same
-    // matrices give pixelRay and projectToPixel, so what is drawn and what the mouse meets agree.
-    glMultMatrixd(projectionMatrix(camera_, w(), h()).data());
+    // The same matrices give pixelRay and projectToPixel, so what is drawn and what the mouse
+    // meets agree.
+    glLoadMatrixd(projectionMatrix(camera_, w(), h()).data());
     glMultMatrixd(viewMatrix(camera_).data());
-    // Its results show from the next draw on, as the projection is already set.
-    if (trackMotion_)
-        trackMotionCamera();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
     glEnable(GL_DEPTH_TEST);
 }
 
-void MotionView::drawScene() {
+void MotionView::drawScene(const Pose& pose) {
     const Motion* m = motion();
     if (m && m->frameCount() > 0) {
-        // One pose of the shown frame serves the shadow, the figure and the pose's box.
-        const Pose pose = shownPose();
         if (shadow_)
             drawShadow(*m, pose, shadowMatrix_, figureDrawer_);
         glPushMatrix();
@@ -342,8 +337,18 @@ void MotionView::draw() {
         gridList_ = 0;
         staleGridList_ = 0;
     }
+    // One pose of the shown frame serves the tracking camera, the shadow, the figure and the
+    // pose's box.
+    if (const Motion* m = motion())
+        poseFrame(*m, frameRow_, PosePass::RecordEdited, pose_);
+    else
+        pose_ = Pose();
+    // Tracking moves the camera before it is handed to the GL, so the picture and the mouse's
+    // picking and dragging use the same camera.
+    if (trackMotion_)
+        trackMotionCamera(pose_.bounds);
     setupGlState();
     setupCamera();
-    drawScene();
+    drawScene(pose_);
     drawMessage();
 }

@@ -117,8 +117,9 @@ class MotionView : public Fl_Gl_Window {
     // The message, or the start hint, as text over the scene in window pixels.
     void drawMessage();
     void setupCamera();
-    void drawScene();
-    void trackMotionCamera();
+    void drawScene(const Pose& pose);
+    // Track Motion: the camera follows the shown frame's pose (its bounds) on the edited path.
+    void trackMotionCamera(const Bounds& poseBounds);
     // The eye at the tracking distance for the figure, along the current line of sight.
     void startTracking();
     // Right-button drags (orbit and pan) go on from pixel (px, py) and the camera as it is.
@@ -153,6 +154,7 @@ class MotionView : public Fl_Gl_Window {
     Bounds gridBounds_{};             // the motion bounds the grid list was built for
     Document* document_ = nullptr;
     int frameRow_ = 0;
+    Pose pose_;         // the shown frame's pose of the last draw, its storage kept between draws
     int hovered_ = -1;  // the control point under the cursor, shown with its falloff
     std::string message_;
     FigureDrawer figureDrawer_;

@@ -150,11 +150,10 @@ int MotionView::handle(int event) {
         case FL_MOVE:
         case FL_LEAVE: {
             // The points a drag from here would move are shown while Linear Falloff is on.
-            const int under = event == FL_MOVE ? hoveredPoint(x, y) : -1;
+            const int under = event == FL_MOVE && linearFalloff_ ? hoveredPoint(x, y) : -1;
             if (under != hovered_) {
                 hovered_ = under;
-                if (linearFalloff_)
-                    redraw();
+                redraw();
             }
             return 1;
         }

@@ -1,12 +1,10 @@
 #include "view/picking.h"
 
+#include "view/curve_drawing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-double controlPointHalfEdge(const ControlCurve& curve) {
-    return 0.2 * curve.height();
-}
 
 int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px, double py,
                       int width, int height) {

@@ -12,9 +12,6 @@
 int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px, double py,
                       int width, int height);
 
-// Half the edge of a control point's cube: a fifth of the path's height above the ground.
-double controlPointHalfEdge(const ControlCurve& curve);
-
 // The falloff width after a q (narrower by 10, not below 0) or w (wider by 10) key; any other
 // key leaves it.
 float nextFalloffWidth(float width, int key);

@@ -131,6 +131,33 @@ TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
                     view.motion()->markerRadius() * 30.0f);
 }
 
+// While tracking, the very draw that shows a new frame is centred on it: the camera moves before
+// it is handed to the GL, so picture and picking share it.
+TEST(MotionViewTracking, TheDrawAfterAJumpIsCentredOnTheNewFrame) {
+    ViewHarness h;
+    ASSERT_TRUE(h.load(writeTempFile("walker_x.bvh", walkerBvh(200, false))));
+    h.view().toggleOption(OptionTrackMotion);
+    h.view().toggleOption(OptionAxes);  // the x axis is drawn in the markers' red
+    h.view().setFrame(1);
+    h.render();
+    h.view().setFrame(180);
+    const std::vector<unsigned char> pixels = h.render();
+    double sumX = 0.0;
+    int red = 0;
+    for (int y = 0; y < ViewHarness::kHeight; ++y) {
+        for (int x = 0; x < ViewHarness::kWidth; ++x) {
+            const unsigned char* p =
+                &pixels[static_cast<std::size_t>((y * ViewHarness::kWidth + x) * 3)];
+            if (p[0] > 240 && p[1] > 50 && p[1] < 80 && p[2] > 50 && p[2] < 80) {
+                sumX += x;
+                ++red;
+            }
+        }
+    }
+    ASSERT_GT(red, 10) << "no figure in the picture";
+    EXPECT_NEAR(sumX / red, ViewHarness::kWidth / 2.0, ViewHarness::kWidth / 8.0);
+}
+
 TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     ViewHarness h;
     MotionView& view = h.view();
