@@ -17,8 +17,7 @@ RootPlacement placeRoot(const RootPath& path, int frame, int frameCount, float o
     const double t = path.frameParameter(frame, frameCount);
     CurvePoint at;
     CurvePoint forward;
-    curve->evaluate(t, at);
-    curve->forwardVector(t, forward);
+    curve->evaluateWithForward(t, at, forward);
     placement.pathX = at.x;
     placement.pathZ = at.z;
     const double turn = std::atan2(tangentZ * forward.x - tangentX * forward.z,

@@ -74,13 +74,10 @@ RootRotations rotationsOf(const Joint& root) {
 // load) the file's own ground position with no turn, so the bake then only re-expresses it.
 // Ground positions are in display space, as the pose places the root.
 RootPlacement placementOf(const Motion& motion, int frame, double groundX, double groundZ) {
-    const std::size_t f = static_cast<std::size_t>(frame);
-    if (motion.hasBaseline()) {
-        const Baseline& b = motion.baseline();
-        return placeRoot(*motion.rootPath(), frame, motion.frameCount(), b.offsetX[f], b.offsetZ[f],
-                         b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
-    }
     RootPlacement p;
+    if (motion.editedPlacement(frame, p)) {
+        return p;
+    }
     p.backX = groundX;
     p.backZ = groundZ;
     return p;

@@ -123,3 +123,14 @@ void Motion::setReading(UpAxis upAxis, PositionChannels positionChannels) {
         baseOffsets_[j] = offset;
     }
 }
+
+bool Motion::editedPlacement(int frame, RootPlacement& placement) const {
+    if (!hasBaseline()) {
+        return false;
+    }
+    const std::size_t f = static_cast<std::size_t>(frame);
+    const Baseline& b = baseline_;
+    placement = placeRoot(*rootPath_, frame, frameCount(), b.offsetX[f], b.offsetZ[f],
+                          b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
+    return true;
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editing/root_path.h"
+#include "editing/root_placement.h"
 #include "motion/foot_contacts.h"
 #include "motion/foot_planting.h"
 #include "motion/frame_table.h"
@@ -136,6 +137,10 @@ class Motion {
     // control points calls refreshBounds afterwards.
     RootPath* rootPath() { return rootPath_.get(); }
     const Baseline& baseline() const { return baseline_; }
+    // Where the edited path puts the root of a frame (from the baseline and the curve as it
+    // stands); false, with `placement` untouched, for a motion without a baseline, whose edited
+    // passes place the root as the file does.
+    bool editedPlacement(int frame, RootPlacement& placement) const;
 
     // Re-measures the x and z of motionBounds over every frame on the edited path.
     void refreshBounds();

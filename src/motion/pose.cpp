@@ -43,15 +43,24 @@ void growGround(Bounds& bounds, float x, float z) {
 // The root's placement on the edited path at a frame; null when the motion has no baseline
 // (it was not loaded through load), in which case the edited passes place the root as the file
 // does.
-const RootPlacement* editedPlacement(const Motion& motion, int frame, RootPlacement& storage) {
-    if (!motion.hasBaseline()) {
-        return nullptr;
+const RootPlacement* placementFor(const Motion& motion, int frame, RootPlacement& storage) {
+    return motion.editedPlacement(frame, storage) ? &storage : nullptr;
+}
+
+// The row an edited pass poses from, and its lift: with planted feet, a copy of the frame's row
+// with the legs' replaced values, and the lift lowered where a leg fell short; otherwise the
+// frame's own row.
+const float* rowToPose(const Motion& motion, int frame, PosePass pass, float& lift) {
+    const float* own = motion.frames()->row(frame);
+    const FootPlanting& planting = motion.planting();
+    if (!isEditedPass(pass) || planting.empty()) {
+        return own;
     }
-    const std::size_t f = static_cast<std::size_t>(frame);
-    const Baseline& b = motion.baseline();
-    storage = placeRoot(*motion.rootPath(), frame, motion.frameCount(), b.offsetX[f], b.offsetZ[f],
-                        b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
-    return &storage;
+    thread_local std::vector<float> planted;
+    planted.assign(own, own + motion.frames()->channelCount());
+    planting.apply(frame, planted.data());
+    lift -= planting.rootDrop[static_cast<std::size_t>(frame)];
+    return planted.data();
 }
 
 // The file's vertical axis: the root's position channel along it is the one an edited path
@@ -139,21 +148,10 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
     }
     RootPlacement storage;
     const RootPlacement* placement =
-        isEditedPass(pass) ? editedPlacement(motion, frame, storage) : nullptr;
-    const float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
-    const FootPlanting& planting = motion.planting();
-    if (isEditedPass(pass) && !planting.empty()) {
-        // Planted feet: the legs' replaced values, and the root lowered where a leg fell short.
-        thread_local std::vector<float> row;
-        const float* own = motion.frames()->row(frame);
-        row.assign(own, own + motion.frames()->channelCount());
-        planting.apply(frame, row.data());
-        poseJoints(motion, frame, placement,
-                   lift - planting.rootDrop[static_cast<std::size_t>(frame)], pose.transforms,
-                   false, true, row.data());
-    } else {
-        poseJoints(motion, frame, placement, lift, pose.transforms);
-    }
+        isEditedPass(pass) ? placementFor(motion, frame, storage) : nullptr;
+    float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
+    const float* row = rowToPose(motion, frame, pass, lift);
+    poseJoints(motion, frame, placement, lift, pose.transforms, false, true, row);
     pose.bounds = resetBounds();
     for (const Transform& m : pose.transforms) {
         grow(pose.bounds, m[12], m[13], m[14]);
@@ -180,17 +178,9 @@ bool poseSome(const Motion& motion, int frame, PosePass pass, const std::vector<
     }
     RootPlacement storage;
     const RootPlacement* placement =
-        isEditedPass(pass) ? editedPlacement(motion, frame, storage) : nullptr;
+        isEditedPass(pass) ? placementFor(motion, frame, storage) : nullptr;
     float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
-    const float* row = motion.frames()->row(frame);
-    const FootPlanting& planting = motion.planting();
-    if (isEditedPass(pass) && !planting.empty()) {
-        thread_local std::vector<float> planted;
-        planted.assign(row, row + motion.frames()->channelCount());
-        planting.apply(frame, planted.data());
-        row = planted.data();
-        lift -= planting.rootDrop[static_cast<std::size_t>(frame)];
-    }
+    const float* row = rowToPose(motion, frame, pass, lift);
     Transform base = identityTransform();
     base[13] = lift;
     pose.transforms.resize(count);
@@ -235,7 +225,7 @@ void Motion::refreshBounds() {
     std::vector<Transform> pose;
     RootPlacement storage;
     for (int f = 0; f < frameCount; ++f) {
-        const RootPlacement* placement = editedPlacement(*this, f, storage);
+        const RootPlacement* placement = placementFor(*this, f, storage);
         if (!cached) {
             poseJoints(*this, f, placement, 0.0f, pose, true);
             for (const Transform& m : pose) {
@@ -245,7 +235,8 @@ void Motion::refreshBounds() {
         }
         // The edit turns the frame's raw pose rigidly about the root by the heading change.
         Transform root = identityTransform();
-        applyJoint(*this, 0, frames_->row(f), placement, true, root);
+        // Only the root's position is read: its rotations are left out.
+        applyJoint(*this, 0, frames_->row(f), placement, false, root);
         float s = 0.0f;
         float c = 1.0f;
         if (placement != nullptr) {
