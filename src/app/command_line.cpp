@@ -414,8 +414,10 @@ int skate(const Arguments& a, std::FILE* out) {
     if (result) {
         result = reference.load(referencePath, a.reading);
     }
+    // The measure finds its own contacts; only the legs are chosen here.
+    std::vector<LegChain> legs;
     if (result) {
-        result = reference.findFeet(a.feet);
+        result = legsOf(reference, a.feet, legs);
     }
     if (result && (reference.frameCount() != motion.frameCount() ||
                    reference.joints().size() != motion.joints().size())) {
@@ -424,10 +426,6 @@ int skate(const Arguments& a, std::FILE* out) {
     }
     if (!result) {
         return fail(out, result);
-    }
-    std::vector<LegChain> legs;
-    for (const Foot& foot : reference.feet()) {
-        legs.push_back(foot.leg);
     }
     int pairs = 0;
     const double skate = footSkate(motion, skateReference(reference, legs), false, &pairs);

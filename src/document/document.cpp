@@ -36,17 +36,21 @@ Result Document::open(const std::string& path, const LoadOptions& options) {
 }
 
 void Document::adopt(std::unique_ptr<Motion> motion, const std::string& path) {
-    if (dragging_) {
-        cancelDrag();
-    }
     motion_ = std::move(motion);
     fileName_ = path;
+    startAfresh();
+    savedState_ = baseState_;
+    savedAsLoaded_ = true;
+}
+
+void Document::startAfresh() {
+    // A drag in progress moved points of a curve that is gone.
+    dragging_ = false;
+    dragStart_ = std::vector<CurvePoint>();
     history_.clear();
     applied_ = 0;
     baseState_ = nextState_++;
-    savedState_ = baseState_;
     loadedState_ = baseState_;
-    savedAsLoaded_ = true;
     ++revision_;
     setFalloffRadius(falloffRadius_);
 }
@@ -62,17 +66,9 @@ Result Document::reread(const LoadOptions& options) {
     if (!result) {
         return result;
     }
-    // A drag in progress moved points of a curve that is gone.
-    dragging_ = false;
-    dragStart_ = std::vector<CurvePoint>();
-    history_.clear();
-    applied_ = 0;
-    baseState_ = nextState_++;
-    loadedState_ = baseState_;
+    startAfresh();
     // A file that holds a path edit no longer matches the frames without it.
     savedState_ = savedAsLoaded_ ? baseState_ : nextState_++;
-    ++revision_;
-    setFalloffRadius(falloffRadius_);
     return result;
 }
 

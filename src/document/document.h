@@ -47,8 +47,9 @@ class Document {
     // The load builds a motion of its own and the save writes a baked copy, so the motion shown
     // stays readable meanwhile; while a job runs the document is busy and takes no edit, no undo
     // and no other job. finish adopts the loaded motion or marks the saved state as open and
-    // save do; a cancelled job changes nothing (its result says Progress::kCancelled). Null,
-    // with the reason in `refused`, when nothing was started.
+    // save do; a cancelled job changes nothing (its result says Progress::kCancelled). Null when
+    // nothing was started: startOpen while another job runs, startSave also without a motion or
+    // when the bake fails, with the reason in `refused`.
     std::unique_ptr<BackgroundJob> startOpen(const std::string& path,
                                              std::function<void()> finished,
                                              const LoadOptions& options = LoadOptions());
@@ -135,6 +136,9 @@ class Document {
     };
 
     void adopt(std::unique_ptr<Motion> motion, const std::string& path);
+    // A new motion, or the motion read anew: no drag, no history, a fresh state that counts as
+    // loaded (the caller sets the saved state).
+    void startAfresh();
     ControlCurve* curve();
     const ControlCurve* curve() const;
     unsigned long currentState() const;

@@ -13,8 +13,8 @@ constexpr RotationOrder kFallbackOrder = {2, 1, 0};
 
 // The baked root values of one frame in the output's axes, before they are laid out in columns.
 struct RootValues {
-    // x, y, z; along the file's vertical axis the sum of the root's channels there (an edit
-    // never changes the height)
+    // x, y, z; along the file's vertical axis the sum of the root's channels there (a path edit
+    // never changes the height; planted feet may lower it)
     std::array<float, 3> position{};
     Quat rotation;                // the heading followed by the root's rotations in file order
     double headingDegrees = 0.0;  // the turn the edited path gives this frame

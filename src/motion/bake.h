@@ -9,8 +9,9 @@
 #include "motion/motion.h"
 
 // A copy of the motion's frames with the root's columns recomputed from the edited path (root
-// ground position and heading, worked out in display space and written in the file's axes);
-// every other column keeps the motion's values. The root keeps its
+// ground position and heading, worked out in display space and written in the file's axes, and
+// the root lowered where planted feet need it); the planted legs' columns take their solved
+// values, and every other column keeps the motion's values. The root keeps its
 // own channel layout when that can hold the result, its rotations baked in their own order and,
 // of the equivalent angle triples, the one nearest to the file's values of that frame (so an
 // unedited frame comes back as it was read). Otherwise (it would lose the edit or its

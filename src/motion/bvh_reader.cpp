@@ -13,6 +13,9 @@
 
 namespace {
 
+// The message of a frame count over BvhReader::kMaxFrames.
+const std::string kTooManyFrames = "more than " + std::to_string(BvhReader::kMaxFrames) + " frames";
+
 bool isDelimiter(char c) {
     return c == ' ' || c == '\t';
 }
@@ -384,11 +387,9 @@ bool BvhReader::readFrameCount(int& frameCount) {
     if (count < 0) {
         return fail("Frames:");
     }
-    // Beside its table a load keeps about 35 bytes a frame (bounds, curve fit, baseline) that no
-    // byte of the file pays for when the skeleton has no channels, so the count is capped: ten
-    // million frames (23 hours at 120 frames a second) keep that near 350 MB.
+    // The cap bounds what a load derives per frame (see kMaxFrames).
     if (count > kMaxFrames) {
-        return fail("more than 5000000 frames");
+        return fail(kTooManyFrames.c_str());
     }
     frameCount = static_cast<int>(count);
     return true;

@@ -171,7 +171,7 @@ void BvhWriter::offsetLine(const Joint& joint) {
     text("OFFSET");
     for (float v : offset) {
         text(" ");
-        number(v, 4);
+        number(v);
     }
     text("\n");
 }
@@ -217,7 +217,7 @@ void BvhWriter::frameLines(const FrameTable& frames) {
         }
         const float* row = frames.row(f);
         for (int j = 0; j < columns; ++j) {
-            number(row[j], 4);
+            number(row[j]);
             out_[used_++] = j + 1 < columns ? ' ' : '\n';
         }
         if (columns == 0) {
@@ -246,16 +246,12 @@ void BvhWriter::text(std::string_view s) {
     used_ += s.size();
 }
 
-// Both ways are exact, as printf's "%.4f" and "%f" are for the float promoted to double, so the
-// bytes match the formatted output at a fraction of its cost.
-void BvhWriter::number(float v, int decimals) {
+// Exact, as printf's "%.4f" is for the float promoted to double, so the bytes match the
+// formatted output at a fraction of its cost.
+void BvhWriter::number(float v) {
     room(kNumberRoom + 1);
     char* first = out_.data() + used_;
-    char* last = decimals == 4 ? formatFixed4(v, first)
-                               : std::to_chars(first, first + kNumberRoom, static_cast<double>(v),
-                                               std::chars_format::fixed, decimals)
-                                     .ptr;
-    used_ += static_cast<std::size_t>(last - first);
+    used_ += static_cast<std::size_t>(formatFixed4(v, first) - first);
 }
 
 void BvhWriter::room(std::size_t bytes) {

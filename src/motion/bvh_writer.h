@@ -50,7 +50,7 @@ class BvhWriter {
     void frameLines(const FrameTable& frames);
     void tabs();
     void text(std::string_view s);
-    void number(float v, int decimals);
+    void number(float v);
     void room(std::size_t bytes);      // makes room for that many bytes in out_, flushing first
     bool flush();                      // hands out_ to the stream; false once the stream failed
     bool streamFailed();               // reports the first stream error; always false

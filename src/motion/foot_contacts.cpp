@@ -292,6 +292,19 @@ Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
     return Result::success();
 }
 
+Result legsOf(const Motion& motion, const std::vector<std::string>& ankles,
+              std::vector<LegChain>& legs) {
+    if (!ankles.empty()) {
+        return legsNamed(motion, ankles, legs);
+    }
+    legs = findLegs(motion);
+    if (legs.empty()) {
+        return Result::failure(
+            "No feet found: no end of the skeleton hangs from a leg that can be turned.");
+    }
+    return Result::success();
+}
+
 Result ankleNames(const std::string& text, std::vector<std::string>& names) {
     names.clear();
     if (text.find_first_not_of(' ') == std::string::npos) {

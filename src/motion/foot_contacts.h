@@ -43,6 +43,10 @@ std::vector<LegChain> findLegs(const Motion& motion);
 // that says so.
 Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
                  std::vector<LegChain>& legs);
+// The legs of the feet: those whose ankles have these names, or those findLegs finds when no
+// name is given (a failure that says so when it finds none).
+Result legsOf(const Motion& motion, const std::vector<std::string>& ankles,
+              std::vector<LegChain>& legs);
 // The ankles' names in a text such as "LEFT,RIGHT" (the command line's --feet, the window's
 // question): separated by commas, blanks around a name ignored; an empty text names none (the
 // feet are then found automatically), an empty name between commas is a failure.

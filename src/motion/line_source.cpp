@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
 namespace {
 
 const char kLongLine[] = "line longer than 64 MiB";
+// A read that fails (a folder opened as a file, a disk error) is no end of the input.
+const char kReadError[] = "could not read the file";
 
 // A line may need its own bytes and a CR LF in the buffer before it is known to have ended.
 constexpr std::size_t kLargestBuffer = LineSource::kMaxLine + 2;
@@ -225,6 +228,9 @@ bool LineSource::refill(std::size_t window) {
     const std::size_t got = std::fread(&buffer_[end_], 1, asked, file_);
     end_ += got;
     eof_ = got < asked || got == 0;
+    if (got < asked && std::ferror(file_)) {
+        fault_ = kReadError;
+    }
     return got > 0;
 }
 

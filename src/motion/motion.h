@@ -42,8 +42,9 @@ struct Baseline {
 
 // One loaded motion: the skeleton, its frames, the root path fitted to it and what is derived
 // once from them (bounds, extents, marker size, baseline). Posing never changes it: a pose is
-// computed into storage the caller owns (pose.h). The only change after load is the edit of the
-// root path's control points, after which refreshBounds() brings the ground bounds along.
+// computed into storage the caller owns (pose.h). What changes after load is the edit: the root
+// path's control points (after which refreshBounds() brings the ground bounds along) and the
+// planted feet (findFeet, setFeetPlanted, replantFeet).
 class Motion {
   public:
     Motion();
@@ -150,9 +151,10 @@ class Motion {
 
     // For frame f and joint j (joints() order), the x and z of the joint's raw world position
     // minus the root's, at 2 * (j + f * joints().size()); empty when the load skipped it (a very
-    // large motion). An edit moves each frame rigidly about the root, so refreshBounds turns
-    // these instead of posing every joint again. Its storage is sized without being filled (the
-    // load's sweep writes every entry from both of its threads).
+    // large motion, or a skeleton of more than one top-level joint). An edit moves each frame
+    // rigidly about the root, so refreshBounds turns these instead of posing every joint again. Its
+    // storage is sized without being filled (the load's sweep writes every entry from both of its
+    // threads).
     using BoundsCache = std::vector<float, UninitializedAllocator<float>>;
     const BoundsCache& rootRelativeXZ() const { return rootRelativeXZ_; }
     // Frees that cache (refreshBounds then poses every joint of every frame).

@@ -8,25 +8,14 @@ Result Motion::findFeet(const std::vector<std::string>& ankles) {
     }
     try {
         std::vector<LegChain> legs;
-        if (ankles.empty()) {
-            legs = findLegs(*this);
-            if (legs.empty()) {
-                return Result::failure(
-                    "No feet found: no end of the skeleton hangs from a leg that can be turned.");
-            }
-        } else {
-            const Result named = legsNamed(*this, ankles, legs);
-            if (!named) {
-                return named;
-            }
+        const Result chosen = legsOf(*this, ankles, legs);
+        if (!chosen) {
+            return chosen;
         }
-        // Contacts describe the motion as captured, so they are found with the legs free.
-        FootPlanting planted = std::move(planting_);
-        planting_ = FootPlanting();
-        std::vector<Foot> found = findContacts(*this, legs);
-        feet_ = std::move(found);
+        // Contacts describe the motion as captured: the search poses raw passes, which the
+        // planting does not touch.
+        feet_ = findContacts(*this, legs);
         feetFound_ = true;
-        planting_ = std::move(planted);
         replantFeet();
         return Result::success();
     } catch (const std::bad_alloc&) {

@@ -28,7 +28,8 @@ struct Pose {
 };
 
 // Poses row `frame` of the motion for the pass into `pose` (its storage is reused between
-// calls). The edited passes place the root as the file does while the motion has no baseline.
+// calls). The edited passes place the root on the edited path (as the file does while the motion
+// has no baseline) and, with the feet planted, pose the solved legs and the lowered root.
 // False, with the pose emptied, for DrawPath, a motion that cannot be posed and a frame outside
 // the table. The motion is only read.
 bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose);

@@ -11,8 +11,9 @@
 class Progress;
 
 // A save made ready to write: the motion's frames with the path edit baked into the root, and
-// the channels the root's line names. Writing reads only these and the skeleton, which nothing
-// changes after a load, so it may run on another thread while the motion is drawn and edited.
+// the channels the root's line names. Writing reads only these and the skeleton, which the
+// document keeps unchanged while a save is written (it takes no edit and no new reading
+// meanwhile), so it may run on another thread while the motion is drawn.
 struct PreparedSave {
     const Joint* root = nullptr;  // the motion's skeleton; the motion must outlive the write
     // A copy of the skeleton with the root's OFFSET turned into the output's axes, where the save

@@ -239,6 +239,9 @@ TEST(BvhHostile, PipesAndDevicesAreBoundedByWhatArrives) {
         "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0.0 0.0 0.0\n\tCHANNELS 0\n\tEnd Site\n\t{\n"
         "\t\tOFFSET 0.0 10.0 0.0\n\t}\n}\nMOTION\n";
     {
+        // A folder opens as a file on this system but cannot be read: that is said, not taken
+        // for an empty file.
+        EXPECT_EQ(readBvhFile(testing::TempDir()).output, parserMessage("could not read the file"));
         PipeFeed feed(columnless + "Frames: 2147483647\nFrame Time: 0.033333\n");
         EXPECT_EQ(readBvhFile(feed.path()).output, parserMessage("more than 5000000 frames"));
     }
