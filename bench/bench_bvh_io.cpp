@@ -144,9 +144,8 @@ void readOnce(const std::string& path, const FrameReading& how, const FrameTable
 int main() {
     std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints);
     FrameTable frames = bench::makeFrames(kFrames, bench::columnsOf(kJoints), false);
-    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    const std::string written = dir + "/bench_bvh_io_writer.bvh";
-    const std::string printed = dir + "/bench_bvh_io_fprintf.bvh";
+    const std::string written = bench::scratchPath("bench_bvh_io_writer.bvh");
+    const std::string printed = bench::scratchPath("bench_bvh_io_fprintf.bvh");
 
     double writerBest = 1e30;
     for (int i = 0; i < kRepeats; ++i) {

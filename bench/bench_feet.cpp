@@ -210,8 +210,7 @@ int main() {
     if (!longWalk(walk)) {
         return 1;
     }
-    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    const std::string saved = dir + "/bench_feet_saved.bvh";
+    const std::string saved = bench::scratchPath("bench_feet_saved.bvh");
     ControlCurve& curve = *walk.rootPath()->curve();
     const int middle = curve.pointCount() / 2;
     const auto move = [&](int point, double dx, double dz, float falloff) {

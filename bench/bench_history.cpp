@@ -18,8 +18,7 @@ constexpr int kJoints = 24;
 constexpr int kRepeats = 5;
 
 std::string writeMotion(int frames) {
-    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    const std::string path = dir + "/bench_history_" + std::to_string(frames) + ".bvh";
+    const std::string path = bench::scratchPath("bench_history_" + std::to_string(frames) + ".bvh");
     std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints);
     FrameTable table = bench::makeFrames(frames, bench::columnsOf(kJoints), true);
     BvhWriter writer;

@@ -57,8 +57,7 @@ double loadSeconds(const std::string& path, int repeats) {
 }  // namespace
 
 int main() {
-    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    const std::string source = dir + "/bench_load_hour.bvh";
+    const std::string source = bench::scratchPath("bench_load_hour.bvh");
     {
         std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints, 3.0f, -2.0f);
         FrameTable frames = bench::makeFrames(kFrames, bench::columnsOf(kJoints), true);

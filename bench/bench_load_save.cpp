@@ -36,9 +36,8 @@ double fileMegabytes(const std::string& path) {
 }  // namespace
 
 int main() {
-    const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    const std::string source = dir + "/bench_load_save_source.bvh";
-    const std::string saved = dir + "/bench_load_save_saved.bvh";
+    const std::string source = bench::scratchPath("bench_load_save_source.bvh");
+    const std::string saved = bench::scratchPath("bench_load_save_saved.bvh");
     {
         std::unique_ptr<Joint> root = bench::makeSkeleton(kJoints, 3.0f, -2.0f);
         FrameTable frames = bench::makeFrames(kFrames, kColumns, true);

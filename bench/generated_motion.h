@@ -1,9 +1,12 @@
 #pragma once
 
 // The large motions the benchmarks generate: the same bytes on every run, no file needed.
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +15,13 @@
 #include "motion/joint.h"
 
 namespace bench {
+
+// A scratch file's path in TMPDIR (or /tmp), named after this process so that two benchmark
+// runs on one machine never write over each other's files.
+inline std::string scratchPath(const std::string& name) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir != nullptr ? dir : "/tmp") + "/" + std::to_string(getpid()) + "_" + name;
+}
 
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

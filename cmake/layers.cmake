@@ -28,13 +28,19 @@ function(bvhpath_layer_tests name)
     target_compile_definitions(${name}_tests PRIVATE
         BVHPATH_CORPUS_DIR="${BVHPATH_CORPUS_DIR}"
         BVHPATH_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    # Each test program writes its scratch files in a folder of its own in the build tree, so
+    # programs running side by side (ctest -j, or two checkouts) never share a file name.
+    set(scratch "${CMAKE_BINARY_DIR}/test-scratch/${name}")
+    file(MAKE_DIRECTORY "${scratch}")
     if(T_DISPLAY)
         add_test(NAME ${name}_tests
                  COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}_tests>)
         # Two xvfb-run -a starting at once can pick the same display; run them one at a time.
-        set_tests_properties(${name}_tests PROPERTIES ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1"
+        set_tests_properties(${name}_tests PROPERTIES
+                             ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;TEST_TMPDIR=${scratch}/"
                              RESOURCE_LOCK xserver)
     else()
         add_test(NAME ${name}_tests COMMAND ${name}_tests)
+        set_tests_properties(${name}_tests PROPERTIES ENVIRONMENT "TEST_TMPDIR=${scratch}/")
     endif()
 endfunction()

@@ -440,9 +440,12 @@ TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     EXPECT_FALSE(said.empty());
     EXPECT_EQ(said, window.view()->message() + "\n");
     EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
-    // Cancel asks nothing more.
+    // Cancel changes nothing.
     answer = nullptr;
+    window.view()->setMessage("");
     window.chooseFeet();
+    EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
+    EXPECT_EQ(window.view()->message(), "");
 }
 
 TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {

@@ -29,7 +29,11 @@ TEST(RunInHalves, EveryItemOnceInTheHalfThatOwnsIt) {
 // Running out of memory in either half is an exception the caller can turn into a failure,
 // never the end of the process that an exception leaving a thread would be.
 TEST(RunInHalves, AFailureInEitherHalfReachesTheCaller) {
+    // The second half exists only where the work is split between two cores.
+    const bool split = std::thread::hardware_concurrency() >= 2;
     for (int failing : {0, 1}) {
+        if (failing == 1 && !split)
+            continue;
         int finished = 0;
         EXPECT_THROW(runInHalves(5000, 1000,
                                  [&](int, int, int half) {
