@@ -328,20 +328,26 @@ Result ankleNames(const std::string& text, std::vector<std::string>& names) {
 namespace {
 
 // A joint's track over every frame, averaged over a few frames either side at high frame rates
-// so that capture noise does not read as motion.
+// so that capture noise does not read as motion. A running sum keeps it linear in the frames
+// whatever the frame rate makes the reach.
 std::vector<Vec3> smoothedTrack(const std::vector<Vec3>& track, int reach) {
     if (reach <= 0) {
         return track;
     }
     const int n = static_cast<int>(track.size());
     std::vector<Vec3> out(track.size());
+    Vec3 sum{0.0, 0.0, 0.0};
+    for (int k = 0; k < std::min(n, reach); ++k) {
+        sum = sum + track[static_cast<std::size_t>(k)];
+    }
     for (int f = 0; f < n; ++f) {
-        Vec3 sum{0.0, 0.0, 0.0};
-        int used = 0;
-        for (int k = std::max(0, f - reach); k <= std::min(n - 1, f + reach); ++k) {
-            sum = sum + track[static_cast<std::size_t>(k)];
-            ++used;
+        if (f + reach < n) {
+            sum = sum + track[static_cast<std::size_t>(f + reach)];
         }
+        if (f - reach - 1 >= 0) {
+            sum = sum - track[static_cast<std::size_t>(f - reach - 1)];
+        }
+        const int used = std::min(n - 1, f + reach) - std::max(0, f - reach) + 1;
         out[static_cast<std::size_t>(f)] = (1.0 / used) * sum;
     }
     return out;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 
 #include "motion/leg_solver.h"
 #include "motion/motion.h"
@@ -19,8 +20,9 @@ constexpr double kBlendSeconds = 0.12;
 // neighbouring contacts.
 constexpr double kBlendSpeed = 1.0;
 constexpr double kLongestBlendSeconds = 0.4;
-// Seconds either side over which the root's lowering is spread.
+// Seconds either side over which the root's lowering is spread, and the most frames that makes.
 constexpr double kDropReachSeconds = 0.1;
+constexpr int kLongestDropReach = 64;
 // The root goes down by at most this much of the figure's height (a hair under a twentieth).
 constexpr double kMostDrop = 0.049;
 // Beyond this part of its length, or beyond the stretch the capture gives the leg at that frame
@@ -150,14 +152,27 @@ void spread(const std::vector<float>& need, int reach, double most, int first, i
     const int n = static_cast<int>(need.size());
     const int from = std::max(0, first - reach);
     const int to = std::min(n - 1, last + reach);
+    // The highest need within the reach, by a queue of candidates falling from front to back.
     std::vector<double> highest(static_cast<std::size_t>(std::max(0, to - from + 1)), 0.0);
-    for (int f = from; f <= to; ++f) {
-        double h = 0.0;
-        for (int k = std::max(0, f - reach); k <= std::min(n - 1, f + reach); ++k) {
-            h = std::max(h, static_cast<double>(need[static_cast<std::size_t>(k)]));
+    std::deque<int> candidates;
+    for (int f = from, next = std::max(0, from - reach); f <= to; ++f) {
+        for (; next <= std::min(n - 1, f + reach); ++next) {
+            while (!candidates.empty() && need[static_cast<std::size_t>(candidates.back())] <=
+                                              need[static_cast<std::size_t>(next)]) {
+                candidates.pop_back();
+            }
+            candidates.push_back(next);
         }
+        while (candidates.front() < f - reach) {
+            candidates.pop_front();
+        }
+        const double h =
+            std::max(0.0, static_cast<double>(need[static_cast<std::size_t>(candidates.front())]));
         highest[static_cast<std::size_t>(f - from)] = std::min(most, h);
     }
+    // Each frame's average is summed afresh, in the same order whatever part of the motion is
+    // spread, so a frame the change did not reach gets exactly the lowering it had: the replant
+    // redoes only the contacts whose lowering really changed.
     for (int f = std::max(0, first); f <= std::min(n - 1, last); ++f) {
         double sum = 0.0;
         const int a = std::max(0, f - reach);
@@ -864,7 +879,10 @@ FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& feet, Foot
 
     // The root's lowering where the needs may have changed; the contacts whose frames it moved
     // are solved again too.
-    const int dropReach = std::max(1, static_cast<int>(std::lround(kDropReachSeconds * w.fps)));
+    // Capped in frames, so that a file claiming thousands of frames a second cannot make the
+    // spreading's averages cost the square of its length.
+    const int dropReach =
+        std::clamp(static_cast<int>(std::lround(kDropReachSeconds * w.fps)), 1, kLongestDropReach);
     std::vector<float> need(frames, 0.0f);
     for (std::size_t f = 0; f < frames; ++f) {
         for (std::size_t k = 0; k < count; ++k) {
