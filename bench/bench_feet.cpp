@@ -11,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "document/path_bend.h"
+#include "document/path_edit.h"
+#include "feet/foot_skate.h"
+#include "feet/leg_solver.h"
 #include "generated_motion.h"
-#include "motion/foot_skate.h"
-#include "motion/leg_solver.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
+#include "motion/save_motion.h"
 
 namespace {
 
@@ -24,13 +28,9 @@ const std::string kCorpus = BVHPATH_CORPUS_DIR;
 
 // The bend of the measure: the middle control point moved sideways by a fifth of the motion's
 // length, its neighbours following within that same distance (a bend rather than a spike).
-float bendRadius(const Motion& motion) {
-    const RootPath& path = *motion.rootPath();
-    double travelled = 0.0;
-    for (int i = 1; i < path.sampleCount(); ++i) {
-        travelled += std::hypot(static_cast<double>(path.sampleX(i)) - path.sampleX(i - 1),
-                                static_cast<double>(path.sampleZ(i)) - path.sampleZ(i - 1));
-    }
+float bendRadius(const PathEdit& edit) {
+    const Motion& motion = edit.motion();
+    const double travelled = trackLength(edit.path());
     const double ground =
         std::max(motion.bound(MaxX) - motion.bound(MinX), motion.bound(MaxZ) - motion.bound(MinZ));
     return static_cast<float>(0.2 * (travelled >= motion.height() ? travelled : ground));
@@ -41,8 +41,9 @@ float bendRadius(const Motion& motion) {
 // ground travel between two frames of the run exceeds the leg's horizontal reach at both (the
 // whole leg's length, with the root down 4.9% and the foot up 5% of the height, the most the
 // planting allows). Taken on the bent motion before planting; prints the run that asks most.
-double reachBound(const std::string& name, const Motion& motion, const SkateReference& reference,
+double reachBound(const std::string& name, const PathEdit& edit, const SkateReference& reference,
                   const std::vector<LegChain>& legs) {
+    const Motion& motion = edit.motion();
     const int n = motion.frameCount();
     const double h = motion.height();
     std::vector<std::vector<Vec3>> hips(legs.size());
@@ -54,7 +55,7 @@ double reachBound(const std::string& name, const Motion& motion, const SkateRefe
         return Vec3{m[12], m[13], m[14]};
     };
     for (int f = 0; f < n; ++f) {
-        poseFrame(motion, f, PosePass::MeasureEdited, pose);
+        edit.pose(f, PosePass::MeasureEdited, pose);
         for (std::size_t l = 0; l < legs.size(); ++l) {
             hips[l].push_back(at(legs[l].hip));
             if (f == 0) {
@@ -62,7 +63,7 @@ double reachBound(const std::string& name, const Motion& motion, const SkateRefe
                              length(at(legs[l].ankle) - at(legs[l].knee));
             }
         }
-        poseFrame(motion, f, PosePass::MeasureRaw, pose);
+        edit.pose(f, PosePass::MeasureRaw, pose);
         for (std::size_t l = 0; l < legs.size(); ++l) {
             ankles[l].push_back(at(legs[l].ankle));
         }
@@ -128,26 +129,31 @@ double reachBound(const std::string& name, const Motion& motion, const SkateRefe
 
 void measureWalk(const std::string& name, const std::string& path) {
     Motion motion;
-    const Result loaded = motion.load(path);
-    const Result found = loaded ? motion.findFeet() : loaded;
+    const Result loaded = loadMotion(path, motion);
+    if (!loaded) {
+        std::printf("%s: %s\n", name.c_str(), loaded.message.c_str());
+        return;
+    }
+    PathEdit edit(motion);
+    const Result found = edit.findFeet();
     if (!found) {
         std::printf("%s: %s\n", name.c_str(), found.message.c_str());
         return;
     }
     std::vector<LegChain> legs;
-    for (const Foot& foot : motion.feet()) {
+    for (const Foot& foot : edit.feet()) {
         legs.push_back(foot.leg);
     }
     const SkateReference reference = skateReference(motion, legs);
     int pairs = 0;
-    const double s0 = footSkate(motion, reference, false, &pairs);
-    bendMiddleSideways(motion, bendRadius(motion));
-    const double s1 = footSkate(motion, reference, true);
-    const double bound = reachBound(name, motion, reference, legs);
-    motion.setFeetPlanted(true);
-    const double s2 = footSkate(motion, reference, true);
+    const double s0 = footSkate(edit.edited(), reference, false, &pairs);
+    bendMiddleSideways(edit, bendRadius(edit));
+    const double s1 = footSkate(edit.edited(), reference, true);
+    const double bound = reachBound(name, edit, reference, legs);
+    edit.setFeetPlanted(true);
+    const double s2 = footSkate(edit.edited(), reference, true);
     float lowered = 0.0f;
-    for (float d : motion.planting().rootDrop) {
+    for (float d : edit.planting().rootDrop) {
         lowered = std::max(lowered, d);
     }
     std::printf("%s: %d contact pairs; S2 / S0 %.2f, S2 / S1 %.3f\n", name.c_str(), pairs,
@@ -155,7 +161,7 @@ void measureWalk(const std::string& name, const std::string& path) {
     std::printf("summary footskate_%s_S0: %.4f\n", name.c_str(), s0);
     std::printf("summary footskate_%s_S1: %.4f\n", name.c_str(), s1);
     std::printf("summary footskate_%s_S2: %.4f\n", name.c_str(), s2);
-    std::printf("summary knee_flips_%s: %d\n", name.c_str(), kneeFlips(motion, legs));
+    std::printf("summary knee_flips_%s: %d\n", name.c_str(), kneeFlips(edit.edited(), legs));
     std::printf("summary root_lowered_%s: %.4f\n", name.c_str(),
                 motion.height() > 0.0f ? lowered / motion.height() : 0.0f);
     std::printf("summary footskate_%s_S2_least: %.4f\n", name.c_str(), bound);
@@ -168,7 +174,7 @@ constexpr int kRepeats = 3;
 // sample's.
 bool longWalk(Motion& walk) {
     Motion sample;
-    if (!sample.load(kSample)) {
+    if (!loadMotion(kSample, sample)) {
         return false;
     }
     const FrameTable& source = *sample.frames();
@@ -186,11 +192,11 @@ bool longWalk(Motion& walk) {
     return static_cast<bool>(walk.prepare(copySkeleton(*sample.root()), std::move(table)));
 }
 
-double bestSave(const Motion& motion, const std::string& path) {
+double bestSave(const PathEdit& edit, const std::string& path) {
     double best = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        if (!motion.save(path)) {
+        if (!saveMotion(edit.edited(), path)) {
             return -1.0;
         }
         best = std::min(best, bench::secondsSince(start));
@@ -211,42 +217,43 @@ int main() {
         return 1;
     }
     const std::string saved = bench::scratchPath("bench_feet_saved.bvh");
-    ControlCurve& curve = *walk.rootPath()->curve();
-    const int middle = curve.pointCount() / 2;
+    PathEdit edit(walk);
+    const int middle = edit.curve().pointCount() / 2;
+    // Moves a point; the edit is refreshed (the bounds, then the legs) where it is timed.
     const auto move = [&](int point, double dx, double dz, float falloff) {
         CurvePoint p;
-        curve.getPoint(point, p);
-        curve.setFalloffRadius(falloff);
-        curve.select(point);
-        curve.moveSelected(p.x + dx, p.z + dz);
-        curve.select(-1);
-        walk.refreshBounds();
+        edit.curve().getPoint(point, p);
+        edit.setFalloffRadius(falloff);
+        edit.select(point);
+        edit.moveSelected(p.x + dx, p.z + dz);
+        edit.select(-1);
     };
     // The walk goes forth and back over one track, so a bend with a falloff reaches every pass
     // over that ground: about half the frames.
     move(middle, 80.0, -60.0, 30.0f * walk.markerRadius());
+    edit.refresh();
     auto start = std::chrono::steady_clock::now();
-    if (!walk.findFeet()) {
+    if (!edit.findFeet()) {
         return 1;
     }
     const double find = bench::secondsSince(start);
-    const double plain = bestSave(walk, saved);
+    const double plain = bestSave(edit, saved);
     start = std::chrono::steady_clock::now();
-    walk.setFeetPlanted(true);
+    edit.setFeetPlanted(true);
     const double firstSolve = bench::secondsSince(start);
-    const double planted = bestSave(walk, saved);
+    const double planted = bestSave(edit, saved);
     // Then the legs are solved again after further edits, as after a drag in the window: one
     // control point moved alone (a few hundred frames), and the bend moved again.
     double replantOne = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         move(middle + 7, i % 2 == 0 ? 12.0 : -12.0, 9.0, 0.0f);
         start = std::chrono::steady_clock::now();
-        walk.replantFeet();
+        edit.refresh();
         replantOne = std::min(replantOne, bench::secondsSince(start));
     }
     move(middle, 10.0, 10.0, 30.0f * walk.markerRadius());
     start = std::chrono::steady_clock::now();
-    walk.replantFeet();
+    edit.refresh();
     const double replantBend = bench::secondsSince(start);
     std::remove(saved.c_str());
     if (plain < 0.0 || planted < 0.0) {

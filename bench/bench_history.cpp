@@ -1,6 +1,6 @@
 // The edit history on long motions: one undo and one redo of a drag with falloff on a
-// 100,000-frame motion beside refreshBounds (what a finished drag costs), and the memory a step
-// keeps at 10,000 and at 100,000 frames, which must not grow with the motion's length.
+// 100,000-frame motion beside the edit's refresh (what a finished drag costs), and the memory a
+// step keeps at 10,000 and at 100,000 frames, which must not grow with the motion's length.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,8 +9,10 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/path_edit.h"
 #include "generated_motion.h"
 #include "motion/bvh_writer.h"
+#include "motion/load_motion.h"
 
 namespace {
 
@@ -30,11 +32,11 @@ std::string writeMotion(int frames) {
 // Drags the middle control point sideways with a falloff of thirty marker radii, as the view's
 // default falloff width would.
 void dragMiddle(Document& document) {
-    const ControlCurve& curve = *document.motion()->rootPath()->curve();
+    const ControlCurve& curve = document.edit()->curve();
     const int middle = curve.pointCount() / 2;
     CurvePoint p;
     curve.getPoint(middle, p);
-    const double h = document.motion()->rootPath()->height();
+    const double h = document.edit()->path().height();
     document.setFalloffRadius(30.0f * document.motion()->markerRadius());
     document.select(middle);
     document.beginDrag();
@@ -73,11 +75,12 @@ int main() {
             }
             // What a finished drag costs: the ground bounds measured again over every frame.
             Motion motion;
-            if (!motion.load(path))
+            if (!loadMotion(path, motion))
                 return 1;
+            PathEdit edit(motion);
             for (int i = 0; i < kRepeats; ++i) {
                 auto start = std::chrono::steady_clock::now();
-                motion.refreshBounds();
+                edit.refresh();
                 refreshBest = std::min(refreshBest, millisecondsSince(start));
             }
         }

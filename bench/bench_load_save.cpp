@@ -1,5 +1,5 @@
 // Loading, saving with an edit, and re-measuring a large generated motion: the whole load beside
-// the read alone, `bvhpath info` beside the load, the save's output rate, and refreshBounds
+// the read alone, `bvhpath info` beside the load, the save's output rate, and the edit's refresh
 // after a drag.
 #include <benchmark/benchmark.h>
 
@@ -14,12 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
+#include "document/path_edit.h"
 #include "generated_motion.h"
 #include "motion/bvh_reader.h"
 #include "motion/bvh_writer.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
+#include "motion/save_motion.h"
 
 namespace {
 
@@ -68,7 +71,7 @@ int main() {
         motion.reset();  // the previous motion's release is not part of the load
         motion = std::make_unique<Motion>();
         auto start = std::chrono::steady_clock::now();
-        const bool ok = static_cast<bool>(motion->load(source));
+        const bool ok = static_cast<bool>(loadMotion(source, *motion));
         loadBest = std::min(loadBest, bench::secondsSince(start));
         if (!ok) {
             return 1;
@@ -91,26 +94,26 @@ int main() {
     }
 
     // A drag of a middle control point with falloff, as the view would make it.
-    ControlCurve& curve = *motion->rootPath()->curve();
-    const int middle = curve.pointCount() / 2;
+    PathEdit edit(*motion);
+    const int middle = edit.curve().pointCount() / 2;
     CurvePoint p;
-    curve.getPoint(middle, p);
-    curve.setFalloffRadius(30.0f * motion->markerRadius());
-    curve.select(middle);
-    curve.moveSelected(p.x + 40.0, p.z - 60.0);
-    curve.select(-1);
+    edit.curve().getPoint(middle, p);
+    edit.setFalloffRadius(30.0f * motion->markerRadius());
+    edit.select(middle);
+    edit.moveSelected(p.x + 40.0, p.z - 60.0);
+    edit.select(-1);
 
     double refreshBest = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         auto start = std::chrono::steady_clock::now();
-        motion->refreshBounds();
+        edit.refresh();
         refreshBest = std::min(refreshBest, bench::secondsSince(start));
     }
 
     double saveBest = 1e30;
     for (int i = 0; i < kRepeats; ++i) {
         auto start = std::chrono::steady_clock::now();
-        const bool ok = static_cast<bool>(motion->save(saved));
+        const bool ok = static_cast<bool>(saveMotion(edit.edited(), saved));
         saveBest = std::min(saveBest, bench::secondsSince(start));
         if (!ok) {
             return 1;

@@ -71,7 +71,7 @@ double median(std::vector<double> ms) {
 // Window pixel (y from the top) of control point i of the view's curve, through the camera the
 // view has when its arcball is unturned.
 std::array<int, 2> controlPointPixel(MotionView& view, int i) {
-    const ControlCurve& curve = *view.motion()->rootPath()->curve();
+    const ControlCurve& curve = view.edit()->curve();
     CurvePoint p;
     curve.getPoint(i, p);
     view.make_current();
@@ -172,7 +172,7 @@ int main() {
     std::printf("redraw without strobes: median %.3f ms\n", median(plain));
 
     // A left press on a control point: the cubes projected with the camera model.
-    const ControlCurve& curve = *motion->rootPath()->curve();
+    const ControlCurve& curve = document.edit()->curve();
     const int point = curve.pointCount() / 2;
     view->toggleOption(OptionTrackMotion);  // a fixed camera, so the point stays where it is
     view->flush();

@@ -1,4 +1,4 @@
-// Loads arbitrary bytes as a motion, edits its path, re-measures and bakes it: none of it may
+// Loads arbitrary bytes as a motion, edits its path, refreshes and bakes it: none of it may
 // crash, end the process or read out of bounds, whatever the file holds.
 #include <unistd.h>
 
@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "document/path_edit.h"
 #include "motion/bake.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "silence_stdout.h"
@@ -27,20 +29,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     Motion motion;
-    if (!motion.load(path)) {
+    if (!loadMotion(path, motion)) {
         return 0;
     }
-    ControlCurve& curve = *motion.rootPath()->curve();
+    PathEdit edit(motion);
     CurvePoint p;
-    if (curve.getPoint(curve.pointCount() / 2, p)) {
-        curve.setFalloffRadius(50.0f);
-        curve.select(curve.pointCount() / 2);
-        curve.moveSelected(p.x + 3.0, p.z - 5.0);
+    if (edit.curve().getPoint(edit.curve().pointCount() / 2, p)) {
+        edit.setFalloffRadius(50.0f);
+        edit.select(edit.curve().pointCount() / 2);
+        edit.moveSelected(p.x + 3.0, p.z - 5.0);
     }
-    motion.refreshBounds();
+    edit.refresh();
     Pose pose;
-    poseFrame(motion, 0, PosePass::RecordEdited, pose);
-    poseFrame(motion, motion.frameCount() - 1, PosePass::DrawFigure, pose);
-    bake(motion);
+    edit.pose(0, PosePass::RecordEdited, pose);
+    edit.pose(motion.frameCount() - 1, PosePass::DrawFigure, pose);
+    bake(edit.edited());
     return 0;
 }

@@ -1,25 +1,19 @@
 #include <FL/Fl.H>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/motion_window.h"
+#include "cli/command_line.h"
 
 int main(int argc, char** argv) {
     // A subcommand runs without a display: it returns before anything of FLTK is touched.
-    if (argc >= 2 && isSubcommand(argv[1])) {
-        return runSubcommand(std::vector<std::string>(argv + 1, argv + argc), stdout);
-    }
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-' && std::strcmp(argv[1], "--help") != 0)) {
-        std::fputs(kWindowUsage, stderr);
-        return 2;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kHelpText, stdout);
-        return 0;
+    bool wantsWindow = false;
+    const int status = runWithoutWindow(std::vector<std::string>(argv + 1, argv + argc), stdout,
+                                        stderr, wantsWindow);
+    if (!wantsWindow) {
+        return status;
     }
     // Loads and saves run on a worker thread, which wakes the toolkit's loop when it is done.
     Fl::lock();

@@ -2,10 +2,12 @@
 
 #include <FL/Fl_Widget.H>
 
+#include <cstdint>
 #include <utility>
 
 #include "app/motion_window.h"
 #include "view/motion_view.h"
+#include "view/view_options.h"
 
 namespace {
 
@@ -62,9 +64,9 @@ void resetCameraCallback(Fl_Widget* menuBar, void*) {
 }
 
 // The options redraw nothing themselves; toggleOption redraws where the option needs it.
-template <int Code>
-void toggleOptionCallback(Fl_Widget* menuBar, void*) {
-    windowOf(menuBar)->view()->toggleOption(Code);
+void toggleOptionCallback(Fl_Widget* menuBar, void* option) {
+    windowOf(menuBar)->view()->toggleOption(
+        static_cast<int>(reinterpret_cast<std::intptr_t>(option)));
 }
 
 template <CameraPreset Preset>
@@ -72,40 +74,28 @@ void cameraPresetCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->view()->viewFromPreset(Preset);
 }
 
-namespace {
-
-// Which view option each toggle item stands for, found by its callback.
-const std::pair<Fl_Callback*, int> kOptionItems[] = {
-    {toggleOptionCallback<OptionGrid>, OptionGrid},
-    {toggleOptionCallback<OptionAxes>, OptionAxes},
-    {toggleOptionCallback<OptionBones>, OptionBones},
-    {toggleOptionCallback<OptionPath>, OptionPath},
-    {toggleOptionCallback<OptionShadow>, OptionShadow},
-    {toggleOptionCallback<OptionPlane>, OptionPlane},
-    {toggleOptionCallback<OptionTrackMotion>, OptionTrackMotion},
-    {toggleOptionCallback<OptionStrobes>, OptionStrobes},
-    {toggleOptionCallback<OptionBoundingBox>, OptionBoundingBox},
-    {toggleOptionCallback<OptionLinearFalloff>, OptionLinearFalloff},
-};
-
-}  // namespace
-
 void syncOptionMarks(Fl_Menu_& menu, const MotionView& view) {
     const Fl_Menu_Item* items = menu.menu();
     if (items == nullptr)
         return;
     for (int i = 0; i < menu.size(); ++i) {
-        for (const auto& [callback, option] : kOptionItems) {
-            if (items[i].callback_ != callback)
-                continue;
-            const int flags = items[i].flags & ~FL_MENU_VALUE;
-            menu.mode(i, view.option(option) ? flags | FL_MENU_VALUE : flags);
-        }
+        if (items[i].callback_ != toggleOptionCallback)
+            continue;
+        const int option = static_cast<int>(reinterpret_cast<std::intptr_t>(items[i].user_data_));
+        const int flags = items[i].flags & ~FL_MENU_VALUE;
+        menu.mode(i, view.option(option) ? flags | FL_MENU_VALUE : flags);
     }
 }
 
 MainMenuBar::MainMenuBar(int x, int y, int w, int h) : Fl_Menu_Bar(x, y, w, h) {
     copy(mainMenu);
+    for (const ViewOptionRow& row : kViewOptions) {
+        const int before = row.before ? find_index(row.before) : -1;
+        const int flags = FL_MENU_TOGGLE | (row.initially ? FL_MENU_VALUE : 0) |
+                          (row.dividerAfter ? FL_MENU_DIVIDER : 0);
+        insert(before, row.menuPath, row.shortcut, toggleOptionCallback,
+               reinterpret_cast<void*>(static_cast<std::intptr_t>(row.option)), flags);
+    }
 }
 
 int MainMenuBar::handle(int event) {
@@ -170,7 +160,7 @@ void MainMenuBar::syncMarks() {
 }
 
 // Columns: label, shortcut, callback, user data, flags, then label type, font, size and colour,
-// all left at FLTK's defaults. The toggles start with the marks of a new view's options.
+// all left at FLTK's defaults. The UI menu holds only view options.
 Fl_Menu_Item mainMenu[] = {
     {"&File", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Open", FL_ALT + 'o', openCallback, nullptr, 0, 0, 0, 0, 0},
@@ -192,21 +182,6 @@ Fl_Menu_Item mainMenu[] = {
     {"&Redo", FL_CTRL + FL_SHIFT + 'z', redoCallback, nullptr, FL_MENU_INACTIVE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&UI", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
-    {"Axes", 0, toggleOptionCallback<OptionAxes>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0, 0,
-     0},
-    {"Plane", 0, toggleOptionCallback<OptionPlane>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0,
-     0, 0},
-    {"Grid", 0, toggleOptionCallback<OptionGrid>, nullptr,
-     FL_MENU_TOGGLE | FL_MENU_VALUE | FL_MENU_DIVIDER, 0, 0, 0, 0},
-    {"Bones", 0, toggleOptionCallback<OptionBones>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0,
-     0, 0},
-    {"Shadow", 0, toggleOptionCallback<OptionShadow>, nullptr,
-     FL_MENU_TOGGLE | FL_MENU_VALUE | FL_MENU_DIVIDER, 0, 0, 0, 0},
-    {"Path", 0, toggleOptionCallback<OptionPath>, nullptr, FL_MENU_TOGGLE | FL_MENU_VALUE, 0, 0, 0,
-     0},
-    {"Strobes", 0, toggleOptionCallback<OptionStrobes>, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
-    {"Bounding Box", 0, toggleOptionCallback<OptionBoundingBox>, nullptr, FL_MENU_TOGGLE, 0, 0, 0,
-     0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Camera", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Reset Camera", FL_ALT + 'r', resetCameraCallback, nullptr, 0, 0, 0, 0, 0},
@@ -214,28 +189,14 @@ Fl_Menu_Item mainMenu[] = {
     {"Front View", FL_ALT + '2', cameraPresetCallback<CameraPreset::Front>, nullptr, 0, 0, 0, 0, 0},
     {"Side View", FL_ALT + '3', cameraPresetCallback<CameraPreset::Side>, nullptr, FL_MENU_DIVIDER,
      0, 0, 0, 0},
-    {"&Track Motion", 0, toggleOptionCallback<OptionTrackMotion>, nullptr, FL_MENU_TOGGLE, 0, 0, 0,
-     0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
-    {"Linear Falloff", 0, toggleOptionCallback<OptionLinearFalloff>, nullptr, FL_MENU_TOGGLE, 0, 0,
-     0, 0},
     {"Keep Feet Planted", 0, keepFeetPlantedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {"Choose Feet...", 0, chooseFeetCallback, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
-template void toggleOptionCallback<OptionGrid>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionAxes>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionBones>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionPath>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionShadow>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionPlane>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionTrackMotion>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionStrobes>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionBoundingBox>(Fl_Widget*, void*);
-template void toggleOptionCallback<OptionLinearFalloff>(Fl_Widget*, void*);
 template void cameraPresetCallback<CameraPreset::Top>(Fl_Widget*, void*);
 template void cameraPresetCallback<CameraPreset::Front>(Fl_Widget*, void*);
 template void cameraPresetCallback<CameraPreset::Side>(Fl_Widget*, void*);

@@ -8,9 +8,10 @@
 class Motion;
 class MotionView;
 
-// The main window's menu bar: File, Edit, UI, Camera and Selection. Every item has user data 0; the
+// The main window's commands in File, Edit, Camera and Selection. Every item has user data 0; the
 // callbacks find the MotionWindow as the parent of the menu bar that calls them. The items that
-// switch a view option on and off are toggles whose check mark shows the option.
+// switch a view option on and off are not here: the menu bar makes them from the view's option
+// table, as toggles whose user data is the option and whose check mark shows it.
 extern Fl_Menu_Item mainMenu[];
 
 class Fl_Widget;
@@ -22,10 +23,8 @@ void redoCallback(Fl_Widget* menuBar, void*);
 void keepFeetPlantedCallback(Fl_Widget* menuBar, void*);
 void chooseFeetCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
-// One callback per view option (a ViewOption code): the code lives in the table, not in the
-// item's user data.
-template <int Code>
-void toggleOptionCallback(Fl_Widget* menuBar, void*);
+// The callback of every view option's item; the item's user data is the option's number.
+void toggleOptionCallback(Fl_Widget* menuBar, void* option);
 // One callback per fitted view of the Camera menu.
 template <CameraPreset Preset>
 void cameraPresetCallback(Fl_Widget* menuBar, void*);
@@ -40,10 +39,10 @@ void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo);
 // Keep Feet Planted is checked while the document keeps the feet planted.
 void syncFeetItem(Fl_Menu_& menu, bool planted);
 
-// The main window's menu bar: its own copy of mainMenu (the check marks are per window), with
-// the marks and the Edit items brought in step with the view and the document before the menu
-// opens or takes a shortcut, and after every command it ran. Its parent must be a MotionWindow for
-// the marks to follow.
+// The main window's menu bar: its own copy of mainMenu with the view options' items added (the
+// check marks are per window), with the marks and the Edit items brought in step with the view
+// and the document before the menu opens or takes a shortcut, and after every command it ran.
+// Its parent must be a MotionWindow for the marks to follow.
 class MainMenuBar : public Fl_Menu_Bar {
   public:
     MainMenuBar(int x, int y, int w, int h);

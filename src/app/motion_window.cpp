@@ -14,7 +14,7 @@
 #include "app/dropped_files.h"
 #include "app/main_menu.h"
 #include "app/progress_box.h"
-#include "motion/foot_contacts.h"
+#include "feet/foot_contacts.h"
 #include "motion/motion.h"
 #include "playback/playback_panel.h"
 #include "view/motion_view.h"
@@ -315,7 +315,7 @@ void MotionWindow::chooseFeet() {
         return;
     // The question starts from the ankles in use, "LEFT,RIGHT" as the command line's --feet.
     std::string current;
-    for (const Foot& foot : motion->feet()) {
+    for (const Foot& foot : document_.edit()->feet()) {
         if (foot.leg.ankle >= 0) {
             current += (current.empty() ? "" : ",") +
                        motion->joints()[static_cast<std::size_t>(foot.leg.ankle)]->name();

@@ -1,25 +1,41 @@
 #include "document/document.h"
 
+#include <new>
 #include <utility>
 
 #include "document/ground_point.h"
+#include "motion/load_motion.h"
+#include "motion/save_motion.h"
 
 Document::Document() = default;
 Document::~Document() = default;
 
 namespace {
 
-// The names of the ankles of the motion's feet, in order.
-std::vector<std::string> ankleNamesOf(const Motion& motion) {
+// The names of the ankles of the edit's feet, in order.
+std::vector<std::string> ankleNamesOf(const PathEdit& edit) {
     std::vector<std::string> names;
-    for (const Foot& foot : motion.feet()) {
+    for (const Foot& foot : edit.feet()) {
         if (foot.leg.ankle >= 0)
-            names.push_back(motion.joints()[static_cast<std::size_t>(foot.leg.ankle)]->name());
+            names.push_back(
+                edit.motion().joints()[static_cast<std::size_t>(foot.leg.ankle)]->name());
     }
     return names;
 }
 
 const char kBusy[] = "Wait until the file is read or written, or cancel it.";
+
+// The path edit of a motion just prepared; running out of memory for it fails the load as
+// running out while preparing the motion does.
+Result editFor(const Motion& motion, std::unique_ptr<PathEdit>& edit) {
+    try {
+        edit = std::make_unique<PathEdit>(motion);
+        return Result::success();
+    } catch (const std::bad_alloc&) {
+        return Result::failure(
+            "The Parser could not parse this: not enough memory for this motion");
+    }
+}
 
 }  // namespace
 
@@ -28,14 +44,20 @@ Result Document::open(const std::string& path, const LoadOptions& options) {
         return Result::failure(kBusy);
     }
     auto loaded = std::make_unique<Motion>();
-    Result result = loaded->load(path, options);
+    std::unique_ptr<PathEdit> edit;
+    Result result = loadMotion(path, *loaded, options);
     if (result) {
-        adopt(std::move(loaded), path);
+        result = editFor(*loaded, edit);
+    }
+    if (result) {
+        adopt(std::move(loaded), std::move(edit), path);
     }
     return result;
 }
 
-void Document::adopt(std::unique_ptr<Motion> motion, const std::string& path) {
+void Document::adopt(std::unique_ptr<Motion> motion, std::unique_ptr<PathEdit> edit,
+                     const std::string& path) {
+    edit_ = std::move(edit);
     motion_ = std::move(motion);
     fileName_ = path;
     startAfresh();
@@ -62,10 +84,17 @@ Result Document::reread(const LoadOptions& options) {
     if (!motion_) {
         return Result::failure("No motion to read again.");
     }
-    Result result = motion_->reread(options);
+    auto reread = std::make_unique<Motion>();
+    std::unique_ptr<PathEdit> edit;
+    Result result = motion_->reread(options, *reread);
+    if (result) {
+        result = editFor(*reread, edit);
+    }
     if (!result) {
         return result;
     }
+    edit_ = std::move(edit);
+    motion_ = std::move(reread);
     startAfresh();
     // A file that holds a path edit no longer matches the frames without it.
     savedState_ = savedAsLoaded_ ? baseState_ : nextState_++;
@@ -79,7 +108,7 @@ Result Document::save(const std::string& path) {
     if (!motion_) {
         return Result::failure("No motion to save.");
     }
-    Result result = motion_->save(path);
+    Result result = saveMotion(edit_->edited(), path);
     if (result) {
         fileName_ = path;
         savedState_ = currentState();
@@ -101,9 +130,13 @@ std::unique_ptr<BackgroundJob> Document::startOpen(const std::string& path,
     return std::make_unique<BackgroundJob>(
         [pending](Progress& progress) {
             auto loaded = std::make_unique<Motion>();
-            Result result = loaded->load(pending->path, pending->options, &progress);
-            if (result)
+            Result result = loadMotion(pending->path, *loaded, pending->options, &progress);
+            if (result) {
+                result = editFor(*loaded, pending->loadedEdit);
+            }
+            if (result) {
                 pending->loaded = std::move(loaded);
+            }
             return result;
         },
         std::move(finished));
@@ -113,7 +146,7 @@ Result Document::finishOpen(BackgroundJob& job) {
     const Result result = job.result();
     if (pending_) {
         if (result && pending_->loaded)
-            adopt(std::move(pending_->loaded), pending_->path);
+            adopt(std::move(pending_->loaded), std::move(pending_->loadedEdit), pending_->path);
         pending_.reset();
     }
     return result;
@@ -131,7 +164,7 @@ std::unique_ptr<BackgroundJob> Document::startSave(const std::string& path,
     auto pending = std::make_unique<Pending>();
     // The bake reads the curve, which the view draws from: it runs here, and the worker only
     // writes the baked copy.
-    refused = motion_->prepareSave(pending->save);
+    refused = prepareSave(edit_->edited(), pending->save);
     if (!refused) {
         return nullptr;
     }
@@ -157,104 +190,88 @@ Result Document::finishSave(BackgroundJob& job) {
     return result;
 }
 
-ControlCurve* Document::curve() {
-    return motion_ && motion_->rootPath() ? motion_->rootPath()->curve() : nullptr;
-}
-
-const ControlCurve* Document::curve() const {
-    return motion_ && motion_->rootPath() ? motion_->rootPath()->curve() : nullptr;
-}
-
 int Document::selected() const {
-    const ControlCurve* c = curve();
-    return c ? c->selected() : -1;
+    return edit_ ? edit_->selected() : -1;
 }
 
 void Document::select(int index) {
-    ControlCurve* c = curve();
-    if (c == nullptr || dragging_) {
-        return;
+    if (edit_ && !dragging_) {
+        edit_->select(index);
     }
-    c->select(index >= 0 && index < c->pointCount() ? index : -1);
 }
 
 void Document::setFalloffRadius(float radius) {
     falloffRadius_ = radius > 0.0f ? radius : 0.0f;
-    if (ControlCurve* c = curve()) {
-        c->setFalloffRadius(falloffRadius_);
+    if (edit_) {
+        edit_->setFalloffRadius(falloffRadius_);
     }
 }
 
 bool Document::beginDrag() {
-    ControlCurve* c = curve();
-    if (c == nullptr || dragging_ || busy() || c->selected() < 0) {
+    if (!edit_ || dragging_ || busy() || edit_->selected() < 0) {
         return false;
     }
-    dragStart_.assign(static_cast<std::size_t>(c->pointCount()), CurvePoint{});
-    for (int i = 0; i < c->pointCount(); ++i) {
-        c->getPoint(i, dragStart_[static_cast<std::size_t>(i)]);
+    const ControlCurve& c = edit_->curve();
+    dragStart_.assign(static_cast<std::size_t>(c.pointCount()), CurvePoint{});
+    for (int i = 0; i < c.pointCount(); ++i) {
+        c.getPoint(i, dragStart_[static_cast<std::size_t>(i)]);
     }
-    dragStartBounds_ = motion_->motionBounds();
+    dragStartBounds_ = edit_->bounds();
     dragging_ = true;
     return true;
 }
 
 bool Document::dragTo(const std::array<double, 3>& nearPoint,
                       const std::array<double, 3>& farPoint) {
-    ControlCurve* c = curve();
     double x = 0.0;
     double z = 0.0;
-    if (!dragging_ || c == nullptr ||
-        !groundPoint(nearPoint, farPoint, motion_->rootPath()->height(), x, z)) {
+    if (!dragging_ || !edit_ || !groundPoint(nearPoint, farPoint, edit_->path().height(), x, z)) {
         return false;
     }
-    c->moveSelected(x, z);
-    replant(true);
+    edit_->moveSelected(x, z);
+    edit_->refreshDuringDrag();
     ++revision_;
     return true;
 }
 
 void Document::commitDrag() {
-    ControlCurve* c = curve();
-    if (!dragging_ || c == nullptr) {
+    if (!dragging_ || !edit_) {
         return;
     }
     dragging_ = false;
+    const ControlCurve& c = edit_->curve();
     Step step;
-    for (int i = 0; i < c->pointCount(); ++i) {
+    for (int i = 0; i < c.pointCount(); ++i) {
         CurvePoint now;
-        c->getPoint(i, now);
+        c.getPoint(i, now);
         const CurvePoint& was = dragStart_[static_cast<std::size_t>(i)];
         if (now.x != was.x || now.z != was.z) {
             step.moves.push_back({i, was.x, was.z, now.x, now.z});
         }
     }
-    c->select(-1);
+    edit_->select(-1);
     dragStart_ = std::vector<CurvePoint>();
     if (step.moves.empty()) {
         return;
     }
-    motion_->refreshBounds();
-    replant(false);
+    edit_->refresh();
     step.boundsBefore = dragStartBounds_;
-    step.boundsAfter = motion_->motionBounds();
+    step.boundsAfter = edit_->bounds();
     ++revision_;
     record(std::move(step));
 }
 
 void Document::cancelDrag() {
-    ControlCurve* c = curve();
-    if (!dragging_ || c == nullptr) {
+    if (!dragging_ || !edit_) {
         dragging_ = false;
         return;
     }
     dragging_ = false;
     for (std::size_t i = 0; i < dragStart_.size(); ++i) {
-        c->setPoint(dragStart_[i], static_cast<int>(i));
+        edit_->setPoint(static_cast<int>(i), dragStart_[i]);
     }
-    motion_->restoreGroundBounds(dragStartBounds_);
-    replant(false);
-    c->select(-1);
+    edit_->refresh(&dragStartBounds_);
+    edit_->select(-1);
     dragStart_ = std::vector<CurvePoint>();
     ++revision_;
 }
@@ -279,68 +296,46 @@ void Document::apply(const Step& step, bool forward) {
     if (step.switchesFeet) {
         // The feet chosen since may be others: the step plants or lets go the ones it did. They
         // were found when the step was first made, so finding them again cannot fail.
-        if (ankleNamesOf(*motion_) != step.ankles) {
-            motion_->setFeetPlanted(false);
-            motion_->findFeet(step.ankles);
+        if (ankleNamesOf(*edit_) != step.ankles) {
+            edit_->setFeetPlanted(false);
+            edit_->findFeet(step.ankles);
         }
-        motion_->setFeetPlanted(forward == step.feetAfter);
+        edit_->setFeetPlanted(forward == step.feetAfter);
         ++revision_;
         return;
     }
-    ControlCurve* c = curve();
     for (const PointMove& move : step.moves) {
         CurvePoint p;
         p.x = forward ? move.afterX : move.beforeX;
         p.z = forward ? move.afterZ : move.beforeZ;
-        c->setPoint(p, move.index);
+        edit_->setPoint(move.index, p);
     }
-    motion_->restoreGroundBounds(forward ? step.boundsAfter : step.boundsBefore);
-    replant(false);
+    edit_->refresh(forward ? &step.boundsAfter : &step.boundsBefore);
     ++revision_;
-}
-
-namespace {
-
-// Joint poses (frames x joints) up to which the planted legs are solved again on every move of
-// a drag (a few milliseconds); longer motions keep the legs of the path the drag began with
-// until it ends.
-constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
-
-}  // namespace
-
-void Document::replant(bool duringDrag) {
-    if (!motion_ || !motion_->feetPlanted()) {
-        return;
-    }
-    const std::size_t poses =
-        static_cast<std::size_t>(motion_->frameCount()) * motion_->joints().size();
-    if (!duringDrag || poses <= kLiveReplantPoses) {
-        motion_->replantFeet();
-    }
 }
 
 Result Document::setFeetPlanted(bool planted) {
     if (busy()) {
         return Result::failure(kBusy);
     }
-    if (!motion_) {
+    if (!edit_) {
         return Result::failure("No motion to keep the feet of.");
     }
     if (dragging_) {
         return Result::failure("Finish the drag first.");
     }
-    if (planted == motion_->feetPlanted()) {
+    if (planted == edit_->feetPlanted()) {
         return Result::success();
     }
-    const Result result = motion_->setFeetPlanted(planted);
+    const Result result = edit_->setFeetPlanted(planted);
     if (!result) {
         return result;
     }
     Step step;
     step.switchesFeet = true;
     step.feetAfter = planted;
-    step.ankles = ankleNamesOf(*motion_);
-    step.boundsBefore = step.boundsAfter = motion_->motionBounds();
+    step.ankles = ankleNamesOf(*edit_);
+    step.boundsBefore = step.boundsAfter = edit_->bounds();
     ++revision_;
     record(std::move(step));
     return result;
@@ -350,13 +345,13 @@ Result Document::chooseFeet(const std::vector<std::string>& ankles) {
     if (busy()) {
         return Result::failure(kBusy);
     }
-    if (!motion_) {
+    if (!edit_) {
         return Result::failure("No motion to find feet in.");
     }
-    if (motion_->feetPlanted()) {
+    if (edit_->feetPlanted()) {
         return Result::failure("Let the feet go before choosing them.");
     }
-    return motion_->findFeet(ankles);
+    return edit_->findFeet(ankles);
 }
 
 bool Document::undo() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/background_job.h"
+#include "document/path_edit.h"
 #include "motion/motion.h"
 #include "motion/prepared_save.h"
 #include "motion/result.h"
@@ -61,6 +62,8 @@ class Document {
 
     // The loaded motion, or null before the first successful open.
     const Motion* motion() const { return motion_.get(); }
+    // Its path edit (the curve, the edited placement and bounds, the feet), null with no motion.
+    const PathEdit* edit() const { return edit_.get(); }
     // The file the motion was last loaded from or saved to; empty without a motion.
     const std::string& fileName() const { return fileName_; }
     // Whether the motion differs from the state last loaded or saved.
@@ -94,7 +97,7 @@ class Document {
     // step of history and changes the motion; a failure (no feet found, busy, dragging, no
     // motion) changes nothing.
     Result setFeetPlanted(bool planted);
-    bool feetPlanted() const { return motion_ && motion_->feetPlanted(); }
+    bool feetPlanted() const { return edit_ && edit_->feetPlanted(); }
     // Chooses the feet by their ankles' names (automatic when empty) while they are not planted;
     // the choice stands until another motion is loaded or the motion is read again. A Keep Feet
     // Planted step undone or redone later switches the feet it switched, whatever was chosen
@@ -131,23 +134,22 @@ class Document {
         std::string path;
         LoadOptions options;             // how the load reads the file
         std::unique_ptr<Motion> loaded;  // written by the load's worker only
-        PreparedSave save;               // read by the save's worker only
-        unsigned long state = 0;         // the state being saved
+        std::unique_ptr<PathEdit> loadedEdit;
+        PreparedSave save;        // read by the save's worker only
+        unsigned long state = 0;  // the state being saved
     };
 
-    void adopt(std::unique_ptr<Motion> motion, const std::string& path);
+    void adopt(std::unique_ptr<Motion> motion, std::unique_ptr<PathEdit> edit,
+               const std::string& path);
     // A new motion, or the motion read anew: no drag, no history, a fresh state that counts as
     // loaded (the caller sets the saved state).
     void startAfresh();
-    ControlCurve* curve();
-    const ControlCurve* curve() const;
     unsigned long currentState() const;
     void apply(const Step& step, bool forward);
     void record(Step step);
-    // Solves the planted legs for the path as it now is, during a drag only where that is quick.
-    void replant(bool duringDrag);
 
     std::unique_ptr<Motion> motion_;
+    std::unique_ptr<PathEdit> edit_;  // of motion_
     std::string fileName_;
     std::unique_ptr<Pending> pending_;
     float falloffRadius_ = 0.0f;

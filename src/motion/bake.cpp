@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "editing/root_placement.h"
 #include "motion/quaternion.h"
 
 namespace {
@@ -70,12 +69,12 @@ RootRotations rotationsOf(const Joint& root) {
     return r;
 }
 
-// Where the edited path puts the root of a frame; with no baseline (a motion not prepared by
-// load) the file's own ground position with no turn, so the bake then only re-expresses it.
-// Ground positions are in display space, as the pose places the root.
-RootPlacement placementOf(const Motion& motion, int frame, double groundX, double groundZ) {
+// Where the edit puts the root of a frame; where it has no placement, the file's own ground
+// position with no turn, so the bake then only re-expresses it. Ground positions are in display
+// space, as the pose places the root.
+RootPlacement placementOf(const EditedMotion& edited, int frame, double groundX, double groundZ) {
     RootPlacement p;
-    if (motion.editedPlacement(frame, p)) {
+    if (edited.placement(frame, p) != nullptr) {
         return p;
     }
     p.backX = groundX;
@@ -86,7 +85,8 @@ RootPlacement placementOf(const Motion& motion, int frame, double groundX, doubl
 // The placement works in display space, where a Z-up file's (x, y, z) is (x, z, -y); the root's
 // values are worked out there and turned back into the file's axes, and from those into the
 // output's.
-RootValues bakeRoot(const Motion& motion, int frame, const AxisTurn& turn) {
+RootValues bakeRoot(const EditedMotion& edited, int frame, const AxisTurn& turn) {
+    const Motion& motion = edited.motion;
     const Joint& root = *motion.root();
     const float* row = motion.frames()->row(frame);
     std::array<float, 3> sums{0.0f, 0.0f, 0.0f};
@@ -99,7 +99,7 @@ RootValues bakeRoot(const Motion& motion, int frame, const AxisTurn& turn) {
     const bool zUp = motion.upAxis() == UpAxis::Z;
     const double groundX = sums[0];
     const double groundZ = zUp ? -static_cast<double>(sums[1]) : sums[2];
-    const RootPlacement p = placementOf(motion, frame, groundX, groundZ);
+    const RootPlacement p = placementOf(edited, frame, groundX, groundZ);
     RootValues v;
     v.headingDegrees = p.headingDegrees;
     // The placement's translate-rotate-translate, folded into one ground position.
@@ -108,8 +108,7 @@ RootValues bakeRoot(const Motion& motion, int frame, const AxisTurn& turn) {
     const double x = p.pathX + c * p.backX + s * p.backZ;
     const double z = p.pathZ - s * p.backX + c * p.backZ;
     // Planted feet may lower the root; display y is the file's vertical axis either way.
-    const FootPlanting& planting = motion.planting();
-    const double drop = planting.empty() ? 0.0 : planting.rootDrop[static_cast<std::size_t>(frame)];
+    const double drop = edited.legs != nullptr ? edited.legs->dropAt(frame) : 0.0;
     const double vertical = sums[verticalIndex(motion.upAxis())] - drop;
     const std::array<double, 3> inFile =
         zUp ? std::array<double, 3>{x, -z, vertical} : std::array<double, 3>{x, vertical, z};
@@ -277,7 +276,7 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
 
 // Writes the planted legs' values over their columns (moved by shift, as the root's columns may
 // have been laid out anew).
-void writePlantedLegs(const FootPlanting& planting, int shift, FrameTable& table) {
+void writePlantedLegs(const PlantedLegs& planting, int shift, FrameTable& table) {
     for (int f = 0; f < table.frameCount(); ++f) {
         for (std::size_t k = 0; k < planting.columns.size(); ++k) {
             table.setValue(
@@ -287,9 +286,9 @@ void writePlantedLegs(const FootPlanting& planting, int shift, FrameTable& table
     }
 }
 
-bool lowersRoot(const FootPlanting& planting) {
-    return std::any_of(planting.rootDrop.begin(), planting.rootDrop.end(),
-                       [](float d) { return d != 0.0f; });
+bool lowersRoot(const PlantedLegs* legs) {
+    return legs != nullptr && std::any_of(legs->rootDrop.begin(), legs->rootDrop.end(),
+                                          [](float d) { return d != 0.0f; });
 }
 
 // Re-expresses the position channels of every joint below a top-level one from the reading they
@@ -323,8 +322,9 @@ void rewritePositionChannels(const Motion& motion, PositionChannels to, int shif
 
 }  // namespace
 
-std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>* rootChannels,
+std::unique_ptr<FrameTable> bake(const EditedMotion& edited, std::vector<ChannelType>* rootChannels,
                                  const SaveOptions& options) {
+    const Motion& motion = edited.motion;
     if (!motion.poseable()) {
         return nullptr;
     }
@@ -334,10 +334,10 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
     const AxisTurn turn = turnBetween(motion.upAxis(), options.upAxis.value_or(motion.upAxis()));
     const RootRotations rotations = rotationsOf(root);
     const RootPositions positions =
-        positionsOf(root, motion.upAxis(), turn, lowersRoot(motion.planting()));
+        positionsOf(root, motion.upAxis(), turn, lowersRoot(edited.legs));
     std::vector<RootValues> values(static_cast<std::size_t>(frameCount));
     for (int f = 0; f < frameCount; ++f) {
-        values[static_cast<std::size_t>(f)] = bakeRoot(motion, f, turn);
+        values[static_cast<std::size_t>(f)] = bakeRoot(edited, f, turn);
     }
     std::unique_ptr<FrameTable> baked;
     if (!ownLayoutHolds(positions, rotations, turn, values)) {
@@ -361,8 +361,8 @@ std::unique_ptr<FrameTable> bake(const Motion& motion, std::vector<ChannelType>*
         baked = std::make_unique<FrameTable>(source.channelCount());
         baked->set(frameCount, source.frameTime(), std::move(table));
     }
-    if (!motion.planting().empty()) {
-        writePlantedLegs(motion.planting(), baked->channelCount() - source.channelCount(), *baked);
+    if (edited.legs != nullptr && !edited.legs->empty()) {
+        writePlantedLegs(*edited.legs, baked->channelCount() - source.channelCount(), *baked);
     }
     const PositionChannels to = options.positionChannels.value_or(motion.positionChannels());
     if (to != motion.positionChannels()) {

@@ -4,11 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "motion/edited_motion.h"
 #include "motion/frame_table.h"
 #include "motion/joint.h"
 #include "motion/motion.h"
 
-// A copy of the motion's frames with the root's columns recomputed from the edited path (root
+// A copy of the motion's frames with the root's columns recomputed from the edit (root
 // ground position and heading, worked out in display space and written in the file's axes, and
 // the root lowered where planted feet need it); the planted legs' columns take their solved
 // values, and every other column keeps the motion's values. The root keeps its
@@ -21,7 +22,7 @@
 // positions, orientation) into the output's axes, which needs all of the root's position
 // channels or the full layout; another position-channel reading rewrites the position values of
 // every joint below the root into it.
-std::unique_ptr<FrameTable> bake(const Motion& motion,
+std::unique_ptr<FrameTable> bake(const EditedMotion& edited,
                                  std::vector<ChannelType>* rootChannels = nullptr,
                                  const SaveOptions& options = SaveOptions());
 

@@ -38,15 +38,11 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
     rootRelativeXZ_.clear();
     channelTotal_ = 0;
     // What was derived from the previous skeleton describes it, not the new one.
-    baseline_ = Baseline();
-    rootPath_.reset();
     motionBounds_ = resetBounds();
     height_ = width_ = depth_ = 0.0f;
     markerRadius_ = 1.0f;
-    feet_.clear();
-    feetFound_ = false;
-    feetPlanted_ = false;
-    planting_ = FootPlanting();
+    rootTrackX_.clear();
+    rootTrackZ_.clear();
     // Walked with an explicit ancestor stack: a hostile file can nest thousands deep and hang
     // hundreds of thousands of joints side by side.
     std::vector<int> ancestors;
@@ -99,13 +95,6 @@ bool Motion::poseable() const {
            !joints_.empty() && joints_.front() == root_.get();
 }
 
-bool Motion::hasBaseline() const {
-    const std::size_t n = static_cast<std::size_t>(frameCount());
-    return rootPath_ != nullptr && rootPath_->curve() != nullptr && baseline_.offsetX.size() == n &&
-           baseline_.offsetZ.size() == n && baseline_.tangentX.size() == n &&
-           baseline_.tangentZ.size() == n && baseline_.turnWeight.size() == n;
-}
-
 void Motion::setReading(UpAxis upAxis, PositionChannels positionChannels) {
     upAxis_ = upAxis;
     positionChannels_ = positionChannels;
@@ -122,15 +111,4 @@ void Motion::setReading(UpAxis upAxis, PositionChannels positionChannels) {
         }
         baseOffsets_[j] = offset;
     }
-}
-
-bool Motion::editedPlacement(int frame, RootPlacement& placement) const {
-    if (!hasBaseline()) {
-        return false;
-    }
-    const std::size_t f = static_cast<std::size_t>(frame);
-    const Baseline& b = baseline_;
-    placement = placeRoot(*rootPath_, frame, frameCount(), b.offsetX[f], b.offsetZ[f],
-                          b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
-    return true;
 }

@@ -7,11 +7,11 @@
 #include "editing/root_placement.h"
 #include "motion/transform_ops.h"
 
-namespace {
-
 bool isEditedPass(PosePass pass) {
     return pass != PosePass::RecordRaw && pass != PosePass::MeasureRaw;
 }
+
+namespace {
 
 bool isLiftedPass(PosePass pass) {
     return pass != PosePass::MeasureRaw && pass != PosePass::MeasureEdited;
@@ -40,26 +40,19 @@ void growGround(Bounds& bounds, float x, float z) {
     bounds[MinZ] = std::min(bounds[MinZ], z);
 }
 
-// The root's placement on the edited path at a frame; null when the motion has no baseline
-// (it was not loaded through load), in which case the edited passes place the root as the file
-// does.
-const RootPlacement* placementFor(const Motion& motion, int frame, RootPlacement& storage) {
-    return motion.editedPlacement(frame, storage) ? &storage : nullptr;
-}
-
-// The row an edited pass poses from, and its lift: with planted feet, a copy of the frame's row
+// The row an edited pass poses from, and its lift: with planted legs, a copy of the frame's row
 // with the legs' replaced values, and the lift lowered where a leg fell short; otherwise the
 // frame's own row.
-const float* rowToPose(const Motion& motion, int frame, PosePass pass, float& lift) {
+const float* rowToPose(const Motion& motion, int frame, PosePass pass, const PlantedLegs* legs,
+                       float& lift) {
     const float* own = motion.frames()->row(frame);
-    const FootPlanting& planting = motion.planting();
-    if (!isEditedPass(pass) || planting.empty()) {
+    if (!isEditedPass(pass) || legs == nullptr || legs->empty()) {
         return own;
     }
     thread_local std::vector<float> planted;
     planted.assign(own, own + motion.frames()->channelCount());
-    planting.apply(frame, planted.data());
-    lift -= planting.rootDrop[static_cast<std::size_t>(frame)];
+    legs->apply(frame, planted.data());
+    lift -= legs->dropAt(frame);
     return planted.data();
 }
 
@@ -138,7 +131,8 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
 
 }  // namespace
 
-bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
+bool poseFrame(const Motion& motion, int frame, PosePass pass, const RootPlacement* placement,
+               const PlantedLegs* legs, Pose& pose) {
     // A frame outside the table is a caller's slip; posing nothing is safer than reading past it.
     if (pass == PosePass::DrawPath || !motion.poseable() || frame < 0 ||
         frame >= motion.frameCount()) {
@@ -146,11 +140,11 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
         pose.bounds = resetBounds();
         return false;
     }
-    RootPlacement storage;
-    const RootPlacement* placement =
-        isEditedPass(pass) ? placementFor(motion, frame, storage) : nullptr;
+    if (!isEditedPass(pass)) {
+        placement = nullptr;
+    }
     float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
-    const float* row = rowToPose(motion, frame, pass, lift);
+    const float* row = rowToPose(motion, frame, pass, legs, lift);
     poseJoints(motion, frame, placement, lift, pose.transforms, false, true, row);
     pose.bounds = resetBounds();
     for (const Transform& m : pose.transforms) {
@@ -159,8 +153,8 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, Pose& pose) {
     return true;
 }
 
-bool poseSome(const Motion& motion, int frame, PosePass pass, const std::vector<int>& joints,
-              Pose& pose) {
+bool poseSome(const Motion& motion, int frame, PosePass pass, const RootPlacement* placement,
+              const PlantedLegs* legs, const std::vector<int>& joints, Pose& pose) {
     if (pass == PosePass::DrawPath || !motion.poseable() || frame < 0 ||
         frame >= motion.frameCount()) {
         return false;
@@ -176,11 +170,11 @@ bool poseSome(const Motion& motion, int frame, PosePass pass, const std::vector<
             return false;
         }
     }
-    RootPlacement storage;
-    const RootPlacement* placement =
-        isEditedPass(pass) ? placementFor(motion, frame, storage) : nullptr;
+    if (!isEditedPass(pass)) {
+        placement = nullptr;
+    }
     float lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
-    const float* row = rowToPose(motion, frame, pass, lift);
+    const float* row = rowToPose(motion, frame, pass, legs, lift);
     Transform base = identityTransform();
     base[13] = lift;
     pose.transforms.resize(count);
@@ -208,60 +202,32 @@ bool poseInFileAxes(const Motion& motion, int frame, Pose& pose) {
     return true;
 }
 
-void Motion::refreshBounds() {
-    if (!poseable()) {
-        return;
+bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* placement, Bounds& b) {
+    if (!motion.poseable() || frame < 0 || frame >= motion.frameCount()) {
+        return false;
     }
-    const int frameCount = this->frameCount();
-    const std::size_t jointCount = joints_.size();
-    Bounds& b = motionBounds_;
-    const Bounds fresh = resetBounds();
-    b[MaxX] = fresh[MaxX];
-    b[MinX] = fresh[MinX];
-    b[MaxZ] = fresh[MaxZ];
-    b[MinZ] = fresh[MinZ];
-    const bool cached =
-        rootRelativeXZ_.size() == 2 * jointCount * static_cast<std::size_t>(frameCount);
-    std::vector<Transform> pose;
-    RootPlacement storage;
-    for (int f = 0; f < frameCount; ++f) {
-        const RootPlacement* placement = placementFor(*this, f, storage);
-        if (!cached) {
-            poseJoints(*this, f, placement, 0.0f, pose, true);
-            for (const Transform& m : pose) {
-                growGround(b, m[12], m[14]);
-            }
-            continue;
+    const std::size_t jointCount = motion.joints().size();
+    const Motion::BoundsCache& cache = motion.rootRelativeXZ();
+    if (cache.size() != 2 * jointCount * static_cast<std::size_t>(motion.frameCount())) {
+        thread_local std::vector<Transform> pose;
+        poseJoints(motion, frame, placement, 0.0f, pose, true);
+        for (const Transform& m : pose) {
+            growGround(b, m[12], m[14]);
         }
-        // The edit turns the frame's raw pose rigidly about the root by the heading change.
-        Transform root = identityTransform();
-        // Only the root's position is read: its rotations are left out.
-        applyJoint(*this, 0, frames_->row(f), placement, false, root);
-        float s = 0.0f;
-        float c = 1.0f;
-        if (placement != nullptr) {
-            rotationSinCos(static_cast<float>(placement->headingDegrees), s, c);
-        }
-        const float* rel = rootRelativeXZ_.data() + 2 * jointCount * static_cast<std::size_t>(f);
-        for (std::size_t j = 0; j < jointCount; ++j, rel += 2) {
-            growGround(b, root[12] + c * rel[0] + s * rel[1], root[14] + c * rel[1] - s * rel[0]);
-        }
+        return true;
     }
-}
-
-void Motion::restoreGroundBounds(const Bounds& bounds) {
-    motionBounds_[MaxX] = bounds[MaxX];
-    motionBounds_[MinX] = bounds[MinX];
-    motionBounds_[MaxZ] = bounds[MaxZ];
-    motionBounds_[MinZ] = bounds[MinZ];
-}
-
-void Motion::sizeMarker() {
-    // A pose with no extent on some axis gives no sensible scale, so the radius stays as it is.
-    if (width_ != 0.0f && height_ != 0.0f && depth_ != 0.0f) {
-        markerRadius_ = 0.015f * std::max({width_, height_, depth_});
+    // The edit turns the frame's raw pose rigidly about the root by the heading change.
+    Transform root = identityTransform();
+    // Only the root's position is read: its rotations are left out.
+    applyJoint(motion, 0, motion.frames()->row(frame), placement, false, root);
+    float s = 0.0f;
+    float c = 1.0f;
+    if (placement != nullptr) {
+        rotationSinCos(static_cast<float>(placement->headingDegrees), s, c);
     }
-    if (rootPath_) {
-        rootPath_->setHeight(10.0f * markerRadius_);
+    const float* rel = cache.data() + 2 * jointCount * static_cast<std::size_t>(frame);
+    for (std::size_t j = 0; j < jointCount; ++j, rel += 2) {
+        growGround(b, root[12] + c * rel[0] + s * rel[1], root[14] + c * rel[1] - s * rel[0]);
     }
+    return true;
 }

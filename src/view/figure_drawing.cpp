@@ -93,13 +93,13 @@ std::vector<int> strobeFrames(int frameCount) {
     return frames;
 }
 
-std::vector<bool> heldFootJoints(const Motion& motion, int frame) {
+std::vector<bool> heldFootJoints(const Motion& motion, const std::vector<Foot>& feet,
+                                 const PlantedLegs* legs, int frame) {
     std::vector<bool> held(motion.joints().size(), false);
-    const std::vector<Foot>& feet = motion.feet();
     const std::vector<int>& parents = motion.parentIndex();
-    for (std::size_t k = 0; k < feet.size() && motion.feetPlanted(); ++k) {
+    for (std::size_t k = 0; k < feet.size() && legs != nullptr; ++k) {
         const int ankle = feet[k].leg.ankle;
-        if (!motion.planting().footHeld(frame, static_cast<int>(k)) || ankle < 0 ||
+        if (!legs->footHeld(frame, static_cast<int>(k)) || ankle < 0 ||
             static_cast<std::size_t>(ankle) >= held.size()) {
             continue;
         }
@@ -113,7 +113,8 @@ std::vector<bool> heldFootJoints(const Motion& motion, int frame) {
     return held;
 }
 
-void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass, int frame) {
+void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass,
+                           const std::vector<bool>& held) {
     if (markerRadius_ != motion.markerRadius()) {
         marker_ = markerSegments(motion.markerRadius());
         markerRadius_ = motion.markerRadius();
@@ -124,9 +125,7 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
     const std::uint32_t boneColour =
         pass == PosePass::DrawFigure ? rgba(0, 0, 255) : rgba(0, 0, 125);
     const std::uint32_t heldColour = rgba(255, 190, 0);
-    const std::vector<bool> held = pass == PosePass::DrawFigure && frame >= 0
-                                       ? heldFootJoints(motion, frame)
-                                       : std::vector<bool>();
+    const bool showsHeld = pass == PosePass::DrawFigure;
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
     const std::size_t count = std::min(joints.size(), pose.transforms.size());
@@ -147,7 +146,7 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
             appendTransformed(m, v, vertices_);
         if (coloured)
             colours_.insert(colours_.end(), marker_.size(),
-                            i < held.size() && held[i] ? heldColour : markerColour);
+                            showsHeld && i < held.size() && held[i] ? heldColour : markerColour);
         if (vertices_.size() >= 3 * batchVertices_)
             flush();
     }
@@ -174,17 +173,19 @@ void FigureDrawer::flush() {
     colours_.clear();
 }
 
-void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass, int frame) {
-    addPose(motion, pose, pass, frame);
+void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass,
+                              const std::vector<bool>& held) {
+    addPose(motion, pose, pass, held);
     flush();
 }
 
-void FigureDrawer::drawStrobes(const Motion& motion, const Pose& current, int frame) {
+void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
+                               const std::vector<bool>& held) {
     // All copies lie under the figure, so they go out as one batch.
-    for (int k : strobeFrames(motion.frameCount())) {
-        if (poseFrame(motion, k, PosePass::DrawStrobe, strobePose_))
-            addPose(motion, strobePose_, PosePass::DrawStrobe);
+    for (int k : strobeFrames(edited.motion.frameCount())) {
+        if (edited.pose(k, PosePass::DrawStrobe, strobePose_))
+            addPose(edited.motion, strobePose_, PosePass::DrawStrobe, {});
     }
     flush();
-    drawFigure(motion, current, PosePass::DrawFigure, frame);
+    drawFigure(edited.motion, current, PosePass::DrawFigure, held);
 }

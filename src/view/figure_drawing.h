@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "feet/foot_contacts.h"
+#include "motion/edited_motion.h"
 #include "motion/motion.h"
+#include "motion/planted_legs.h"
 #include "motion/pose.h"
 
 // The joint marker's outline in the joint's own frame: three 10-sided circles of the given
@@ -21,9 +24,10 @@ std::array<std::array<float, 3>, 18> boneSegments(const std::array<float, 3>& k)
 // fewer than ten (the stride would be 0).
 std::vector<int> strobeFrames(int frameCount);
 
-// For each joint (joints() order), whether it belongs to a foot the planting holds on the ground
-// at the frame: the ankle and every joint below it. All false while the feet are free.
-std::vector<bool> heldFootJoints(const Motion& motion, int frame);
+// For each joint (joints() order), whether it belongs to one of the feet that the planted legs
+// hold on the ground at the frame: the ankle and every joint below it. All false without legs.
+std::vector<bool> heldFootJoints(const Motion& motion, const std::vector<Foot>& feet,
+                                 const PlantedLegs* legs, int frame);
 
 // Draws posed figures. The joint transforms of the pose pass are applied on the CPU and the
 // figures go to the GL as one array of line segments: per-joint matrix changes and small
@@ -42,16 +46,19 @@ class FigureDrawer {
 
     // Draws each joint's marker of a posed figure and its bones to its children, in the colours
     // of the drawing pass: red markers and blue bones for DrawFigure, dark ones for DrawStrobe,
-    // the current colour for DrawPlain. With the frame the pose shows, the DrawFigure markers of
-    // a foot held on the ground (the ankle and below) are amber while it is held.
-    void drawFigure(const Motion& motion, const Pose& pose, PosePass pass, int frame = -1);
-    // Strobe copies at strobeFrames, then the figure in the given pose (of that frame).
-    void drawStrobes(const Motion& motion, const Pose& current, int frame = -1);
+    // the current colour for DrawPlain. The DrawFigure markers of the `held` joints (a foot held
+    // on the ground, heldFootJoints) are amber.
+    void drawFigure(const Motion& motion, const Pose& pose, PosePass pass,
+                    const std::vector<bool>& held = {});
+    // Strobe copies of the edited motion at strobeFrames, then the figure in the given pose.
+    void drawStrobes(const EditedMotion& edited, const Pose& current,
+                     const std::vector<bool>& held = {});
 
   private:
     // Appends the pose's world-space segments (and, but for DrawPlain, their colours) to the
     // batch.
-    void addPose(const Motion& motion, const Pose& pose, PosePass pass, int frame = -1);
+    void addPose(const Motion& motion, const Pose& pose, PosePass pass,
+                 const std::vector<bool>& held);
     // Draws the batch and empties it.
     void flush();
 

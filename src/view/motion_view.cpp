@@ -32,7 +32,7 @@ void MotionView::setDocument(Document* document) {
     frameRow_ = 0;
     shadowMatrix_ = shadowMatrixFor(shadowLift(motion()));
     invalidateGrid();
-    trackMotion_ = false;
+    options_.set(OptionTrackMotion, false);
     resetCamera();
     // A new curve starts without falloff; while Linear Falloff is checked it gets the radius
     // the option stands for, so the menu and the drag agree.
@@ -49,77 +49,49 @@ void MotionView::setFrame(int n) {
 
 Pose MotionView::shownPose() const {
     Pose pose;
-    if (const Motion* m = motion())
-        poseFrame(*m, frameRow_, PosePass::RecordEdited, pose);
+    if (const PathEdit* e = edit())
+        e->pose(frameRow_, PosePass::RecordEdited, pose);
     return pose;
 }
 
-// Each plain option is one flag; Track Motion and Linear Falloff also act when they flip.
-bool MotionView::*MotionView::optionFlag(int n) {
-    static const std::pair<int, bool MotionView::*> kFlags[] = {
-        {OptionGrid, &MotionView::grid_},
-        {OptionAxes, &MotionView::axes_},
-        {OptionBones, &MotionView::bones_},
-        {OptionPath, &MotionView::path_},
-        {OptionShadow, &MotionView::shadow_},
-        {OptionPlane, &MotionView::plane_},
-        {OptionTrackMotion, &MotionView::trackMotion_},
-        {OptionStrobes, &MotionView::strobes_},
-        {OptionBoundingBox, &MotionView::boundingBox_},
-        {OptionLinearFalloff, &MotionView::linearFalloff_},
-    };
-    for (const auto& [code, flag] : kFlags) {
-        if (code == n)
-            return flag;
-    }
-    return nullptr;
-}
-
+// Track Motion and Linear Falloff also act when they flip.
 void MotionView::toggleOption(int n) {
     if (n == OptionTrackMotion) {
-        if (trackMotion_) {
+        if (options_.on(OptionTrackMotion)) {
             resetCamera();
         } else {
-            trackMotion_ = true;
+            options_.set(OptionTrackMotion, true);
             startTracking();
         }
         redraw();
         return;
     }
-    bool MotionView::*flag = optionFlag(n);
-    if (!flag)
-        return;
-    this->*flag = !(this->*flag);
+    options_.set(n, !options_.on(n));
     if (n == OptionLinearFalloff)
         applyFalloffRadius();
 }
 
 void MotionView::applyFalloffRadius() {
     if (document_ && motion()) {
-        document_->setFalloffRadius(linearFalloff_ ? motion()->markerRadius() * falloffWidth_
-                                                   : 0.0f);
+        document_->setFalloffRadius(
+            options_.on(OptionLinearFalloff) ? motion()->markerRadius() * falloffWidth_ : 0.0f);
     }
 }
 
-bool MotionView::option(int n) const {
-    bool MotionView::*flag = optionFlag(n);
-    return flag && this->*flag;
-}
-
 void MotionView::resetCamera() {
-    trackMotion_ = false;
-    if (motion())
-        fitCamera(camera_, motion()->motionBounds());
+    options_.set(OptionTrackMotion, false);
+    if (const PathEdit* e = edit())
+        fitCamera(camera_, e->bounds());
     else
         camera_ = Camera();
 }
 
 void MotionView::viewFromPreset(CameraPreset preset) {
-    if (motion())
-        fitCameraPreset(camera_, motion()->motionBounds(), preset);
+    if (const PathEdit* e = edit())
+        fitCameraPreset(camera_, e->bounds(), preset);
     else
         turnCameraToPreset(camera_, preset);
-    if (trackMotion_)
+    if (options_.on(OptionTrackMotion))
         startTracking();
     redraw();
 }
@@ -132,12 +104,12 @@ void MotionView::startTracking() {
 }
 
 void MotionView::trackMotionCamera(const Bounds& poseBounds) {
-    const Motion* m = motion();
-    if (!m || !m->rootPath() || !m->rootPath()->curve() || m->frameCount() <= 0)
+    const PathEdit* e = edit();
+    if (!e || e->motion().frameCount() <= 0)
         return;
-    const double t = m->rootPath()->frameParameter(frameRow_, m->frameCount());
+    const double t = e->path().frameParameter(frameRow_, e->motion().frameCount());
     CurvePoint p;
-    m->rootPath()->curve()->evaluate(t, p);
+    e->curve().evaluate(t, p);
     trackCamera(camera_, poseBounds, p.x, p.z);
 }
 
@@ -226,38 +198,42 @@ void MotionView::setupCamera() {
 
 void MotionView::drawScene(const Pose& pose) {
     const Motion* m = motion();
-    if (m && m->frameCount() > 0) {
-        if (shadow_)
+    const PathEdit* e = edit();
+    const Bounds* bounds = e ? &e->bounds() : nullptr;
+    if (m && e && m->frameCount() > 0) {
+        if (options_.on(OptionShadow))
             drawShadow(*m, pose, shadowMatrix_, figureDrawer_);
         glPushMatrix();
-        if (bones_) {
-            if (strobes_)
-                figureDrawer_.drawStrobes(*m, pose, frameRow_);
+        if (options_.on(OptionBones)) {
+            const PlantedLegs* legs = e->feetPlanted() ? &e->planting() : nullptr;
+            const std::vector<bool> held = heldFootJoints(*m, e->feet(), legs, frameRow_);
+            if (options_.on(OptionStrobes))
+                figureDrawer_.drawStrobes(e->edited(), pose, held);
             else
-                figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, frameRow_);
+                figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, held);
         }
-        if (path_ && m->rootPath())
-            drawPath(*m->rootPath(), linearFalloff_ ? hovered_ : -1);
-        if (boundingBox_)
-            drawBoundingBoxes(*m, pose.bounds);
+        if (options_.on(OptionPath))
+            drawPath(e->path(), options_.on(OptionLinearFalloff) ? hovered_ : -1);
+        if (options_.on(OptionBoundingBox))
+            drawBoundingBoxes(e->bounds(), pose.bounds);
         glPopMatrix();
     }
-    if (plane_)
-        drawPlane(m);
+    if (options_.on(OptionPlane))
+        drawPlane(bounds);
     // The grid spans the motion's ground bounds, which an edit, an undo or a load changes.
-    if (gridList_ != 0 && m && m->motionBounds() != gridBounds_)
+    if (gridList_ != 0 && bounds && *bounds != gridBounds_)
         invalidateGrid();
-    if (grid_) {
+    if (options_.on(OptionGrid)) {
         if (gridList_ == 0) {
             if (staleGridList_)
                 glDeleteLists(staleGridList_, 1);
             staleGridList_ = 0;
-            gridList_ = buildGridList(m);
-            gridBounds_ = m ? m->motionBounds() : Bounds{};
+            gridList_ = buildGridList(m, bounds);
+            gridBounds_ = bounds ? *bounds : Bounds{};
         }
         glCallList(gridList_);
     }
-    if (axes_)
+    if (options_.on(OptionAxes))
         drawAxes(m);
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
@@ -339,13 +315,13 @@ void MotionView::draw() {
     }
     // One pose of the shown frame serves the tracking camera, the shadow, the figure and the
     // pose's box.
-    if (const Motion* m = motion())
-        poseFrame(*m, frameRow_, PosePass::RecordEdited, pose_);
+    if (const PathEdit* e = edit())
+        e->pose(frameRow_, PosePass::RecordEdited, pose_);
     else
         pose_ = Pose();
     // Tracking moves the camera before it is handed to the GL, so the picture and the mouse's
     // picking and dragging use the same camera.
-    if (trackMotion_)
+    if (options_.on(OptionTrackMotion))
         trackMotionCamera(pose_.bounds);
     setupGlState();
     setupCamera();

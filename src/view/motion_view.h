@@ -7,24 +7,12 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/path_edit.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "view/camera.h"
 #include "view/figure_drawing.h"
-
-// The option numbers the menus pass to toggleOption; 8 is no option.
-enum ViewOption : int {
-    OptionGrid = 1,
-    OptionAxes = 2,
-    OptionBones = 3,
-    OptionPath = 4,
-    OptionShadow = 5,
-    OptionPlane = 6,
-    OptionTrackMotion = 7,
-    OptionStrobes = 9,
-    OptionBoundingBox = 10,
-    OptionLinearFalloff = 11,
-};
+#include "view/view_options.h"
 
 // The OpenGL view of a document's motion: holds the display options, the camera and the frame
 // shown, draws shadow, figure (or strobes), path, boxes, plane, grid and axes on every redraw,
@@ -41,8 +29,9 @@ class MotionView : public Fl_Gl_Window {
     // caller redraws.
     void setDocument(Document* document);
     Document* document() const { return document_; }
-    // The document's motion, or null.
+    // The document's motion and its path edit, or null.
     const Motion* motion() const { return document_ ? document_->motion() : nullptr; }
+    const PathEdit* edit() const { return document_ ? document_->edit() : nullptr; }
     // n is the 1-based frame number of the playback panel; row n - 1 is shown.
     void setFrame(int n);
     // The row shown.
@@ -67,7 +56,7 @@ class MotionView : public Fl_Gl_Window {
     static const char* const kStartHint;
 
     // Whether option n is on (false for numbers that are no option).
-    bool option(int n) const;
+    bool option(int n) const { return options_.on(n); }
     const Camera& camera() const { return camera_; }
     // Falloff width in units of the motion's markerRadius.
     float falloffWidth() const { return falloffWidth_; }
@@ -111,8 +100,6 @@ class MotionView : public Fl_Gl_Window {
     int handle(int event) override;
 
   private:
-    // The flag behind option n, or null for numbers that are no option.
-    static bool MotionView::*optionFlag(int n);
     void setupGlState();
     // The message, or the start hint, as text over the scene in window pixels.
     void drawMessage();
@@ -136,16 +123,7 @@ class MotionView : public Fl_Gl_Window {
     int handleDrag(int x, int y);
     int handleKey();
 
-    bool strobes_ = false;
-    bool grid_ = true;
-    bool axes_ = true;
-    bool bones_ = true;
-    bool path_ = true;
-    bool plane_ = true;
-    bool shadow_ = true;
-    bool trackMotion_ = false;
-    bool boundingBox_ = false;
-    bool linearFalloff_ = false;
+    ViewOptions options_;
     Camera camera_;
     float falloffWidth_ = 30.0f;
     std::array<float, 16> shadowMatrix_{};

@@ -24,11 +24,11 @@ void MotionView::pickControlPoint(int x, int y) {
 }
 
 int MotionView::hoveredPoint(int x, int y) const {
-    const Motion* m = motion();
+    const PathEdit* e = edit();
     // Only what is drawn can be picked: no cubes while the path is hidden.
-    if (!path_ || !document_ || !m || !m->rootPath() || !m->rootPath()->curve())
+    if (!options_.on(OptionPath) || !e)
         return -1;
-    return controlPointUnder(*m->rootPath()->curve(), camera_, x, y, w(), h());
+    return controlPointUnder(e->curve(), camera_, x, y, w(), h());
 }
 
 void MotionView::cursorRay(int x, int y, std::array<double, 3>& nearPoint,
@@ -121,7 +121,7 @@ int MotionView::handleKey() {
         do_callback();
         redraw();
     }
-    if (linearFalloff_ && (key == 'q' || key == 'w'))
+    if (options_.on(OptionLinearFalloff) && (key == 'q' || key == 'w'))
         setFalloffWidth(nextFalloffWidth(falloffWidth_, key));
     return 1;
 }
@@ -150,7 +150,8 @@ int MotionView::handle(int event) {
         case FL_MOVE:
         case FL_LEAVE: {
             // The points a drag from here would move are shown while Linear Falloff is on.
-            const int under = event == FL_MOVE && linearFalloff_ ? hoveredPoint(x, y) : -1;
+            const int under =
+                event == FL_MOVE && options_.on(OptionLinearFalloff) ? hoveredPoint(x, y) : -1;
             if (under != hovered_) {
                 hovered_ = under;
                 redraw();

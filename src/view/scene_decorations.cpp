@@ -43,10 +43,10 @@ float shadowLift(const Motion* motion) {
     return motion ? 0.25f * motion->markerRadius() : 0.07f;
 }
 
-GroundExtent groundExtent(const Motion* motion) {
-    if (!motion)
+GroundExtent groundExtent(const Bounds* motionBounds) {
+    if (!motionBounds)
         return {-kGroundMargin, kGroundMargin, -kGroundMargin, kGroundMargin};
-    const Bounds& b = motion->motionBounds();
+    const Bounds& b = *motionBounds;
     return {b[MinX] - kGroundMargin, b[MaxX] + kGroundMargin, b[MinZ] - kGroundMargin,
             b[MaxZ] + kGroundMargin};
 }
@@ -60,8 +60,8 @@ void drawShadow(const Motion& motion, const Pose& pose, const std::array<float, 
     glPopMatrix();
 }
 
-void drawPlane(const Motion* motion) {
-    const GroundExtent g = groundExtent(motion);
+void drawPlane(const Bounds* motionBounds) {
+    const GroundExtent g = groundExtent(motionBounds);
     glColor3f(0.3f, 0.3f, 0.3f);
     glBegin(GL_QUADS);
     glVertex3f(g.maxX, 0.0f, g.maxZ);
@@ -71,11 +71,11 @@ void drawPlane(const Motion* motion) {
     glEnd();
 }
 
-unsigned int buildGridList(const Motion* motion) {
+unsigned int buildGridList(const Motion* motion, const Bounds* motionBounds) {
     const GLuint list = glGenLists(1);
     if (list == 0)
         return 0;
-    const GroundExtent g = groundExtent(motion);
+    const GroundExtent g = groundExtent(motion ? motionBounds : nullptr);
     const float height = motion ? 0.2f * motion->markerRadius() : 0.06f;
     const float w = g.maxX - g.minX;
     const float d = g.maxZ - g.minZ;
@@ -115,15 +115,15 @@ void drawAxes(const Motion* motion) {
     }
 }
 
-void drawBoundingBoxes(const Motion& motion, const Bounds& poseBounds) {
+void drawBoundingBoxes(const Bounds& motionBounds, const Bounds& poseBounds) {
     glPushMatrix();
     glLineStipple(1, 0xAAAA);
     glEnable(GL_LINE_STIPPLE);
     glColor3f(0.9f, 0.9f, 0.9f);
     // The pose box is already in drawn (lifted) coordinates; the motion box is not.
     drawBox(poseBounds);
-    glTranslatef(0.0f, -motion.motionBounds()[MinY], 0.0f);
-    drawBox(motion.motionBounds());
+    glTranslatef(0.0f, -motionBounds[MinY], 0.0f);
+    drawBox(motionBounds);
     glDisable(GL_LINE_STIPPLE);
     glPopMatrix();
 }

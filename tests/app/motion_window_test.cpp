@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "motion/load_motion.h"
+
 #include "motion/motion.h"
 #include "playback/playback_panel.h"
 #include "view/motion_view.h"
@@ -262,7 +264,7 @@ TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
     EXPECT_EQ(window.view()->motion(), shown);
     Motion reread;
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(reread.load(target)) << testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(loadMotion(target, reread)) << testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(reread.frameCount(), shown->frameCount());
     EXPECT_EQ(reread.joints().size(), shown->joints().size());
@@ -325,8 +327,8 @@ TEST_F(MotionWindowTest, AltShortcutsTriggerOpenSaveAndResetCamera) {
 void dragPoint(MotionWindow& window, int i) {
     Document& d = window.document();
     CurvePoint p;
-    d.motion()->rootPath()->curve()->getPoint(i, p);
-    const double h = d.motion()->rootPath()->height();
+    d.edit()->curve().getPoint(i, p);
+    const double h = d.edit()->path().height();
     d.select(i);
     ASSERT_TRUE(d.beginDrag());
     d.dragTo({p.x + 30.0, h + 1.0, p.z}, {p.x + 30.0, h - 1.0, p.z});
@@ -429,7 +431,7 @@ TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     window.document().chooseFeet({});
     window.chooseFeet();
     EXPECT_EQ(asked, "LeftFoot,RightFoot") << "the automatic choice";
-    ASSERT_EQ(window.view()->motion()->feet().size(), 2u);
+    ASSERT_EQ(window.view()->edit()->feet().size(), 2u);
     EXPECT_EQ(window.view()->message(), "");
 
     // A name that is no ankle is refused where the user looks, and the feet stay.
@@ -439,12 +441,12 @@ TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     const std::string said = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(said.empty());
     EXPECT_EQ(said, window.view()->message() + "\n");
-    EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
+    EXPECT_EQ(window.view()->edit()->feet().size(), 2u);
     // Cancel changes nothing.
     answer = nullptr;
     window.view()->setMessage("");
     window.chooseFeet();
-    EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
+    EXPECT_EQ(window.view()->edit()->feet().size(), 2u);
     EXPECT_EQ(window.view()->message(), "");
 }
 

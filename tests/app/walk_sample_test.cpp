@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 
 // The bundled sample that `make run` opens: a walking figure the project generates itself.
@@ -19,7 +20,7 @@ class WalkSample : public ::testing::Test {
   protected:
     void SetUp() override {
         motion = std::make_unique<Motion>();
-        ASSERT_TRUE(motion->load(samplePath));
+        ASSERT_TRUE(loadMotion(samplePath, *motion));
     }
     // First frame column of the named joint.
     int column(const std::string& name) const {

@@ -10,6 +10,7 @@
 
 #include "document/document.h"
 #include "document/ground_point.h"
+#include "motion/load_motion.h"
 #include "motion/pose.h"
 
 namespace {
@@ -38,7 +39,7 @@ std::string writeFile(const std::string& name, const std::string& text) {
 // Every control point of the document's curve.
 std::vector<std::pair<double, double>> points(const Document& d) {
     std::vector<std::pair<double, double>> out;
-    const ControlCurve& c = *d.motion()->rootPath()->curve();
+    const ControlCurve& c = d.edit()->curve();
     for (int i = 0; i < c.pointCount(); ++i) {
         CurvePoint p;
         c.getPoint(i, p);
@@ -49,14 +50,14 @@ std::vector<std::pair<double, double>> points(const Document& d) {
 
 // A vertical ray through ground point (x, z).
 void dragVertically(Document& d, double x, double z) {
-    const double h = d.motion()->rootPath()->height();
+    const double h = d.edit()->path().height();
     d.dragTo({x, h + 10.0, z}, {x, h - 10.0, z});
 }
 
 // Drags control point i by (dx, dz) in two moves and commits.
 void drag(Document& d, int i, double dx, double dz) {
     CurvePoint p;
-    d.motion()->rootPath()->curve()->getPoint(i, p);
+    d.edit()->curve().getPoint(i, p);
     d.select(i);
     ASSERT_TRUE(d.beginDrag());
     dragVertically(d, p.x + dx / 2, p.z + dz / 2);
@@ -93,14 +94,14 @@ class DocumentEdit : public ::testing::Test {
 
 TEST_F(DocumentEdit, UndoAndRedoRestoreExactPointsAndBounds) {
     const auto loaded = points(document);
-    const Bounds loadedBounds = document.motion()->motionBounds();
+    const Bounds loadedBounds = document.edit()->bounds();
     EXPECT_FALSE(document.modified());
     EXPECT_FALSE(document.canUndo());
 
     document.setFalloffRadius(120.0f);
     drag(document, 3, 15.0, 60.0);
     const auto first = points(document);
-    const Bounds firstBounds = document.motion()->motionBounds();
+    const Bounds firstBounds = document.edit()->bounds();
     int moved = 0;
     for (std::size_t i = 0; i < first.size(); ++i)
         moved += first[i] != loaded[i];
@@ -116,10 +117,10 @@ TEST_F(DocumentEdit, UndoAndRedoRestoreExactPointsAndBounds) {
 
     ASSERT_TRUE(document.undo());
     EXPECT_EQ(points(document), first);
-    EXPECT_EQ(document.motion()->motionBounds(), firstBounds);
+    EXPECT_EQ(document.edit()->bounds(), firstBounds);
     ASSERT_TRUE(document.undo());
     EXPECT_EQ(points(document), loaded);
-    EXPECT_EQ(document.motion()->motionBounds(), loadedBounds);
+    EXPECT_EQ(document.edit()->bounds(), loadedBounds);
     EXPECT_FALSE(document.modified()) << "back at the loaded state";
     EXPECT_FALSE(document.undo());
 
@@ -138,7 +139,7 @@ TEST_F(DocumentEdit, UndoAndRedoRestoreExactPointsAndBounds) {
 
 TEST_F(DocumentEdit, CancelledDragsAndDragsThatMoveNothingAreNoSteps) {
     const auto loaded = points(document);
-    const Bounds bounds = document.motion()->motionBounds();
+    const Bounds bounds = document.edit()->bounds();
     document.setFalloffRadius(200.0f);
     document.select(4);
     ASSERT_TRUE(document.beginDrag());
@@ -146,14 +147,14 @@ TEST_F(DocumentEdit, CancelledDragsAndDragsThatMoveNothingAreNoSteps) {
     EXPECT_NE(points(document), loaded);
     document.cancelDrag();
     EXPECT_EQ(points(document), loaded);
-    EXPECT_EQ(document.motion()->motionBounds(), bounds);
+    EXPECT_EQ(document.edit()->bounds(), bounds);
     EXPECT_FALSE(document.canUndo());
     EXPECT_FALSE(document.modified());
 
     // A ray that never meets the path's plane moves nothing; committing it records nothing.
     document.select(4);
     ASSERT_TRUE(document.beginDrag());
-    const double h = document.motion()->rootPath()->height();
+    const double h = document.edit()->path().height();
     EXPECT_FALSE(document.dragTo({0, h + 1, 0}, {10, h + 2, 0}));
     document.commitDrag();
     EXPECT_FALSE(document.canUndo());
@@ -257,7 +258,7 @@ TEST(DocumentJobs, BackgroundOpenAndSaveGiveWhatTheDirectOnesGive) {
     EXPECT_FALSE(document.modified());
     EXPECT_EQ(document.fileName(), saved);
     Motion reread;
-    ASSERT_TRUE(reread.load(saved));
+    ASSERT_TRUE(loadMotion(saved, reread));
     EXPECT_EQ(reread.frameCount(), 60000);
 }
 
@@ -317,7 +318,7 @@ std::string replacingWalker(int frames) {
 // The Leg's x at frame 0, where no joint is turned: 8 read as its translation, 16 added to it.
 float legX(const Document& d) {
     Pose pose;
-    poseFrame(*d.motion(), 0, PosePass::MeasureRaw, pose);
+    poseFrame(*d.motion(), 0, PosePass::MeasureRaw, nullptr, nullptr, pose);
     return pose.transforms[1][12];
 }
 
@@ -354,7 +355,7 @@ TEST(DocumentReading, OpenTakesTheReadingAndRereadReplacesIt) {
     EXPECT_FALSE(d.modified());
     EXPECT_FALSE(d.canUndo());
     EXPECT_GT(d.revision(), before);
-    EXPECT_EQ(d.motion()->rootPath()->fittedX()[2], points(d)[2].first);
+    EXPECT_EQ(d.edit()->path().fittedX()[2], points(d)[2].first);
 
     // Saved with an edit, the file no longer holds the frames the reading starts from.
     drag(d, 2, 10.0, 5.0);
@@ -373,7 +374,7 @@ const std::string kSample = std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_cu
 // Every joint of a frame as drawn on the edited path.
 std::vector<std::array<float, 3>> drawnAt(const Document& d, int frame) {
     Pose pose;
-    poseFrame(*d.motion(), frame, PosePass::RecordEdited, pose);
+    d.edit()->pose(frame, PosePass::RecordEdited, pose);
     std::vector<std::array<float, 3>> out;
     for (const Transform& m : pose.transforms)
         out.push_back({m[12], m[13], m[14]});
@@ -420,7 +421,7 @@ TEST(DocumentFeet, SwitchingIsOneUndoableStepAndFollowsThePath) {
     ASSERT_TRUE(d.chooseFeet({"LeftFoot"}));
     ASSERT_TRUE(d.undo());
     EXPECT_TRUE(d.feetPlanted());
-    EXPECT_EQ(d.motion()->feet().size(), 2u);
+    EXPECT_EQ(d.edit()->feet().size(), 2u);
     EXPECT_EQ(drawnAt(d, 100), planted);
 }
 

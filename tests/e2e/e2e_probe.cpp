@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "motion/bvh_writer.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "view/motion_view.h"
 
@@ -56,9 +57,9 @@ std::array<double, 2> project(const Camera& camera, const Vec3& p) {
     return {kViewX + (nx + 1.0) / 2.0 * kViewW, kViewY + kViewH - (ny + 1.0) / 2.0 * kViewH};
 }
 
-std::unique_ptr<Motion> loadMotion(const char* path) {
+std::unique_ptr<Motion> loadFile(const char* path) {
     auto motion = std::make_unique<Motion>();
-    if (!motion->load(path)) {
+    if (!loadMotion(path, *motion)) {
         std::fprintf(stderr, "e2e_probe: %s does not load\n", path);
         return nullptr;
     }
@@ -75,7 +76,7 @@ int printPoints(const char* path) {
     }
     MotionView view(kViewX, kViewY, kViewW, kViewH);
     view.setDocument(&document);
-    const ControlCurve& curve = *view.motion()->rootPath()->curve();
+    const ControlCurve& curve = view.edit()->curve();
     const double h = curve.height();
     std::vector<std::array<double, 2>> line;
     for (int k = 0; k <= 4000; ++k) {
@@ -141,8 +142,8 @@ RootColumns rootColumns(const Joint& root) {
 }
 
 int check(const char* originalPath, const char* savedPath, int editedPoint) {
-    std::unique_ptr<Motion> original = loadMotion(originalPath);
-    std::unique_ptr<Motion> saved = loadMotion(savedPath);
+    std::unique_ptr<Motion> original = loadFile(originalPath);
+    std::unique_ptr<Motion> saved = loadFile(savedPath);
     if (!original || !saved) {
         return 1;
     }
@@ -212,13 +213,15 @@ int check(const char* originalPath, const char* savedPath, int editedPoint) {
     }
 
     // The frame whose root sat nearest the dragged control point must be among the moved ones.
-    const RootPath& path = *original->rootPath();
+    const PathEdit unedited(*original);
     CurvePoint point;
-    path.curve()->getPoint(editedPoint, point);
+    unedited.curve().getPoint(editedPoint, point);
     int nearest = 0;
     double best = 1e300;
-    for (int f = 0; f < path.sampleCount(); ++f) {
-        const double d = std::hypot(path.sampleX(f) - point.x, path.sampleZ(f) - point.z);
+    for (int f = 0; f < original->frameCount(); ++f) {
+        const std::size_t i = static_cast<std::size_t>(f);
+        const double d =
+            std::hypot(original->rootTrackX()[i] - point.x, original->rootTrackZ()[i] - point.z);
         if (d < best) {
             best = d;
             nearest = f;

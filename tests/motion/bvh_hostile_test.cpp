@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bvh_test_support.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -340,7 +341,7 @@ ChildRun runInChild(Work work) {
 
 std::string loadMessage(const std::string& path) {
     Motion motion;
-    Result result = motion.load(path);
+    Result result = loadMotion(path, motion);
     return result ? "loaded " + std::to_string(motion.frameCount()) : result.message;
 }
 
@@ -443,7 +444,7 @@ void loadWithLittleMemory(const std::string& path) {
         static_cast<rlim_t>(statusKB("VmSize:") * 1024.0) + (rlim_t{24} << 20);
     setrlimit(RLIMIT_AS, &limit);
     Motion motion;
-    const Result result = motion.load(path);
+    const Result result = loadMotion(path, motion);
     std::fputs(result.message.c_str(), stderr);
     std::exit(!result && result.message.find("not enough memory") != std::string::npos ? 0 : 1);
 }

@@ -31,7 +31,7 @@ int entriesIn(const fs::path& folder) {
 // The orientation part of the root's transform at a frame.
 std::array<float, 9> rootOrientation(const Motion& motion, int frame) {
     Pose pose;
-    poseFrame(motion, frame, PosePass::RecordRaw, pose);
+    poseFrame(motion, frame, PosePass::RecordRaw, nullptr, nullptr, pose);
     const Transform& m = pose.transforms.front();
     return {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
 }
@@ -148,7 +148,7 @@ TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
         EXPECT_EQ(file.message, printed) << file.name;
         EXPECT_EQ(nullptr, fresh.root()) << file.name;
         EXPECT_EQ(nullptr, fresh.frames()) << file.name;
-        EXPECT_EQ(nullptr, fresh.rootPath()) << file.name;
+        EXPECT_TRUE(fresh.rootTrackX().empty()) << file.name;
         EXPECT_TRUE(fresh.joints().empty()) << file.name;
 
         Motion loaded;
@@ -157,7 +157,7 @@ TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
         EXPECT_EQ(0, fixtures::loadQuietly(loaded, path)) << file.name;
         EXPECT_EQ(root, loaded.root()) << file.name;
         EXPECT_EQ(60, loaded.frameCount()) << file.name;
-        EXPECT_EQ(60u, loaded.baseline().offsetX.size()) << file.name;
+        EXPECT_EQ(60u, loaded.rootTrackX().size()) << file.name;
         EXPECT_EQ(root, loaded.joints().front()) << file.name;
     }
     Motion missing;
@@ -171,8 +171,8 @@ TEST(LoadSave, OneFrameMotionIsMeasuredOnceAndSaves) {
         fixtures::writeTemporary("one_frame.bvh", fixtures::walkingFigure(kRoot6, 1));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    EXPECT_EQ(1, motion.rootPath()->sampleCount());
-    EXPECT_EQ(1u, motion.baseline().offsetX.size());
+    EXPECT_EQ(1u, motion.rootTrackX().size());
+    EXPECT_EQ(3, fixtures::fittedPath(motion).curve()->pointCount());
     expectRoundTripKeepsTheMotion(path, "one_frame_saved.bvh");
 }
 
@@ -181,15 +181,14 @@ TEST(LoadSave, LoadSizesTheMarkerAndLiftsEveryPoseOntoTheGround) {
         fixtures::writeTemporary("last_frame.bvh", fixtures::walkingFigure(kRoot6, 90));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    EXPECT_EQ(90, motion.rootPath()->sampleCount());
+    EXPECT_EQ(90u, motion.rootTrackX().size());
     EXPECT_FLOAT_EQ(0.015f * std::max({motion.width(), motion.height(), motion.depth()}),
                     motion.markerRadius());
-    EXPECT_FLOAT_EQ(10.0f * motion.markerRadius(), motion.rootPath()->height());
     // The lift puts the lowest joint of the whole motion on the ground.
     float lowest = 1e30f;
     Pose pose;
     for (int f = 0; f < motion.frameCount(); ++f) {
-        ASSERT_TRUE(poseFrame(motion, f, PosePass::RecordRaw, pose));
+        ASSERT_TRUE(poseFrame(motion, f, PosePass::RecordRaw, nullptr, nullptr, pose));
         EXPECT_GE(pose.bounds[MinY], -1e-4f) << f;
         lowest = std::min(lowest, pose.bounds[MinY]);
     }

@@ -85,7 +85,7 @@ TEST(MeasuringSweep, MeasuresWhatMeasureRawPosesInEveryReading) {
             Bounds all = resetBounds();
             Pose pose;
             for (int f = 0; f < count; ++f) {
-                ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureRaw, pose));
+                ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureRaw, nullptr, nullptr, pose));
                 for (int k = 0; k < 6; k += 2) {
                     all[k] = std::max(all[k], pose.bounds[k]);
                     all[k + 1] = std::min(all[k + 1], pose.bounds[k + 1]);
@@ -96,8 +96,8 @@ TEST(MeasuringSweep, MeasuresWhatMeasureRawPosesInEveryReading) {
                     EXPECT_EQ(all[MaxZ] - all[MinZ], motion.depth());
                 }
                 const Transform& root = pose.transforms[0];
-                ASSERT_EQ(root[12], motion.rootPath()->sampleX(f)) << f;
-                ASSERT_EQ(root[14], motion.rootPath()->sampleZ(f)) << f;
+                ASSERT_EQ(root[12], motion.rootTrackX()[static_cast<std::size_t>(f)]) << f;
+                ASSERT_EQ(root[14], motion.rootTrackZ()[static_cast<std::size_t>(f)]) << f;
                 const float* relative = motion.rootRelativeXZ().data() + 2 * joints * f;
                 for (std::size_t j = 0; j < joints; ++j) {
                     ASSERT_EQ(pose.transforms[j][12] - root[12], relative[2 * j]) << f << " " << j;

@@ -12,8 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "editing/root_path.h"
+#include "motion/edited_motion.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
+#include "motion/save_motion.h"
 
 // Helpers shared by the pose, load/save and edit/save tests.
 namespace fixtures {
@@ -36,26 +40,42 @@ inline std::string readFile(const std::string& path) {
 
 // Loads; 1 or 0, with the console line the window would print for a failure through printed.
 inline int loadQuietly(Motion& motion, const std::string& path, std::string* printed = nullptr) {
-    const Result result = motion.load(path);
+    const Result result = loadMotion(path, motion);
     if (printed != nullptr) {
         *printed = result ? std::string() : result.message + "\n";
     }
     return result ? 1 : 0;
 }
 
+// Saves the motion as read, with no edit.
 inline int saveQuietly(const Motion& motion, const std::string& path) {
-    return motion.save(path) ? 1 : 0;
+    return saveMotion(EditedMotion(motion), path) ? 1 : 0;
 }
 
-// Every joint's world position at frame f, after one pass of the given kind.
-inline Positions posedAt(const Motion& motion, int frame, PosePass pass) {
+// Every joint's world position at frame f, after one pass of the given kind (with the edit's
+// placement and legs in the edited passes).
+inline Positions posedAt(const EditedMotion& motion, int frame, PosePass pass) {
     Pose pose;
-    poseFrame(motion, frame, pass, pose);
+    motion.pose(frame, pass, pose);
     Positions out;
     for (const Transform& m : pose.transforms) {
         out.push_back({m[12], m[13], m[14]});
     }
     return out;
+}
+
+inline Positions posedAt(const Motion& motion, int frame, PosePass pass) {
+    return posedAt(EditedMotion(motion), frame, pass);
+}
+
+// The path fitted to the motion's ground track, as its path edit fits it.
+inline RootPath fittedPath(const Motion& motion) {
+    RootPath path;
+    for (std::size_t f = 0; f < motion.rootTrackX().size(); ++f) {
+        path.appendSample(motion.rootTrackX()[f], 0.0f, motion.rootTrackZ()[f]);
+    }
+    path.fitCurve();
+    return path;
 }
 
 // The largest extent of the motion's bounds: the scale against which positions are compared.

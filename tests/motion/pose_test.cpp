@@ -12,6 +12,11 @@
 
 namespace {
 
+const char* const kFlatFigure =
+    "HIERARCHY\nROOT r\n{\n OFFSET 0 0 0\n CHANNELS 3 Xposition Zposition Yrotation\n"
+    " End Site\n {\n  OFFSET 4 0 2\n }\n}\nMOTION\nFrames: 3\nFrame Time: 0.1\n"
+    "0 0 0\n1 0 10\n2 1 20\n";
+
 using Matrix = std::array<std::array<double, 4>, 4>;  // row-major, for the expected values
 
 Matrix identity() {
@@ -171,94 +176,10 @@ TEST(PoseKinematics, RotationsComposeInFileOrder) {
 
 TEST(PosePasses, FlatFirstPoseKeepsTheUnitMarker) {
     // Every joint of frame 0 lies at y = 0: the pose has no height.
-    const std::string flat =
-        "HIERARCHY\nROOT r\n{\n OFFSET 0 0 0\n CHANNELS 3 Xposition Zposition Yrotation\n"
-        " End Site\n {\n  OFFSET 4 0 2\n }\n}\nMOTION\nFrames: 3\nFrame Time: 0.1\n"
-        "0 0 0\n1 0 10\n2 1 20\n";
     Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary("flat.bvh", flat)));
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary("flat.bvh", kFlatFigure)));
     EXPECT_EQ(0.0f, motion.height());
     EXPECT_FLOAT_EQ(1.0f, motion.markerRadius());
-    EXPECT_FLOAT_EQ(10.0f, motion.rootPath()->height());
-    EXPECT_FLOAT_EQ(10.0f, motion.rootPath()->curve()->height());
-}
-
-TEST(PosePasses, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
-    const std::string path = fixtures::writeTemporary(
-        "passes.bvh", fixtures::walkingFigure(
-                          "Xposition Yposition Zposition Zrotation Xrotation Yrotation", 150));
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    const float lift = -motion.bound(MinY);
-    ASSERT_GT(std::fabs(lift), 1.0f);
-    ControlCurve& curve = *motion.rootPath()->curve();
-    CurvePoint p;
-    curve.getPoint(1, p);
-    curve.select(1);
-    curve.moveSelected(p.x - 10.0, p.z + 30.0);
-    const Bounds boundsBefore = motion.motionBounds();
-
-    const fixtures::Positions recorded = fixtures::posedAt(motion, 40, PosePass::RecordEdited);
-    EXPECT_NE(recorded, fixtures::posedAt(motion, 40, PosePass::RecordRaw)) << "the edit moves it";
-    for (PosePass draw : {PosePass::DrawPlain, PosePass::DrawFigure, PosePass::DrawStrobe}) {
-        EXPECT_EQ(recorded, fixtures::posedAt(motion, 40, draw));
-    }
-    Pose pose;
-    ASSERT_TRUE(poseFrame(motion, 40, PosePass::MeasureEdited, pose));
-    EXPECT_NEAR(recorded[0][1] - lift, pose.transforms[0][13], 1e-4f);
-    EXPECT_EQ(boundsBefore, motion.motionBounds()) << "posing only reads the motion";
-    EXPECT_FALSE(poseFrame(motion, 40, PosePass::DrawPath, pose));
-    EXPECT_TRUE(pose.transforms.empty());
-    EXPECT_FALSE(poseFrame(motion, motion.frameCount(), PosePass::RecordEdited, pose));
-    EXPECT_FALSE(poseFrame(motion, -1, PosePass::RecordEdited, pose));
-    EXPECT_TRUE(pose.transforms.empty()) << "a frame outside the table poses nothing";
-}
-
-TEST(PosePasses, RefreshBoundsEqualsMeasuringEveryEditedFrame) {
-    const std::string path = fixtures::writeTemporary(
-        "refresh.bvh",
-        fixtures::walkingFigure("Xposition Yposition Zposition Xrotation Yrotation Zrotation", 300,
-                                "4 0 -2"));
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    ControlCurve& curve = *motion.rootPath()->curve();
-    curve.setFalloffRadius(150.0f);
-    CurvePoint p;
-    curve.getPoint(3, p);
-    curve.select(3);
-    curve.moveSelected(p.x + 40.0, p.z + 70.0);
-    const Bounds loaded = motion.motionBounds();
-
-    motion.refreshBounds();
-    const Bounds refreshed = motion.motionBounds();
-    EXPECT_EQ(loaded[MaxY], refreshed[MaxY]);
-    EXPECT_EQ(loaded[MinY], refreshed[MinY]);
-    EXPECT_GT(refreshed[MaxZ], loaded[MaxZ] + 1.0f) << "the edit should widen the bounds";
-
-    // The plain definition: MeasureEdited at every frame, x and z only.
-    Bounds expected = loaded;
-    const Bounds fresh = resetBounds();
-    for (int k : {MaxX, MinX, MaxZ, MinZ}) {
-        expected[k] = fresh[k];
-    }
-    Pose pose;
-    for (int f = 0; f < motion.frameCount(); ++f) {
-        ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureEdited, pose));
-        expected[MaxX] = std::max(expected[MaxX], pose.bounds[MaxX]);
-        expected[MinX] = std::min(expected[MinX], pose.bounds[MinX]);
-        expected[MaxZ] = std::max(expected[MaxZ], pose.bounds[MaxZ]);
-        expected[MinZ] = std::min(expected[MinZ], pose.bounds[MinZ]);
-    }
-    const float tolerance = 1e-5f * fixtures::motionSize(motion);
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_NEAR(expected[k], refreshed[k], tolerance) << k;
-    }
-    // Without the load's root-relative cache the same bounds come from posing every joint.
-    motion.releaseBoundsCache();
-    motion.refreshBounds();
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_NEAR(refreshed[k], motion.motionBounds()[k], tolerance) << k;
-    }
 }
 
 // The short series stays within float rounding of the exact values (3.3e-8, a little over
@@ -281,48 +202,6 @@ TEST(PoseKinematics, AngleSinesAndCosinesMatchTheLibraryEverywhere) {
     float c;
     rotationSinCos(std::nanf(""), s, c);
     EXPECT_TRUE(std::isnan(s) && std::isnan(c));
-}
-
-// Posing a few joints puts each where the whole pose puts it, in every pass and with planted
-// legs; lists that break the rule (out of order, a parent missing, a joint that does not exist)
-// pose nothing.
-TEST(PoseSome, ListedJointsStandWhereTheWholePosePutsThem) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(
-                     motion, std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"));
-    ASSERT_TRUE(motion.findFeet());
-    const LegChain leg = motion.feet().front().leg;
-    ControlCurve& curve = *motion.rootPath()->curve();
-    CurvePoint p;
-    curve.getPoint(2, p);
-    curve.select(2);
-    curve.moveSelected(p.x + 40.0, p.z - 30.0);
-    motion.refreshBounds();
-    ASSERT_TRUE(motion.setFeetPlanted(true));
-    std::vector<int> chain;
-    for (int j = leg.toe; j >= 0; j = motion.parentIndex()[static_cast<std::size_t>(j)]) {
-        chain.insert(chain.begin(), j);
-    }
-    Pose some;
-    Pose whole;
-    for (PosePass pass : {PosePass::MeasureRaw, PosePass::MeasureEdited, PosePass::RecordEdited}) {
-        for (int f : {0, 37, 150}) {
-            ASSERT_TRUE(poseSome(motion, f, pass, chain, some));
-            ASSERT_TRUE(poseFrame(motion, f, pass, whole));
-            for (int j : chain) {
-                EXPECT_EQ(some.transforms[static_cast<std::size_t>(j)],
-                          whole.transforms[static_cast<std::size_t>(j)])
-                    << "pass " << static_cast<int>(pass) << " frame " << f << " joint " << j;
-            }
-        }
-    }
-    const std::vector<int> unordered{0, leg.knee, leg.hip};
-    const std::vector<int> orphan{0, leg.knee};
-    const std::vector<int> absent{0, static_cast<int>(motion.joints().size())};
-    for (const std::vector<int>& bad : {unordered, orphan, absent}) {
-        EXPECT_FALSE(poseSome(motion, 5, PosePass::MeasureEdited, bad, some));
-    }
-    EXPECT_FALSE(poseSome(motion, motion.frameCount(), PosePass::MeasureRaw, chain, some));
 }
 
 }  // namespace

@@ -127,8 +127,7 @@ TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
     view.toggleOption(OptionLinearFalloff);
     ASSERT_TRUE(showWalker(view, document, 120, true));
     EXPECT_FLOAT_EQ(document.falloffRadius(), view.motion()->markerRadius() * 30.0f);
-    EXPECT_FLOAT_EQ(view.motion()->rootPath()->curve()->falloffRadius(),
-                    view.motion()->markerRadius() * 30.0f);
+    EXPECT_FLOAT_EQ(view.edit()->curve().falloffRadius(), view.motion()->markerRadius() * 30.0f);
 }
 
 // While tracking, the very draw that shows a new frame is centred on it: the camera moves before
@@ -163,7 +162,8 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     MotionView& view = h.view();
     ASSERT_TRUE(h.load(writeTempFile("walker_x.bvh", walkerBvh(200, false))));
     const Motion& m = *view.motion();
-    const ControlCurve& curve = *m.rootPath()->curve();
+    const PathEdit& e = *view.edit();
+    const ControlCurve& curve = e.curve();
     view.toggleOption(OptionTrackMotion);
 
     // Push control point 2 sideways; the frames around it now run off the recorded line.
@@ -171,13 +171,13 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     ASSERT_TRUE(curve.getPoint(2, p));
     h.document().select(2);
     ASSERT_TRUE(h.document().beginDrag());
-    const double y = m.rootPath()->height();
+    const double y = e.path().height();
     ASSERT_TRUE(h.document().dragTo({p.x, y + 1.0, p.z + 80.0}, {p.x, y - 1.0, p.z + 80.0}));
     h.document().commitDrag();
     view.setFrame(101);
     h.render();
     CurvePoint expected;
-    curve.evaluate(m.rootPath()->frameParameter(100, m.frameCount()), expected);
+    curve.evaluate(e.path().frameParameter(100, m.frameCount()), expected);
     EXPECT_NEAR(view.camera().target[0], expected.x, 1e-3);
     EXPECT_NEAR(view.camera().target[2], expected.z, 1e-3);
     EXPECT_GT(expected.z, 40.0) << "the edit reached this frame";
@@ -191,7 +191,7 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     const Camera turned = view.camera();
     view.setFrame(151);
     h.render();
-    curve.evaluate(m.rootPath()->frameParameter(150, m.frameCount()), expected);
+    curve.evaluate(e.path().frameParameter(150, m.frameCount()), expected);
     EXPECT_NEAR(view.camera().target[0], expected.x, 1e-3);
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(view.camera().eye[i] - view.camera().target[i],
@@ -200,7 +200,7 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     // Switching it off fits the camera to the whole motion again.
     view.toggleOption(OptionTrackMotion);
     Camera fitted;
-    fitCamera(fitted, m.motionBounds());
+    fitCamera(fitted, e.bounds());
     EXPECT_EQ(view.camera().target, fitted.target);
 }
 
@@ -219,7 +219,7 @@ TEST(MotionViewTracking, PresetsKeepTrackingAndTheirSide) {
     h.render();
     const Camera& c = view.camera();
     CurvePoint p;
-    m.rootPath()->curve()->evaluate(m.rootPath()->frameParameter(119, m.frameCount()), p);
+    view.edit()->curve().evaluate(view.edit()->path().frameParameter(119, m.frameCount()), p);
     EXPECT_NEAR(c.target[0], p.x, 1e-3);
     EXPECT_NEAR(c.target[2], p.z, 1e-3);
     EXPECT_NEAR(c.eye[0], c.target[0], 1e-9);

@@ -56,12 +56,13 @@ class ViewPicking : public ::testing::Test {
         h.render();
     }
     const Motion& motion() { return *h.view().motion(); }
-    const ControlCurve& curve() { return *motion().rootPath()->curve(); }
+    const PathEdit& edit() { return *h.view().edit(); }
+    const ControlCurve& curve() { return edit().curve(); }
     // Window pixel of control point i at the path's height.
     std::array<int, 2> pointPixel(int i) {
         CurvePoint p;
         curve().getPoint(i, p);
-        return h.pixelOf(p.x, motion().rootPath()->height(), p.z);
+        return h.pixelOf(p.x, edit().path().height(), p.z);
     }
     int click(std::array<int, 2> at) {
         const int pushed = h.send(FL_PUSH, at[0], at[1], FL_Button + 1);
@@ -110,8 +111,8 @@ TEST_F(ViewPicking, NothingIsPickedWithThePathOff) {
 TEST_F(ViewPicking, DragMovesThePointUnderTheCursorAndTheReleaseEndsTheEdit) {
     const int target = curve().pointCount() - 2;
     const auto at = pointPixel(target);
-    const double height = motion().rootPath()->height();
-    const float maxZBefore = motion().bound(MaxZ);
+    const double height = edit().path().height();
+    const float maxZBefore = edit().bounds()[MaxZ];
     h.send(FL_PUSH, at[0], at[1], FL_Button + 1);
     ASSERT_EQ(curve().selected(), target);
 
@@ -127,13 +128,13 @@ TEST_F(ViewPicking, DragMovesThePointUnderTheCursorAndTheReleaseEndsTheEdit) {
     ASSERT_NE(h.view().gridList(), 0u);
     const unsigned int gridDuringDrag = h.view().gridList();
 
-    EXPECT_EQ(h.view().gridBounds(), motion().motionBounds());
+    EXPECT_EQ(h.view().gridBounds(), edit().bounds());
     h.send(FL_RELEASE, toX, toY, FL_Button + 1);
     EXPECT_EQ(curve().selected(), -1);
-    EXPECT_GT(motion().bound(MaxZ), maxZBefore) << "bounds refreshed for the edited path";
+    EXPECT_GT(edit().bounds()[MaxZ], maxZBefore) << "bounds refreshed for the edited path";
     EXPECT_TRUE(h.document().canUndo()) << "the drag is one step of history";
     h.render();
-    EXPECT_EQ(h.view().gridBounds(), motion().motionBounds()) << "the grid follows the bounds";
+    EXPECT_EQ(h.view().gridBounds(), edit().bounds()) << "the grid follows the bounds";
     EXPECT_NE(gridDuringDrag, 0u);
 }
 
@@ -142,12 +143,12 @@ TEST_F(ViewPicking, ReleaseAtThePressKeepsSelectionBoundsAndGrid) {
     const auto at = pointPixel(target);
     CurvePoint before;
     curve().getPoint(target, before);
-    const Bounds bounds = motion().motionBounds();
+    const Bounds bounds = edit().bounds();
     const unsigned int grid = h.view().gridList();
     click(at);
     EXPECT_EQ(curve().selected(), target);
     EXPECT_EQ(h.view().gridList(), grid);
-    EXPECT_EQ(motion().motionBounds(), bounds);
+    EXPECT_EQ(edit().bounds(), bounds);
     CurvePoint after;
     curve().getPoint(target, after);
     EXPECT_EQ(after.x, before.x);

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,12 +10,16 @@
 #include <cstdio>
 
 #include "document/document.h"
-#include "motion/foot_contacts.h"
-#include "motion/foot_skate.h"
+#include "document/path_bend.h"
+#include "document/path_edit.h"
+#include "feet/foot_contacts.h"
+#include "feet/foot_skate.h"
+#include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/progress.h"
 #include "motion/reading.h"
 #include "motion/result.h"
+#include "motion/save_motion.h"
 
 const char* const kWindowUsage = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)\n";
 
@@ -268,16 +272,6 @@ int countNodes(const Motion& motion, bool endSites) {
     return count;
 }
 
-// The length of the root's track over the ground, frame to frame.
-double rootPathLength(const RootPath& path) {
-    double length = 0.0;
-    for (int i = 1; i < path.sampleCount(); ++i) {
-        length += std::hypot(static_cast<double>(path.sampleX(i)) - path.sampleX(i - 1),
-                             static_cast<double>(path.sampleZ(i)) - path.sampleZ(i - 1));
-    }
-    return length;
-}
-
 int info(const Arguments& a, std::FILE* out) {
     if (a.files.size() != 1) {
         return fail(out, Result::failure("usage: bvhpath info FILE [--read-up-axis y|z] "
@@ -286,12 +280,13 @@ int info(const Arguments& a, std::FILE* out) {
     Motion motion;
     const Result loaded = [&] {
         TerminalProgress progress("reading " + a.files.front());
-        return motion.load(a.files.front(), a.reading, progress.get());
+        return loadMotion(a.files.front(), motion, a.reading, progress.get());
     }();
     if (!loaded) {
         return fail(out, loaded);
     }
-    const RootPath& path = *motion.rootPath();
+    const PathEdit edit(motion);
+    const RootPath& path = edit.path();
     const double duration = static_cast<double>(motion.frameCount()) * motion.frameTime();
     const std::string lines[] = {
         "frames: " + std::to_string(motion.frameCount()),
@@ -302,8 +297,8 @@ int info(const Arguments& a, std::FILE* out) {
         std::string("up axis: ") + wordOf(motion.upAxis()),
         std::string("position channels: ") + descriptionOf(motion.positionChannels()),
         "duration: " + floatText(static_cast<float>(duration)),
-        "root path length: " + floatText(static_cast<float>(rootPathLength(path))),
-        "control points: " + std::to_string(path.curve() ? path.curve()->pointCount() : 0),
+        "root path length: " + floatText(static_cast<float>(trackLength(path))),
+        "control points: " + std::to_string(edit.curve().pointCount()),
     };
     for (const std::string& line : lines) {
         printLine(out, line);
@@ -321,7 +316,7 @@ int check(const Arguments& a, std::FILE* out) {
         Motion motion;
         const Result loaded = [&] {
             TerminalProgress progress("reading " + file);
-            return motion.load(file, a.reading, progress.get());
+            return loadMotion(file, motion, a.reading, progress.get());
         }();
         printLine(out, file + ": " + (loaded ? std::string("OK") : loaded.message));
         status = loaded ? status : 1;
@@ -339,31 +334,32 @@ int convert(const Arguments& a, std::FILE* out) {
     Result result;
     {
         TerminalProgress progress("reading " + a.files[0]);
-        result = motion.load(a.files[0], a.reading, progress.get());
+        result = loadMotion(a.files[0], motion, a.reading, progress.get());
     }
     if (result) {
         TerminalProgress progress("writing " + a.files[1]);
-        result = motion.save(a.files[1], a.output, progress.get());
+        const PathEdit edit(motion);
+        result = saveMotion(edit.edited(), a.files[1], a.output, progress.get());
     }
     return result ? 0 : fail(out, result);
 }
 
 // The ground point the window's drag would reach from a cursor straight above it.
 bool dragPointTo(Document& document, double x, double z) {
-    const double height = document.motion()->rootPath()->height();
+    const double height = document.edit()->path().height();
     return document.dragTo({x, height + 1.0, z}, {x, height - 1.0, z});
 }
 
 // Moves a control point as a drag in the window does, through the same document calls.
 Result movePoint(Document& document, const Arguments& a) {
-    const ControlCurve* curve = document.motion()->rootPath()->curve();
-    const int count = curve != nullptr ? curve->pointCount() : 0;
+    const ControlCurve& curve = document.edit()->curve();
+    const int count = curve.pointCount();
     if (a.point >= count) {
         return Result::failure("bvhpath edit: no control point " + std::to_string(a.point) +
                                " (the path has " + std::to_string(count) + ")");
     }
     CurvePoint p;
-    curve->getPoint(a.point, p);
+    curve.getPoint(a.point, p);
     // The file's second ground axis is y for a Z-up file, which the display's z runs against.
     const double dz = document.motion()->upAxis() == UpAxis::Z ? -a.dz : a.dz;
     document.setFalloffRadius(static_cast<float>(a.falloff));
@@ -410,9 +406,9 @@ int skate(const Arguments& a, std::FILE* out) {
     Motion motion;
     Motion reference;
     const std::string& referencePath = a.files.size() == 2 ? a.files[1] : a.files[0];
-    Result result = motion.load(a.files[0], a.reading);
+    Result result = loadMotion(a.files[0], motion, a.reading);
     if (result) {
-        result = reference.load(referencePath, a.reading);
+        result = loadMotion(referencePath, reference, a.reading);
     }
     // The measure finds its own contacts; only the legs are chosen here.
     std::vector<LegChain> legs;
@@ -428,7 +424,8 @@ int skate(const Arguments& a, std::FILE* out) {
         return fail(out, result);
     }
     int pairs = 0;
-    const double skate = footSkate(motion, skateReference(reference, legs), false, &pairs);
+    const double skate =
+        footSkate(EditedMotion(motion), skateReference(reference, legs), false, &pairs);
     printLine(out, "foot skate: " + floatText(static_cast<float>(skate)));
     printLine(out, "contact pairs: " + std::to_string(pairs));
     return 0;
@@ -478,4 +475,23 @@ int runSubcommand(const std::vector<std::string>& args, std::FILE* out) {
         return 0;
     }
     return subcommand->run(parsed, out);
+}
+
+int runWithoutWindow(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                     bool& wantsWindow) {
+    wantsWindow = false;
+    if (!args.empty() && isSubcommand(args[0])) {
+        return runSubcommand(args, out);
+    }
+    if (args.size() == 1 && args[0] == "--help") {
+        std::fputs(kHelpText, out);
+        std::fflush(out);
+        return 0;
+    }
+    if (args.size() > 1 || (args.size() == 1 && !args[0].empty() && args[0][0] == '-')) {
+        std::fputs(kWindowUsage, err);
+        return 2;
+    }
+    wantsWindow = true;
+    return 0;
 }

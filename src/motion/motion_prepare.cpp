@@ -1,8 +1,8 @@
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <utility>
 
-#include "motion/bvh_reader.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "motion/progress.h"
@@ -25,39 +25,11 @@ Result refuse(const char* reason) {
 
 }  // namespace
 
-// Reading is about half of a load and measuring most of the rest; the progress reported follows.
-constexpr double kReadShare = 0.5;
-constexpr double kMeasureShare = 0.95;
-
-Result Motion::load(const std::string& path, const LoadOptions& options, Progress* progress) {
-    try {
-        BvhReader reader;
-        reader.open(path);
-        reader.setProgress(progress, kReadShare);
-        std::unique_ptr<Joint> newRoot = reader.readHierarchy();
-        if (!newRoot) {
-            return Result::failure(reader.failure());
-        }
-        std::unique_ptr<FrameTable> newFrames = reader.readMotion();
-        reader.close();
-        if (!newFrames) {
-            // newRoot releases the skeleton: a failed MOTION section keeps nothing
-            return Result::failure(reader.failure());
-        }
-        if (!reportStage(progress, 0.0, kReadShare, 1.0, 1.0)) {
-            return Result::failure(Progress::kCancelled);
-        }
-        return prepare(std::move(newRoot), std::move(newFrames), options, progress);
-    } catch (const std::bad_alloc&) {
-        return refuse("not enough memory for this motion");
-    }
-}
-
 // Everything is prepared in a motion of its own and taken over only when every step succeeded,
 // so a failed load leaves this motion exactly as it was.
 Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames,
-                       const LoadOptions& options, Progress* progress) {
-    // Every pass reads a row, and the curve needs samples to be fitted to.
+                       const LoadOptions& options, Progress* progress, double from, double to) {
+    // Every pass reads a row, and the path needs a track to be fitted to.
     if (!newRoot || !newFrames || newFrames->frameCount() <= 0) {
         return refuse("no frames");
     }
@@ -72,23 +44,18 @@ Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTabl
             options.positionChannels ? *options.positionChannels : detectPositionChannels(prepared);
         prepared.setReading(UpAxis::Y, channels);
         prepared.setReading(options.upAxis ? *options.upAxis : detectUpAxis(prepared), channels);
-        prepared.rootPath_ = std::make_unique<RootPath>();
-        if (!prepared.measure(progress, kReadShare, kMeasureShare) ||
-            !finite(prepared.motionBounds_)) {
+        if (!prepared.measure(progress, from, to) || !finite(prepared.motionBounds_)) {
             if (progress != nullptr && progress->cancelled()) {
                 return Result::failure(Progress::kCancelled);
             }
-            // Infinite or NaN positions would reach the curve fit's decomposition, whose failure
+            // Infinite or NaN positions would reach the path fit's decomposition, whose failure
             // ends the process.
             return refuse("value out of range");
         }
-        if (!reportStage(progress, kReadShare, kMeasureShare, 1.0, 1.0)) {
+        if (!reportStage(progress, from, to, 1.0, 1.0)) {
             return Result::failure(Progress::kCancelled);
         }
-        prepared.rootPath_->fitCurve();
         prepared.sizeMarker();
-        prepared.layBaseline();
-        reportStage(progress, kMeasureShare, 1.0, 1.0, 1.0);
         *this = std::move(prepared);
         return Result::success();
     } catch (const std::bad_alloc&) {
@@ -96,13 +63,20 @@ Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTabl
     }
 }
 
-Result Motion::reread(const LoadOptions& options) {
+Result Motion::reread(const LoadOptions& options, Motion& into) const {
     if (!root_ || !frames_) {
         return refuse("no frames");
     }
     try {
-        return prepare(copySkeleton(*root_), std::make_unique<FrameTable>(*frames_), options);
+        return into.prepare(copySkeleton(*root_), std::make_unique<FrameTable>(*frames_), options);
     } catch (const std::bad_alloc&) {
         return refuse("not enough memory for this motion");
+    }
+}
+
+void Motion::sizeMarker() {
+    // A pose with no extent on some axis gives no sensible scale, so the radius stays as it is.
+    if (width_ != 0.0f && height_ != 0.0f && depth_ != 0.0f) {
+        markerRadius_ = 0.015f * std::max({width_, height_, depth_});
     }
 }

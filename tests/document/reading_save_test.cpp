@@ -4,52 +4,39 @@
 #include <string>
 #include <vector>
 
-#include "bvh_test_support.h"
-#include "independent_fk.h"
-#include "motion_fixtures.h"
+#include "../motion/bvh_test_support.h"
+#include "../motion/independent_fk.h"
+#include "edit_fixtures.h"
 
 namespace {
-
-// Drags the middle control point by a tenth of the motion's size, neighbours following.
-void editMiddle(Motion& motion) {
-    const float size = fixtures::motionSize(motion);
-    ControlCurve& curve = *motion.rootPath()->curve();
-    const int middle = curve.pointCount() / 2;
-    CurvePoint p;
-    ASSERT_EQ(1, curve.getPoint(middle, p));
-    curve.setFalloffRadius(30.0f * motion.markerRadius());
-    curve.select(middle);
-    curve.moveSelected(p.x + 0.1 * size, p.z - 0.15 * size);
-    curve.select(-1);
-    motion.refreshBounds();
-}
 
 // An edited save of a file read Z-up or with replacing position channels is, in the file's own
 // conventions, what was drawn: read back by the program, and read by an independent
 // forward-kinematics reader of the saved text (double precision, turned upright for Z-up).
 void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string& tag) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << tag;
-    editMiddle(motion);
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source)) << tag;
+    const Motion& motion = file.motion;
+    fixtures::dragMiddlePoint(*file, 30.0f);
     const std::string saved = testing::TempDir() + "reading_saved_" + tag + ".bvh";
-    ASSERT_TRUE(motion.save(saved)) << tag;
+    ASSERT_EQ(1, fixtures::saveEdited(*file, saved)) << tag;
     Motion reloaded;
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved)) << tag;
     EXPECT_EQ(motion.upAxis(), reloaded.upAxis()) << tag;
     EXPECT_EQ(motion.positionChannels(), reloaded.positionChannels()) << tag;
-    const independent::File file = independent::parse(fixtures::readFile(saved));
+    const independent::File text = independent::parse(fixtures::readFile(saved));
     const bool replace = motion.positionChannels() == PositionChannels::ValueReplacesOffset;
     const float size = fixtures::motionSize(motion);
     double worst = 0.0;
     Bounds ground = resetBounds();
     for (int f = 0; f < motion.frameCount(); ++f) {
-        const fixtures::Positions drawn = fixtures::posedAt(motion, f, PosePass::MeasureEdited);
+        const fixtures::Positions drawn = fixtures::posedAt(*file, f, PosePass::MeasureEdited);
         for (const auto& d : drawn) {
             ground = {std::max(ground[MaxX], d[0]), std::min(ground[MinX], d[0]), 0.0f, 0.0f,
                       std::max(ground[MaxZ], d[2]), std::min(ground[MinZ], d[2])};
         }
         const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::MeasureRaw);
-        const std::vector<std::array<double, 3>> read = independent::positions(file, f, replace);
+        const std::vector<std::array<double, 3>> read = independent::positions(text, f, replace);
         ASSERT_EQ(drawn.size(), read.size()) << tag;
         for (std::size_t j = 0; j < drawn.size(); ++j) {
             ASSERT_LE(fixtures::distance(drawn[j], back[j]), 1e-3f * size)
@@ -66,7 +53,9 @@ void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string
     // The edit's ground bounds, refreshed from the cached root-relative positions, are those of
     // the edited poses.
     for (int i : {MaxX, MinX, MaxZ, MinZ}) {
-        EXPECT_NEAR(motion.bound(i), ground[static_cast<std::size_t>(i)], 1e-4f * size) << tag;
+        EXPECT_NEAR(file->bounds()[static_cast<std::size_t>(i)],
+                    ground[static_cast<std::size_t>(i)], 1e-4f * size)
+            << tag;
     }
 }
 
@@ -110,11 +99,11 @@ TEST(ReadingSave, AnUneditedSaveOfAZUpFileGivesItsValuesBack) {
         const std::string source = fixtures::writeTemporary(
             tag + ".bvh", fixtures::turnedToZUp(fixtures::walkingFigure(
                               std::string("Xposition Yposition Zposition ") + order, 200)));
-        Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, source));
-        ASSERT_EQ(UpAxis::Z, motion.upAxis()) << tag;
+        fixtures::EditedFile file;
+        ASSERT_EQ(1, fixtures::loadEdited(file, source));
+        ASSERT_EQ(UpAxis::Z, file.motion.upAxis()) << tag;
         const std::string saved = testing::TempDir() + tag + "_saved.bvh";
-        ASSERT_TRUE(motion.save(saved));
+        ASSERT_EQ(1, fixtures::saveEdited(*file, saved));
         const ReadResult a = readBvhFile(source);
         const ReadResult b = readBvhFile(saved);
         ASSERT_TRUE(a.frames && b.frames) << tag;

@@ -1,10 +1,10 @@
-#include "motion/foot_contacts.h"
+#include "feet/foot_contacts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 
-#include "motion/leg_solver.h"
+#include "feet/leg_solver.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "numeric/run_in_halves.h"
@@ -66,7 +66,7 @@ struct Samples {
             const int f = count > 1 ? static_cast<int>(static_cast<long long>(k) *
                                                        (motion.frameCount() - 1) / (count - 1))
                                     : 0;
-            if (!poseFrame(motion, f, PosePass::MeasureRaw, pose)) {
+            if (!poseFrame(motion, f, PosePass::MeasureRaw, nullptr, nullptr, pose)) {
                 continue;
             }
             std::vector<Vec3> at;
@@ -456,7 +456,7 @@ std::vector<Foot> findContacts(const Motion& motion, const std::vector<LegChain>
     runInHalves(n, kSplitFrames, [&](int first, int last, int) {
         Pose pose;
         for (int f = first; f < last; ++f) {
-            poseSome(motion, f, PosePass::MeasureRaw, chain, pose);
+            poseSome(motion, f, PosePass::MeasureRaw, nullptr, nullptr, chain, pose);
             const std::size_t i = static_cast<std::size_t>(f);
             for (std::size_t k = 0; k < legs.size(); ++k) {
                 const int toe = legs[k].toe >= 0 ? legs[k].toe : legs[k].ankle;

@@ -1,5 +1,5 @@
 // The load's measuring sweep: every joint position of every frame, as poseFrame's MeasureRaw
-// pass gives it, for the bounds, the root samples, the frame-0 extents and the root-relative
+// pass gives it, for the bounds, the root's ground track, the frame-0 extents and the root-relative
 // cache. It poses with what positions need (3x4 transforms, each joint's constant part prepared
 // once, the rotations of leaves left out) four frames at a time in SIMD lanes, doing the pose's
 // float operations in the pose's order, so that every position is bit for bit the pose's.
@@ -321,9 +321,10 @@ class LanePoser {
     std::vector<float> cosines_;
 };
 
-// Writes only the share's own rows of the root samples and of the root-relative cache.
+// Writes only the share's own frames of the root's track and of the root-relative cache.
 void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& share,
-                  SweepProgress& sweep, bool reports, float* rootSamples, float* relative) {
+                  SweepProgress& sweep, bool reports, float* trackX, float* trackZ,
+                  float* relative) {
     const std::size_t jointCount = plan.joints.size();
     const FrameTable& frames = *motion.frames();
     LanePoser poser(plan);
@@ -362,10 +363,8 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
             }
         }
         for (int lane = 0; lane < used; ++lane) {
-            float* sample = rootSamples + 3 * static_cast<std::size_t>(f + lane);
-            for (int i = 0; i < 3; ++i) {
-                sample[i] = root.t[i][lane];
-            }
+            trackX[f + lane] = root.t[0][lane];
+            trackZ[f + lane] = root.t[2][lane];
         }
         if (f == 0) {
             // Lane 0 has seen frame 0 alone.
@@ -406,7 +405,8 @@ bool Motion::measure(Progress* progress, double from, double to) {
         rootRelativeXZ_.resize(2 * jointCount * static_cast<std::size_t>(frameCount));
     }
     float* relative = keepRelative ? rootRelativeXZ_.data() : nullptr;
-    std::vector<float> rootSamples(3 * static_cast<std::size_t>(frameCount));
+    rootTrackX_.resize(static_cast<std::size_t>(frameCount));
+    rootTrackZ_.resize(static_cast<std::size_t>(frameCount));
     const SweepPlan plan = planSweep(*this);
     SweepProgress sweep;
     sweep.progress = progress;
@@ -420,7 +420,8 @@ bool Motion::measure(Progress* progress, double from, double to) {
     runInHalves(frameCount, kSplitFrames, [&](int first, int last, int half) {
         shares[half].first = first;
         shares[half].last = last;
-        measureShare(*this, plan, shares[half], sweep, half == 0, rootSamples.data(), relative);
+        measureShare(*this, plan, shares[half], sweep, half == 0, rootTrackX_.data(),
+                     rootTrackZ_.data(), relative);
     });
     if (shares[0].stopped || shares[1].stopped) {
         return false;
@@ -435,11 +436,5 @@ bool Motion::measure(Progress* progress, double from, double to) {
     depth_ = firstPose[MaxZ] - firstPose[MinZ];
     merge(motionBounds_, shares[0].bounds);
     merge(motionBounds_, shares[1].bounds);
-    if (rootPath_) {
-        for (int f = 0; f < frameCount; ++f) {
-            const float* sample = rootSamples.data() + 3 * static_cast<std::size_t>(f);
-            rootPath_->appendSample(sample[0], sample[1], sample[2]);
-        }
-    }
     return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
 }

@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "motion/foot_contacts.h"
-
-class Motion;
+#include "feet/foot_contacts.h"
+#include "motion/edited_motion.h"
 
 // Foot skate, the measure of how much feet slide while they carry the weight: each ankle and toe
 // joint counts as in contact on a frame of the unedited motion when it is within 6% of the
@@ -27,17 +26,9 @@ SkateReference skateReference(const Motion& motion, const std::vector<LegChain>&
 // reference's contact frames; 0 where there are none. The motion must have the reference's
 // frames and skeleton (the same file, edited or saved). pairs, when given, receives the number
 // of joint-frame pairs averaged.
-double footSkate(const Motion& motion, const SkateReference& reference, bool edited,
+double footSkate(const EditedMotion& motion, const SkateReference& reference, bool edited,
                  int* pairs = nullptr);
 
 // Neighbouring frames whose edited knee angle (between thigh and shin) changes by 20 degrees or
 // more where the captured one changes by less than 5: the knee flipping to another solution.
-int kneeFlips(const Motion& motion, const std::vector<LegChain>& legs);
-
-// The edit the skate is measured on: the middle control point moved sideways (at right angles
-// to the line through its neighbours) by a fifth of the motion's length, the length of the
-// root's track or, where the root travels less than the figure's height, the larger ground
-// extent of the motion; its neighbours follow within the falloff radius (world units), as a
-// drag moves them. Bounds and planted feet follow. False, changing nothing, where the motion
-// has no fitted curve.
-bool bendMiddleSideways(Motion& motion, float falloffRadius);
+int kneeFlips(const EditedMotion& motion, const std::vector<LegChain>& legs);

@@ -1,4 +1,4 @@
-#include "motion/leg_solver.h"
+#include "feet/leg_solver.h"
 
 #include <algorithm>
 #include <cmath>

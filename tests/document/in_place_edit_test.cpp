@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "motion_fixtures.h"
+#include "edit_fixtures.h"
 
 namespace {
 
@@ -36,13 +36,13 @@ double jitter(int f, int salt) {
 
 // The turn the edit gives each frame: the angle about +y from the raw root's x axis to the
 // edited one, in degrees.
-std::vector<double> editTurns(const Motion& motion) {
+std::vector<double> editTurns(const PathEdit& edit) {
     std::vector<double> turns;
     Pose raw;
     Pose edited;
-    for (int f = 0; f < motion.frameCount(); ++f) {
-        poseFrame(motion, f, PosePass::RecordRaw, raw);
-        poseFrame(motion, f, PosePass::RecordEdited, edited);
+    for (int f = 0; f < edit.motion().frameCount(); ++f) {
+        edit.pose(f, PosePass::RecordRaw, raw);
+        edit.pose(f, PosePass::RecordEdited, edited);
         const Transform& a = raw.transforms.front();
         const Transform& b = edited.transforms.front();
         turns.push_back(std::atan2(a[2] * b[0] - a[0] * b[2], a[0] * b[0] + a[2] * b[2]) * 180.0 /
@@ -60,30 +60,20 @@ double largestStep(const std::vector<double>& turns) {
     return step;
 }
 
-// Moves control point k by (dx, dz).
-void drag(Motion& motion, int k, double dx, double dz) {
-    ControlCurve& curve = *motion.rootPath()->curve();
-    CurvePoint p;
-    ASSERT_EQ(1, curve.getPoint(k, p));
-    curve.setPoint({p.x + dx, p.z + dz}, k);
-    motion.refreshBounds();
-}
-
 TEST(InPlaceEdit, AFigureThatStaysInPlaceIsMovedWithoutBeingTurned) {
     const std::string path =
         fixtures::writeTemporary("in_place.bvh", figureAlong(300, [](int f) {
                                      return std::array<double, 2>{jitter(f, 1), jitter(f, 2)};
                                  }));
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    const int middle = motion.rootPath()->curve()->pointCount() / 2;
-    drag(motion, middle, 60.0, -40.0);
-    const std::vector<double> turns = editTurns(motion);
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, path));
+    fixtures::movePoint(*file, file->curve().pointCount() / 2, 60.0, -40.0);
+    const std::vector<double> turns = editTurns(*file);
     for (std::size_t f = 0; f < turns.size(); ++f) {
         ASSERT_NEAR(turns[f], 0.0, 1e-3) << "frame " << f;
     }
-    const fixtures::Positions raw = fixtures::posedAt(motion, 150, PosePass::RecordRaw);
-    const fixtures::Positions edited = fixtures::posedAt(motion, 150, PosePass::RecordEdited);
+    const fixtures::Positions raw = fixtures::posedAt(*file, 150, PosePass::RecordRaw);
+    const fixtures::Positions edited = fixtures::posedAt(*file, 150, PosePass::RecordEdited);
     EXPECT_GT(fixtures::distance(raw[0], edited[0]), 30.0f) << "the edit still moves the figure";
 }
 
@@ -94,13 +84,13 @@ TEST(InPlaceEdit, AWalkWithAPauseTurnsSmoothlyAroundTheEditedPause) {
         return std::array<double, 2>{walked + jitter(f, 3), jitter(f, 4)};
     };
     const std::string path = fixtures::writeTemporary("pause.bvh", figureAlong(360, ground));
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, path));
     // Control point k + 1 sits at the middle of block k (frames 50k to 50k + 49): point 4 is at
     // frame 175, inside the pause; it and its walking neighbour are pulled sideways.
-    drag(motion, 4, 0.0, 40.0);
-    drag(motion, 2, 0.0, -20.0);
-    const std::vector<double> turns = editTurns(motion);
+    fixtures::movePoint(*file, 4, 0.0, 40.0);
+    fixtures::movePoint(*file, 2, 0.0, -20.0);
+    const std::vector<double> turns = editTurns(*file);
     EXPECT_LE(largestStep(turns), 3.0);
     double largest = 0.0;
     for (double t : turns) {

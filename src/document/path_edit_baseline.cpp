@@ -1,10 +1,10 @@
-// The load's baseline: what each frame keeps of the curve as fitted at load (see Baseline).
+// The baseline: what each frame keeps of the curve as fitted (see Baseline).
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
 
-#include "motion/motion.h"
+#include "document/path_edit.h"
 #include "motion/transform_ops.h"
 #include "numeric/run_in_halves.h"
 
@@ -91,11 +91,13 @@ void turnWeights(std::vector<float>& weights, double figureSize) {
 
 }  // namespace
 
-void Motion::layBaseline() {
-    if (!poseable() || !rootPath_ || rootPath_->curve() == nullptr) {
+void PathEdit::layBaseline() {
+    if (!motion_.poseable() || curve().pointCount() < 3) {
         return;
     }
-    const int frameCount = this->frameCount();
+    const Joint& root = *motion_.root();
+    const FrameTable& frames = *motion_.frames();
+    const int frameCount = motion_.frameCount();
     const std::size_t size = static_cast<std::size_t>(frameCount);
     baseline_.offsetX.assign(size, 0.0f);
     baseline_.offsetZ.assign(size, 0.0f);
@@ -106,28 +108,28 @@ void Motion::layBaseline() {
     // placement, which translates by the OFFSET before it, puts the root where the file does.
     // They are turned upright first, as the pose turns them.
     Transform upright = identityTransform();
-    if (upAxis_ == UpAxis::Z) {
+    if (motion_.upAxis() == UpAxis::Z) {
         rotateAbout(upright, 0, -90.0f);
     }
-    const int rootChannels = root_->channelCount();
+    const int rootChannels = root.channelCount();
     // Every frame is laid on its own, so long motions are laid on two cores; the fitted curve's
     // boundary cache was filled by the fit, so both halves only read it.
-    const ControlCurve& curve = *rootPath_->curve();
+    const ControlCurve& curve = this->curve();
     runInHalves(frameCount, kSplitFrames, [&](int first, int last, int) {
         for (int f = first; f < last; ++f) {
             // The rows lie far apart in a wide table, more than the hardware prefetcher follows.
-            const float* ahead = frames_->row(std::min(f + kPrefetchFrames, last - 1));
+            const float* ahead = frames.row(std::min(f + kPrefetchFrames, last - 1));
             __builtin_prefetch(ahead);
             __builtin_prefetch(ahead + std::max(rootChannels - 1, 0));
             Transform ground = upright;
-            const float* row = frames_->row(f);
+            const float* row = frames.row(f);
             for (int i = 0; i < rootChannels; ++i) {
-                const ChannelType type = root_->channel(i);
+                const ChannelType type = root.channel(i);
                 if (type <= Zposition) {
                     translateAlong(ground, type, row[i]);
                 }
             }
-            const double t = rootPath_->frameParameter(f, frameCount);
+            const double t = path_.frameParameter(f, frameCount);
             CurvePoint point;
             CurvePoint tangent;
             curve.evaluateWithForward(t, point, tangent);
@@ -139,7 +141,7 @@ void Motion::layBaseline() {
             baseline_.turnWeight[i] = static_cast<float>(std::hypot(tangent.x, tangent.z));
         }
     });
-    turnWeights(baseline_.turnWeight,
-                std::max({static_cast<double>(width_), static_cast<double>(height_),
-                          static_cast<double>(depth_)}));
+    turnWeights(baseline_.turnWeight, std::max({static_cast<double>(motion_.width()),
+                                                static_cast<double>(motion_.height()),
+                                                static_cast<double>(motion_.depth())}));
 }

@@ -8,9 +8,10 @@
 #include <sstream>
 #include <string>
 
-#include "motion/foot_skate.h"
-#include "motion/leg_solver.h"
-#include "motion_fixtures.h"
+#include "../document/edit_fixtures.h"
+#include "document/path_bend.h"
+#include "feet/foot_skate.h"
+#include "feet/leg_solver.h"
 
 namespace {
 
@@ -151,13 +152,15 @@ std::string nameOf(const Motion& motion, int joint) {
 }
 
 TEST(SampleFeet, FeetAndTheirContactsAreFoundWithinAFrameOrTwo) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
-    ASSERT_TRUE(motion.findFeet());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet());
     const auto table = sampleContacts();
     ASSERT_EQ(table.size(), 2u);
-    ASSERT_EQ(motion.feet().size(), 2u);
-    for (const Foot& foot : motion.feet()) {
+    ASSERT_EQ(edit.feet().size(), 2u);
+    for (const Foot& foot : edit.feet()) {
         const std::string ankle = nameOf(motion, foot.leg.ankle);
         const std::string side = ankle.substr(0, ankle.size() - 4);
         EXPECT_EQ(nameOf(motion, foot.leg.knee), side + "Leg");
@@ -176,8 +179,10 @@ TEST(SampleFeet, FeetAndTheirContactsAreFoundWithinAFrameOrTwo) {
 // The sample's stance feet stand still: the ankle does not move while the table says it is
 // down (the generator used to let them slide).
 TEST(SampleFeet, StanceAnklesStandStill) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
     for (const auto& [ankle, contacts] : sampleContacts()) {
         int joint = -1;
         for (std::size_t j = 0; j < motion.joints().size(); ++j) {
@@ -196,21 +201,23 @@ TEST(SampleFeet, StanceAnklesStandStill) {
 }
 
 TEST(FeetByName, NamesThatAreNoAnkleAreRefusedWithTheName) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
-    Result r = motion.findFeet({"LeftFoot", "Nowhere"});
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    Result r = edit.findFeet({"LeftFoot", "Nowhere"});
     EXPECT_EQ(r.message, "No joint is named Nowhere.");
-    r = motion.findFeet({"Spine"});
+    r = edit.findFeet({"Spine"});
     EXPECT_EQ(r.message, "Spine is not the ankle of a leg that can be turned.");
-    EXPECT_TRUE(motion.feet().empty());
-    ASSERT_TRUE(motion.findFeet({"RightFoot"}));
-    ASSERT_EQ(motion.feet().size(), 1u);
-    EXPECT_EQ(nameOf(motion, motion.feet().front().leg.knee), "RightLeg");
+    EXPECT_TRUE(edit.feet().empty());
+    ASSERT_TRUE(edit.findFeet({"RightFoot"}));
+    ASSERT_EQ(edit.feet().size(), 1u);
+    EXPECT_EQ(nameOf(motion, edit.feet().front().leg.knee), "RightLeg");
     // Two feet on one leg would undo each other's solve.
     for (const std::vector<std::string>& shared :
          {std::vector<std::string>{"LeftFoot", "LeftFoot"},
           std::vector<std::string>{"LeftFoot", "LeftToeBase"}}) {
-        r = motion.findFeet(shared);
+        r = edit.findFeet(shared);
         EXPECT_FALSE(r) << shared[1];
         EXPECT_NE(r.message.find("shares joints"), std::string::npos) << r.message;
     }
@@ -226,11 +233,13 @@ TEST(FeetByName, NamesThatAreNoAnkleAreRefusedWithTheName) {
 
 // Legs that name joints the skeleton lacks find no contacts instead of reading past the pose.
 TEST(FeetByName, LegsOfJointsThatDoNotExistFindNoContacts) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
     const int count = static_cast<int>(motion.joints().size());
-    ASSERT_TRUE(motion.findFeet());
-    LegChain leg = motion.feet().front().leg;
+    ASSERT_TRUE(edit.findFeet());
+    LegChain leg = edit.feet().front().leg;
     EXPECT_EQ(findContacts(motion, {leg}).size(), 1u);
     for (const std::pair<int, int>& ankleToe :
          {std::pair<int, int>{count, -1}, {-2, -1}, {leg.ankle, count + 3}, {leg.ankle, -4}}) {
@@ -241,72 +250,75 @@ TEST(FeetByName, LegsOfJointsThatDoNotExistFindNoContacts) {
 }
 
 TEST(FeetByName, AFigureWithoutLegsHasNoFeetToPlant) {
-    Motion motion;
     const std::string path = fixtures::writeTemporary(
         "no_legs.bvh",
         "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 6 Xposition Yposition "
         "Zposition Zrotation Xrotation Yrotation\n\tEnd Site\n\t{\n\t\tOFFSET 0 "
         "10 0\n\t}\n}\nMOTION\nFrames: 2\nFrame Time: 0.1\n0 0 0 0 0 0\n1 0 0 0 0 "
         "0\n");
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
-    EXPECT_FALSE(motion.setFeetPlanted(true));
-    EXPECT_FALSE(motion.feetPlanted());
-    EXPECT_TRUE(motion.planting().empty());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, path));
+    PathEdit& edit = *file;
+    EXPECT_FALSE(edit.setFeetPlanted(true));
+    EXPECT_FALSE(edit.feetPlanted());
+    EXPECT_TRUE(edit.planting().empty());
 }
 
 // The sample bent sideways: the planted feet hold still where they stand, the legs adjust, and
 // letting the feet go puts back the rigidly moved legs.
 TEST(PlantedFeet, HoldTheSamplesFeetStillOnABentPath) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
-    ASSERT_TRUE(motion.findFeet());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet());
     std::vector<LegChain> legs;
-    for (const Foot& foot : motion.feet()) {
+    for (const Foot& foot : edit.feet()) {
         legs.push_back(foot.leg);
     }
     const SkateReference reference = skateReference(motion, legs);
     int pairs = 0;
-    EXPECT_LT(footSkate(motion, reference, false, &pairs), 1e-4);
+    EXPECT_LT(footSkate(edit.edited(), reference, false, &pairs), 1e-4);
     EXPECT_GT(pairs, 400);
     // A bend whose neighbours follow within as far as the middle point moves (the sample's
     // track is 1100 cm long).
-    ASSERT_TRUE(bendMiddleSideways(motion, 220.0f));
+    ASSERT_TRUE(bendMiddleSideways(edit, 220.0f));
     const std::vector<fixtures::Positions> rigid = [&] {
         std::vector<fixtures::Positions> all;
         for (int f = 0; f < motion.frameCount(); ++f) {
-            all.push_back(fixtures::posedAt(motion, f, PosePass::RecordEdited));
+            all.push_back(fixtures::posedAt(edit, f, PosePass::RecordEdited));
         }
         return all;
     }();
-    const double sliding = footSkate(motion, reference, true);
+    const double sliding = footSkate(edit.edited(), reference, true);
     EXPECT_GT(sliding, 0.05);
-    ASSERT_TRUE(motion.setFeetPlanted(true));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
     // Each foot stands at one point, rising a little rather than sliding where the bend stretches
     // a step beyond the leg's reach.
-    EXPECT_LT(footSkate(motion, reference, true), 0.002 * sliding);
-    EXPECT_EQ(kneeFlips(motion, legs), 0);
+    EXPECT_LT(footSkate(edit.edited(), reference, true), 0.002 * sliding);
+    EXPECT_EQ(kneeFlips(edit.edited(), legs), 0);
     float lowest = 0.0f;
-    for (float d : motion.planting().rootDrop) {
+    for (float d : edit.planting().rootDrop) {
         lowest = std::max(lowest, d);
     }
     EXPECT_LE(lowest, 0.05f * motion.height());
     // Only the legs' own joints and what hangs from them move; the rest is as the edit put it.
-    const auto planted = fixtures::posedAt(motion, 30, PosePass::RecordEdited);
-    const float drop = motion.planting().rootDrop[30];
+    const auto planted = fixtures::posedAt(edit, 30, PosePass::RecordEdited);
+    const float drop = edit.planting().rootDrop[30];
     const std::size_t spine = 1;
     EXPECT_NEAR(planted[spine][1], rigid[30][spine][1] - drop, 1e-3f);
-    ASSERT_TRUE(motion.setFeetPlanted(false));
+    ASSERT_TRUE(edit.setFeetPlanted(false));
     for (int f : {0, 30, 150, 299}) {
-        const auto free = fixtures::posedAt(motion, f, PosePass::RecordEdited);
+        const auto free = fixtures::posedAt(edit, f, PosePass::RecordEdited);
         for (std::size_t j = 0; j < free.size(); ++j) {
             ASSERT_EQ(free[j], rigid[static_cast<std::size_t>(f)][j]) << "frame " << f;
         }
     }
 }
 
-std::vector<LegChain> legsOf(const Motion& motion) {
+std::vector<LegChain> legsOfFeet(const PathEdit& edit) {
     std::vector<LegChain> legs;
-    for (const Foot& foot : motion.feet()) {
+    for (const Foot& foot : edit.feet()) {
         legs.push_back(foot.leg);
     }
     return legs;
@@ -314,7 +326,7 @@ std::vector<LegChain> legsOf(const Motion& motion) {
 
 // The sample with its whole figure drifting along x at `speed` figure heights per second: its
 // stance feet slide as a careless capture's do.
-void loadDriftingSample(Motion& motion, double speed) {
+void loadDriftingSample(fixtures::EditedFile& file, double speed) {
     Motion sample;
     ASSERT_EQ(1, fixtures::loadQuietly(sample, kSample));
     const Joint& root = *sample.root();
@@ -334,41 +346,45 @@ void loadDriftingSample(Motion& motion, double speed) {
             static_cast<float>(step * f);
     }
     frames->set(source.frameCount(), source.frameTime(), std::move(values));
-    ASSERT_TRUE(motion.prepare(copySkeleton(root), std::move(frames)));
+    ASSERT_TRUE(file.motion.prepare(copySkeleton(root), std::move(frames)));
+    file.edit = std::make_unique<PathEdit>(file.motion);
 }
 
 // A foot that slid in the capture stands at one ground point while it carries the weight: the
 // hold takes the capture's own slide out, not only the edit's.
 TEST(PlantedFeet, AFootThatSlidInTheCaptureStandsStill) {
-    Motion motion;
-    loadDriftingSample(motion, 0.06);
-    ASSERT_TRUE(motion.findFeet());
-    ASSERT_EQ(motion.feet().size(), 2u);
-    const SkateReference reference = skateReference(motion, legsOf(motion));
-    const double captured = footSkate(motion, reference, false);
+    fixtures::EditedFile file;
+    loadDriftingSample(file, 0.06);
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet());
+    ASSERT_EQ(edit.feet().size(), 2u);
+    const SkateReference reference = skateReference(file.motion, legsOfFeet(edit));
+    const double captured = footSkate(edit.edited(), reference, false);
     EXPECT_GT(captured, 0.04);
-    ASSERT_TRUE(motion.setFeetPlanted(true));
-    EXPECT_LT(footSkate(motion, reference, true), 0.1 * captured);
-    EXPECT_EQ(kneeFlips(motion, legsOf(motion)), 0);
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    EXPECT_LT(footSkate(edit.edited(), reference, true), 0.1 * captured);
+    EXPECT_EQ(kneeFlips(edit.edited(), legsOfFeet(edit)), 0);
 }
 
 // No joint of a planted figure jumps: taking a foot up to its point and letting it go again
 // moves it at most a little faster than the edit or the capture moves it.
 void expectNoJump(const std::string& source) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << source;
-    ASSERT_TRUE(motion.findFeet()) << source;
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source)) << source;
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet()) << source;
     const auto track = [&](PosePass pass) {
         std::vector<fixtures::Positions> all;
         for (int f = 0; f < motion.frameCount(); ++f) {
-            all.push_back(fixtures::posedAt(motion, f, pass));
+            all.push_back(fixtures::posedAt(edit, f, pass));
         }
         return all;
     };
     const std::vector<fixtures::Positions> captured = track(PosePass::MeasureRaw);
-    ASSERT_TRUE(bendMiddleSideways(motion, 30.0f * motion.markerRadius()));
+    ASSERT_TRUE(bendMiddleSideways(edit, 30.0f * motion.markerRadius()));
     const std::vector<fixtures::Positions> rigid = track(PosePass::MeasureEdited);
-    ASSERT_TRUE(motion.setFeetPlanted(true));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
     const std::vector<fixtures::Positions> planted = track(PosePass::MeasureEdited);
     const double most = 2.5 * motion.height() * motion.frameTime();  // 2.5 heights a second
     for (std::size_t f = 0; f + 1 < planted.size(); ++f) {
@@ -392,16 +408,8 @@ TEST(PlantedFeet, NoJointJumps) {
 // Solving again after a change of the path redoes only the contacts it reached, and gives
 // exactly what solving afresh gives; so does putting the path back.
 TEST(PlantedFeet, ReplantingAfterAChangeGivesWhatSolvingAfreshGives) {
-    const auto moveNearStart = [](Motion& motion, double dx, double dz) {
-        ControlCurve& curve = *motion.rootPath()->curve();
-        CurvePoint p;
-        curve.getPoint(1, p);
-        curve.setFalloffRadius(0.0f);
-        curve.select(1);
-        curve.moveSelected(p.x + dx, p.z + dz);
-        curve.select(-1);
-        motion.refreshBounds();
-        motion.replantFeet();
+    const auto moveNearStart = [](PathEdit& edit, double dx, double dz) {
+        fixtures::movePoint(edit, 1, dx, dz);
     };
     const auto expectSame = [](const FootPlanting& a, const FootPlanting& b) {
         EXPECT_EQ(a.values, b.values);
@@ -410,39 +418,43 @@ TEST(PlantedFeet, ReplantingAfterAChangeGivesWhatSolvingAfreshGives) {
         EXPECT_EQ(a.needs, b.needs);
         EXPECT_EQ(a.edits, b.edits);
     };
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
-    ASSERT_TRUE(bendMiddleSideways(motion, 220.0f));
-    ASSERT_TRUE(motion.setFeetPlanted(true));
-    const FootPlanting bent = motion.planting();
-    moveNearStart(motion, 30.0, -25.0);
-    Motion afresh;
-    ASSERT_EQ(1, fixtures::loadQuietly(afresh, kSample));
-    ASSERT_TRUE(bendMiddleSideways(afresh, 220.0f));
-    moveNearStart(afresh, 30.0, -25.0);
-    ASSERT_TRUE(afresh.setFeetPlanted(true));
-    expectSame(motion.planting(), afresh.planting());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(bendMiddleSideways(edit, 220.0f));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    const FootPlanting bent = edit.planting();
+    moveNearStart(edit, 30.0, -25.0);
+    fixtures::EditedFile afresh;
+    ASSERT_EQ(1, fixtures::loadEdited(afresh, kSample));
+    ASSERT_TRUE(bendMiddleSideways(*afresh, 220.0f));
+    moveNearStart(*afresh, 30.0, -25.0);
+    ASSERT_TRUE(afresh->setFeetPlanted(true));
+    expectSame(edit.planting(), afresh->planting());
     // The change reached the first steps only: the last frames are solved as before.
     const std::size_t width = bent.columns.size();
-    EXPECT_NE(bent.values, motion.planting().values);
+    EXPECT_NE(bent.values, edit.planting().values);
     EXPECT_TRUE(std::equal(bent.values.end() - 60 * static_cast<std::ptrdiff_t>(width),
-                           bent.values.end(), motion.planting().values.end() - 60 * width));
-    moveNearStart(motion, -30.0, 25.0);
-    expectSame(motion.planting(), bent);
+                           bent.values.end(), edit.planting().values.end() - 60 * width));
+    moveNearStart(edit, -30.0, 25.0);
+    expectSame(edit.planting(), bent);
 }
 
 // What is drawn with planted feet is what is saved: every joint of every frame, reloaded,
 // stands where the edited pose drew it; and the saved legs still stand still.
 void expectPlantedSaveMatchesDrawn(const std::string& source, const std::string& tag,
                                    float falloffInMarkers) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << source;
-    ASSERT_TRUE(motion.findFeet()) << source;
-    ASSERT_TRUE(bendMiddleSideways(motion, falloffInMarkers * motion.markerRadius()));
-    ASSERT_TRUE(motion.setFeetPlanted(true));
-    ASSERT_FALSE(motion.planting().empty());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source)) << source;
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet()) << source;
+    ASSERT_TRUE(bendMiddleSideways(edit, falloffInMarkers * motion.markerRadius()));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    ASSERT_FALSE(edit.planting().empty());
     const std::string saved = testing::TempDir() + "planted_" + tag + ".bvh";
-    ASSERT_EQ(1, fixtures::saveQuietly(motion, saved));
+    ASSERT_EQ(1, fixtures::saveEdited(edit, saved));
     Motion reloaded;
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
     ASSERT_EQ(reloaded.frameCount(), motion.frameCount());
@@ -450,7 +462,7 @@ void expectPlantedSaveMatchesDrawn(const std::string& source, const std::string&
     // Unlifted: a lowered root can lower the motion's lowest point, and with it the lift the
     // reloaded file is drawn with.
     for (int f = 0; f < motion.frameCount(); ++f) {
-        const auto drawn = fixtures::posedAt(motion, f, PosePass::MeasureEdited);
+        const auto drawn = fixtures::posedAt(edit, f, PosePass::MeasureEdited);
         const auto back = fixtures::posedAt(reloaded, f, PosePass::MeasureRaw);
         ASSERT_EQ(drawn.size(), back.size());
         for (std::size_t j = 0; j < drawn.size(); ++j) {
@@ -478,13 +490,15 @@ TEST(PlantedFeet, CorpusWalksSaveWhatIsDrawn) {
 
 // Free feet change nothing but the root: every other column of an edited save is the file's.
 TEST(PlantedFeet, FreeFeetLeaveEveryColumnButTheRootsAsRead) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
-    ASSERT_TRUE(bendMiddleSideways(motion, 0.0f));
-    ASSERT_TRUE(motion.setFeetPlanted(true));
-    ASSERT_TRUE(motion.setFeetPlanted(false));
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
+    const Motion& motion = file.motion;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(bendMiddleSideways(edit, 0.0f));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    ASSERT_TRUE(edit.setFeetPlanted(false));
     const std::string saved = testing::TempDir() + "free_feet.bvh";
-    ASSERT_EQ(1, fixtures::saveQuietly(motion, saved));
+    ASSERT_EQ(1, fixtures::saveEdited(edit, saved));
     Motion reloaded;
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
     for (int f = 0; f < motion.frameCount(); ++f) {
@@ -505,12 +519,13 @@ TEST(CorpusFeet, TheWalksLegsAreFoundWhateverTheirNames) {
         {"makehuman_zombie_walk", "Foot_L LoLeg_L UpLeg_L Foot_R LoLeg_R UpLeg_R"},
     };
     for (const auto& [walk, expected] : walks) {
-        Motion motion;
-        ASSERT_EQ(1,
-                  fixtures::loadQuietly(motion, (corpus / (std::string(walk) + ".bvh")).string()));
-        ASSERT_TRUE(motion.findFeet()) << walk;
+        fixtures::EditedFile file;
+        ASSERT_EQ(1, fixtures::loadEdited(file, (corpus / (std::string(walk) + ".bvh")).string()));
+        const Motion& motion = file.motion;
+        PathEdit& edit = *file;
+        ASSERT_TRUE(edit.findFeet()) << walk;
         std::string found;
-        for (const Foot& foot : motion.feet()) {
+        for (const Foot& foot : edit.feet()) {
             for (int j : {foot.leg.ankle, foot.leg.knee, foot.leg.hip}) {
                 found += (found.empty() ? "" : " ") + nameOf(motion, j);
             }

@@ -1,20 +1,19 @@
 #include <new>
 
-#include "motion/motion.h"
+#include "document/path_edit.h"
 
-Result Motion::findFeet(const std::vector<std::string>& ankles) {
-    if (!poseable()) {
+Result PathEdit::findFeet(const std::vector<std::string>& ankles) {
+    if (!motion_.poseable()) {
         return Result::failure("No motion to find feet in.");
     }
     try {
         std::vector<LegChain> legs;
-        const Result chosen = legsOf(*this, ankles, legs);
+        const Result chosen = legsOf(motion_, ankles, legs);
         if (!chosen) {
             return chosen;
         }
-        // Contacts describe the motion as captured: the search poses raw passes, which the
-        // planting does not touch.
-        feet_ = findContacts(*this, legs);
+        // Contacts describe the motion as captured: the search poses raw passes.
+        feet_ = findContacts(motion_, legs);
         feetFound_ = true;
         replantFeet();
         return Result::success();
@@ -23,7 +22,7 @@ Result Motion::findFeet(const std::vector<std::string>& ankles) {
     }
 }
 
-Result Motion::setFeetPlanted(bool planted) {
+Result PathEdit::setFeetPlanted(bool planted) {
     if (!planted) {
         feetPlanted_ = false;
         planting_ = FootPlanting();
@@ -40,16 +39,15 @@ Result Motion::setFeetPlanted(bool planted) {
     return Result::success();
 }
 
-void Motion::replantFeet() {
-    // The legs are solved from the edited poses without any planting of their own; the last
-    // solve spares solving again what the change did not reach.
+void PathEdit::replantFeet() {
+    // The last solve spares solving again what the change did not reach.
     FootPlanting previous = std::move(planting_);
     planting_ = FootPlanting();
     if (!feetPlanted_) {
         return;
     }
     try {
-        planting_ = plantFeet(*this, feet_, std::move(previous));
+        planting_ = plantFeet(unplanted(), feet_, std::move(previous));
     } catch (const std::bad_alloc&) {
         planting_ = FootPlanting();
     }

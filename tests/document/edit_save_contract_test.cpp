@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
+#include "edit_fixtures.h"
 #include "editing/root_placement.h"
 #include "motion/bake.h"
-#include "motion_fixtures.h"
 
 namespace {
 
@@ -22,51 +22,20 @@ void PrintTo(const RootCase& root, std::ostream* out) {
     *out << root.name;
 }
 
-// Drags the middle control point by about a tenth of the motion's size.
-void dragMiddlePoint(Motion& motion, float falloffInMarkers) {
-    const float size = fixtures::motionSize(motion);
-    ControlCurve& curve = *motion.rootPath()->curve();
-    const int middle = curve.pointCount() / 2;
-    CurvePoint p;
-    ASSERT_EQ(1, curve.getPoint(middle, p));
-    curve.setFalloffRadius(falloffInMarkers * motion.markerRadius());
-    curve.select(middle);
-    curve.moveSelected(p.x + 0.1 * size, p.z - 0.15 * size);
-    curve.select(-1);
-}
-
 // What is drawn after an edit is what a save writes: after the middle control point is dragged,
 // the edited pose of every frame equals the raw pose of the saved file read back. savedPath,
 // when given, receives the saved file's path.
 void expectSavedMatchesDrawn(const std::string& source, const std::string& tag,
                              float falloffInMarkers, std::string* savedPath = nullptr) {
-    Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, source)) << source;
-    const float size = fixtures::motionSize(motion);
-    dragMiddlePoint(motion, falloffInMarkers);
-
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source)) << source;
+    fixtures::dragMiddlePoint(*file, falloffInMarkers);
     const std::string saved = testing::TempDir() + "contract_saved_" + tag + ".bvh";
-    ASSERT_EQ(1, fixtures::saveQuietly(motion, saved));
     if (savedPath != nullptr) {
         *savedPath = saved;
     }
-    Motion reloaded;
-    ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
-    ASSERT_EQ(motion.frameCount(), reloaded.frameCount());
-    const float tolerance = 1e-3f * size;
-    bool moved = false;
-    for (int f = 0; f < motion.frameCount(); ++f) {
-        const fixtures::Positions drawn = fixtures::posedAt(motion, f, PosePass::RecordEdited);
-        const fixtures::Positions raw = fixtures::posedAt(motion, f, PosePass::RecordRaw);
-        const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::RecordRaw);
-        ASSERT_EQ(drawn.size(), back.size());
-        for (std::size_t j = 0; j < drawn.size(); ++j) {
-            ASSERT_LE(fixtures::distance(drawn[j], back[j]), tolerance)
-                << source << " frame " << f << " joint " << j;
-            moved = moved || fixtures::distance(drawn[j], raw[j]) > 0.01f * size;
-        }
-    }
-    EXPECT_TRUE(moved) << source << ": the edit should move part of the motion";
+    EXPECT_TRUE(fixtures::expectSavedIsDrawn(*file, saved))
+        << source << ": the edit should move part of the motion";
 }
 
 // The root layouts the bake has to re-express, each in a small generated walk.
@@ -174,10 +143,11 @@ TEST_P(EveryRotationOrder, UneditedSaveKeepsPitchesNearNinetyDegrees) {
     const std::string tag = "upright_" + tagOf(GetParam());
     const std::string source =
         fixtures::writeTemporary(tag + ".bvh", turnedFigure(GetParam(), 70, nearlyUpright));
-    Motion original;
-    ASSERT_EQ(1, fixtures::loadQuietly(original, source));
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source));
+    const Motion& original = file.motion;
     const std::string saved = testing::TempDir() + "saved_" + tag + ".bvh";
-    ASSERT_EQ(1, fixtures::saveQuietly(original, saved));
+    ASSERT_EQ(1, fixtures::saveEdited(*file, saved));
     Motion reloaded;
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
     EXPECT_EQ(original.root()->channels(), reloaded.root()->channels());
@@ -209,26 +179,22 @@ TEST(EditSaveContract, HeadingFirstRootsKeepTheirPitchNearNinetyDegrees) {
             }));
         std::string saved;
         expectSavedMatchesDrawn(source, tag, 30.0f, &saved);
-        Motion original;
+        fixtures::EditedFile original;
         Motion reloaded;
-        ASSERT_EQ(1, fixtures::loadQuietly(original, source));
+        ASSERT_EQ(1, fixtures::loadEdited(original, source));
         ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
         // The same edit as the saved one, for the heading of each frame.
-        dragMiddlePoint(original, 30.0f);
-        for (int f = 0; f < original.frameCount(); ++f) {
-            const std::size_t i = static_cast<std::size_t>(f);
-            const double heading =
-                placeRoot(*original.rootPath(), f, original.frameCount(),
-                          original.baseline().offsetX[i], original.baseline().offsetZ[i],
-                          original.baseline().tangentX[i], original.baseline().tangentZ[i],
-                          original.baseline().turnWeight[i])
-                    .headingDegrees;
-            EXPECT_NEAR(original.frames()->value(f, 3) + heading, reloaded.frames()->value(f, 3),
+        fixtures::dragMiddlePoint(*original, 30.0f);
+        const FrameTable& read = *original.motion.frames();
+        for (int f = 0; f < original.motion.frameCount(); ++f) {
+            const std::optional<RootPlacement> placement = original->placement(f);
+            ASSERT_TRUE(placement);
+            EXPECT_NEAR(read.value(f, 3) + placement->headingDegrees, reloaded.frames()->value(f, 3),
                         1e-4)
                 << rotations << " frame " << f;
-            EXPECT_NEAR(original.frames()->value(f, 4), reloaded.frames()->value(f, 4), 6e-5)
+            EXPECT_NEAR(read.value(f, 4), reloaded.frames()->value(f, 4), 6e-5)
                 << rotations << " frame " << f;
-            EXPECT_NEAR(original.frames()->value(f, 5), reloaded.frames()->value(f, 5), 6e-5)
+            EXPECT_NEAR(read.value(f, 5), reloaded.frames()->value(f, 5), 6e-5)
                 << rotations << " frame " << f;
         }
     }
@@ -253,17 +219,13 @@ std::vector<ChannelType> bakedLayout(const char* channels, bool edit) {
         fixtures::writeTemporary(std::string("layout_") + (edit ? "edited_" : "plain_") +
                                      std::to_string(std::strlen(channels)) + ".bvh",
                                  fixtures::walkingFigure(channels, 120, "0 0 0"));
-    Motion motion;
-    EXPECT_EQ(1, fixtures::loadQuietly(motion, source));
+    fixtures::EditedFile file;
+    EXPECT_EQ(1, fixtures::loadEdited(file, source));
     if (edit) {
-        ControlCurve& curve = *motion.rootPath()->curve();
-        CurvePoint p;
-        EXPECT_EQ(1, curve.getPoint(1, p));
-        curve.select(1);
-        curve.moveSelected(p.x + 0.2 * fixtures::motionSize(motion), p.z);
+        fixtures::movePoint(*file, 1, 0.2 * fixtures::motionSize(file.motion), 0.0);
     }
     std::vector<ChannelType> layout;
-    EXPECT_NE(nullptr, bake(motion, &layout));
+    EXPECT_NE(nullptr, bake(file->edited(), &layout));
     return layout;
 }
 

@@ -1,9 +1,9 @@
-#include "motion/foot_skate.h"
+#include "feet/foot_skate.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "motion/leg_solver.h"
+#include "feet/leg_solver.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 
@@ -19,12 +19,12 @@ Vec3 positionOf(const Transform& m) {
 }
 
 // Every frame's position of each joint, posed as asked.
-std::vector<std::vector<Vec3>> tracksOf(const Motion& motion, const std::vector<int>& joints,
+std::vector<std::vector<Vec3>> tracksOf(const EditedMotion& motion, const std::vector<int>& joints,
                                         PosePass pass) {
     std::vector<std::vector<Vec3>> tracks(joints.size());
     Pose pose;
-    for (int f = 0; f < motion.frameCount(); ++f) {
-        poseFrame(motion, f, pass, pose);
+    for (int f = 0; f < motion.motion.frameCount(); ++f) {
+        motion.pose(f, pass, pose);
         for (std::size_t k = 0; k < joints.size(); ++k) {
             const std::size_t j = static_cast<std::size_t>(joints[k]);
             tracks[k].push_back(j < pose.transforms.size() ? positionOf(pose.transforms[j])
@@ -55,7 +55,7 @@ SkateReference skateReference(const Motion& motion, const std::vector<LegChain>&
     ref.frameTime = motion.frameTime() > 0.0f ? motion.frameTime() : 1.0 / 30.0;
     ref.frameCount = motion.frameCount();
     const std::vector<std::vector<Vec3>> tracks =
-        tracksOf(motion, ref.joints, PosePass::MeasureRaw);
+        tracksOf(EditedMotion(motion), ref.joints, PosePass::MeasureRaw);
     for (const std::vector<Vec3>& track : tracks) {
         double lowest = track.front()[1];
         for (const Vec3& p : track) {
@@ -78,11 +78,12 @@ SkateReference skateReference(const Motion& motion, const std::vector<LegChain>&
     return ref;
 }
 
-double footSkate(const Motion& motion, const SkateReference& reference, bool edited, int* pairs) {
+double footSkate(const EditedMotion& motion, const SkateReference& reference, bool edited,
+                 int* pairs) {
     if (pairs != nullptr) {
         *pairs = 0;
     }
-    if (!motion.poseable() || motion.frameCount() != reference.frameCount) {
+    if (!motion.motion.poseable() || motion.motion.frameCount() != reference.frameCount) {
         return 0.0;
     }
     const std::vector<std::vector<Vec3>> tracks =
@@ -106,8 +107,8 @@ double footSkate(const Motion& motion, const SkateReference& reference, bool edi
     return count > 0 ? sum / count / reference.height : 0.0;
 }
 
-int kneeFlips(const Motion& motion, const std::vector<LegChain>& legs) {
-    if (!motion.poseable()) {
+int kneeFlips(const EditedMotion& motion, const std::vector<LegChain>& legs) {
+    if (!motion.motion.poseable()) {
         return 0;
     }
     std::vector<int> joints;
@@ -137,51 +138,4 @@ int kneeFlips(const Motion& motion, const std::vector<LegChain>& legs) {
         }
     }
     return flips;
-}
-
-bool bendMiddleSideways(Motion& motion, float falloffRadius) {
-    RootPath* path = motion.rootPath();
-    ControlCurve* curve = path != nullptr ? path->curve() : nullptr;
-    if (curve == nullptr || curve->pointCount() < 3) {
-        return false;
-    }
-    double travelled = 0.0;
-    for (int i = 1; i < path->sampleCount(); ++i) {
-        travelled += std::hypot(static_cast<double>(path->sampleX(i)) - path->sampleX(i - 1),
-                                static_cast<double>(path->sampleZ(i)) - path->sampleZ(i - 1));
-    }
-    const double length = travelled >= motion.height()
-                              ? travelled
-                              : std::max(motion.bound(MaxX) - motion.bound(MinX),
-                                         motion.bound(MaxZ) - motion.bound(MinZ));
-    const int middle = curve->pointCount() / 2;
-    CurvePoint before;
-    CurvePoint at;
-    CurvePoint after;
-    curve->getPoint(middle - 1, before);
-    curve->getPoint(middle, at);
-    curve->getPoint(middle + 1, after);
-    double dx = after.x - before.x;
-    double dz = after.z - before.z;
-    const double along = std::hypot(dx, dz);
-    if (along > 0.0) {
-        dx /= along;
-        dz /= along;
-    } else {
-        dx = 1.0;
-        dz = 0.0;
-    }
-    // Sideways: the direction along the path turned a quarter about the vertical.
-    at.x += 0.2 * length * dz;
-    at.z -= 0.2 * length * dx;
-    const float radius = curve->falloffRadius();
-    const int selected = curve->selected();
-    curve->setFalloffRadius(falloffRadius);
-    curve->select(middle);
-    curve->moveSelected(at.x, at.z);
-    curve->select(selected);
-    curve->setFalloffRadius(radius);
-    motion.refreshBounds();
-    motion.replantFeet();
-    return true;
 }

@@ -1,12 +1,11 @@
-#include "motion/foot_planting.h"
+#include "feet/foot_planting.h"
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
 
-#include "motion/leg_solver.h"
+#include "feet/leg_solver.h"
 #include "motion/motion.h"
-#include "motion/pose.h"
 #include "motion/quaternion.h"
 #include "numeric/run_in_halves.h"
 
@@ -318,6 +317,7 @@ struct LegSample {
 // Everything one planting works on: the feet, their spans and holds, and the legs' samples
 // (frame-major: samples[frame * feet + foot]).
 struct Work {
+    const EditedMotion& unplanted;
     const Motion& motion;
     std::vector<Foot> feet;
     std::vector<std::vector<Span>> spans;
@@ -330,7 +330,7 @@ struct Work {
     double height = 1.0;
     double fps = 30.0;
 
-    explicit Work(const Motion& m) : motion(m) {}
+    explicit Work(const EditedMotion& e) : unplanted(e), motion(e.motion) {}
     LegSample& at(int frame, std::size_t foot) {
         return samples[static_cast<std::size_t>(frame) * feet.size() + foot];
     }
@@ -352,8 +352,8 @@ void recordEdit(const GroundMove& move, int frame, std::vector<float>& edits) {
 // Reads the samples of every leg at one frame, and records its edit; the captured joints are
 // the edited ones moved back by the frame's edit.
 void sampleFrame(Work& w, int frame, Pose& raw, Pose& edited) {
-    if (!poseSome(w.motion, frame, PosePass::MeasureEdited, w.joints, edited) ||
-        !poseSome(w.motion, frame, PosePass::MeasureRaw, w.rawJoints, raw)) {
+    if (!w.unplanted.poseSome(frame, PosePass::MeasureEdited, w.joints, edited) ||
+        !w.unplanted.poseSome(frame, PosePass::MeasureRaw, w.rawJoints, raw)) {
         return;
     }
     const GroundMove atRoot = moveBetween(raw.transforms[0], edited.transforms[0]);
@@ -619,21 +619,6 @@ std::vector<int> columnsOf(const Motion& motion, const LegChain& leg,
 
 }  // namespace
 
-void FootPlanting::apply(int frame, float* row) const {
-    if (empty() || frame < 0 || static_cast<std::size_t>(frame) >= rootDrop.size()) {
-        return;
-    }
-    const float* v = values.data() + columns.size() * static_cast<std::size_t>(frame);
-    for (std::size_t k = 0; k < columns.size(); ++k) {
-        row[columns[k]] = v[k];
-    }
-}
-
-bool FootPlanting::footHeld(int frame, int foot) const {
-    return frame >= 0 && static_cast<std::size_t>(frame) < held.size() && foot >= 0 && foot < 8 &&
-           (held[static_cast<std::size_t>(frame)] >> foot & 1u) != 0;
-}
-
 namespace {
 
 // Fills the work's feet (the valid ones, at most eight), sizes and the joints to pose; false
@@ -703,8 +688,8 @@ void recordEdits(const Work& w, std::vector<float>& edits) {
         Pose raw;
         Pose edited;
         for (int f = first; f < last; ++f) {
-            if (w.inAnySpan(f) && poseSome(w.motion, f, PosePass::MeasureRaw, root, raw) &&
-                poseSome(w.motion, f, PosePass::MeasureEdited, root, edited)) {
+            if (w.inAnySpan(f) && w.unplanted.poseSome(f, PosePass::MeasureRaw, root, raw) &&
+                w.unplanted.poseSome(f, PosePass::MeasureEdited, root, edited)) {
                 recordEdit(moveBetween(raw.transforms[0], edited.transforms[0]), f, edits);
             }
         }
@@ -790,7 +775,7 @@ void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& re
             for (std::size_t k = 0; k < count; ++k) {
                 any = any || marked(k, i);
             }
-            if (!any || !poseSome(w.motion, f, PosePass::MeasureEdited, w.joints, edited)) {
+            if (!any || !w.unplanted.poseSome(f, PosePass::MeasureEdited, w.joints, edited)) {
                 continue;
             }
             const float* row = w.motion.frames()->row(f);
@@ -812,9 +797,11 @@ void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& re
 
 }  // namespace
 
-FootPlanting plantFeet(const Motion& motion, const std::vector<Foot>& feet, FootPlanting previous) {
+FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& feet,
+                       FootPlanting previous) {
+    const Motion& motion = unplanted.motion;
     FootPlanting out;
-    Work w(motion);
+    Work w(unplanted);
     if (!prepare(w, feet)) {
         return out;
     }

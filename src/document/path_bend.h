@@ -1,0 +1,14 @@
+#pragma once
+
+#include "document/path_edit.h"
+
+// The edit the foot measures are taken on: the middle control point moved sideways (at right
+// angles to the line through its neighbours) by `share` of the motion's length, the length of the
+// root's track or, where the root travels less than the figure's height, the larger ground
+// extent of the motion; its neighbours follow within the falloff radius (world units), as a drag
+// moves them. The edit is refreshed. False, changing nothing, where the path has fewer than
+// three control points.
+bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share = 0.2);
+
+// The length of the root's ground track, frame to frame (display units).
+double trackLength(const RootPath& path);

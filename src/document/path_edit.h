@@ -1,0 +1,106 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editing/control_curve.h"
+#include "editing/root_path.h"
+#include "editing/root_placement.h"
+#include "feet/foot_contacts.h"
+#include "feet/foot_planting.h"
+#include "motion/edited_motion.h"
+#include "motion/motion.h"
+#include "motion/pose.h"
+#include "motion/result.h"
+
+// Per frame, from the curve as fitted: the curve point minus the root's ground position
+// (excluding the root's own x/z OFFSET), the curve's forward vector, and how far an edit may
+// turn the figure there (0 where that vector is too short to give a direction, 1 where the
+// figure travels). The edited placement of the root relates each frame to the edited curve
+// through these. All in display space (after the up axis is turned upright).
+struct Baseline {
+    std::vector<float> offsetX;
+    std::vector<float> offsetZ;
+    std::vector<float> tangentX;
+    std::vector<float> tangentZ;
+    std::vector<float> turnWeight;
+};
+
+// The path edit of one motion: the root path fitted to the motion's ground track with its
+// editable curve, the baseline that relates every frame to the curve as fitted, the ground bounds
+// of the edited poses, and the feet with their planted legs. Whoever changes the control points
+// calls refresh once afterwards, which brings everything derived from them up to date in the
+// right order. The motion is only read and must outlive the edit.
+class PathEdit {
+  public:
+    // Fits the path to the motion's ground track and lays the baseline: the motion as loaded,
+    // unedited, with its feet free.
+    explicit PathEdit(const Motion& motion);
+    PathEdit(const PathEdit&) = delete;
+    PathEdit& operator=(const PathEdit&) = delete;
+
+    const Motion& motion() const { return motion_; }
+    // The root's ground track, one control point per block of frames plus the two end samples.
+    const RootPath& path() const { return path_; }
+    // The editable curve (with no points for a motion without frames).
+    const ControlCurve& curve() const { return *path_.curve(); }
+    const Baseline& baseline() const { return baseline_; }
+    // Whether the baseline covers every frame, so that frames are placed on the edited path.
+    bool hasBaseline() const;
+    // Over every pose of the edited motion, unlifted: y as captured, x and z on the edited path.
+    const Bounds& bounds() const { return bounds_; }
+
+    // Where the edited path puts the root of a frame; none where the file places it (no
+    // baseline, or a frame outside the motion).
+    std::optional<RootPlacement> placement(int frame) const;
+    // The motion as this edit shows it (and saves it), with the planted legs or without them.
+    EditedMotion edited() const;
+    EditedMotion unplanted() const;
+    // poseFrame with this edit.
+    bool pose(int frame, PosePass pass, Pose& pose) const;
+
+    // The selected control point (-1 for none) and the falloff radius of moveSelected.
+    int selected() const { return curve().selected(); }
+    void select(int index);
+    void setFalloffRadius(float radius);
+    // Moves the selected point to (x, z) and its neighbours within the falloff radius with it.
+    void moveSelected(double x, double z);
+    // Puts control point i at p (an index outside the curve is ignored).
+    void setPoint(int index, const CurvePoint& p);
+    // Brings everything derived from the control points up to date after they changed: the
+    // ground bounds (or `known` ones, which an earlier refresh gave for the same points), then
+    // the planted legs.
+    void refresh(const Bounds* known = nullptr);
+    // The same during a drag: only the planted legs follow, and only where that is quick (a
+    // few milliseconds); the bounds and the rest wait for refresh at the drag's end.
+    void refreshDuringDrag();
+
+    // The figure's feet (legs and ground contacts), found on the unedited motion by findFeet;
+    // empty before.
+    const std::vector<Foot>& feet() const { return feet_; }
+    // Finds the feet: the legs whose ankles have these names, or the two lowest end chains of
+    // the skeleton when none are named, and when each stands on the ground. On failure (a name
+    // that is no ankle, no leg found) nothing changes. Planted feet are planted anew.
+    Result findFeet(const std::vector<std::string>& ankles = {});
+    // Keeps the feet planted on the edited path (finding them first where findFeet has not run)
+    // or lets them go. A failure to find feet leaves them free.
+    Result setFeetPlanted(bool planted);
+    bool feetPlanted() const { return feetPlanted_; }
+    // The planted legs the edited poses and the save apply; empty while the feet are free.
+    const FootPlanting& planting() const { return planting_; }
+
+  private:
+    void layBaseline();
+    void measureGroundBounds();
+    void replantFeet();
+
+    const Motion& motion_;
+    RootPath path_;
+    Baseline baseline_;
+    Bounds bounds_;
+    std::vector<Foot> feet_;
+    bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)
+    bool feetPlanted_ = false;
+    FootPlanting planting_;
+};
