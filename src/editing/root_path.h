@@ -17,8 +17,6 @@ class RootPath {
     // Stores x and z as the next sample; y is ignored. Always 1.
     int appendSample(float x, float y, float z);
     int sampleCount() const { return static_cast<int>(sampleX_.size()); }
-    // Slots in each sample array: 100 at first, doubled whenever a sample finds them full.
-    int sampleCapacity() const { return static_cast<int>(sampleX_.capacity()); }
     float sampleX(int i) const { return sampleX_[static_cast<std::size_t>(i)]; }
     float sampleZ(int i) const { return sampleZ_[static_cast<std::size_t>(i)]; }
 

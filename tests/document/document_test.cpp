@@ -12,6 +12,7 @@
 #include "document/ground_point.h"
 #include "motion/load_motion.h"
 #include "motion/pose.h"
+#include "../test_files.h"
 
 namespace {
 
@@ -28,12 +29,6 @@ std::string walker(int frames) {
         s << 2.0 * i << " 40 " << 6.0 * std::sin(0.05 * i) << " 0 0 0 0 " << 20 * std::sin(0.2 * i)
           << " 0\n";
     return s.str();
-}
-
-std::string writeFile(const std::string& name, const std::string& text) {
-    const std::string path = testing::TempDir() + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
 }
 
 // Every control point of the document's curve.
@@ -85,7 +80,7 @@ TEST(GroundPoint, UnderTheRayOrNothing) {
 class DocumentEdit : public ::testing::Test {
   protected:
     void SetUp() override {
-        path = writeFile("document_walker.bvh", walker(400));
+        path = writeScratch("document_walker.bvh", walker(400));
         ASSERT_TRUE(document.open(path));
     }
     std::string path;
@@ -182,7 +177,7 @@ TEST_F(DocumentEdit, SavedStateMarkerFollowsSavesUndosAndLoads) {
 
     // A load clears the history and counts as saved; a failed one changes nothing.
     const Motion* before = document.motion();
-    const Result failed = document.open(writeFile("document_broken.bvh", "HIERARCHY\nROOT"));
+    const Result failed = document.open(writeScratch("document_broken.bvh", "HIERARCHY\nROOT"));
     EXPECT_FALSE(failed);
     EXPECT_EQ(failed.message.rfind("The Parser could not parse this: ", 0), 0u) << failed.message;
     EXPECT_EQ(document.motion(), before);
@@ -231,7 +226,7 @@ namespace {
 
 // A motion long enough that a load or save takes a while: 60,000 frames of the walker.
 std::string longWalker() {
-    static const std::string path = writeFile("document_long_walker.bvh", walker(60000));
+    static const std::string path = writeScratch("document_long_walker.bvh", walker(60000));
     return path;
 }
 
@@ -264,7 +259,7 @@ TEST(DocumentJobs, BackgroundOpenAndSaveGiveWhatTheDirectOnesGive) {
 
 TEST(DocumentJobs, CancelledJobsLeaveTheMotionAndTheFileAsTheyWere) {
     Document document;
-    const std::string small = writeFile("document_small.bvh", walker(200));
+    const std::string small = writeScratch("document_small.bvh", walker(200));
     ASSERT_TRUE(document.open(small));
     const Motion* before = document.motion();
     std::unique_ptr<BackgroundJob> job = document.startOpen(longWalker(), nullptr);
@@ -325,7 +320,7 @@ float legX(const Document& d) {
 }  // namespace
 
 TEST(DocumentReading, OpenTakesTheReadingAndRereadReplacesIt) {
-    const std::string path = writeFile("doc_replacing.bvh", replacingWalker(200));
+    const std::string path = writeScratch("doc_replacing.bvh", replacingWalker(200));
     Document d;
     EXPECT_FALSE(d.reread(LoadOptions()));
     ASSERT_TRUE(d.open(path));
@@ -427,7 +422,7 @@ TEST(DocumentFeet, SwitchingIsOneUndoableStepAndFollowsThePath) {
 
 TEST(DocumentFeet, AMotionWithoutLegsRefusesAndKeepsItsHistory) {
     Document d;
-    ASSERT_TRUE(d.open(writeFile("document_feet_walker.bvh", walker(120))));
+    ASSERT_TRUE(d.open(writeScratch("document_feet_walker.bvh", walker(120))));
     const Result r = d.setFeetPlanted(true);
     EXPECT_FALSE(r);
     EXPECT_FALSE(r.message.empty());

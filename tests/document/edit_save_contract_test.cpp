@@ -44,7 +44,7 @@ class EditSaveContract : public testing::TestWithParam<RootCase> {
     void expectSavedMatchesDrawn(float falloffInMarkers) {
         const RootCase& root = GetParam();
         const std::string source =
-            fixtures::writeTemporary(std::string("contract_") + root.name + ".bvh",
+            writeScratch(std::string("contract_") + root.name + ".bvh",
                                      fixtures::walkingFigure(root.channels, 240, root.offset));
         ::expectSavedMatchesDrawn(source, root.name, falloffInMarkers);
     }
@@ -111,7 +111,7 @@ class EveryRotationOrder : public testing::TestWithParam<const char*> {};
 
 TEST_P(EveryRotationOrder, EditedSaveKeepsTheRootsChannelsWithoutJumps) {
     const std::string tag = "turned_" + tagOf(GetParam());
-    const std::string source = fixtures::writeTemporary(
+    const std::string source = writeScratch(
         tag + ".bvh",
         turnedFigure(GetParam(), 240, [](int f) { return 120.0 + 15.0 * std::cos(f / 12.0); }));
     std::string saved;
@@ -142,7 +142,7 @@ double nearlyUpright(int f) {
 TEST_P(EveryRotationOrder, UneditedSaveKeepsPitchesNearNinetyDegrees) {
     const std::string tag = "upright_" + tagOf(GetParam());
     const std::string source =
-        fixtures::writeTemporary(tag + ".bvh", turnedFigure(GetParam(), 70, nearlyUpright));
+        writeScratch(tag + ".bvh", turnedFigure(GetParam(), 70, nearlyUpright));
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, source));
     const Motion& original = file.motion;
@@ -172,7 +172,7 @@ TEST(EditSaveContract, HeadingFirstRootsKeepTheirPitchNearNinetyDegrees) {
     for (const char* rotations :
          {"Yrotation Xrotation Zrotation", "Yrotation Zrotation Xrotation"}) {
         const std::string tag = "pitched_" + tagOf(rotations);
-        const std::string source = fixtures::writeTemporary(
+        const std::string source = writeScratch(
             tag + ".bvh", turnedFigure(rotations, 200, [](int f) {
                 const double pitches[] = {89.9999, -89.9991, 89.99, -89.9, 90.0001};
                 return pitches[f % 5];
@@ -201,14 +201,9 @@ TEST(EditSaveContract, HeadingFirstRootsKeepTheirPitchNearNinetyDegrees) {
 }
 
 TEST(EditSaveContractCorpus, EveryCorpusFileSavesWhatIsDrawn) {
-    const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
-    if (!std::filesystem::is_directory(corpus)) {
-        GTEST_SKIP() << "corpus folder " << corpus << " is absent";
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        if (entry.path().extension() == ".bvh") {
-            expectSavedMatchesDrawn(entry.path().string(), entry.path().stem().string(), 30.0f);
-        }
+    SKIP_WITHOUT_CORPUS();
+    for (const std::string& path : corpusFiles()) {
+        expectSavedMatchesDrawn(path, std::filesystem::path(path).stem().string(), 30.0f);
     }
 }
 
@@ -216,7 +211,7 @@ TEST(EditSaveContractCorpus, EveryCorpusFileSavesWhatIsDrawn) {
 // six channels only when the edit or the orientation would otherwise be lost.
 std::vector<ChannelType> bakedLayout(const char* channels, bool edit) {
     const std::string source =
-        fixtures::writeTemporary(std::string("layout_") + (edit ? "edited_" : "plain_") +
+        writeScratch(std::string("layout_") + (edit ? "edited_" : "plain_") +
                                      std::to_string(std::strlen(channels)) + ".bvh",
                                  fixtures::walkingFigure(channels, 120, "0 0 0"));
     fixtures::EditedFile file;

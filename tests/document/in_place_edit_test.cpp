@@ -62,7 +62,7 @@ double largestStep(const std::vector<double>& turns) {
 
 TEST(InPlaceEdit, AFigureThatStaysInPlaceIsMovedWithoutBeingTurned) {
     const std::string path =
-        fixtures::writeTemporary("in_place.bvh", figureAlong(300, [](int f) {
+        writeScratch("in_place.bvh", figureAlong(300, [](int f) {
                                      return std::array<double, 2>{jitter(f, 1), jitter(f, 2)};
                                  }));
     fixtures::EditedFile file;
@@ -83,7 +83,7 @@ TEST(InPlaceEdit, AWalkWithAPauseTurnsSmoothlyAroundTheEditedPause) {
         const double walked = 1.5 * (std::min(f, 120) + std::max(0, f - 220));
         return std::array<double, 2>{walked + jitter(f, 3), jitter(f, 4)};
     };
-    const std::string path = fixtures::writeTemporary("pause.bvh", figureAlong(360, ground));
+    const std::string path = writeScratch("pause.bvh", figureAlong(360, ground));
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, path));
     // Control point k + 1 sits at the middle of block k (frames 50k to 50k + 49): point 4 is at

@@ -14,7 +14,7 @@ TEST(PathEdit, AFlatFirstPoseDrawsThePathAtTenUnitMarkers) {
         " End Site\n {\n  OFFSET 4 0 2\n }\n}\nMOTION\nFrames: 3\nFrame Time: 0.1\n"
         "0 0 0\n1 0 10\n2 1 20\n";
     fixtures::EditedFile file;
-    ASSERT_EQ(1, fixtures::loadEdited(file, fixtures::writeTemporary("flat.bvh", flat)));
+    ASSERT_EQ(1, fixtures::loadEdited(file, writeScratch("flat.bvh", flat)));
     EXPECT_FLOAT_EQ(1.0f, file.motion.markerRadius());
     EXPECT_FLOAT_EQ(10.0f, file->path().height());
     EXPECT_FLOAT_EQ(10.0f, file->curve().height());
@@ -22,7 +22,7 @@ TEST(PathEdit, AFlatFirstPoseDrawsThePathAtTenUnitMarkers) {
 }
 
 TEST(PathEdit, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
-    const std::string path = fixtures::writeTemporary(
+    const std::string path = writeScratch(
         "passes.bvh", fixtures::walkingFigure(
                           "Xposition Yposition Zposition Zrotation Xrotation Yrotation", 150));
     fixtures::EditedFile file;
@@ -53,7 +53,7 @@ TEST(PathEdit, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
 }
 
 TEST(PathEdit, RefreshedBoundsEqualMeasuringEveryEditedFrame) {
-    const std::string path = fixtures::writeTemporary(
+    const std::string path = writeScratch(
         "refresh.bvh",
         fixtures::walkingFigure("Xposition Yposition Zposition Xrotation Yrotation Zrotation", 300,
                                 "4 0 -2"));

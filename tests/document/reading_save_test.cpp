@@ -19,12 +19,12 @@ void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string
     const Motion& motion = file.motion;
     fixtures::dragMiddlePoint(*file, 30.0f);
     const std::string saved = testing::TempDir() + "reading_saved_" + tag + ".bvh";
-    ASSERT_EQ(1, fixtures::saveEdited(*file, saved)) << tag;
+    fixtures::expectSavedIsDrawn(*file, saved);
     Motion reloaded;
     ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved)) << tag;
     EXPECT_EQ(motion.upAxis(), reloaded.upAxis()) << tag;
     EXPECT_EQ(motion.positionChannels(), reloaded.positionChannels()) << tag;
-    const independent::File text = independent::parse(fixtures::readFile(saved));
+    const independent::File text = independent::parse(readWhole(saved));
     const bool replace = motion.positionChannels() == PositionChannels::ValueReplacesOffset;
     const float size = fixtures::motionSize(motion);
     double worst = 0.0;
@@ -35,12 +35,9 @@ void expectEditedSaveIsWhatWasDrawn(const std::string& source, const std::string
             ground = {std::max(ground[MaxX], d[0]), std::min(ground[MinX], d[0]), 0.0f, 0.0f,
                       std::max(ground[MaxZ], d[2]), std::min(ground[MinZ], d[2])};
         }
-        const fixtures::Positions back = fixtures::posedAt(reloaded, f, PosePass::MeasureRaw);
         const std::vector<std::array<double, 3>> read = independent::positions(text, f, replace);
         ASSERT_EQ(drawn.size(), read.size()) << tag;
         for (std::size_t j = 0; j < drawn.size(); ++j) {
-            ASSERT_LE(fixtures::distance(drawn[j], back[j]), 1e-3f * size)
-                << tag << " frame " << f << " joint " << j;
             const std::array<double, 3>& e = read[j];
             const double upright[3] = {e[0], motion.upAxis() == UpAxis::Z ? e[2] : e[1],
                                        motion.upAxis() == UpAxis::Z ? -e[1] : e[2]};
@@ -72,7 +69,7 @@ TEST(ReadingSave, EditedSavesAreWhatWasDrawnInTheFilesOwnConventions) {
     };
     for (const auto& c : cases) {
         expectEditedSaveIsWhatWasDrawn(
-            fixtures::writeTemporary(std::string(c.tag) + ".bvh", c.text), c.tag);
+            writeScratch(std::string(c.tag) + ".bvh", c.text), c.tag);
     }
     const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus)) {
@@ -82,9 +79,9 @@ TEST(ReadingSave, EditedSavesAreWhatWasDrawnInTheFilesOwnConventions) {
          {"bandai_raise_hands_inplace", "makehuman_zombie_walk", "pybvh_xzy_mixed_orders"}) {
         expectEditedSaveIsWhatWasDrawn((corpus / (std::string(name) + ".bvh")).string(), name);
     }
-    const std::string turned = fixtures::writeTemporary(
+    const std::string turned = writeScratch(
         "cmu_12_01_turned.bvh",
-        fixtures::turnedToZUp(fixtures::readFile((corpus / "cmu_12_01_walk.bvh").string())));
+        fixtures::turnedToZUp(readWhole((corpus / "cmu_12_01_walk.bvh").string())));
     expectEditedSaveIsWhatWasDrawn(turned, "cmu_12_01_turned");
 }
 
@@ -96,7 +93,7 @@ TEST(ReadingSave, AnUneditedSaveOfAZUpFileGivesItsValuesBack) {
                             "Zrotation Xrotation Yrotation", "Zrotation Yrotation Xrotation"};
     for (const char* order : orders) {
         const std::string tag = std::string("z_up_plain_") + order[0] + order[10] + order[20];
-        const std::string source = fixtures::writeTemporary(
+        const std::string source = writeScratch(
             tag + ".bvh", fixtures::turnedToZUp(fixtures::walkingFigure(
                               std::string("Xposition Yposition Zposition ") + order, 200)));
         fixtures::EditedFile file;

@@ -179,10 +179,8 @@ TEST(SampleFeet, FeetAndTheirContactsAreFoundWithinAFrameOrTwo) {
 // The sample's stance feet stand still: the ankle does not move while the table says it is
 // down (the generator used to let them slide).
 TEST(SampleFeet, StanceAnklesStandStill) {
-    fixtures::EditedFile file;
-    ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
-    const Motion& motion = file.motion;
-    PathEdit& edit = *file;
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, kSample));
     for (const auto& [ankle, contacts] : sampleContacts()) {
         int joint = -1;
         for (std::size_t j = 0; j < motion.joints().size(); ++j) {
@@ -250,7 +248,7 @@ TEST(FeetByName, LegsOfJointsThatDoNotExistFindNoContacts) {
 }
 
 TEST(FeetByName, AFigureWithoutLegsHasNoFeetToPlant) {
-    const std::string path = fixtures::writeTemporary(
+    const std::string path = writeScratch(
         "no_legs.bvh",
         "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 6 Xposition Yposition "
         "Zposition Zrotation Xrotation Yrotation\n\tEnd Site\n\t{\n\t\tOFFSET 0 "
@@ -420,7 +418,6 @@ TEST(PlantedFeet, ReplantingAfterAChangeGivesWhatSolvingAfreshGives) {
     };
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, kSample));
-    const Motion& motion = file.motion;
     PathEdit& edit = *file;
     ASSERT_TRUE(bendMiddleSideways(edit, 220.0f));
     ASSERT_TRUE(edit.setFeetPlanted(true));
@@ -453,23 +450,7 @@ void expectPlantedSaveMatchesDrawn(const std::string& source, const std::string&
     ASSERT_TRUE(bendMiddleSideways(edit, falloffInMarkers * motion.markerRadius()));
     ASSERT_TRUE(edit.setFeetPlanted(true));
     ASSERT_FALSE(edit.planting().empty());
-    const std::string saved = testing::TempDir() + "planted_" + tag + ".bvh";
-    ASSERT_EQ(1, fixtures::saveEdited(edit, saved));
-    Motion reloaded;
-    ASSERT_EQ(1, fixtures::loadQuietly(reloaded, saved));
-    ASSERT_EQ(reloaded.frameCount(), motion.frameCount());
-    const float tolerance = 1e-3f * fixtures::motionSize(motion);
-    // Unlifted: a lowered root can lower the motion's lowest point, and with it the lift the
-    // reloaded file is drawn with.
-    for (int f = 0; f < motion.frameCount(); ++f) {
-        const auto drawn = fixtures::posedAt(edit, f, PosePass::MeasureEdited);
-        const auto back = fixtures::posedAt(reloaded, f, PosePass::MeasureRaw);
-        ASSERT_EQ(drawn.size(), back.size());
-        for (std::size_t j = 0; j < drawn.size(); ++j) {
-            ASSERT_LE(fixtures::distance(drawn[j], back[j]), tolerance)
-                << source << " frame " << f << " joint " << j;
-        }
-    }
+    fixtures::expectSavedIsDrawn(edit, testing::TempDir() + "planted_" + tag + ".bvh");
 }
 
 TEST(PlantedFeet, TheSampleSavesWhatIsDrawn) {

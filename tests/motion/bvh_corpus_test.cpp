@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -33,20 +32,6 @@ const std::map<std::string, Traits> kTraits = {
     {"pybvh_xzy_mixed_orders.bvh", {75, 75, 24, 5}},
     {"synth_sinusoidal_noendsite.bvh", {120, 15, 4, 0}},
 };
-
-std::vector<std::string> corpusFiles() {
-    std::vector<std::string> files;
-    if (DIR* dir = opendir(BVHPATH_CORPUS_DIR)) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bvh") == 0) {
-                files.push_back(name);
-            }
-        }
-        closedir(dir);
-    }
-    return files;
-}
 
 std::uint32_t bitsOf(float v) {
     std::uint32_t bits;
@@ -102,7 +87,7 @@ bool near4(float a, float b) {
 // Read -> write -> read keeps the skeleton, every joint's channel line, the frame time and the
 // values to the four decimals written.
 void expectRoundTrip(const ReadResult& first, const std::string& name) {
-    std::string path = temporaryPath("corpus_" + name);
+    std::string path = scratchPath("corpus_" + name);
     BvhWriter writer;
     writer.open(path);
     int written = writer.write(first.root.get(), *first.frames);
@@ -142,12 +127,9 @@ void expectRoundTrip(const ReadResult& first, const std::string& name) {
 }
 
 TEST(BvhCorpus, EveryFileReadsAndSurvivesWriteAndRead) {
-    std::vector<std::string> files = corpusFiles();
-    if (files.empty()) {
-        GTEST_SKIP() << "no BVH files in " << BVHPATH_CORPUS_DIR;
-    }
-    for (const std::string& name : files) {
-        const std::string path = std::string(BVHPATH_CORPUS_DIR) + "/" + name;
+    SKIP_WITHOUT_CORPUS();
+    for (const std::string& path : corpusFiles()) {
+        const std::string name = path.substr(path.rfind('/') + 1);
         ReadResult r = readBvhFile(path);
         ASSERT_TRUE(r.root && r.frames) << name << ": " << r.output;
         EXPECT_EQ(r.output, "") << name;
@@ -164,7 +146,7 @@ TEST(BvhCorpus, EveryFileReadsAndSurvivesWriteAndRead) {
             EXPECT_EQ(joints, t.joints) << name;
             EXPECT_EQ(endSites, t.endSites) << name;
         }
-        expectValuesAsAtof(slurp(path), *r.frames, name);
+        expectValuesAsAtof(readWhole(path), *r.frames, name);
         expectRoundTrip(r, name);
     }
 }

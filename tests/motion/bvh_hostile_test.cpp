@@ -217,8 +217,8 @@ TEST(BvhHostile, NulBytesAndUtf16AreRefused) {
 TEST(BvhHostile, LargeFileCutAtTheReadersChunksFailsCleanly) {
     const std::string text = generatedBvh(60000, 11);
     ASSERT_GT(text.size(), 3 * LineSource::kDefaultChunk);
-    const std::string path = temporaryPath("large.bvh");
-    writeFile(path, text);
+    const std::string path = scratchPath("large.bvh");
+    writeWhole(path, text);
     ReadResult whole = readBvhFile(path);
     ASSERT_TRUE(whole.frames) << whole.output;
     EXPECT_EQ(whole.frames->frameCount(), 60000);
@@ -226,7 +226,7 @@ TEST(BvhHostile, LargeFileCutAtTheReadersChunksFailsCleanly) {
     for (std::size_t boundary : {LineSource::kDefaultChunk, 2 * LineSource::kDefaultChunk,
                                  3 * LineSource::kDefaultChunk}) {
         for (std::size_t end = boundary - 1; end <= boundary + 1; ++end) {
-            writeFile(path, text.substr(0, end));
+            writeWhole(path, text.substr(0, end));
             ReadResult r = readBvhFile(path);
             EXPECT_EQ(r.output, parserMessage("Not enough data in file")) << end;
             expectSameRead(r, readBvhFile(path, oneThread()), "cut at " + std::to_string(end));
@@ -270,11 +270,11 @@ TEST(BvhHostile, LinesLongerThan64MiBAreRefused) {
               parserMessage("line longer than 64 MiB"));
     // One byte less is a line like any other.
     const std::string fits = replaced(smallBvh(), "7 8 9\n", "7 8 9" + tail.substr(17) + "\n");
-    const std::string path = temporaryPath("long_line.bvh");
-    writeFile(path, fits);
+    const std::string path = scratchPath("long_line.bvh");
+    writeWhole(path, fits);
     EXPECT_TRUE(readBvhFile(path, oneThread()).frames);
     EXPECT_TRUE(readBvhFile(path).frames);
-    writeFile(path, text);
+    writeWhole(path, text);
     EXPECT_EQ(readBvhFile(path, oneThread()).output, parserMessage("line longer than 64 MiB"));
     EXPECT_EQ(readBvhFile(path).output, parserMessage("line longer than 64 MiB"));
     std::remove(path.c_str());
@@ -363,9 +363,9 @@ TEST(BvhHostile, ZeroChannelSkeletonsCannotMakeALoadLarge) {
     ASSERT_TRUE(piped.exited) << "the load ended the process";
     EXPECT_EQ(piped.message + "\n", parserMessage("more than 5000000 frames"));
 
-    const std::string path = temporaryPath("empty_lines.bvh");
+    const std::string path = scratchPath("empty_lines.bvh");
     const int lines = 20000000;
-    writeFile(path, columnless + "Frames: " + std::to_string(lines) + "\nFrame Time: 0.033333\n" +
+    writeWhole(path, columnless + "Frames: " + std::to_string(lines) + "\nFrame Time: 0.033333\n" +
                         std::string(lines, '\n'));
     ChildRun file = runInChild([&] { return loadMessage(path); });
     ASSERT_TRUE(file.exited) << "the load ended the process";
@@ -373,7 +373,7 @@ TEST(BvhHostile, ZeroChannelSkeletonsCannotMakeALoadLarge) {
 
     // The same 20 MB announcing the cap itself: the load goes through, every frame measured
     // and fitted, in memory bounded by the cap.
-    writeFile(path, columnless + "Frames: " + std::to_string(BvhReader::kMaxFrames) +
+    writeWhole(path, columnless + "Frames: " + std::to_string(BvhReader::kMaxFrames) +
                         "\nFrame Time: 0.033333\n" + std::string(lines, '\n'));
     ChildRun capped = runInChild([&] { return loadMessage(path); });
     std::remove(path.c_str());
@@ -457,8 +457,8 @@ TEST(BvhHostile, AllocationFailuresAfterReadingAreTheLoadsMessage) {
     GTEST_SKIP() << "AddressSanitizer needs an unlimited address space";
 #else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::string path = temporaryPath("columnless_long.bvh");
-    writeFile(path,
+    const std::string path = scratchPath("columnless_long.bvh");
+    writeWhole(path,
               "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 0\n\tEnd Site\n\t{\n"
               "\t\tOFFSET 0 10 0\n\t}\n}\nMOTION\nFrames: 4000000\nFrame Time: 0.01\n" +
                   std::string(4000000, '\n'));

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 
 #include <cmath>
 #include <cstdio>
@@ -214,7 +213,7 @@ TEST(BvhReader, ReadsLongLinesWhole) {
         text += "\n";
     }
     // Through a real file as well, so the line crosses the input's chunks.
-    std::string path = temporaryPath("long_lines.bvh");
+    std::string path = scratchPath("long_lines.bvh");
     std::FILE* f = std::fopen(path.c_str(), "w");
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
@@ -329,29 +328,14 @@ TEST(BvhReader, NumbersFollowAtofPrefixRules) {
     EXPECT_EQ(textCount.frames->frameCount(), 0);
 }
 
-std::vector<std::string> corpusPaths() {
-    std::vector<std::string> paths;
-    if (DIR* dir = opendir(BVHPATH_CORPUS_DIR)) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bvh") == 0)
-                paths.push_back(std::string(BVHPATH_CORPUS_DIR) + "/" + name);
-        }
-        closedir(dir);
-    }
-    return paths;
-}
-
 TEST(BvhParallelReading, CorpusReadsTheSameOnOneThreadAndOnMany) {
-    std::vector<std::string> paths = corpusPaths();
-    if (paths.empty())
-        GTEST_SKIP() << "no BVH files in " << BVHPATH_CORPUS_DIR;
-    for (const std::string& path : paths) {
+    SKIP_WITHOUT_CORPUS();
+    for (const std::string& path : corpusFiles()) {
         ReadResult single = readBvhFile(path, oneThread());
         ASSERT_TRUE(single.frames) << path << ": " << single.output;
         expectSameRead(single, readBvhFile(path, threaded(LineSource::kDefaultChunk, 2)), path);
         expectSameRead(single, readBvhFile(path, threaded(4096)), path + " in 4 KiB chunks");
-        expectSameRead(single, readBvhText(slurp(path), threaded(100000, 8)), path + " in memory");
+        expectSameRead(single, readBvhText(readWhole(path), threaded(100000, 8)), path + " in memory");
     }
 }
 
@@ -370,11 +354,11 @@ TEST(BvhParallelReading, InputCutAnywhereGivesTheSameTableOrMessage) {
         }
         expectSameRead(single, readBvhText(cut, threaded(97, 2)), "cut at " + std::to_string(end));
     }
-    const std::string path = temporaryPath("cut.bvh");
+    const std::string path = scratchPath("cut.bvh");
     const std::size_t chunk = 64;
     for (std::size_t boundary = chunk; boundary < text.size() + chunk; boundary += chunk) {
         for (std::size_t end = boundary - 1; end <= boundary + 1 && end <= text.size(); ++end) {
-            writeFile(path, text.substr(0, end));
+            writeWhole(path, text.substr(0, end));
             ReadResult single = readBvhFile(path, oneThread(chunk));
             expectSameRead(single, readBvhText(text.substr(0, end), oneThread()),
                            "file cut at " + std::to_string(end));
@@ -384,7 +368,7 @@ TEST(BvhParallelReading, InputCutAnywhereGivesTheSameTableOrMessage) {
     }
     // Every chunk size up to 48 bytes: each CR LF of the file falls across a chunk's end for
     // some of them, its CR read first and its LF only with the next chunk.
-    writeFile(path, text);
+    writeWhole(path, text);
     ReadResult whole = readBvhText(text, oneThread());
     ASSERT_TRUE(whole.frames) << whole.output;
     for (std::size_t small = 1; small <= 48; ++small) {

@@ -20,6 +20,7 @@
 #include "motion/bvh_reader.h"
 #include "motion/frame_table.h"
 #include "motion/joint.h"
+#include "../test_files.h"
 
 // What one read of a BVH text gave: the skeleton, the table and its failure as the console line.
 struct ReadResult {
@@ -73,12 +74,6 @@ inline ReadResult readBvhFile(const std::string& path,
     reader.close();
     result.output = reader.failure().empty() ? std::string() : reader.failure() + "\n";
     return result;
-}
-
-// The file's bytes as they are on disk.
-inline std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string parserMessage(const std::string& reason) {
@@ -135,18 +130,6 @@ inline std::string replaced(std::string text, const std::string& from, const std
     if (at != std::string::npos)
         text.replace(at, from.size(), to);
     return text;
-}
-
-// A file name of this test process's own, so concurrent runs do not share files.
-inline std::string temporaryPath(const std::string& name) {
-    return testing::TempDir() + "bvhpath_" + std::to_string(getpid()) + "_" + name;
-}
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    std::fclose(f);
 }
 
 // Two reads agree bit for bit: the same message, skeleton, frame time and values.

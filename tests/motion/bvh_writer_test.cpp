@@ -19,13 +19,13 @@ struct Written {
 
 Written writeBvh(const Joint* root, const FrameTable& frames) {
     Written w;
-    std::string path = temporaryPath("writer_test.bvh");
+    std::string path = scratchPath("writer_test.bvh");
     BvhWriter writer;
     writer.open(path);
     w.result = writer.write(root, frames);
     w.closed = writer.close();
     w.output = writer.failure().empty() ? std::string() : writer.failure() + "\n";
-    w.bytes = slurp(path);
+    w.bytes = readWhole(path);
     std::remove(path.c_str());
     return w;
 }
@@ -136,12 +136,12 @@ TEST(BvhWriter, RootChannelsAreNamedAsTheyAreOrAsGiven) {
 
     const std::vector<ChannelType> expanded{Xposition, Yposition, Zposition,
                                             Zrotation, Yrotation, Xrotation};
-    std::string path = temporaryPath("writer_expanded.bvh");
+    std::string path = scratchPath("writer_expanded.bvh");
     BvhWriter writer;
     writer.open(path);
     EXPECT_EQ(writer.write(&root, frames, &expanded), 1);
     EXPECT_EQ(writer.close(), 1);
-    EXPECT_NE(slurp(path).find("CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation "
+    EXPECT_NE(readWhole(path).find("CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation "
                                "Xrotation\n"),
               std::string::npos);
     std::remove(path.c_str());

@@ -129,7 +129,7 @@ TEST(FileReplace, SavesThroughLinksAndRefusesALoop) {
     fs::create_symlink("sub/made.bvh", folder / "second");
     ASSERT_TRUE(replaceFile((folder / "first").string(), writing("new")));
     EXPECT_TRUE(fs::is_symlink(folder / "first") && fs::is_symlink(folder / "second"));
-    EXPECT_EQ("new", fixtures::readFile((folder / "sub/made.bvh").string()));
+    EXPECT_EQ("new", readWhole((folder / "sub/made.bvh").string()));
 
     fs::create_symlink("loop_b", folder / "loop_a");
     fs::create_symlink("loop_a", folder / "loop_b");
@@ -148,8 +148,8 @@ TEST(FileReplace, AHardLinkedFileChangesUnderEveryNameOrNotAtAll) {
     put(name, "old");
     fs::create_hard_link(name, other);
     const auto bothRead = [&](const std::string& text) {
-        return fixtures::readFile(name.string()) == text &&
-               fixtures::readFile(other.string()) == text;
+        return readWhole(name.string()) == text &&
+               readWhole(other.string()) == text;
     };
 
     const Result cancelled = replaceFile(name.string(), [](std::FILE* file) {
@@ -193,7 +193,7 @@ TEST(FileReplace, AHardLinkedFileChangesUnderEveryNameOrNotAtAll) {
     const std::size_t kept = halfCopied.message.find("; the whole text is kept in ");
     ASSERT_NE(std::string::npos, kept) << halfCopied.message;
     const std::string keptPath = halfCopied.message.substr(kept + 28);
-    EXPECT_EQ(std::string(10000, 'n'), fixtures::readFile(keptPath));
+    EXPECT_EQ(std::string(10000, 'n'), readWhole(keptPath));
     EXPECT_EQ(3, entriesIn(folder));
 }
 
@@ -220,7 +220,7 @@ TEST(FileReplace, KeepsModeBitsOwnerAndGroup) {
     const ino_t inode = statusOf(target).st_ino;
     EXPECT_TRUE(inChild([&] { return replaceFile(target.string(), writing("mine")); }, true));
     saved = statusOf(target);
-    EXPECT_EQ("mine", fixtures::readFile(target.string()));
+    EXPECT_EQ("mine", readWhole(target.string()));
     EXPECT_EQ(inode, saved.st_ino);
     EXPECT_EQ(5678u, saved.st_gid);
     EXPECT_EQ(0664u, saved.st_mode & 07777u);
@@ -257,13 +257,13 @@ TEST(FileReplace, PermissionsOfAnotherUser) {
                   (locked / "kept.bvh").string() +
                   " (Permission denied), so it was written in place",
               inPlace.message);
-    EXPECT_EQ("new", fixtures::readFile((locked / "kept.bvh").string()));
+    EXPECT_EQ("new", readWhole((locked / "kept.bvh").string()));
     EXPECT_EQ(inode, statusOf(locked / "kept.bvh").st_ino);
     EXPECT_EQ(0, entriesIn(temporaries));
 
     EXPECT_FALSE(saveAsUser(locked / "absent.bvh", temporaries));
     EXPECT_FALSE(saveAsUser(folder / "protected.bvh", temporaries));
-    EXPECT_EQ("old", fixtures::readFile((folder / "protected.bvh").string()));
+    EXPECT_EQ("old", readWhole((folder / "protected.bvh").string()));
     EXPECT_EQ(1, entriesIn(locked));
     EXPECT_EQ(3, entriesIn(folder));
     chmod(locked.c_str(), 0755);
@@ -273,7 +273,7 @@ TEST(FileReplace, LongNamesAndTheFileSizeLimit) {
     const fs::path folder = freshFolder("replace_limits");
     const fs::path longName = folder / (std::string(NAME_MAX - 4, 'n') + ".bvh");
     ASSERT_TRUE(replaceFile(longName.string(), writing("new")));
-    EXPECT_EQ("new", fixtures::readFile(longName.string()));
+    EXPECT_EQ("new", readWhole(longName.string()));
 
     // In a child with the signal's default action, which would end the process.
     const fs::path target = folder / "kept.bvh";
@@ -289,7 +289,7 @@ TEST(FileReplace, LongNamesAndTheFileSizeLimit) {
     EXPECT_EQ(
         "Error in BVH file output: could not write file " + target.string() + ": File too large",
         limited.message);
-    EXPECT_EQ("old", fixtures::readFile(target.string()));
+    EXPECT_EQ("old", readWhole(target.string()));
     EXPECT_EQ(2, entriesIn(folder));
 }
 

@@ -78,23 +78,14 @@ void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& s
 }
 
 TEST(LoadSave, EveryCorpusFileSurvivesAnUneditedRoundTrip) {
-    const fs::path corpus(BVHPATH_CORPUS_DIR);
-    if (!fs::is_directory(corpus)) {
-        GTEST_SKIP() << "corpus folder " << corpus << " is absent";
+    SKIP_WITHOUT_CORPUS();
+    for (const std::string& path : corpusFiles()) {
+        expectRoundTripKeepsTheMotion(path, "roundtrip_" + fs::path(path).filename().string());
     }
-    int files = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(corpus)) {
-        if (entry.path().extension() == ".bvh") {
-            ++files;
-            expectRoundTripKeepsTheMotion(entry.path().string(),
-                                          "roundtrip_" + entry.path().filename().string());
-        }
-    }
-    EXPECT_GT(files, 0);
 }
 
 TEST(LoadSave, RootOffsetIsNotAddedTwiceBySaving) {
-    const std::string path = fixtures::writeTemporary(
+    const std::string path = writeScratch(
         "offset_root.bvh", fixtures::walkingFigure(kRoot6, 120, "7.5 3 -4.25"));
     expectRoundTripKeepsTheMotion(path, "offset_root_saved.bvh");
     Motion original;
@@ -121,7 +112,7 @@ TEST(LoadSave, RootOffsetIsNotAddedTwiceBySaving) {
 
 TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
     const std::string good =
-        fixtures::writeTemporary("good.bvh", fixtures::walkingFigure(kRoot6, 60));
+        writeScratch("good.bvh", fixtures::walkingFigure(kRoot6, 60));
     std::string noFrames = fixtures::walkingFigure(kRoot6, 0);
     std::string badMotion = fixtures::walkingFigure(kRoot6, 3);
     badMotion.replace(badMotion.find("Frames:"), 7, "Framez:");
@@ -141,7 +132,7 @@ TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
         {"too_far.bvh", tooFar, "The Parser could not parse this: value out of range\n"},
     };
     for (const auto& file : refused) {
-        const std::string path = fixtures::writeTemporary(file.name, file.text);
+        const std::string path = writeScratch(file.name, file.text);
         Motion fresh;
         std::string printed;
         EXPECT_EQ(0, fixtures::loadQuietly(fresh, path, &printed)) << file.name;
@@ -168,7 +159,7 @@ TEST(LoadSave, RefusedFilesLeaveTheMotionAsItWas) {
 
 TEST(LoadSave, OneFrameMotionIsMeasuredOnceAndSaves) {
     const std::string path =
-        fixtures::writeTemporary("one_frame.bvh", fixtures::walkingFigure(kRoot6, 1));
+        writeScratch("one_frame.bvh", fixtures::walkingFigure(kRoot6, 1));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
     EXPECT_EQ(1u, motion.rootTrackX().size());
@@ -178,7 +169,7 @@ TEST(LoadSave, OneFrameMotionIsMeasuredOnceAndSaves) {
 
 TEST(LoadSave, LoadSizesTheMarkerAndLiftsEveryPoseOntoTheGround) {
     const std::string path =
-        fixtures::writeTemporary("last_frame.bvh", fixtures::walkingFigure(kRoot6, 90));
+        writeScratch("last_frame.bvh", fixtures::walkingFigure(kRoot6, 90));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
     EXPECT_EQ(90u, motion.rootTrackX().size());
@@ -197,13 +188,13 @@ TEST(LoadSave, LoadSizesTheMarkerAndLiftsEveryPoseOntoTheGround) {
 
 TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {
     const std::string source =
-        fixtures::writeTemporary("save_source.bvh", fixtures::walkingFigure(kRoot6, 400));
+        writeScratch("save_source.bvh", fixtures::walkingFigure(kRoot6, 400));
     Motion motion;
     ASSERT_EQ(1, fixtures::loadQuietly(motion, source));
 
     const fs::path folder = emptyFolder("save_target");
     const fs::path target = folder / "kept.bvh";
-    fixtures::writeTemporary("save_target/kept.bvh", "old contents");
+    writeScratch("save_target/kept.bvh", "old contents");
     ASSERT_EQ(0, chmod(target.c_str(), 0640));
 
     // A file size limit below the motion's text makes the writer fail half-way.
@@ -217,12 +208,12 @@ TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(0, failed);
-    EXPECT_EQ("old contents", fixtures::readFile(target.string()));
+    EXPECT_EQ("old contents", readWhole(target.string()));
     EXPECT_EQ(1, entriesIn(folder)) << "the temporary file must be removed";
 
     ASSERT_EQ(1, fixtures::saveQuietly(motion, target.string()));
     EXPECT_EQ(1, entriesIn(folder));
-    EXPECT_EQ(0, fixtures::readFile(target.string()).rfind("HIERARCHY\n", 0));
+    EXPECT_EQ(0, readWhole(target.string()).rfind("HIERARCHY\n", 0));
     struct stat status;
     ASSERT_EQ(0, stat(target.c_str(), &status));
     EXPECT_EQ(0640u, status.st_mode & 07777u) << "the saved file keeps the target's permissions";
@@ -243,10 +234,10 @@ TEST(LoadSave, SaveReplacesTheTargetOnlyWhenTheWholeFileIsWritten) {
     // Saving through a link replaces the file it names and keeps the link.
     const fs::path link = folder / "link.bvh";
     fs::create_symlink(target.filename(), link);
-    fixtures::writeTemporary("save_target/kept.bvh", "old contents");
+    writeScratch("save_target/kept.bvh", "old contents");
     ASSERT_EQ(1, fixtures::saveQuietly(motion, link.string()));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(0, fixtures::readFile(target.string()).rfind("HIERARCHY\n", 0));
+    EXPECT_EQ(0, readWhole(target.string()).rfind("HIERARCHY\n", 0));
     EXPECT_EQ(2, entriesIn(folder));
 }
 

@@ -18,25 +18,12 @@
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "motion/save_motion.h"
+#include "../test_files.h"
 
 // Helpers shared by the pose, load/save and edit/save tests.
 namespace fixtures {
 
 using Positions = std::vector<std::array<float, 3>>;  // one entry per joint, joints() order
-
-inline std::string writeTemporary(const std::string& name, const std::string& text) {
-    const std::string path = testing::TempDir() + name;
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return path;
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 // Loads; 1 or 0, with the console line the window would print for a failure through printed.
 inline int loadQuietly(Motion& motion, const std::string& path, std::string* printed = nullptr) {

@@ -177,7 +177,7 @@ TEST(PoseKinematics, RotationsComposeInFileOrder) {
 TEST(PosePasses, FlatFirstPoseKeepsTheUnitMarker) {
     // Every joint of frame 0 lies at y = 0: the pose has no height.
     Motion motion;
-    ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary("flat.bvh", kFlatFigure)));
+    ASSERT_EQ(1, fixtures::loadQuietly(motion, writeScratch("flat.bvh", kFlatFigure)));
     EXPECT_EQ(0.0f, motion.height());
     EXPECT_FLOAT_EQ(1.0f, motion.markerRadius());
 }

@@ -42,7 +42,7 @@ TEST(PositionChannels, EachReadingIsDetectedAndPosesItsKnownAnswer) {
     for (bool replace : {true, false}) {
         const std::string text = sixChannelFigure(replace ? kReplacing : kAdding);
         const std::string path =
-            fixtures::writeTemporary(replace ? "six_replace.bvh" : "six_add.bvh", text);
+            writeScratch(replace ? "six_replace.bvh" : "six_add.bvh", text);
         Motion motion;
         ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
         EXPECT_EQ(
@@ -64,7 +64,7 @@ TEST(PositionChannels, EachReadingIsDetectedAndPosesItsKnownAnswer) {
 
 TEST(PositionChannels, TheCallersReadingOverridesDetection) {
     const std::string path =
-        fixtures::writeTemporary("six_forced.bvh", sixChannelFigure(kReplacing));
+        writeScratch("six_forced.bvh", sixChannelFigure(kReplacing));
     LoadOptions add;
     add.positionChannels = PositionChannels::OffsetPlusValue;
     Motion forced;
@@ -82,10 +82,7 @@ TEST(PositionChannels, TheCallersReadingOverridesDetection) {
 // The corpus as it is read: every file's detected reading, and every pose as an independent
 // forward-kinematics reader of the same text poses it under that reading.
 TEST(ReadingCorpus, EveryFileIsReadAsItsAuthorMeantIt) {
-    const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
-    if (!std::filesystem::is_directory(corpus)) {
-        GTEST_SKIP() << "corpus folder " << corpus << " is absent";
-    }
+    SKIP_WITHOUT_CORPUS();
     struct Reading {
         UpAxis up;
         PositionChannels channels;
@@ -109,19 +106,16 @@ TEST(ReadingCorpus, EveryFileIsReadAsItsAuthorMeantIt) {
         {"synth_sinusoidal_noendsite.bvh", {y, add}},
     };
     int seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.path().extension() != ".bvh") {
-            continue;
-        }
+    for (const std::string& path : corpusFiles()) {
+        const std::string name = std::filesystem::path(path).filename().string();
         Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, entry.path().string())) << name;
+        ASSERT_EQ(1, fixtures::loadQuietly(motion, path)) << name;
         const auto known = expected.find(name);
         ASSERT_NE(known, expected.end()) << name << " is new: add its reading to the table";
         EXPECT_EQ(known->second.up, motion.upAxis()) << name;
         EXPECT_EQ(known->second.channels, motion.positionChannels()) << name;
         ++seen;
-        const independent::File file = independent::parse(fixtures::readFile(entry.path()));
+        const independent::File file = independent::parse(readWhole(path));
         for (int f = 0; f < motion.frameCount(); f += std::max(1, motion.frameCount() / 7)) {
             expectPoseMatchesIndependent(motion, file, f, PosePass::RecordRaw,
                                          motion.positionChannels() == replace, motion.upAxis(),
@@ -133,7 +127,7 @@ TEST(ReadingCorpus, EveryFileIsReadAsItsAuthorMeantIt) {
             LoadOptions lying;
             lying.upAxis = UpAxis::Y;
             Motion before;
-            ASSERT_TRUE(loadMotion(entry.path().string(), before, lying));
+            ASSERT_TRUE(loadMotion(path, before, lying));
             EXPECT_FLOAT_EQ(before.depth(), motion.height()) << name;
         }
     }
@@ -147,8 +141,8 @@ TEST(UpAxis, AZUpFileIsDetectedAndDrawnUpright) {
     if (!std::filesystem::exists(source)) {
         GTEST_SKIP() << source << " is absent";
     }
-    const std::string zUp = fixtures::writeTemporary(
-        "cmu_12_01_z_up.bvh", fixtures::turnedToZUp(fixtures::readFile(source)));
+    const std::string zUp = writeScratch(
+        "cmu_12_01_z_up.bvh", fixtures::turnedToZUp(readWhole(source)));
     Motion original;
     Motion turned;
     ASSERT_EQ(1, fixtures::loadQuietly(original, source));
@@ -195,7 +189,7 @@ TEST(UpAxis, DetectionReadsTheShapeAndTheTravel) {
     };
     for (const auto& c : cases) {
         Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary(c.name, c.text)))
+        ASSERT_EQ(1, fixtures::loadQuietly(motion, writeScratch(c.name, c.text)))
             << c.name;
         EXPECT_EQ(c.expected, motion.upAxis()) << c.name;
     }
@@ -233,7 +227,7 @@ TEST(SaveOptions, ConvertedFilesDrawTheSameAndAreDetectedAsWritten) {
     for (const Case& c : cases) {
         Motion motion;
         ASSERT_EQ(1, fixtures::loadQuietly(
-                         motion, fixtures::writeTemporary(std::string(c.name) + ".bvh", c.text)));
+                         motion, writeScratch(std::string(c.name) + ".bvh", c.text)));
         const std::string out = testing::TempDir() + c.name + "_out.bvh";
         ASSERT_TRUE(saveMotion(EditedMotion(motion), out, c.options)) << c.name;
         Motion back;
@@ -258,7 +252,7 @@ TEST(SaveOptions, ConvertedFilesDrawTheSameAndAreDetectedAsWritten) {
 TEST(PositionChannels, DetectionNeedsThreeQuartersOfTheLongBones) {
     for (int kept = 0; kept <= 4; ++kept) {
         Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, fixtures::writeTemporary(
+        ASSERT_EQ(1, fixtures::loadQuietly(motion, writeScratch(
                                                        "six_kept.bvh", sixChannelFigure(kept, 2))));
         EXPECT_EQ(
             kept == 4 ? PositionChannels::ValueReplacesOffset : PositionChannels::OffsetPlusValue,

@@ -340,7 +340,7 @@ RedBox redBox(const std::vector<unsigned char>& pixels) {
 // with Alt it pans, also when Alt goes down or up in the middle of the drag.
 TEST(CameraEvents, MiddleAndWheelZoomRightOrbitsAltRightPans) {
     ViewHarness h;
-    ASSERT_TRUE(h.load(writeTempFile("events_walker.bvh", walkerBvh(120, true))));
+    ASSERT_TRUE(h.load(writeScratch("events_walker.bvh", walkerBvh(120, true))));
     const int w = ViewHarness::kWidth, ht = ViewHarness::kHeight;
     const Camera& c = h.view().camera();
     const Camera start = c;
@@ -388,7 +388,7 @@ TEST(CameraEvents, TiltedFigureStillStandsUpright) {
     for (bool alongZ : {false, true}) {
         SCOPED_TRACE(alongZ ? "along z" : "along x");
         ViewHarness h;
-        ASSERT_TRUE(h.load(writeTempFile("upright.bvh", walkerBvh(120, alongZ))));
+        ASSERT_TRUE(h.load(writeScratch("upright.bvh", walkerBvh(120, alongZ))));
         h.view().setFrame(1);
         h.view().toggleOption(OptionAxes);
         h.view().toggleOption(OptionTrackMotion);  // close to the figure

@@ -74,7 +74,7 @@ void drawPerJoint(const Motion& m, const Pose& pose, PosePass pass) {
 class FigurePicture : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(h.load(writeTempFile("picture_walker.bvh", walkerBvh(40, false))));
+        ASSERT_TRUE(h.load(writeScratch("picture_walker.bvh", walkerBvh(40, false))));
         h.view().setFrame(20);
     }
     // Clears, sets the view's camera and runs `draw`; returns the pixels.

@@ -8,7 +8,7 @@ namespace {
 // Opens a walker into the document and shows it in the view.
 bool showWalker(MotionView& view, Document& document, int frames, bool alongZ) {
     if (!document.open(
-            writeTempFile(alongZ ? "walker_z.bvh" : "walker_x.bvh", walkerBvh(frames, alongZ))))
+            writeScratch(alongZ ? "walker_z.bvh" : "walker_x.bvh", walkerBvh(frames, alongZ))))
         return false;
     view.setDocument(&document);
     return true;
@@ -134,7 +134,7 @@ TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
 // it is handed to the GL, so picture and picking share it.
 TEST(MotionViewTracking, TheDrawAfterAJumpIsCentredOnTheNewFrame) {
     ViewHarness h;
-    ASSERT_TRUE(h.load(writeTempFile("walker_x.bvh", walkerBvh(200, false))));
+    ASSERT_TRUE(h.load(writeScratch("walker_x.bvh", walkerBvh(200, false))));
     h.view().toggleOption(OptionTrackMotion);
     h.view().toggleOption(OptionAxes);  // the x axis is drawn in the markers' red
     h.view().setFrame(1);
@@ -160,7 +160,7 @@ TEST(MotionViewTracking, TheDrawAfterAJumpIsCentredOnTheNewFrame) {
 TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
     ViewHarness h;
     MotionView& view = h.view();
-    ASSERT_TRUE(h.load(writeTempFile("walker_x.bvh", walkerBvh(200, false))));
+    ASSERT_TRUE(h.load(writeScratch("walker_x.bvh", walkerBvh(200, false))));
     const Motion& m = *view.motion();
     const PathEdit& e = *view.edit();
     const ControlCurve& curve = e.curve();
@@ -209,7 +209,7 @@ TEST(MotionViewTracking, TargetFollowsTheEditedPath) {
 TEST(MotionViewTracking, PresetsKeepTrackingAndTheirSide) {
     ViewHarness h;
     MotionView& view = h.view();
-    ASSERT_TRUE(h.load(writeTempFile("walker_z.bvh", walkerBvh(200, true))));
+    ASSERT_TRUE(h.load(writeScratch("walker_z.bvh", walkerBvh(200, true))));
     const Motion& m = *view.motion();
     const Camera fitted = view.camera();
     view.toggleOption(OptionTrackMotion);

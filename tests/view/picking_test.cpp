@@ -51,7 +51,7 @@ TEST(PickRule, TheCentreOfEveryCubeOfADensePathPicksThatCube) {
 class ViewPicking : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(h.load(writeTempFile("pick_walker.bvh", walkerBvh(300, false))));
+        ASSERT_TRUE(h.load(writeScratch("pick_walker.bvh", walkerBvh(300, false))));
         h.view().setFrame(1);
         h.render();
     }

@@ -179,7 +179,7 @@ TEST(ViewRender, GridIsRebuiltWhenTheWindowIsShownAgain) {
 class ViewRenderMotion : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(h.load(writeTempFile("render_walker.bvh", walkerBvh(120, false))));
+        ASSERT_TRUE(h.load(writeScratch("render_walker.bvh", walkerBvh(120, false))));
         h.view().setFrame(60);
     }
     ViewHarness h;
@@ -317,7 +317,7 @@ TEST(ViewRenderMends, BonesJoinTheJointsAsPosedWhenChildrenHavePositionChannels)
         "MOTION\nFrames: 2\nFrame Time: 0.04\n"
         "0 40 0 0 0 30 60 -40 0 0 0 0\n1 40 0 0 0 30 60 -40 0 0 0 0\n";
     ViewHarness h;
-    ASSERT_TRUE(h.load(writeTempFile("six_channels.bvh", text)));
+    ASSERT_TRUE(h.load(writeScratch("six_channels.bvh", text)));
     for (int option : {OptionAxes, OptionShadow, OptionPath, OptionGrid, OptionPlane})
         h.view().toggleOption(option);
     h.view().setFrame(1);
@@ -347,7 +347,7 @@ TEST(ViewRenderMends, FlatFigureIsDrawnWithEveryFrameStrobed) {
         "  End Site\n  {\n   OFFSET 0 40 0\n  }\n }\n}\n"
         "MOTION\nFrames: 3\nFrame Time: 0.04\n0 10 0 0\n40 10 0 0\n80 10 0 0\n";
     ViewHarness h;
-    ASSERT_TRUE(h.load(writeTempFile("flat.bvh", text)));
+    ASSERT_TRUE(h.load(writeScratch("flat.bvh", text)));
     EXPECT_EQ(h.view().camera().nearPlane, 0.0f);
     h.view().toggleOption(OptionAxes);
     h.view().toggleOption(OptionStrobes);

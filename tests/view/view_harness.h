@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "view/motion_view.h"
+#include "../test_files.h"
 
 // A window holding one MotionView, shown on the test's X server, with the rendered frame read
 // back from the GL.
@@ -178,9 +179,3 @@ inline std::string walkerBvh(int frames, bool alongZ) {
     return s.str();
 }
 
-// Writes text to a file in the test's temporary folder and returns its path.
-inline std::string writeTempFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
-    std::ofstream(path) << text;
-    return path;
-}
