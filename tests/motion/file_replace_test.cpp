@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <system_error>
 
 #include "motion_fixtures.h"
 
@@ -24,8 +25,24 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::path(testing::TempDir()) / name;
+// The build tree may lie where another user cannot reach (a home folder of mode 700) and deeper
+// than a socket's address can name (108 bytes): tests that need either work in a short folder
+// under /tmp that every user may enter, removed when the program ends.
+struct SharedScratch {
+    SharedScratch() {
+        if (mkdtemp(name) == nullptr || chmod(name, 0755) != 0)
+            throw std::system_error(errno, std::generic_category(), "no folder in /tmp");
+    }
+    ~SharedScratch() {
+        std::error_code ignored;
+        fs::remove_all(name, ignored);
+    }
+    char name[20] = "/tmp/bvhpath-XXXXXX";
+};
+
+fs::path freshFolder(const std::string& name, bool shared = false) {
+    static const SharedScratch scratch;
+    const fs::path folder = (shared ? fs::path(scratch.name) : fs::path(testing::TempDir())) / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -95,12 +112,13 @@ void handToChildUser(const fs::path& path) {
 }
 
 TEST(FileReplace, RefusesWhatIsNotARegularFileAndLeavesItAsItWas) {
-    const fs::path folder = freshFolder("replace_special");
+    const fs::path folder = freshFolder("replace_special", true);
     std::vector<std::string> names = {"fifo", "folder", "socket", "link_to_fifo"};
     ASSERT_EQ(0, mkfifo((folder / "fifo").c_str(), 0644));
     fs::create_directory(folder / "folder");
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
+    ASSERT_LT((folder / "socket").string().size(), sizeof address.sun_path);
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (folder / "socket").c_str());
     const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_EQ(0, bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address));
@@ -201,7 +219,7 @@ TEST(FileReplace, KeepsModeBitsOwnerAndGroup) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give the target another owner and group";
     }
-    const fs::path folder = freshFolder("replace_owner");
+    const fs::path folder = freshFolder("replace_owner", true);
     const fs::path target = folder / "owned.bvh";
     put(target, "old");
     ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
@@ -228,7 +246,7 @@ TEST(FileReplace, KeepsModeBitsOwnerAndGroup) {
 
 // As root this runs the saves as user nobody; as any other user, as that user.
 TEST(FileReplace, PermissionsOfAnotherUser) {
-    const fs::path folder = freshFolder("replace_permissions");
+    const fs::path folder = freshFolder("replace_permissions", true);
     const fs::path locked = folder / "locked";
     const fs::path temporaries = folder / "tmp";
     fs::create_directories(locked);
