@@ -20,6 +20,7 @@ Result Motion::prepareSave(PreparedSave& save, const SaveOptions& options) const
     try {
         save.frames = root_ && frames_ ? bake(*this, &save.rootChannels, options) : nullptr;
         if (save.frames) {
+            save.frames->setFrameTimeText(frames_->frameTimeText());
             // An output in other axes turns the root's OFFSET too; the skeleton is then written
             // from a copy that carries it.
             const std::array<float, 3> rootOffset = bakedRootOffset(*this, options);
