@@ -59,6 +59,7 @@ class Motion {
     // leave it open, the one detected in the file; reports to `progress` if given and stops with
     // Progress::kCancelled once it is cancelled. On failure the result carries the reason and
     // this motion is left exactly as it was (running out of memory is a failure like others).
+    // A success's note names what unfinished saves of the file left (unfinishedSavesNote).
     Result load(const std::string& path, const LoadOptions& options = LoadOptions(),
                 Progress* progress = nullptr);
     // Prepares a skeleton and its frames as load does after reading: settles the reading,

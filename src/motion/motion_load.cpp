@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "motion/bvh_reader.h"
+#include "motion/file_replace.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "motion/progress.h"
@@ -47,7 +48,11 @@ Result Motion::load(const std::string& path, const LoadOptions& options, Progres
         if (!reportStage(progress, 0.0, kReadShare, 1.0, 1.0)) {
             return Result::failure(Progress::kCancelled);
         }
-        return prepare(std::move(newRoot), std::move(newFrames), options, progress);
+        Result prepared = prepare(std::move(newRoot), std::move(newFrames), options, progress);
+        if (prepared) {
+            prepared.message = unfinishedSavesNote(path);
+        }
+        return prepared;
     } catch (const std::bad_alloc&) {
         return refuse("not enough memory for this motion");
     }

@@ -15,7 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <system_error>
+#include <thread>
 
 #include "motion_fixtures.h"
 
@@ -309,6 +311,63 @@ TEST(FileReplace, LongNamesAndTheFileSizeLimit) {
         limited.message);
     EXPECT_EQ("old", fixtures::readFile(target.string()));
     EXPECT_EQ(2, entriesIn(folder));
+}
+
+// A save that starts while another prepares its text for the same hard-linked file waits for
+// it: copies into the shared bytes never interleave.
+TEST(FileReplace, SavesIntoOneHardLinkedFileTakeTurns) {
+    const fs::path name = freshFolder("replace_turns") / "a.bvh";
+    put(name, "old");
+    fs::create_hard_link(name, name.parent_path() / "b.bvh");
+    std::promise<void> started;
+    std::string seenBySecond;
+    std::thread second;
+    EXPECT_TRUE(replaceFile(name.string(), [&](std::FILE* file) {
+        second = std::thread([&] {
+            EXPECT_TRUE(replaceFile(name.string(), [&](std::FILE* text) {
+                seenBySecond = fixtures::readFile(name.string());
+                started.set_value();
+                return writing("second")(text);
+            }));
+        });
+        // Not waiting for good: while this save holds the file, the second cannot start.
+        started.get_future().wait_for(std::chrono::milliseconds(200));
+        return writing("first")(file);
+    }));
+    second.join();
+    EXPECT_EQ("first", seenBySecond) << "the second save began before the first was in place";
+    EXPECT_EQ("second", fixtures::readFile((name.parent_path() / "b.bvh").string()));
+}
+
+// Killed by the file-size signal during its copy in place, a save leaves its whole text beside
+// the half-new target, and the next look at the target names it (a text never whole it does not).
+TEST(FileReplace, ASaveKilledDuringItsCopyLeavesItsWholeTextNamed) {
+    const fs::path name = freshFolder("replace_killed") / "a.bvh";
+    put(name, std::string(20000, 'o'));
+    fs::create_hard_link(name, name.parent_path() / "b.bvh");
+    put(name.string() + ".writing-abcdef", "half");
+    const Result killed = inChild([&] {
+        return replaceFile(name.string(), [](std::FILE* file) {
+            writing(std::string(10000, 'n'))(file);
+            std::fflush(file);
+            std::signal(SIGXFSZ, SIG_DFL);
+            struct rlimit small;
+            getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 100;
+            setrlimit(RLIMIT_FSIZE, &small);
+            return Result::success();
+        });
+    });
+    ASSERT_EQ("child ended by signal " + std::to_string(SIGXFSZ), killed.message);
+    const std::string note = "Note in BVH file output: ";
+    const std::string sentence =
+        "an earlier save of " + name.string() + " did not finish; its whole text is kept in ";
+    const std::string said = unfinishedSavesNote(name.string());
+    ASSERT_EQ(0u, said.find(note + sentence)) << said;
+    EXPECT_EQ(std::string(10000, 'n'), fixtures::readFile(said.substr((note + sentence).size())));
+    EXPECT_EQ(note + name.string() + " has other hard links, so it was written in place; " +
+                  said.substr(note.size()),
+              replaceFile(name.string(), writing("new")).message);
 }
 
 }  // namespace
