@@ -195,6 +195,7 @@ int MotionWindow::openPath(const std::string& path) {
         quitIfAsked();
         return 0;
     }
+    printToConsole(loaded);  // a note of what an unfinished save left
     view_->setMessage("");
     const int frameCount = document_.motion()->frameCount();
     const float frameTime = document_.motion()->frameTime();

@@ -262,6 +262,15 @@ int fail(std::FILE* out, const Result& result) {
     return 1;
 }
 
+// A success may carry a note the user should still see (a save written in place, the text an
+// unfinished save left): it is printed as it comes.
+Result noted(std::FILE* out, Result result) {
+    if (result && !result.message.empty()) {
+        printLine(out, result.message);
+    }
+    return result;
+}
+
 // ROOT and JOINT blocks, or End Sites (the blocks of that name without channels).
 int countNodes(const Motion& motion, bool endSites) {
     int count = 0;
@@ -278,10 +287,10 @@ int info(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
-    const Result loaded = [&] {
+    const Result loaded = noted(out, [&] {
         TerminalProgress progress("reading " + a.files.front());
         return loadMotion(a.files.front(), motion, a.reading, progress.get());
-    }();
+    }());
     if (!loaded) {
         return fail(out, loaded);
     }
@@ -319,6 +328,7 @@ int check(const Arguments& a, std::FILE* out) {
             return loadMotion(file, motion, a.reading, progress.get());
         }();
         printLine(out, file + ": " + (loaded ? std::string("OK") : loaded.message));
+        noted(out, loaded);
         status = loaded ? status : 1;
     }
     return status;
@@ -331,15 +341,17 @@ int convert(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
-    Result result;
-    {
+    // Each note once its progress line is gone.
+    Result result = noted(out, [&] {
         TerminalProgress progress("reading " + a.files[0]);
-        result = loadMotion(a.files[0], motion, a.reading, progress.get());
-    }
+        return loadMotion(a.files[0], motion, a.reading, progress.get());
+    }());
     if (result) {
-        TerminalProgress progress("writing " + a.files[1]);
         const PathEdit edit(motion);
-        result = saveMotion(edit.edited(), a.files[1], a.output, progress.get());
+        result = noted(out, [&] {
+            TerminalProgress progress("writing " + a.files[1]);
+            return saveMotion(edit.edited(), a.files[1], a.output, progress.get());
+        }());
     }
     return result ? 0 : fail(out, result);
 }
@@ -380,7 +392,7 @@ int edit(const Arguments& a, std::FILE* out) {
                                          "[--read-position-channels add|replace]"));
     }
     Document document;
-    Result result = document.open(a.files[0], a.reading);
+    Result result = noted(out, document.open(a.files[0], a.reading));
     if (result && !a.feet.empty()) {
         result = document.chooseFeet(a.feet);
     }
@@ -391,7 +403,7 @@ int edit(const Arguments& a, std::FILE* out) {
         result = document.setFeetPlanted(true);
     }
     if (result) {
-        result = document.save(a.files[1]);
+        result = noted(out, document.save(a.files[1]));
     }
     return result ? 0 : fail(out, result);
 }
@@ -406,7 +418,7 @@ int skate(const Arguments& a, std::FILE* out) {
     Motion motion;
     Motion reference;
     const std::string& referencePath = a.files.size() == 2 ? a.files[1] : a.files[0];
-    Result result = loadMotion(a.files[0], motion, a.reading);
+    Result result = noted(out, loadMotion(a.files[0], motion, a.reading));
     if (result) {
         result = loadMotion(referencePath, reference, a.reading);
     }

@@ -25,12 +25,12 @@ std::vector<std::string> ankleNamesOf(const PathEdit& edit) {
 
 const char kBusy[] = "Wait until the file is read or written, or cancel it.";
 
-// The path edit of a motion just prepared; running out of memory for it fails the load as
-// running out while preparing the motion does.
-Result editFor(const Motion& motion, std::unique_ptr<PathEdit>& edit) {
+// Makes the path edit of a motion just prepared, keeping the preparation's result (and its
+// note); running out of memory for it fails the load as running out while preparing does.
+Result editFor(const Motion& motion, std::unique_ptr<PathEdit>& edit, Result prepared) {
     try {
         edit = std::make_unique<PathEdit>(motion);
-        return Result::success();
+        return prepared;
     } catch (const std::bad_alloc&) {
         return Result::failure(
             "The Parser could not parse this: not enough memory for this motion");
@@ -47,7 +47,7 @@ Result Document::open(const std::string& path, const LoadOptions& options) {
     std::unique_ptr<PathEdit> edit;
     Result result = loadMotion(path, *loaded, options);
     if (result) {
-        result = editFor(*loaded, edit);
+        result = editFor(*loaded, edit, result);
     }
     if (result) {
         adopt(std::move(loaded), std::move(edit), path);
@@ -88,7 +88,7 @@ Result Document::reread(const LoadOptions& options) {
     std::unique_ptr<PathEdit> edit;
     Result result = motion_->reread(options, *reread);
     if (result) {
-        result = editFor(*reread, edit);
+        result = editFor(*reread, edit, result);
     }
     if (!result) {
         return result;
@@ -132,7 +132,7 @@ std::unique_ptr<BackgroundJob> Document::startOpen(const std::string& path,
             auto loaded = std::make_unique<Motion>();
             Result result = loadMotion(pending->path, *loaded, pending->options, &progress);
             if (result) {
-                result = editFor(*loaded, pending->loadedEdit);
+                result = editFor(*loaded, pending->loadedEdit, result);
             }
             if (result) {
                 pending->loaded = std::move(loaded);

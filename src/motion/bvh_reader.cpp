@@ -363,7 +363,8 @@ std::unique_ptr<FrameTable> BvhReader::readMotionSection() {
     }
     int frameCount = 0;
     float frameTime = 0.0f;
-    if (!readFrameCount(frameCount) || !readFrameTime(frameTime)) {
+    std::string frameTimeText;
+    if (!readFrameCount(frameCount) || !readFrameTime(frameTime, frameTimeText)) {
         return nullptr;
     }
     if (!frameCountFits(frameCount)) {
@@ -375,6 +376,7 @@ std::unique_ptr<FrameTable> BvhReader::readMotionSection() {
         return nullptr;
     }
     table->set(frameCount, frameTime, std::move(values));
+    table->setFrameTimeText(std::move(frameTimeText));
     return table;
 }
 
@@ -395,7 +397,8 @@ bool BvhReader::readFrameCount(int& frameCount) {
     return true;
 }
 
-bool BvhReader::readFrameTime(float& frameTime) {
+// text gets the number as written (see FrameTable::frameTimeText).
+bool BvhReader::readFrameTime(float& frameTime, std::string& text) {
     readLine();
     if (!firstToken() || !tokenIs("frame")) {
         return fail("Frame");
@@ -406,6 +409,9 @@ bool BvhReader::readFrameTime(float& frameTime) {
     frameTime = atofFloat(token_);
     if (!isFinite(frameTime)) {
         return fail(kNonFinite);
+    }
+    if (token_.size() <= FrameTable::kMaxFrameTimeText) {
+        text = token_;
     }
     return true;
 }

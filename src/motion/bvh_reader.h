@@ -81,7 +81,7 @@ class BvhReader {
     bool readChannels(Joint& joint);   // the count and names after CHANNELS
     std::unique_ptr<Joint> readEndSite();
     bool readFrameCount(int& frameCount);
-    bool readFrameTime(float& frameTime);
+    bool readFrameTime(float& frameTime, std::string& text);
     bool frameCountFits(long long frameCount) const;
     bool readFrames(int frameCount, std::vector<float>& values);
 

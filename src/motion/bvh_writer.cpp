@@ -1,6 +1,7 @@
 #include "motion/bvh_writer.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -36,6 +37,21 @@ char* formatFrameTime(float seconds, char* first, char* last) {
         }
     }
     return end;
+}
+
+// The file's own Frame Time text is written back while it is a whole number text that still
+// reads as the table's frame time: "0.016666666666666666" must not become "0.016666668", the
+// same float but another double for readers in double precision.
+bool keepsItsText(const FrameTable& frames) {
+    const std::string& text = frames.frameTimeText();
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    std::strtod(text.c_str(), &end);
+    const float seconds = frames.frameTime();
+    const float back = atofFloat(text);
+    return end == text.c_str() + text.size() && std::memcmp(&back, &seconds, sizeof back) == 0;
 }
 
 }  // namespace
@@ -201,10 +217,14 @@ void BvhWriter::frameLines(const FrameTable& frames) {
         std::to_chars(out_.data() + used_, out_.data() + out_.size(), frames.frameCount()).ptr -
         out_.data());
     text("\nFrame Time: ");
-    room(kFrameTimeRoom);
-    used_ = static_cast<std::size_t>(
-        formatFrameTime(frames.frameTime(), out_.data() + used_, out_.data() + out_.size()) -
-        out_.data());
+    if (keepsItsText(frames)) {
+        text(frames.frameTimeText());
+    } else {
+        room(kFrameTimeRoom);
+        used_ = static_cast<std::size_t>(
+            formatFrameTime(frames.frameTime(), out_.data() + used_, out_.data() + out_.size()) -
+            out_.data());
+    }
     text("\n");
     const int columns = frames.channelCount();
     for (int f = 0; f < frames.frameCount(); ++f) {

@@ -1,5 +1,6 @@
 #include "motion/file_replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include "motion/target_lock.h"
+
 namespace {
 
 const std::string kError = "Error in BVH file output: ";
@@ -24,7 +27,14 @@ const std::string kNote = "Note in BVH file output: ";
 constexpr int kMaxLinkHops = 40;
 constexpr std::size_t kRandomLetters = 6;
 constexpr int kCreateAttempts = 100;
+// Each failed attempt means that another save put a new file in place meanwhile.
+constexpr int kLockAttempts = 100;
 constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
+// A text is prepared as "<name>.writing-" and six letters. Before it is copied in place it is
+// renamed "<name>.saving-", so a file of that name always holds a whole text: one left behind
+// is what remains of a save that did not finish.
+const std::string kWritingSuffix = ".writing-";
+const std::string kWholeSuffix = ".saving-";
 
 // A path as it may stand in a one-line message: a control byte in a file name would break the
 // line.
@@ -106,10 +116,10 @@ Result followLinks(const std::string& target, Landing& landing) {
     }
 }
 
-// "<name>.saving-", the name shortened (at a UTF-8 character boundary) so that the full temporary
-// name fits the folder's limit on a name's length.
-std::string temporaryStem(const std::string& folder, const std::string& name) {
-    const std::string suffix = ".saving-";
+// The name and the suffix, the name shortened (at a UTF-8 character boundary) so that the full
+// temporary name fits the folder's limit on a name's length.
+std::string temporaryStem(const std::string& folder, const std::string& name,
+                          const std::string& suffix) {
     long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
     if (limit <= 0) {
         limit = NAME_MAX;
@@ -156,14 +166,20 @@ class Temporary {
         }
     }
 
-    // 0, or the errno of the last failed attempt. The kernel applies the umask and the folder's
-    // defaults to mode, as it would for the target itself.
-    int create(const std::string& folder, const std::string& stem, mode_t mode) {
+    // Creates "<targetName>.writing-" and six letters in folder; 0, or the errno of the last
+    // failed attempt. The kernel applies the umask and the folder's defaults to mode, as it would
+    // for the target itself.
+    int create(const std::string& folder, const std::string& targetName, mode_t mode) {
+        folder_ = folder;
+        targetName_ = targetName;
+        const std::string stem = temporaryStem(folder, targetName, kWritingSuffix);
         for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-            const std::string path = joined(folder, stem + randomLetters());
+            const std::string letters = randomLetters();
+            const std::string path = joined(folder, stem + letters);
             fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (fd_ >= 0) {
                 path_ = path;
+                letters_ = letters;
                 return 0;
             }
             if (errno != EEXIST) {
@@ -173,14 +189,35 @@ class Temporary {
         return EEXIST;
     }
 
+    // Renames the file "<targetName>.saving-" with the same letters, never over another file:
+    // from here on its name says that it holds a whole text. 0, or the errno.
+    int markWhole() {
+        const std::string whole =
+            joined(folder_, temporaryStem(folder_, targetName_, kWholeSuffix) + letters_);
+        int renamed = renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, whole.c_str(), RENAME_NOREPLACE);
+        // A file system without the exclusive rename: the random letters make a clash unlikely.
+        if (renamed != 0 && errno == EINVAL && access(whole.c_str(), F_OK) != 0) {
+            renamed = std::rename(path_.c_str(), whole.c_str());
+        }
+        if (renamed != 0) {
+            return errno;
+        }
+        path_ = whole;
+        return 0;
+    }
+
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
+    const std::string& folder() const { return folder_; }
     // Its name no longer belongs to this object: it was renamed over the target, or is kept.
     void letGo() { path_.clear(); }
 
   private:
     int fd_ = -1;
     std::string path_;
+    std::string folder_;
+    std::string targetName_;
+    std::string letters_;
 };
 
 // The stream handed to writeText; it remembers the first error of the file underneath, which
@@ -302,6 +339,18 @@ class Descriptor {
     int fd_;
 };
 
+// The folder's entry for a renamed file reaches the disk only with the folder itself. A folder
+// that cannot be opened for reading cannot be flushed and is left as it is.
+int syncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    const int error = fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    close(fd);
+    return error;
+}
+
 // Keeps the prepared text for the user, since the target may now be damaged.
 Result keptFailure(Temporary& temporary, const std::string& target, int error) {
     fsync(temporary.fd());
@@ -311,13 +360,31 @@ Result keptFailure(Temporary& temporary, const std::string& target, int error) {
                            std::strerror(error) + "; the whole text is kept in " + shown(kept));
 }
 
+// The prepared text reaches the disk under its whole name before the target's first byte
+// changes, so a save killed during the copy leaves a text the next save or load can name.
+Result keepWhole(Temporary& temporary, const std::string& target) {
+    if (fsync(temporary.fd()) != 0) {
+        return failure("could not write file", target, errno);
+    }
+    if (const int error = temporary.markWhole()) {
+        return failure("could not rename the prepared copy of", target, error);
+    }
+    if (const int error = syncFolder(temporary.folder())) {
+        return failure("could not flush the prepared copy of", target, error);
+    }
+    return Result::success();
+}
+
 // Copies the prepared text over the target's own bytes, so every hard link sees it and the
 // target keeps its inode, owner and mode. The new size is reserved first so that a full disk stops
-// the save before the target is touched.
-Result writeInPlace(Temporary& temporary, const std::string& target) {
+// the save before the target is touched. locked is the status of the file the save locked.
+Result writeInPlace(Temporary& temporary, const std::string& target, const struct stat& locked) {
     struct stat prepared;
     if (fstat(temporary.fd(), &prepared) != 0) {
         return failure("could not write file", target, errno);
+    }
+    if (Result kept = keepWhole(temporary, target); !kept) {
+        return kept;
     }
     Descriptor file(open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) {
@@ -326,6 +393,9 @@ Result writeInPlace(Temporary& temporary, const std::string& target) {
     struct stat status;
     if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return Result::failure(kError + shown(target) + " is not a regular file");
+    }
+    if (status.st_dev != locked.st_dev || status.st_ino != locked.st_ino) {
+        return Result::failure(kError + shown(target) + " was replaced by another file meanwhile");
     }
     if (prepared.st_size > 0) {
         if (const int error = posix_fallocate(file.get(), 0, prepared.st_size)) {
@@ -345,21 +415,98 @@ Result writeInPlace(Temporary& temporary, const std::string& target) {
     return error == 0 ? Result::success() : keptFailure(temporary, target, error);
 }
 
-// The folder's entry for the renamed file reaches the disk only with the folder itself. A folder
-// that cannot be opened for reading cannot be flushed and is left as it is.
-int syncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return 0;
+// Renames the prepared text over the target: readers see the old file or the new one, whole.
+Result replaceWhole(Temporary& temporary, const std::string& target) {
+    if (fsync(temporary.fd()) != 0) {
+        return failure("could not write file", target, errno);
     }
-    const int error = fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    close(fd);
-    return error;
+    if (std::rename(temporary.path().c_str(), target.c_str()) != 0) {
+        return failure("could not replace file", target, errno);
+    }
+    temporary.letGo();
+    if (const int error = syncFolder(folderOf(target))) {
+        return failure("wrote the file but could not flush the folder of", target, error);
+    }
+    return Result::success();
 }
 
 std::string temporaryFolder() {
     const char* folder = std::getenv("TMPDIR");
     return folder != nullptr && folder[0] != '\0' ? folder : "/tmp";
+}
+
+// Follows the links to the file the save lands on and, when it exists, locks it for the save.
+// A file that cannot be opened or locked is saved unlocked (or refused by the checks after).
+Result reachAndLock(const std::string& target, Landing& landing, TargetLock& lock) {
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        if (Result reached = followLinks(target, landing); !reached) {
+            return reached;
+        }
+        if (!landing.exists || !S_ISREG(landing.status.st_mode)) {
+            return Result::success();
+        }
+        const int error = lock.lock(landing.path, landing.status);
+        if (error == ETIMEDOUT) {
+            return Result::failure(kError + "another save of " + shown(landing.path) +
+                                   " has not finished in " +
+                                   std::to_string(TargetLock::kWaitSeconds) + " seconds");
+        }
+        if (error != ESTALE) {
+            return Result::success();
+        }
+    }
+    return failure("could not lock", landing.path, ESTALE);
+}
+
+// The whole texts that earlier saves of the file at path left (see kWholeSuffix): beside it or,
+// for a folder the user cannot write to, the user's own in the temporary folder.
+std::vector<std::string> unfinishedSaves(const std::string& path) {
+    std::vector<std::string> found;
+    const auto search = [&](const std::string& folder, bool ownOnly) {
+        const std::string stem = temporaryStem(folder, nameOf(path), kWholeSuffix);
+        DIR* entries = opendir(folder.c_str());
+        if (entries == nullptr) {
+            return;
+        }
+        while (const dirent* entry = readdir(entries)) {
+            const std::string name = entry->d_name;
+            struct stat status;
+            if (name.size() == stem.size() + kRandomLetters &&
+                name.compare(0, stem.size(), stem) == 0 &&
+                lstat(joined(folder, name).c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+                (!ownOnly || status.st_uid == geteuid())) {
+                found.push_back(joined(folder, name));
+            }
+        }
+        closedir(entries);
+    };
+    search(folderOf(path), false);
+    if (access(folderOf(path).c_str(), W_OK) != 0) {
+        search(temporaryFolder(), true);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The note's sentence naming the texts unfinishedSaves finds, or empty.
+std::string unfinishedSavesSentence(const std::string& path) {
+    const std::vector<std::string> found = unfinishedSaves(path);
+    if (found.empty()) {
+        return "";
+    }
+    std::string names;
+    for (const std::string& name : found) {
+        names += (names.empty() ? "" : ", ") + shown(name);
+    }
+    return "an earlier save of " + shown(path) + " did not finish; its whole text is kept in " +
+           names;
+}
+
+// Adds a sentence to a success's note.
+void addNote(Result& result, const std::string& sentence) {
+    if (!sentence.empty()) {
+        result.message += (result.message.empty() ? kNote : "; ") + sentence;
+    }
 }
 
 }  // namespace
@@ -370,7 +517,8 @@ Result replaceFile(const std::string& target, const std::function<Result(std::FI
         return Result::failure(kError + "no file name in \"" + shown(target) + "\"");
     }
     Landing landing;
-    if (Result reached = followLinks(target, landing); !reached) {
+    TargetLock lock;
+    if (Result reached = reachAndLock(target, landing, lock); !reached) {
         return reached;
     }
     const std::string& path = landing.path;
@@ -384,44 +532,48 @@ Result replaceFile(const std::string& target, const std::function<Result(std::FI
             return failure("could not open file", path, errno);
         }
     }
+    // Found under the lock, so none of them belongs to a save still running.
+    const std::string unfinished = landing.exists ? unfinishedSavesSentence(path) : "";
     const std::string folder = folderOf(path);
     Temporary temporary;
-    const int besideError =
-        temporary.create(folder, temporaryStem(folder, nameOf(path)), landing.exists ? 0600 : 0666);
-    std::string note;
+    const int besideError = temporary.create(folder, nameOf(path), landing.exists ? 0600 : 0666);
+    std::string inPlace;  // why the text is copied in place, when it is
     if (besideError != 0) {
         if (!landing.exists) {
             return failure("could not create file", path, besideError);
         }
-        const std::string elsewhere = temporaryFolder();
-        if (temporary.create(elsewhere, temporaryStem(elsewhere, nameOf(path)), 0600) != 0) {
+        if (temporary.create(temporaryFolder(), nameOf(path), 0600) != 0) {
             return failure("could not create a temporary file beside", path, besideError);
         }
-        note = kNote + "could not create a temporary file beside " + shown(path) + " (" +
-               std::strerror(besideError) + "), so it was written in place";
+        inPlace = "could not create a temporary file beside " + shown(path) + " (" +
+                  std::strerror(besideError) + "), so it was written in place";
     }
     if (Result written = fill(temporary, writeText, path); !written) {
         return written;
     }
-    const bool replaceable =
-        note.empty() && (!landing.exists || (landing.status.st_nlink == 1 &&
-                                             carryAttributes(temporary.fd(), landing.status)));
-    if (!replaceable) {
-        Result result = writeInPlace(temporary, path);
-        if (result && !note.empty()) {
-            result.message = note;
-        }
-        return result;
+    if (inPlace.empty() && landing.exists && landing.status.st_nlink != 1) {
+        inPlace = shown(path) + " has other hard links, so it was written in place";
+    } else if (inPlace.empty() && landing.exists &&
+               !carryAttributes(temporary.fd(), landing.status)) {
+        inPlace = "a new file could not be given the owner, group and mode of " + shown(path) +
+                  ", so it was written in place";
     }
-    if (fsync(temporary.fd()) != 0) {
-        return failure("could not write file", path, errno);
+    Result result = inPlace.empty() ? replaceWhole(temporary, path)
+                                    : writeInPlace(temporary, path, landing.status);
+    if (result) {
+        addNote(result, inPlace);
+        addNote(result, unfinished);
     }
-    if (std::rename(temporary.path().c_str(), path.c_str()) != 0) {
-        return failure("could not replace file", path, errno);
+    return result;
+}
+
+std::string unfinishedSavesNote(const std::string& target) {
+    Landing landing;
+    if (!followLinks(target, landing) || !landing.exists || !S_ISREG(landing.status.st_mode) ||
+        saveInProgress(landing.path)) {
+        return "";
     }
-    temporary.letGo();
-    if (const int error = syncFolder(folder)) {
-        return failure("wrote the file but could not flush the folder of", path, error);
-    }
-    return Result::success();
+    Result noted;
+    addNote(noted, unfinishedSavesSentence(landing.path));
+    return noted.message;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "motion/bvh_reader.h"
+#include "motion/file_replace.h"
 #include "motion/progress.h"
 
 namespace {
@@ -32,8 +33,12 @@ Result loadMotion(const std::string& path, Motion& motion, const LoadOptions& op
         if (!reportStage(progress, 0.0, kReadShare, 1.0, 1.0)) {
             return Result::failure(Progress::kCancelled);
         }
-        return motion.prepare(std::move(root), std::move(frames), options, progress, kReadShare,
-                              1.0);
+        Result prepared =
+            motion.prepare(std::move(root), std::move(frames), options, progress, kReadShare, 1.0);
+        if (prepared) {
+            prepared.message = unfinishedSavesNote(path);
+        }
+        return prepared;
     } catch (const std::bad_alloc&) {
         return Result::failure(
             "The Parser could not parse this: not enough memory for this motion");

@@ -18,6 +18,7 @@ Result prepareSave(const EditedMotion& edited, PreparedSave& save, const SaveOpt
     try {
         save.frames = root && motion.frames() ? bake(edited, &save.rootChannels, options) : nullptr;
         if (save.frames) {
+            save.frames->setFrameTimeText(motion.frames()->frameTimeText());
             // An output in other axes turns the root's OFFSET too; the skeleton is then written
             // from a copy that carries it.
             const std::array<float, 3> rootOffset = bakedRootOffset(motion, options);

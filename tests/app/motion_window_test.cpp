@@ -270,6 +270,17 @@ TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
     EXPECT_EQ(reread.joints().size(), shown->joints().size());
 }
 
+// An open names on the console the whole text that an unfinished save of the file left.
+TEST_F(MotionWindowTest, OpenTellsOfAnUnfinishedSave) {
+    const std::string target = scratch.file("walk.bvh", tinyMotion("0.1"));
+    const std::string left = scratch.file("walk.bvh.saving-abcdef", tinyMotion("0.1"));
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(window.openPath(target), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Note in BVH file output: an earlier save of " + target +
+                  " did not finish; its whole text is kept in " + left + "\n");
+}
+
 TEST_F(MotionWindowTest, PanelFrameChangesReachTheView) {
     ASSERT_EQ(window.openPath(samplePath), 1);
     window.panel()->setFrame(40);

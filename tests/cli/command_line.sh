@@ -92,6 +92,15 @@ ln -s "$work/made_by_link.bvh" "$work/dangling.bvh"
 run convert "$sample" "$work/dangling.bvh"
 [ "$status" -eq 0 ] && [ -L "$work/dangling.bvh" ] && [ -s "$work/made_by_link.bvh" ] ||
     fail "a save did not go through a dangling link: $out"
+# A save written in place says so; a load names the whole text an unfinished save left.
+cp "$sample" "$work/linked.bvh" && ln "$work/linked.bvh" "$work/other_name.bvh"
+run convert "$sample" "$work/linked.bvh"
+[ "$out" = "Note in BVH file output: $work/linked.bvh has other hard links, so it was written in place" ] ||
+    fail "a save in place: $out"
+cp "$sample" "$work/linked.bvh.saving-abc123"
+run check "$work/linked.bvh"
+[ "$out" = "$work/linked.bvh: OK"$'\n'"Note in BVH file output: an earlier save of $work/linked.bvh did not finish; its whole text is kept in $work/linked.bvh.saving-abc123" ] ||
+    fail "check did not name the leftover: $out"
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status"
 for subcommand in info check convert edit skate; do

@@ -164,9 +164,21 @@ TEST(BvhWriter, FrameTimeReadsBackAsTheSameFloat) {
             "MOTION\nFrames: 0\nFrame Time: " +
             std::string(t.read) + "\n");
         ASSERT_TRUE(source.frames) << source.output;
+        // The file's own text is written back; without it, the fewest decimals.
+        Written kept = writeBvh(&root, *source.frames);
+        EXPECT_NE(kept.bytes.find(std::string("Frame Time: ") + t.read + "\n"), std::string::npos)
+            << t.read << " gave " << kept.bytes.substr(kept.bytes.find("Frame Time"));
+        source.frames->setFrameTimeText("");
         Written w = writeBvh(&root, *source.frames);
         EXPECT_NE(w.bytes.find(std::string("Frame Time: ") + t.written + "\n"), std::string::npos)
             << t.read << " gave " << w.bytes.substr(w.bytes.find("Frame Time"));
+    }
+    // Only a whole number text that reads as the frame time is written back.
+    for (const char* text : {"0.0166666abc", "0.02"}) {
+        FrameTable frames(0);
+        frames.set(0, 1.0f / 60.0f, {});
+        frames.setFrameTimeText(text);
+        EXPECT_NE(writeBvh(&root, frames).bytes.find("Time: 0.016666668\n"), std::string::npos);
     }
     // Odd floats too: a third, a denormal, a large value.
     for (float seconds : {1.0f / 3.0f, 1.0f / 120.0f, 3e-39f, 12345.678f}) {

@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <system_error>
+#include <thread>
 
 #include "motion_fixtures.h"
 
@@ -24,8 +27,24 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::path(testing::TempDir()) / name;
+// The build tree may lie where another user cannot reach (a home folder of mode 700) and deeper
+// than a socket's address can name (108 bytes): tests that need either work in a short folder
+// under /tmp that every user may enter, removed when the program ends.
+struct SharedScratch {
+    SharedScratch() {
+        if (mkdtemp(name) == nullptr || chmod(name, 0755) != 0)
+            throw std::system_error(errno, std::generic_category(), "no folder in /tmp");
+    }
+    ~SharedScratch() {
+        std::error_code ignored;
+        fs::remove_all(name, ignored);
+    }
+    char name[20] = "/tmp/bvhpath-XXXXXX";
+};
+
+fs::path freshFolder(const std::string& name, bool shared = false) {
+    static const SharedScratch scratch;
+    const fs::path folder = (shared ? fs::path(scratch.name) : fs::path(testing::TempDir())) / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -95,12 +114,13 @@ void handToChildUser(const fs::path& path) {
 }
 
 TEST(FileReplace, RefusesWhatIsNotARegularFileAndLeavesItAsItWas) {
-    const fs::path folder = freshFolder("replace_special");
+    const fs::path folder = freshFolder("replace_special", true);
     std::vector<std::string> names = {"fifo", "folder", "socket", "link_to_fifo"};
     ASSERT_EQ(0, mkfifo((folder / "fifo").c_str(), 0644));
     fs::create_directory(folder / "folder");
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
+    ASSERT_LT((folder / "socket").string().size(), sizeof address.sun_path);
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (folder / "socket").c_str());
     const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_EQ(0, bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address));
@@ -201,7 +221,7 @@ TEST(FileReplace, KeepsModeBitsOwnerAndGroup) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give the target another owner and group";
     }
-    const fs::path folder = freshFolder("replace_owner");
+    const fs::path folder = freshFolder("replace_owner", true);
     const fs::path target = folder / "owned.bvh";
     put(target, "old");
     ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
@@ -228,7 +248,7 @@ TEST(FileReplace, KeepsModeBitsOwnerAndGroup) {
 
 // As root this runs the saves as user nobody; as any other user, as that user.
 TEST(FileReplace, PermissionsOfAnotherUser) {
-    const fs::path folder = freshFolder("replace_permissions");
+    const fs::path folder = freshFolder("replace_permissions", true);
     const fs::path locked = folder / "locked";
     const fs::path temporaries = folder / "tmp";
     fs::create_directories(locked);
@@ -291,6 +311,63 @@ TEST(FileReplace, LongNamesAndTheFileSizeLimit) {
         limited.message);
     EXPECT_EQ("old", readWhole(target.string()));
     EXPECT_EQ(2, entriesIn(folder));
+}
+
+// A save that starts while another prepares its text for the same hard-linked file waits for
+// it: copies into the shared bytes never interleave.
+TEST(FileReplace, SavesIntoOneHardLinkedFileTakeTurns) {
+    const fs::path name = freshFolder("replace_turns") / "a.bvh";
+    put(name, "old");
+    fs::create_hard_link(name, name.parent_path() / "b.bvh");
+    std::promise<void> started;
+    std::string seenBySecond;
+    std::thread second;
+    EXPECT_TRUE(replaceFile(name.string(), [&](std::FILE* file) {
+        second = std::thread([&] {
+            EXPECT_TRUE(replaceFile(name.string(), [&](std::FILE* text) {
+                seenBySecond = readWhole(name.string());
+                started.set_value();
+                return writing("second")(text);
+            }));
+        });
+        // Not waiting for good: while this save holds the file, the second cannot start.
+        started.get_future().wait_for(std::chrono::milliseconds(200));
+        return writing("first")(file);
+    }));
+    second.join();
+    EXPECT_EQ("first", seenBySecond) << "the second save began before the first was in place";
+    EXPECT_EQ("second", readWhole((name.parent_path() / "b.bvh").string()));
+}
+
+// Killed by the file-size signal during its copy in place, a save leaves its whole text beside
+// the half-new target, and the next look at the target names it (a text never whole it does not).
+TEST(FileReplace, ASaveKilledDuringItsCopyLeavesItsWholeTextNamed) {
+    const fs::path name = freshFolder("replace_killed") / "a.bvh";
+    put(name, std::string(20000, 'o'));
+    fs::create_hard_link(name, name.parent_path() / "b.bvh");
+    put(name.string() + ".writing-abcdef", "half");
+    const Result killed = inChild([&] {
+        return replaceFile(name.string(), [](std::FILE* file) {
+            writing(std::string(10000, 'n'))(file);
+            std::fflush(file);
+            std::signal(SIGXFSZ, SIG_DFL);
+            struct rlimit small;
+            getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 100;
+            setrlimit(RLIMIT_FSIZE, &small);
+            return Result::success();
+        });
+    });
+    ASSERT_EQ("child ended by signal " + std::to_string(SIGXFSZ), killed.message);
+    const std::string note = "Note in BVH file output: ";
+    const std::string sentence =
+        "an earlier save of " + name.string() + " did not finish; its whole text is kept in ";
+    const std::string said = unfinishedSavesNote(name.string());
+    ASSERT_EQ(0u, said.find(note + sentence)) << said;
+    EXPECT_EQ(std::string(10000, 'n'), readWhole(said.substr((note + sentence).size())));
+    EXPECT_EQ(note + name.string() + " has other hard links, so it was written in place; " +
+                  said.substr(note.size()),
+              replaceFile(name.string(), writing("new")).message);
 }
 
 }  // namespace

@@ -36,6 +36,15 @@ std::array<float, 9> rootOrientation(const Motion& motion, int frame) {
     return {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
 }
 
+// The number after "Frame Time:", as the file writes it.
+std::string frameTimeTextOf(const std::string& path) {
+    std::istringstream text(readWhole(path));
+    std::string word;
+    while (text >> word && word != "Time:") {
+    }
+    return text >> word ? word : "";
+}
+
 // load -> save with no edit -> load keeps every joint's channel line and every value to the four
 // decimals written (the root's too, whatever its OFFSET or rotation order), so every joint of
 // every frame stays in place and the root keeps its orientation.
@@ -53,6 +62,7 @@ void expectRoundTripKeepsTheMotion(const std::string& path, const std::string& s
             << path << " joint " << original.joints()[j]->name();
     }
     EXPECT_EQ(original.frameTime(), reloaded.frameTime()) << path;
+    EXPECT_EQ(frameTimeTextOf(path), frameTimeTextOf(saved)) << path;
     const int columns = original.frames()->channelCount();
     for (int f = 0; f < original.frameCount(); ++f) {
         for (int c = 0; c < columns; ++c) {
