@@ -6,6 +6,7 @@
 #include <FL/x.H>
 
 #include <sys/resource.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +79,20 @@ class PanelWindow : public ::testing::Test {
                       "xdotool mousemove --window %lu %d %d click 1 >/dev/null 2>&1",
                       static_cast<unsigned long>(fl_xid(&window)), x, y);
         return std::system(command) == 0;
+    }
+    // A real left-button drag through the X server along the row y, in five steps.
+    void dragAlong(int y, int fromX, int toX) {
+        for (int i = 0; i <= 6; ++i) {
+            std::string command = "xdotool mousemove --window " + std::to_string(fl_xid(&window)) +
+                                  " " + std::to_string(fromX + (toX - fromX) * std::min(i, 5) / 5) +
+                                  " " + std::to_string(y) +
+                                  (i == 0   ? " mousedown 1"
+                                   : i == 6 ? " mouseup 1"
+                                            : "");
+            ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+            runFor(0.05);
+        }
+        runFor(0.2);
     }
     void clickCentreOf(Fl_Widget& w) {
         ASSERT_TRUE(click(w.x() + w.w() / 2, w.y() + w.h() / 2)) << "xdotool failed";
@@ -176,6 +191,41 @@ TEST_F(PanelWindow, TheSelectionStandsOutFromItsTroughWithMarkedEnds) {
     };
     EXPECT_TRUE(marked(low + 3, low + 12));
     EXPECT_TRUE(marked(high - 12, high - 3));
+}
+
+TEST_F(PanelWindow, EachEndIsDraggedByItsGripWhileEverythingIsSelected) {
+    std::vector<unsigned char> row = rangeSliderRow();  // 1..100 of 1..100
+    const int inner = static_cast<int>(row.size() / 3);
+    const int body = inner / 2;
+    // The grip: the pixel a few pixels inside each end that differs most from the body.
+    auto grip = [&](int from, int step) {
+        int best = from;
+        for (int i = from; i != from + 10 * step; i += step) {
+            if (colourDistance(row, i, body) > colourDistance(row, best, body)) {
+                best = i;
+            }
+        }
+        return colourDistance(row, best, body) > 120 ? best : -1;
+    };
+    const int lowGrip = grip(3, 1);
+    const int highGrip = grip(inner - 4, -1);
+    ASSERT_GE(lowGrip, 0) << "no grip drawn at the low end";
+    ASSERT_GE(highGrip, 0) << "no grip drawn at the high end";
+    RangeSlider& slider = panel.rangeSlider();
+    const int left = slider.x() + Fl::box_dx(slider.box());
+    const int y = slider.y() + slider.h() / 2;
+    dragAlong(y, left + lowGrip, left + lowGrip + 200);
+    EXPECT_GT(panel.player().rangeStart(), 20);
+    EXPECT_EQ(panel.player().rangeEnd(), 100);
+    dragAlong(y, left + highGrip, left + highGrip - 200);
+    EXPECT_LT(panel.player().rangeEnd(), 80);
+
+    // A narrow selection's ends are taken from 6 pixels beside them.
+    panel.setPlayRange(50, 52);
+    const int start = left + range_slider_geometry::valueToPixel(50, 1, 100, inner);
+    dragAlong(y, start - 6, start - 106);
+    EXPECT_LT(panel.player().rangeStart(), 40);
+    EXPECT_EQ(panel.player().rangeEnd(), 52);
 }
 
 TEST_F(PanelWindow, ClickedControlsLeaveTheKeysToPlayback) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -21,12 +22,27 @@ TEST(RangeSliderGeometry, MappingsBetweenValuesAndPixels) {
     EXPECT_DOUBLE_EQ(knobFraction(60.0, 40.0, 0.0, 100.0), 0.2);
     EXPECT_EQ(knobLength(0.2, 100, 20), 20);
     EXPECT_EQ(knobLength(0.01, 100, 20), 11);  // never shorter than half the breadth plus one
-    EXPECT_EQ(dragModeAt(10, 20, 40, 2), DragTroughBefore);
-    EXPECT_EQ(dragModeAt(18, 20, 40, 2), DragLow);
-    EXPECT_EQ(dragModeAt(21, 20, 40, 2), DragLow);
-    EXPECT_EQ(dragModeAt(22, 20, 40, 2), DragBody);
-    EXPECT_EQ(dragModeAt(38, 20, 40, 2), DragHigh);
-    EXPECT_EQ(dragModeAt(42, 20, 40, 2), DragTroughAfter);
+    const EndZones zones{18, 22, 38, 42};
+    EXPECT_EQ(dragModeAt(10, zones), DragTroughBefore);
+    EXPECT_EQ(dragModeAt(18, zones), DragLow);
+    EXPECT_EQ(dragModeAt(21, zones), DragLow);
+    EXPECT_EQ(dragModeAt(22, zones), DragBody);
+    EXPECT_EQ(dragModeAt(38, zones), DragHigh);
+    EXPECT_EQ(dragModeAt(42, zones), DragTroughAfter);
+}
+
+TEST(RangeSliderGeometry, GripsAreDrawnOnlyInsideTheEndZones) {
+    for (int length = 1; length < 60; ++length) {
+        EndZones z = endZones(KnobSpan{100, length}, 4);
+        EXPECT_EQ(z.lowFrom, 94);
+        EXPECT_EQ(z.highTo, 106 + length);
+        EXPECT_LE(z.lowTo, z.highFrom) << length;
+        if (showsGrips(length, 4)) {
+            EXPECT_GE(z.lowTo, 100 + 4 + kGripLength) << length;
+            EXPECT_LE(z.highFrom, 100 + length - 4 - kGripLength) << length;
+        }
+    }
+    EXPECT_TRUE(showsGrips(40, 4));
 }
 
 TEST(RangeSliderGeometry, AnEmptyValueRangeIsAFullKnobAndNeverDividesByZero) {
@@ -174,7 +190,9 @@ TEST_F(RangeSliderEvents, ResizeCursorOverTheKnobEnds) {
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_WE);
     send(FL_MOVE, low - 2, 2);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_WE);
-    send(FL_MOVE, low + 2, 10);
+    send(FL_MOVE, (low + high) / 2, 10);  // the body
+    EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_DEFAULT);
+    send(FL_MOVE, low - 8, 10);  // the trough
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_DEFAULT);
     send(FL_ENTER, high + 1, 17);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_WE);
@@ -192,6 +210,37 @@ TEST_F(RangeSliderEvents, ResizeCursorOverTheKnobEnds) {
     Fl::e_y = slider.y() + valueToPixel(60.0, 1.0, 100.0, 200 - Fl::box_dh(slider.box()));
     slider.handle(FL_MOVE);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_NS);
+}
+
+TEST_F(RangeSliderEvents, EachEndIsGrabbedAroundItsEdgeAtAnyRange) {
+    const int border = Fl::box_dx(slider.box());
+    const int least = (slider.h() - Fl::box_dh(slider.box())) / 2 + 1;  // shortest knob drawn
+    const double selections[][2] = {{1, 100}, {40, 60}, {50, 51}, {1, 2}, {99, 100}};
+    for (const auto& s : selections) {
+        SCOPED_TRACE(testing::Message() << s[0] << ".." << s[1]);
+        slider.setValues(s[0], s[1]);
+        const int start = border + pixelOf(s[0]);
+        const int end = start + std::max(pixelOf(s[1]) - pixelOf(s[0]), least);
+        for (int d : {-6, -1, 0, 3}) {
+            if (start + d >= 0) {
+                press(start + d);
+                EXPECT_EQ(RangeSlider::dragMode(), DragLow) << d;
+            }
+        }
+        for (int d : {-4, -1, 0, 5}) {
+            if (end + d < slider.w()) {
+                press(end + d);
+                EXPECT_EQ(RangeSlider::dragMode(), DragHigh) << d;
+            }
+        }
+    }
+    // With everything selected the low end's grip pulls the low end, keeping its distance from
+    // the pointer.
+    slider.setValues(1.0, 100.0);
+    press(border + 6);
+    drag(border + 6 + 20);
+    EXPECT_DOUBLE_EQ(slider.lowValue(), positionToValue(20, 1.0, 100.0, slider.w()));
+    EXPECT_DOUBLE_EQ(slider.highValue(), 100.0);
 }
 
 TEST_F(RangeSliderEvents, KeysAndFocusAreLeftToOthers) {
