@@ -228,6 +228,19 @@ TEST_F(PanelWindow, EachEndIsDraggedByItsGripWhileEverythingIsSelected) {
     EXPECT_EQ(panel.player().rangeEnd(), 52);
 }
 
+TEST_F(PanelWindow, TheSpeedMenuPlaysAtDoubleTheFilesRate) {
+    panel.setFileRate(120.0f);
+    // The open menu runs a loop of its own: the keys come from a shell in the background.
+    Fl_Widget& menu = panel.optionsMenu();
+    const std::string command =
+        "(xdotool mousemove --window " + std::to_string(fl_xid(&window)) + " " +
+        std::to_string(menu.x() + menu.w() / 2) + " " + std::to_string(menu.y() + 5) +
+        " click 1; sleep 0.5; xdotool key Down Right Down Down Return) >/dev/null 2>&1 &";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(runUntil([this] { return panel.framesPerSecond() == 240.0f; }, 5.0));
+    EXPECT_EQ(panel.markedSpeed(), PlaybackPanel::SpeedDoubleFileRate);
+}
+
 TEST_F(PanelWindow, ClickedControlsLeaveTheKeysToPlayback) {
     clickCentreOf(panel.stepForwardButton());
     ASSERT_EQ(panel.frame(), 2);
