@@ -272,6 +272,20 @@ TEST_F(PanelWindow, AFrameNumberTypedIntoTheFieldGoesThereOnEnter) {
     EXPECT_TRUE(panel.player().isPlaying());
 }
 
+TEST_F(PanelWindow, AFrameTypedWhilePlayingIsLeftAloneAndTakenOnEnter) {
+    panel.player().setLooping(true);
+    clickCentreOf(panel.playButton());
+    ASSERT_TRUE(runUntil([this] { return panel.frame() >= 5; }, 5.0));
+    clickCentreOf(panel.timeDisplay());
+    press("4");
+    press("2");
+    EXPECT_STREQ(panel.timeDisplay().value(), "42");
+    EXPECT_TRUE(panel.player().isPlaying());
+    press("Return");
+    EXPECT_GE(panel.frame(), 42);
+    EXPECT_LT(panel.frame(), 60);
+}
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
