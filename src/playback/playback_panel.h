@@ -53,7 +53,6 @@ class PlaybackPanel : public Fl_Group, private PlayerListener {
     void setFramesPerSecond(float fps) { player_.setFramesPerSecond(fps); }
     // The speed a loaded file asks for (0: as fast as possible); chooses "File Rate".
     void setFileRate(float fps);
-    float fileRate() const { return fileRate_; }
     // The Speed command whose item is marked: the one chosen last while it still gives the
     // player's speed, else the first that does, else none (0).
     int markedSpeed() const;

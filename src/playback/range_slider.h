@@ -29,8 +29,7 @@ constexpr int kGripLength = 5;
 // Pixels of body kept grabbable between the ends' zones when the knob has room for them.
 constexpr int kBodyLeast = 4;
 
-// The knob as drawn along the axis: its first pixel (from the origin the pixels are counted
-// from) and its length.
+// The knob as drawn along the axis: its first pixel and its length.
 struct KnobSpan {
     int start;
     int length;
@@ -43,7 +42,7 @@ KnobSpan knobSpan(double low, double high, double minimum, double maximum, int l
 bool showsGrips(int knobLength, int gripInset);
 
 // Where a press grabs each end: the half-open pixel intervals [lowFrom, lowTo) and
-// [highFrom, highTo) along the axis, in the knob's coordinates.
+// [highFrom, highTo) along the axis, counted as the knob's pixels are.
 struct EndZones {
     int lowFrom, lowTo, highFrom, highTo;
 };
