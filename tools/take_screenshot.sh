@@ -30,7 +30,7 @@ xdotool mousemove --window "$window" 61 812 click 1  # stop
 sleep 0.3
 # A downward drag with the right button raises the eye to look down on the path.
 drag 3 780 300 0 10
-drag 2 300 600 90 0
+drag 2 300 600 3 0  # 30 pixels: about a seventh closer
 xdotool mousemove --window "$window" 790 890
 sleep 0.5
 import -window "$window" "$output"

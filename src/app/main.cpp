@@ -20,10 +20,16 @@ int main(int argc, char** argv) {
     // The window lives as long as the process and shows at once; a file given at start is
     // opened from the running window, with its progress shown if it takes long.
     MotionWindow window;
+    // Without a display the toolkit says so and ends the process with status 1 here.
     window.show();
+    if (!window.shown()) {
+        return 1;
+    }
     if (argc == 2) {
         window.openPath(argv[1]);
     }
     Fl::run();
-    return 1;
+    // The loop ends once the window has closed: through the window manager, File > Quit, or
+    // the unsaved-work question answered. Each is a normal end.
+    return 0;
 }

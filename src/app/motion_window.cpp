@@ -205,7 +205,7 @@ int MotionWindow::openPath(const std::string& path) {
     panel_->setPlayRange(1, frameCount);
     panel_->redraw();
     panel_->setFrame(1);
-    panel_->setFramesPerSecond(frameTime == 0.0f ? 0.0f : 1.0f / frameTime);
+    panel_->setFileRate(frameTime == 0.0f ? 0.0f : 1.0f / frameTime);
     view_->setFrame(1);
     view_->damage(1);
     documentChanged();

@@ -25,7 +25,13 @@ int FrameField::handle(int event) {
         leave();
         return 1;
     }
+    const bool startsEdit = event == FL_PUSH && Fl::focus() != this;
     int used = Fl_Input::handle(event);
+    if (startsEdit && beingEdited()) {
+        // The click that starts an edit selects the number shown, so what is typed replaces it
+        // rather than joining it.
+        position(size(), 0);
+    }
     if (event == FL_UNFOCUS) {
         clear_changed();
         if (restore) {
@@ -36,7 +42,7 @@ int FrameField::handle(int event) {
 }
 
 void FrameField::display(const char* text) {
-    if (!typing()) {
+    if (!beingEdited()) {
         value(text);
     }
 }

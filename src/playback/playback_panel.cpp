@@ -26,27 +26,36 @@ void* code(PlaybackPanel::Command c) {
 Fl_Menu_Item submenu(const char* text) {
     return {text, 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0};
 }
-Fl_Menu_Item item(const char* text, PlaybackPanel::Command c) {
-    return {text, 0, menuItemChosen, code(c), 0, 0, 0, 0, 0};
+Fl_Menu_Item item(const char* text, PlaybackPanel::Command c, int flags = 0) {
+    return {text, 0, menuItemChosen, code(c), flags, 0, 0, 0, 0};
+}
+// One of a group of choices; the panel moves the mark to follow its state.
+Fl_Menu_Item radio(const char* text, PlaybackPanel::Command c, int flags = 0) {
+    return item(text, c, FL_MENU_RADIO | flags);
 }
 Fl_Menu_Item endOfMenu() {
     return {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
 
-// The options menu: Speed, Looping, Time Display and Range Slider submenus.
+// The options menu: Speed, Looping, Time Display and Range Slider submenus. The speeds made
+// from the file's own rate come first: a capture at 120 fps plays at a quarter of its speed
+// at "30 fps".
 const Fl_Menu_Item playbackMenuItems[] = {
     submenu("Speed"),
-    item("30 fps", PlaybackPanel::Speed30),
-    item("24 fps", PlaybackPanel::Speed24),
-    item("AFAP", PlaybackPanel::SpeedAfap),
+    radio("File Rate", PlaybackPanel::SpeedFileRate),
+    radio("Half File Rate", PlaybackPanel::SpeedHalfFileRate),
+    radio("Double File Rate", PlaybackPanel::SpeedDoubleFileRate, FL_MENU_DIVIDER),
+    radio("30 fps", PlaybackPanel::Speed30),
+    radio("24 fps", PlaybackPanel::Speed24),
+    radio("AFAP", PlaybackPanel::SpeedAfap),
     endOfMenu(),
     submenu("Looping"),
-    item("on", PlaybackPanel::LoopingOn),
-    item("off", PlaybackPanel::LoopingOff),
+    radio("on", PlaybackPanel::LoopingOn),
+    radio("off", PlaybackPanel::LoopingOff),
     endOfMenu(),
     submenu("Time Display"),
-    item("Frame Number", PlaybackPanel::ShowFrameNumber),
-    item("MM:SS:FF", PlaybackPanel::ShowTimecode),
+    radio("Frame Number", PlaybackPanel::ShowFrameNumber),
+    radio("MM:SS:FF", PlaybackPanel::ShowTimecode),
     endOfMenu(),
     submenu("Range Slider"),
     item("Disable", PlaybackPanel::DisableRangeSlider),
@@ -54,6 +63,33 @@ const Fl_Menu_Item playbackMenuItems[] = {
     endOfMenu(),
     endOfMenu(),
 };
+
+// The Speed commands in the menu's order, and the speed each gives for a file's rate.
+const PlaybackPanel::Command speedCommands[] = {PlaybackPanel::SpeedFileRate,
+                                                PlaybackPanel::SpeedHalfFileRate,
+                                                PlaybackPanel::SpeedDoubleFileRate,
+                                                PlaybackPanel::Speed30,
+                                                PlaybackPanel::Speed24,
+                                                PlaybackPanel::SpeedAfap};
+
+std::optional<float> speedOf(int command, float fileRate) {
+    switch (command) {
+        case PlaybackPanel::SpeedFileRate:
+            return fileRate;
+        case PlaybackPanel::SpeedHalfFileRate:
+            return fileRate / 2.0f;
+        case PlaybackPanel::SpeedDoubleFileRate:
+            return fileRate * 2.0f;
+        case PlaybackPanel::Speed30:
+            return 30.0f;
+        case PlaybackPanel::Speed24:
+            return 24.0f;
+        case PlaybackPanel::SpeedAfap:
+            return 0.0f;
+        default:
+            return std::nullopt;
+    }
+}
 
 // Slider values truncated toward zero to frame numbers, kept inside int.
 int truncToInt(double v) {
@@ -84,6 +120,7 @@ PlaybackPanel::PlaybackPanel(int x, int y, int w, int h, const char* label,
       rangeSlider_(0, 0, w, h) {
     build();
     player_.setListener(this);
+    markChoices();
     resize(x, y, w, h);
     updateTimeDisplay();
     end();
@@ -113,7 +150,8 @@ void PlaybackPanel::build() {
     timeDisplay_.restore = [this] { updateTimeDisplay(); };
     loopToggle_.callback(loopToggled, this);
     optionsMenu_.user_data(this);
-    optionsMenu_.menu(playbackMenuItems);
+    // A copy of its own, whose marks the panel sets.
+    optionsMenu_.copy(playbackMenuItems);
     frameSlider_.type(FL_HOR_NICE_SLIDER);
     frameSlider_.box(FL_DOWN_BOX);
     frameSlider_.step(1);
@@ -224,6 +262,53 @@ void PlaybackPanel::playingSet(const Player& player) {
 void PlaybackPanel::loopingSet(const Player& player) {
     // value() redraws only on a change and never runs the toggle's callback.
     loopToggle_.value(player.looping() ? 1 : 0);
+    markChoices();
+}
+
+void PlaybackPanel::speedSet(const Player&) {
+    markChoices();
+}
+
+void PlaybackPanel::setFileRate(float fps) {
+    fileRate_ = fps;
+    doCommand(SpeedFileRate);
+}
+
+int PlaybackPanel::markedSpeed() const {
+    const float fps = player_.framesPerSecond();
+    if (speedOf(speedChosen_, fileRate_) == fps) {
+        return speedChosen_;
+    }
+    for (Command c : speedCommands) {
+        if (speedOf(c, fileRate_) == fps) {
+            return c;
+        }
+    }
+    return 0;
+}
+
+bool PlaybackPanel::isMarked(int code) const {
+    switch (code) {
+        case LoopingOn:
+        case LoopingOff:
+            return player_.looping() == (code == LoopingOn);
+        case ShowFrameNumber:
+        case ShowTimecode:
+            return timeDisplayMode_ == code - ShowFrameNumber;
+        default:
+            return code == markedSpeed();
+    }
+}
+
+void PlaybackPanel::markChoices() {
+    const Fl_Menu_Item* items = optionsMenu_.menu();
+    for (int i = 0; i < optionsMenu_.size(); ++i) {
+        if (items[i].flags & FL_MENU_RADIO) {
+            const int code = static_cast<int>(reinterpret_cast<intptr_t>(items[i].user_data()));
+            const int flags = items[i].flags & ~FL_MENU_VALUE;
+            optionsMenu_.mode(i, isMarked(code) ? flags | FL_MENU_VALUE : flags);
+        }
+    }
 }
 
 void PlaybackPanel::rangesSet(const Player& player) {
@@ -235,14 +320,14 @@ void PlaybackPanel::rangesSet(const Player& player) {
 
 void PlaybackPanel::doCommand(int code) {
     switch (code) {
+        case SpeedFileRate:
+        case SpeedHalfFileRate:
+        case SpeedDoubleFileRate:
         case Speed30:
-            player_.setFramesPerSecond(30.0f);
-            break;
         case Speed24:
-            player_.setFramesPerSecond(24.0f);
-            break;
         case SpeedAfap:
-            player_.setFramesPerSecond(0.0f);
+            speedChosen_ = code;
+            player_.setFramesPerSecond(*speedOf(code, fileRate_));
             break;
         case LoopingOn:
         case LoopingOff:
@@ -255,6 +340,7 @@ void PlaybackPanel::doCommand(int code) {
             // frame numbers are shown: in the time modes "2" could as well mean two seconds.
             timeDisplayMode_ = code - ShowFrameNumber;
             timeDisplay_.acceptTyping(timeDisplayMode_ == FrameNumberMode);
+            markChoices();
             redraw();
             break;
         case DisableRangeSlider:

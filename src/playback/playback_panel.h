@@ -30,6 +30,9 @@ class PlaybackPanel : public Fl_Group, private PlayerListener {
         ShowSeconds = 8,  // no menu item; reachable through doCommand only
         DisableRangeSlider = 9,
         EnableRangeSlider = 10,
+        SpeedFileRate = 11,
+        SpeedHalfFileRate = 12,
+        SpeedDoubleFileRate = 13,
     };
     enum TimeDisplayMode { FrameNumberMode = 0, TimecodeMode = 1, SecondsMode = 2 };
 
@@ -48,6 +51,11 @@ class PlaybackPanel : public Fl_Group, private PlayerListener {
     void setFrame(int n) { player_.setFrame(n); }
     float framesPerSecond() const { return player_.framesPerSecond(); }
     void setFramesPerSecond(float fps) { player_.setFramesPerSecond(fps); }
+    // The speed a loaded file asks for (0: as fast as possible); chooses "File Rate".
+    void setFileRate(float fps);
+    // The Speed command whose item is marked: the one chosen last while it still gives the
+    // player's speed, else the first that does, else none (0).
+    int markedSpeed() const;
 
     // Places the children by the wide or tall layout; the panel keeps at least 150 pixels of
     // width and 30..70 of height.
@@ -81,11 +89,15 @@ class PlaybackPanel : public Fl_Group, private PlayerListener {
     void layoutWide(int x, int y, int w, int h, int e);
     void layoutTall(int x, int y, int w, int h, int e);
     void showRangeSliderIfEnabled();
+    // Sets the radio marks of the Speed, Looping and Time Display items from the state.
+    void markChoices();
+    bool isMarked(int code) const;
 
     void frameAnnounced(const Player&) override;
     void frameSet(const Player&) override;
     void playingSet(const Player&) override;
     void loopingSet(const Player&) override;
+    void speedSet(const Player&) override;
     // Mirrors the ranges into the range slider and the frame slider's bounds.
     void rangesSet(const Player&) override;
     void ticksWanted(bool wanted) override;
@@ -112,5 +124,7 @@ class PlaybackPanel : public Fl_Group, private PlayerListener {
     RangeSlider rangeSlider_;
 
     int timeDisplayMode_ = FrameNumberMode;
+    float fileRate_ = 30.0f;     // frames per second the loaded file asks for; 0 for AFAP
+    int speedChosen_ = Speed30;  // the Speed command chosen last
     bool rangeSliderEnabled_ = true;
 };

@@ -112,6 +112,9 @@ void Player::jumpTo(int n) {
 void Player::setFramesPerSecond(float fps) {
     framesPerSecond_ = fps;
     restartClock();
+    if (listener_ != nullptr) {
+        listener_->speedSet(*this);
+    }
 }
 
 void Player::setLooping(bool on) {

@@ -16,6 +16,7 @@ class PlayerListener {
     // Playback started or stopped; runs before the announcement that a start makes.
     virtual void playingSet(const Player&) {}
     virtual void loopingSet(const Player&) {}
+    virtual void speedSet(const Player&) {}
     // The full range or the play range was asked to change, also when the pair was refused.
     virtual void rangesSet(const Player&) {}
     // tick() is wanted on every pass of the event loop from now on (true), or no longer (false).

@@ -71,23 +71,35 @@ int RangeSlider::innerBreadth() const {
     return isHorizontal() ? h() - Fl::box_dh(box()) : w() - Fl::box_dw(box());
 }
 
+KnobSpan RangeSlider::drawnKnob() const {
+    KnobSpan knob =
+        knobSpan(lowValue_, highValue_, minimum_, maximum_, innerLength(), innerBreadth());
+    knob.start += isHorizontal() ? Fl::box_dx(box()) : Fl::box_dy(box());
+    return knob;
+}
+
+EndZones RangeSlider::grabZones() const {
+    return endZones(drawnKnob(), gripInset());
+}
+
+int RangeSlider::gripInset() const {
+    // The grips sit just inside the knob box's bevel.
+    return (isHorizontal() ? Fl::box_dx(knobBox_) : Fl::box_dy(knobBox_)) + 2;
+}
+
 void RangeSlider::draw() {
     draw_box(box(), x(), y(), w(), h(), color());
-    int X = x() + Fl::box_dx(box());
-    int Y = y() + Fl::box_dy(box());
-    int W = w() - Fl::box_dw(box());
-    int H = h() - Fl::box_dh(box());
-    int A = innerLength();
-    double f = knobFraction(lowValue_, highValue_, minimum_, maximum_);
-    int S = knobLength(f, A, innerBreadth());
-    int P = valueToPixel(lowValue_, minimum_, maximum_, A);
-    int kx = X, ky = Y, kw = W, kh = H;
+    const KnobSpan knob = drawnKnob();
+    int kx = x() + Fl::box_dx(box());
+    int ky = y() + Fl::box_dy(box());
+    int kw = w() - Fl::box_dw(box());
+    int kh = h() - Fl::box_dh(box());
     if (isHorizontal()) {
-        kx = X + P;
-        kw = S;
+        kx = x() + knob.start;
+        kw = knob.length;
     } else {
-        ky = Y + P;
-        kh = S;
+        ky = y() + knob.start;
+        kh = knob.length;
     }
     if (kw > 0 && kh > 0) {
         draw_box(knobBox_, kx, ky, kw, kh, selection_color());
@@ -98,10 +110,10 @@ void RangeSlider::draw() {
 
 void RangeSlider::drawEndMarks(int kx, int ky, int kw, int kh) const {
     // Two grooves just inside each end, across the middle half of the knob: where to grab.
-    const int inset = (isHorizontal() ? Fl::box_dx(knobBox_) : Fl::box_dy(knobBox_)) + 2;
+    const int inset = gripInset();
     const int length = isHorizontal() ? kw : kh;
-    const int grip = 5;  // two grooves of two pixels, one pixel apart
-    if (length < 2 * (inset + grip) + 2) {
+    const int grip = kGripLength;
+    if (!showsGrips(length, inset)) {
         return;
     }
     const Fl_Color dark = fl_darker(fl_darker(selection_color()));
@@ -156,20 +168,24 @@ void RangeSlider::press(int e) {
         notifyChanged();
         dragMode_ = DragNone;
     } else {
-        dragMode_ = dragModeAt(e, lowPx, highPx, edgeTolerance_);
+        dragMode_ = dragModeAt(e, grabZones());
+        // An end grabbed beside its edge keeps that distance to the pointer instead of jumping.
+        if (dragMode_ == DragHigh) {
+            grabOffset_ = e - highPx;
+        }
     }
 }
 
 void RangeSlider::dragTo(int e) {
     int L = axisLength();
-    double v = positionToValue(e, minimum_, maximum_, L);
+    double end = positionToValue(e - grabOffset_, minimum_, maximum_, L);
     switch (dragMode_) {
         case DragLow:
-            setLowValue(v);
+            setLowValue(end);
             notifyChanged();
             break;
         case DragHigh:
-            setHighValue(v);
+            setHighValue(end);
             notifyChanged();
             break;
         case DragBody: {
@@ -219,11 +235,8 @@ void RangeSlider::release() {
 }
 
 void RangeSlider::pointAt(int e, int q) {
-    int A = innerLength();
-    int lowPx = valueToPixel(lowValue_, minimum_, maximum_, A);
-    int highPx = valueToPixel(highValue_, minimum_, maximum_, A);
     int breadth = isHorizontal() ? h() : w();
-    if (overEdge(e, q, lowPx, highPx, edgeTolerance_, breadth)) {
+    if (overEdge(e, q, grabZones(), breadth)) {
         requestCursor(isHorizontal() ? FL_CURSOR_WE : FL_CURSOR_NS);
     } else {
         requestCursor(FL_CURSOR_DEFAULT);

@@ -21,6 +21,36 @@ int pixelSpan(double fraction, int length);
 // Drawn knob length: the fraction of `length`, at least breadth / 2 + 1 so it stays grabbable.
 int knobLength(double fraction, int length, int breadth);
 
+// Pixels each end's grab zone reaches beyond the knob, and at least inside it where the knob
+// is long enough.
+constexpr int kEndReach = 6;
+// Length along the axis of the grip drawn inside each end: two grooves of two pixels, one apart.
+constexpr int kGripLength = 5;
+// Pixels of body kept grabbable between the ends' zones when the knob has room for them.
+constexpr int kBodyLeast = 4;
+
+// The knob as drawn along the axis: its first pixel and its length.
+struct KnobSpan {
+    int start;
+    int length;
+};
+// The knob of the selection [low, high] on an axis `length` pixels long and `breadth` across,
+// from the axis' origin.
+KnobSpan knobSpan(double low, double high, double minimum, double maximum, int length, int breadth);
+// Whether a knob `knobLength` long shows the grips, each `gripInset` pixels inside its end: only
+// where both fit inside the ends' grab zones with some body between them.
+bool showsGrips(int knobLength, int gripInset);
+
+// Where a press grabs each end: the half-open pixel intervals [lowFrom, lowTo) and
+// [highFrom, highTo) along the axis, counted as the knob's pixels are.
+struct EndZones {
+    int lowFrom, lowTo, highFrom, highTo;
+};
+// Each end's zone reaches kEndReach beyond the knob and inside it over the grips (at least
+// kEndReach), leaving kBodyLeast of body where the knob is long enough and sharing a short knob
+// between the two ends.
+EndZones endZones(KnobSpan knob, int gripInset);
+
 enum DragMode {
     DragNone = 0,
     DragTroughBefore = 1,
@@ -29,17 +59,18 @@ enum DragMode {
     DragHigh = 4,
     DragTroughAfter = 5
 };
-// What a press at offset e grabs, given the knob ends' pixels and the grab half-width.
-DragMode dragModeAt(int e, int lowPx, int highPx, int tolerance);
-// Whether the pointer at (e along the axis, q across it) is over a knob end, where the
-// resize cursor shows; `breadth` is the outer size across the axis.
-bool overEdge(int e, int q, int lowPx, int highPx, int tolerance, int breadth);
+// What a press at offset e along the axis grabs.
+DragMode dragModeAt(int e, const EndZones& zones);
+// Whether the pointer at (e along the axis, q across it) is over a knob end, where the resize
+// cursor shows; `breadth` is the outer size across the axis.
+bool overEdge(int e, int q, const EndZones& zones, int breadth);
 
 }  // namespace range_slider_geometry
 
 // Selects a sub-interval [lowValue, highValue] of [minimum, maximum] with one knob: drag its
 // ends or its body, click beside it to page by its width, double click to select everything.
-// The knob is drawn light on a dark trough, with a groove inside each end.
+// The knob is drawn light on a dark trough, with a grip inside each end; each end is grabbed
+// over its grip and a few pixels around its edge.
 class RangeSlider : public Fl_Widget {
   public:
     RangeSlider(int x, int y, int w, int h, const char* label = nullptr);
@@ -83,11 +114,15 @@ class RangeSlider : public Fl_Widget {
     void pointAt(int e, int q);
     void requestCursor(Fl_Cursor c);
     void drawEndMarks(int kx, int ky, int kw, int kh) const;
+    // The knob as drawn, counted from the widget's outer edge along the axis, and its ends' grab
+    // zones: drawing and the events share them.
+    range_slider_geometry::KnobSpan drawnKnob() const;
+    range_slider_geometry::EndZones grabZones() const;
+    int gripInset() const;
     int axisLength() const { return isHorizontal() ? w() : h(); }
     int innerLength() const;
     int innerBreadth() const;
 
-    int edgeTolerance_ = 2;  // half-width in pixels of the grab zone around each knob end
     double minimum_ = 0.0;
     double maximum_ = 1.0;
     double lowValue_ = 0.0;
@@ -98,5 +133,5 @@ class RangeSlider : public Fl_Widget {
     Fl_Cursor requestedCursor_ = FL_CURSOR_DEFAULT;
 
     static int dragMode_;    // a DragMode
-    static int grabOffset_;  // pixels from the knob's start to the pressed point
+    static int grabOffset_;  // pixels from the grabbed end (the low end for the body) to the press
 };

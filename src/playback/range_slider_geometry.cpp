@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "playback/range_slider.h"
@@ -55,25 +56,44 @@ int knobLength(double fraction, int length, int breadth) {
     return s < least ? least : s;
 }
 
-DragMode dragModeAt(int e, int lowPx, int highPx, int tolerance) {
-    if (e < lowPx - tolerance) {
+KnobSpan knobSpan(double low, double high, double minimum, double maximum, int length,
+                  int breadth) {
+    double f = knobFraction(low, high, minimum, maximum);
+    return {valueToPixel(low, minimum, maximum, length), knobLength(f, length, breadth)};
+}
+
+bool showsGrips(int knobLength, int gripInset) {
+    return knobLength >= 2 * (gripInset + kGripLength) + kBodyLeast;
+}
+
+EndZones endZones(KnobSpan knob, int gripInset) {
+    const int wanted = std::max(kEndReach, gripInset + kGripLength);
+    const int room = (knob.length - kBodyLeast) / 2;
+    // A knob too short for both ends' full reach is split between them at its middle.
+    const int inside = std::max(0, std::min({wanted, std::max(room, kEndReach), knob.length / 2}));
+    const int end = knob.start + knob.length;
+    return {knob.start - kEndReach, knob.start + inside, end - inside, end + kEndReach};
+}
+
+DragMode dragModeAt(int e, const EndZones& zones) {
+    if (e < zones.lowFrom) {
         return DragTroughBefore;
     }
-    if (e < lowPx + tolerance) {
+    if (e < zones.lowTo) {
         return DragLow;
     }
-    if (e < highPx - tolerance) {
+    if (e < zones.highFrom) {
         return DragBody;
     }
-    if (e < highPx + tolerance) {
+    if (e < zones.highTo) {
         return DragHigh;
     }
     return DragTroughAfter;
 }
 
-bool overEdge(int e, int q, int lowPx, int highPx, int tolerance, int breadth) {
-    bool alongEdge = (lowPx - tolerance <= e && e < lowPx + tolerance) ||
-                     (highPx - tolerance <= e && e < highPx + tolerance);
+bool overEdge(int e, int q, const EndZones& zones, int breadth) {
+    bool alongEdge =
+        (zones.lowFrom <= e && e < zones.lowTo) || (zones.highFrom <= e && e < zones.highTo);
     return alongEdge && 2 <= q && q < breadth - 2;
 }
 

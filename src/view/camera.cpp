@@ -207,18 +207,8 @@ void orbitCamera(Camera& camera, const Camera& start, int dx, int dy, int width,
     camera.up = add(scale(back, -std::sin(elevation)), scale(vertical, std::cos(elevation)));
 }
 
-void zoomCamera(Camera& camera, int dx) {
-    const double step = static_cast<float>(dx) * kCameraStep;
-    const CameraVector offset = sub(camera.eye, camera.target);
-    const double distance = length(offset);
-    if (!(distance > 0.0))
-        return;
-    const double closer = distance - step;
-    if (!(closer > 0.0))
-        return;
-    const CameraVector eye = add(camera.target, scale(offset, closer / distance));
-    if (eye != camera.target && finite(eye))
-        camera.eye = eye;
+double dragZoomFactor(int dx, int dy) {
+    return std::pow(kDragZoomPerPixel, static_cast<double>(dx) - static_cast<double>(dy));
 }
 
 void scaleCameraDistance(Camera& camera, double factor) {

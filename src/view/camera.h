@@ -20,8 +20,9 @@ struct Camera {
 // Six floats max x, min x, max y, min y, max z, min z (the motion's bounds layout).
 using CameraBounds = std::array<float, 6>;
 
-// One seventh as a float: the pixel-to-world step of the middle-button zoom.
-constexpr float kCameraStep = 0.14285715f;
+// The share of the eye's distance that one pixel of middle-button drag keeps: about 21 pixels
+// make one wheel notch (0.9), and a drag of 300 pixels comes four and a half times closer.
+constexpr double kDragZoomPerPixel = 0.995;
 
 // The vertical field of view in degrees.
 constexpr double kFieldOfView = 60.0;
@@ -55,9 +56,10 @@ void trackCamera(Camera& camera, const CameraBounds& poseBounds, double pathX, d
 // The camera keeps its own target and distance; only the side it looks from changes.
 void orbitCamera(Camera& camera, const Camera& start, int dx, int dy, int width, int height);
 
-// Middle-button zoom by dx pixels (positive brings the eye closer) along the line of sight; a
-// step that would reach or pass the target is not taken.
-void zoomCamera(Camera& camera, int dx);
+// The distance factor of a middle-button drag of (dx, dy) pixels, y down: right and up bring
+// the eye closer, left and down take it away, by the same share of the distance per pixel at
+// every scale. Pass it to scaleCameraDistance.
+double dragZoomFactor(int dx, int dy);
 
 // Multiplies the eye's distance from the target by `factor` (> 0) along the line of sight; the
 // eye never reaches the target.

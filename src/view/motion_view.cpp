@@ -147,10 +147,12 @@ void MotionView::orbitDrag(int px, int py) {
     redraw();
 }
 
-void MotionView::zoom(int px) {
-    const int dx = px - zoomLastX_;
+void MotionView::zoom(int px, int py) {
+    // Like the wheel, a share of the distance per pixel, so the drag feels the same whatever
+    // the figure's units.
+    scaleCameraDistance(camera_, dragZoomFactor(px - zoomLastX_, py - zoomLastY_));
     zoomLastX_ = px;
-    zoomCamera(camera_, dx);
+    zoomLastY_ = py;
     redraw();
 }
 

@@ -68,11 +68,12 @@ class MotionView : public Fl_Gl_Window {
 
     // Camera moves driven by the mouse, in window pixels with y growing downwards: the orbit
     // turns the scene as a turntable from where the drag began, the zoom moves the eye along
-    // the line of sight, the pan keeps the point under the cursor (at the target's depth) under
-    // it. A wheel step of dy notches (positive towards the user) backs away, negative closes in.
+    // the line of sight (closer for a drag right or up), the pan keeps the point under the cursor
+    // (at the target's depth) under it. A wheel step of dy notches (positive towards the user)
+    // backs away, negative closes in.
     void orbitBegin(int px, int py);
     void orbitDrag(int px, int py);
-    void zoom(int px);
+    void zoom(int px, int py);
     void wheelZoom(int dy);
     void panBegin(int px, int py);
     void pan(int px, int py);
@@ -140,6 +141,7 @@ class MotionView : public Fl_Gl_Window {
     int orbitStartX_ = -1;
     int orbitStartY_ = -1;
     int zoomLastX_ = -1;
+    int zoomLastY_ = -1;
     int panLastX_ = -1;
     int panLastY_ = -1;
     int pushX_ = -1;

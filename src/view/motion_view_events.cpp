@@ -75,6 +75,7 @@ int MotionView::handlePush(int x, int y) {
             break;
         case FL_Button + 2:
             zoomLastX_ = x;
+            zoomLastY_ = y;
             break;
         case FL_Button + 3:
             if (altDown())
@@ -96,7 +97,7 @@ int MotionView::handleDrag(int x, int y) {
             redraw();
         }
     } else if (key == FL_Button + 2) {
-        zoom(x);
+        zoom(x, y);
     } else if (key == FL_Button + 3 && !altDown()) {
         orbitDrag(x, y);
     } else if (key == FL_Button + 3 || key == FL_Alt_L || key == FL_Alt_R) {

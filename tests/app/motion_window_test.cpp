@@ -237,8 +237,10 @@ TEST_F(MotionWindowTest, FailedOpenKeepsThePreviousMotionPanelAndTitle) {
 }
 
 TEST_F(MotionWindowTest, FrameTimeSetsThePlaybackSpeedAndZeroMeansZero) {
+    window.panel()->doCommand(PlaybackPanel::Speed24);
     ASSERT_EQ(window.openPath(scratch.file("tenth.bvh", tinyMotion("0.1"))), 1);
     EXPECT_FLOAT_EQ(window.panel()->framesPerSecond(), 10.0f);
+    EXPECT_EQ(window.panel()->markedSpeed(), PlaybackPanel::SpeedFileRate);
     ASSERT_EQ(window.openPath(scratch.file("zero.bvh", tinyMotion("0"))), 1);
     EXPECT_EQ(window.panel()->framesPerSecond(), 0.0f);
     EXPECT_EQ(window.panel()->player().lastFrame(), 2);

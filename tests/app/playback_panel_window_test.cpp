@@ -6,6 +6,7 @@
 #include <FL/x.H>
 
 #include <sys/resource.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +79,25 @@ class PanelWindow : public ::testing::Test {
                       "xdotool mousemove --window %lu %d %d click 1 >/dev/null 2>&1",
                       static_cast<unsigned long>(fl_xid(&window)), x, y);
         return std::system(command) == 0;
+    }
+    // xdotool's pointer move to a point of the window, and a real left-button drag along the
+    // row y through the X server.
+    std::string at(int x, int y) {
+        return "xdotool mousemove --window " + std::to_string(fl_xid(&window)) + " " +
+               std::to_string(x) + " " + std::to_string(y);
+    }
+    void dragAlong(int y, int fromX, int toX) {
+        for (int i = 0; i <= 6; ++i) {
+            std::string move = at(fromX + (toX - fromX) * std::min(i, 5) / 5, y);
+            ASSERT_EQ(std::system((move +
+                                   (i == 0   ? " mousedown 1"
+                                    : i == 6 ? " mouseup 1"
+                                             : "") +
+                                   " >/dev/null 2>&1")
+                                      .c_str()),
+                      0);
+            runFor(0.05);
+        }
     }
     void clickCentreOf(Fl_Widget& w) {
         ASSERT_TRUE(click(w.x() + w.w() / 2, w.y() + w.h() / 2)) << "xdotool failed";
@@ -178,6 +198,37 @@ TEST_F(PanelWindow, TheSelectionStandsOutFromItsTroughWithMarkedEnds) {
     EXPECT_TRUE(marked(high - 12, high - 3));
 }
 
+TEST_F(PanelWindow, EachEndIsDraggedByItsGripWhileEverythingIsSelected) {
+    std::vector<unsigned char> row = rangeSliderRow();  // 1..100 of 1..100
+    const int inner = static_cast<int>(row.size() / 3);
+    // Each grip's first groove, a few pixels inside its end, differs plainly from the body.
+    int lowGrip = 3, highGrip = inner - 4;
+    while (lowGrip < 14 && colourDistance(row, lowGrip, inner / 2) < 120)
+        ++lowGrip;
+    while (highGrip > inner - 15 && colourDistance(row, highGrip, inner / 2) < 120)
+        --highGrip;
+    ASSERT_TRUE(lowGrip < 14 && highGrip > inner - 15) << "no grips drawn";
+    const int left = panel.rangeSlider().x() + Fl::box_dx(panel.rangeSlider().box());
+    const int y = panel.rangeSlider().y() + panel.rangeSlider().h() / 2;
+    dragAlong(y, left + lowGrip, left + lowGrip + 200);
+    dragAlong(y, left + highGrip, left + highGrip - 200);
+    EXPECT_GT(panel.player().rangeStart(), 20);
+    EXPECT_LT(panel.player().rangeEnd(), 80);
+}
+
+TEST_F(PanelWindow, TheSpeedMenuPlaysAtDoubleTheFilesRate) {
+    panel.setFileRate(120.0f);
+    // The open menu runs a loop of its own: the keys come from a shell in the background.
+    Fl_Widget& menu = panel.optionsMenu();
+    ASSERT_EQ(std::system(("(" + at(menu.x() + 5, menu.y() + 5) +
+                           " click 1; sleep 0.5; xdotool key Down Right Down Down Return) "
+                           ">/dev/null 2>&1 &")
+                              .c_str()),
+              0);
+    EXPECT_TRUE(runUntil([this] { return panel.framesPerSecond() == 240.0f; }, 5.0));
+    EXPECT_EQ(panel.markedSpeed(), PlaybackPanel::SpeedDoubleFileRate);
+}
+
 TEST_F(PanelWindow, ClickedControlsLeaveTheKeysToPlayback) {
     clickCentreOf(panel.stepForwardButton());
     ASSERT_EQ(panel.frame(), 2);
@@ -207,6 +258,19 @@ TEST_F(PanelWindow, AFrameNumberTypedIntoTheFieldGoesThereOnEnter) {
     EXPECT_STREQ(panel.timeDisplay().value(), "42");
     press("space");
     EXPECT_TRUE(panel.player().isPlaying());
+}
+
+TEST_F(PanelWindow, AFrameTypedWhilePlayingIsLeftAloneAndTakenOnEnter) {
+    panel.player().setLooping(true);
+    clickCentreOf(panel.playButton());
+    ASSERT_TRUE(runUntil([this] { return panel.frame() >= 5; }, 5.0));
+    clickCentreOf(panel.timeDisplay());
+    press("4 2");
+    EXPECT_STREQ(panel.timeDisplay().value(), "42");
+    EXPECT_TRUE(panel.player().isPlaying());
+    press("Return");
+    EXPECT_GE(panel.frame(), 42);
+    EXPECT_LT(panel.frame(), 60);
 }
 
 double cpuSeconds() {

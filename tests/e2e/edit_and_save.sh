@@ -163,7 +163,7 @@ done
 expect_title "bvhpath - edited_walk.bvh"
 
 e2e_close "$probe"
-[ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
+[ "$exit_status" -eq 0 ] || e2e_fail "the program ended with status $exit_status, not 0"
 if [ -n "${BVHPATH_E2E_KEEP:-}" ]; then
     mkdir -p "$BVHPATH_E2E_KEEP"
     cp "$work"/*.png "$saved" "$BVHPATH_E2E_KEEP"/

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program started on a motion file shows the figure (its red joint markers and blue bones
-# on top of what an empty start shows), and closing its window ends it with exit status 1. A
-# drag undone with Ctrl+Z leaves nothing unsaved, so the window closes without a question; a
-# broken file given at start shows the reader's message in the window.
+# on top of what an empty start shows), and closing its window ends it with exit status 0. A
+# drag undone with Ctrl+Z leaves nothing unsaved; redone, Ctrl+Q asks about it and Discard ends
+# the program with status 0 too; a broken file given at start shows the reader's message in
+# the window. Without a display the program ends with status 1.
 # Arguments: the program, the corpus folder (unused: the bundled sample is always there).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,7 +21,7 @@ e2e_shot "$work/empty.png"
 empty_red=$(e2e_count "$work/empty.png" "$e2e_red")
 empty_blue=$(e2e_count "$work/empty.png" "$e2e_blue")
 e2e_close "$probe"
-[ "$exit_status" -eq 1 ] || e2e_fail "empty start ended with status $exit_status, not 1"
+[ "$exit_status" -eq 0 ] || e2e_fail "empty start ended with status $exit_status, not 0"
 
 e2e_start "$program" "$work/sample.log" "$sample"
 title=$(xdotool getwindowname "$window_id")
@@ -52,6 +53,17 @@ e2e_shot "$work/after_wheel.png"
 [ "$(compare -metric AE "$work/before_wheel.png" "$work/after_wheel.png" null: 2>&1 || true)" != "0" ] ||
     e2e_fail "the wheel did not zoom"
 for _ in 1 2 3; do xdotool click 5; sleep 0.1; done
+# A middle drag up zooms in, whatever the figure's units (the bones grow); as far down undoes it.
+middle_drag() {
+    xdotool mousemove --window "$window_id" 400 400 mousedown 2
+    for y in "$@"; do xdotool mousemove --window "$window_id" 400 "$y" sleep 0.05; done
+    xdotool mouseup 2 sleep 0.3
+}
+middle_drag 375 350 325 300 275 250
+e2e_shot "$work/dragged_in.png"
+[ "$(e2e_count "$work/dragged_in.png" "$e2e_blue")" -gt $(($(e2e_count "$work/before_wheel.png" "$e2e_blue") * 3 / 2)) ] ||
+    e2e_fail "a middle drag up did not zoom in"
+middle_drag 425 450 475 500 525 550
 xdotool windowsize --sync "$window_id" 1000 760
 sleep 0.5
 read -r width height <<<"$(xwininfo -id "$window_id" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')"
@@ -81,8 +93,15 @@ xdotool key --clearmodifiers ctrl+z
 sleep 0.3
 title=$(xdotool getwindowname "$window_id")
 [ "$title" = "bvhpath - walk_curve.bvh" ] || e2e_fail "after Ctrl+Z the title is '$title'"
-e2e_close "$probe"
-[ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
+xdotool key --clearmodifiers ctrl+y ctrl+q
+question=$(timeout 10 xdotool search --sync --onlyvisible --name '^Unsaved changes$' | head -1) ||
+    e2e_fail "File > Quit with an unsaved edit asked nothing"
+sleep 0.3
+xdotool mousemove --window "$question" 250 104 click 1  # Discard, the middle of three buttons
+timeout 10 tail --pid="$program_pid" -f /dev/null || e2e_fail "Discard did not end the program"
+exit_status=0
+wait "$program_pid" || exit_status=$?
+[ "$exit_status" -eq 0 ] || e2e_fail "Discard ended the program with status $exit_status, not 0"
 
 # A file that does not parse: the reader says why and the program starts empty.
 printf 'HIERARCHIE\n' >"$work/broken.bvh"
@@ -94,7 +113,10 @@ e2e_shot "$work/broken.png"
 message=$(e2e_count "$work/broken.png" 'r > 230 && g > 180 && g < 240 && b < 120')
 [ "$message" -gt 100 ] || e2e_fail "the window does not show the reader's message"
 e2e_close "$probe"
-[ "$exit_status" -eq 1 ] || e2e_fail "the program ended with status $exit_status, not 1"
+[ "$exit_status" -eq 0 ] || e2e_fail "the program ended with status $exit_status, not 0"
+exit_status=0
+env -u DISPLAY "$program" >/dev/null 2>&1 || exit_status=$?
+[ "$exit_status" -eq 1 ] || e2e_fail "without a display the program ended with status $exit_status"
 
 usage=$("$program" --help)
 [ "$(printf '%s\n' "$usage" | head -n 1)" = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)" ] ||

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "panel_support.h"
 
@@ -155,6 +156,28 @@ TEST(PlaybackPanelMenu, ItemsCarryTheirCommands) {
     menu.picked(menu.find_item("Looping/off"));
     EXPECT_FALSE(panel.player().looping());
     EXPECT_EQ(panel.loopToggle().value(), 0);
+}
+
+TEST(PlaybackPanelMenu, SpeedsFromTheFilesRateAndMarksThatFollowTheState) {
+    FakeClock clock;
+    PlaybackPanel panel(5, 795, 790, 100, nullptr, clock);
+    Fl_Menu_Button& menu = panel.optionsMenu();
+    auto marked = [&](const char* path) { return menu.find_item(path)->value() != 0; };
+    panel.setFileRate(120.0f);  // as a load does
+    EXPECT_TRUE(marked("Speed/File Rate"));
+    menu.picked(menu.find_item("Speed/Half File Rate"));
+    EXPECT_EQ(panel.framesPerSecond(), 60.0f);
+    EXPECT_TRUE(marked("Speed/Half File Rate") && !marked("Speed/File Rate"));
+    menu.picked(menu.find_item("Speed/30 fps"));
+    panel.setFileRate(30.0f);  // the next load: its rate again, though "30 fps" gives it too
+    EXPECT_TRUE(marked("Speed/File Rate") && !marked("Speed/30 fps"));
+    panel.player().setFramesPerSecond(24.0f);
+    EXPECT_TRUE(marked("Speed/24 fps"));
+    panel.loopToggle().value(1);
+    panel.loopToggle().do_callback();
+    menu.picked(menu.find_item("Time Display/MM:SS:FF"));
+    EXPECT_TRUE(marked("Looping/on") && !marked("Looping/off"));
+    EXPECT_TRUE(marked("Time Display/MM:SS:FF") && !marked("Time Display/Frame Number"));
 }
 
 TEST(PlaybackPanelMenu, DisablingTheRangeSliderRestoresTheFullRange) {
@@ -468,8 +491,8 @@ TEST_F(PlaybackPanelControls, PlaybackDoesNotOverwriteANumberBeingTyped) {
     tickAfter(0);
     FrameField& field = panel.timeDisplay();
     Fl::focus(&field);
-    tickAfter(100);  // only focused, not typed in: the display keeps following
-    EXPECT_STREQ(field.value(), "4");
+    tickAfter(100);  // focused, not yet typed in: the edit has begun all the same
+    EXPECT_STREQ(field.value(), "1");
     field.value("5");
     field.set_changed();
     tickAfter(100);

@@ -21,12 +21,12 @@ TEST(RangeSliderGeometry, MappingsBetweenValuesAndPixels) {
     EXPECT_DOUBLE_EQ(knobFraction(60.0, 40.0, 0.0, 100.0), 0.2);
     EXPECT_EQ(knobLength(0.2, 100, 20), 20);
     EXPECT_EQ(knobLength(0.01, 100, 20), 11);  // never shorter than half the breadth plus one
-    EXPECT_EQ(dragModeAt(10, 20, 40, 2), DragTroughBefore);
-    EXPECT_EQ(dragModeAt(18, 20, 40, 2), DragLow);
-    EXPECT_EQ(dragModeAt(21, 20, 40, 2), DragLow);
-    EXPECT_EQ(dragModeAt(22, 20, 40, 2), DragBody);
-    EXPECT_EQ(dragModeAt(38, 20, 40, 2), DragHigh);
-    EXPECT_EQ(dragModeAt(42, 20, 40, 2), DragTroughAfter);
+    EXPECT_EQ(dragModeAt(10, {18, 22, 38, 42}), DragTroughBefore);
+    EXPECT_EQ(dragModeAt(18, {18, 22, 38, 42}), DragLow);
+    EXPECT_EQ(dragModeAt(21, {18, 22, 38, 42}), DragLow);
+    EXPECT_EQ(dragModeAt(22, {18, 22, 38, 42}), DragBody);
+    EXPECT_EQ(dragModeAt(38, {18, 22, 38, 42}), DragHigh);
+    EXPECT_EQ(dragModeAt(42, {18, 22, 38, 42}), DragTroughAfter);
 }
 
 TEST(RangeSliderGeometry, AnEmptyValueRangeIsAFullKnobAndNeverDividesByZero) {
@@ -174,7 +174,7 @@ TEST_F(RangeSliderEvents, ResizeCursorOverTheKnobEnds) {
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_WE);
     send(FL_MOVE, low - 2, 2);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_WE);
-    send(FL_MOVE, low + 2, 10);
+    send(FL_MOVE, low + 12, 10);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_DEFAULT);
     send(FL_ENTER, high + 1, 17);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_WE);
@@ -192,6 +192,20 @@ TEST_F(RangeSliderEvents, ResizeCursorOverTheKnobEnds) {
     Fl::e_y = slider.y() + valueToPixel(60.0, 1.0, 100.0, 200 - Fl::box_dh(slider.box()));
     slider.handle(FL_MOVE);
     EXPECT_EQ(slider.requestedCursor(), FL_CURSOR_NS);
+}
+
+TEST_F(RangeSliderEvents, EachEndIsGrabbedOverItsGripAndAroundItsEdgeAtAnyRange) {
+    for (int length = 1; length < 60; ++length) {
+        EndZones z = endZones(KnobSpan{100, length}, 4);  // grips 4 pixels inside each end
+        EXPECT_TRUE(z.lowFrom == 94 && z.highTo == 106 + length && z.lowTo <= z.highFrom);
+        EXPECT_TRUE(!showsGrips(length, 4) || (z.lowTo >= 109 && z.highFrom <= 91 + length));
+    }
+    // With everything selected, the low end's grip pulls the low end without a jump.
+    slider.setValues(1.0, 100.0);
+    press(8);
+    drag(28);
+    EXPECT_DOUBLE_EQ(slider.lowValue(), positionToValue(20, 1.0, 100.0, slider.w()));
+    EXPECT_DOUBLE_EQ(slider.highValue(), 100.0);
 }
 
 TEST_F(RangeSliderEvents, KeysAndFocusAreLeftToOthers) {

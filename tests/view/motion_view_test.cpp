@@ -46,8 +46,8 @@ TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
 
 TEST(MotionViewState, ResetWithoutMotionGoesBackToTheStartingView) {
     MotionView view(0, 0, 200, 100);
-    view.zoom(0);
-    view.zoom(70);
+    view.zoom(0, 0);
+    view.zoom(70, 0);
     view.panBegin(0, 0);
     view.pan(14, 7);
     view.orbitBegin(100, 50);
