@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../child_process.h"
 #include "bvh_test_support.h"
 #include "motion/load_motion.h"
 #include "motion/motion.h"
@@ -299,13 +300,8 @@ struct ChildRun {
 };
 
 template <typename Work>
-ChildRun runInChild(Work work) {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
+ChildRun loadInChild(Work work) {
+    const ChildOutcome outcome = runInChild([&] {
         // Writing 5 restarts the peak (VmHWM) at the resident size of now.
         { std::ofstream("/proc/self/clear_refs") << "5"; }
         const double before = statusKB("VmRSS:");
@@ -317,20 +313,11 @@ ChildRun runInChild(Work work) {
             _exit(2);
         }
         const double peak = measured ? (statusKB("VmHWM:") - before) / 1024.0 : -1.0;
-        const std::string report = std::to_string(peak) + "\n" + message;
-        ssize_t written = write(fds[1], report.data(), report.size());
-        _exit(written == static_cast<ssize_t>(report.size()) ? 0 : 1);
-    }
-    close(fds[1]);
-    std::string report;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        report.append(buffer, static_cast<std::size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+        return std::to_string(peak) + "\n" + message;
+    });
+    const std::string& report = outcome.text;
     ChildRun run;
-    run.exited = pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.exited = outcome.exited && outcome.status == 0;
     std::size_t feed = report.find('\n');
     if (feed != std::string::npos) {
         run.peakMB = std::atof(report.substr(0, feed).c_str());
@@ -359,29 +346,29 @@ TEST(BvhHostile, ZeroChannelSkeletonsCannotMakeALoadLarge) {
         "\t\tOFFSET 0.0 10.0 0.0\n\t}\n}\nMOTION\n";
     const std::string huge = columnless + "Frames: 2147483647\nFrame Time: 0.033333\n";
     ASSERT_LT(huge.size(), 180u);
-    ChildRun piped = runInChild([&] { return loadFromPipe(huge); });
+    ChildRun piped = loadInChild([&] { return loadFromPipe(huge); });
     ASSERT_TRUE(piped.exited) << "the load ended the process";
     EXPECT_EQ(piped.message + "\n", parserMessage("more than 5000000 frames"));
 
     const std::string path = scratchPath("empty_lines.bvh");
     const int lines = 20000000;
     writeWhole(path, columnless + "Frames: " + std::to_string(lines) + "\nFrame Time: 0.033333\n" +
-                        std::string(lines, '\n'));
-    ChildRun file = runInChild([&] { return loadMessage(path); });
+                         std::string(lines, '\n'));
+    ChildRun file = loadInChild([&] { return loadMessage(path); });
     ASSERT_TRUE(file.exited) << "the load ended the process";
     EXPECT_EQ(file.message + "\n", parserMessage("more than 5000000 frames"));
 
     // The same 20 MB announcing the cap itself: the load goes through, every frame measured
     // and fitted, in memory bounded by the cap.
     writeWhole(path, columnless + "Frames: " + std::to_string(BvhReader::kMaxFrames) +
-                        "\nFrame Time: 0.033333\n" + std::string(lines, '\n'));
-    ChildRun capped = runInChild([&] { return loadMessage(path); });
+                         "\nFrame Time: 0.033333\n" + std::string(lines, '\n'));
+    ChildRun capped = loadInChild([&] { return loadMessage(path); });
     std::remove(path.c_str());
     ASSERT_TRUE(capped.exited) << "the load ended the process";
     EXPECT_EQ(capped.message, "loaded " + std::to_string(BvhReader::kMaxFrames));
 
     // A million frames from a pipe load, in memory that grew with the lines.
-    ChildRun million = runInChild([&] {
+    ChildRun million = loadInChild([&] {
         return loadFromPipe(columnless + "Frames: 1000000\nFrame Time: 0.01\n" +
                             std::string(1000000, '\n'));
     });
@@ -459,9 +446,9 @@ TEST(BvhHostile, AllocationFailuresAfterReadingAreTheLoadsMessage) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string path = scratchPath("columnless_long.bvh");
     writeWhole(path,
-              "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 0\n\tEnd Site\n\t{\n"
-              "\t\tOFFSET 0 10 0\n\t}\n}\nMOTION\nFrames: 4000000\nFrame Time: 0.01\n" +
-                  std::string(4000000, '\n'));
+               "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 0\n\tEnd Site\n\t{\n"
+               "\t\tOFFSET 0 10 0\n\t}\n}\nMOTION\nFrames: 4000000\nFrame Time: 0.01\n" +
+                   std::string(4000000, '\n'));
     EXPECT_EXIT(loadWithLittleMemory(path), testing::ExitedWithCode(0), "not enough memory");
     std::remove(path.c_str());
 #endif

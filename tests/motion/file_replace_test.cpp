@@ -19,6 +19,7 @@
 #include <system_error>
 #include <thread>
 
+#include "../child_process.h"
 #include "motion_fixtures.h"
 
 namespace fs = std::filesystem;
@@ -76,34 +77,18 @@ struct stat statusOf(const fs::path& path) {
 // Runs fn in a child process (as user nobody when asked and running as root) and hands back
 // its result; a child ended by a signal comes back as a failure saying so.
 Result inChild(const std::function<Result()>& fn, bool asNobody = false) {
-    int channel[2];
-    if (pipe(channel) != 0) {
-        return Result::failure("no pipe");
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
+    const ChildOutcome outcome = runInChild([&] {
         if (asNobody && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
             _exit(2);
         }
         const Result result = fn();
-        const std::string text = (result.ok ? "1" : "0") + result.message;
-        _exit(write(channel[1], text.data(), text.size()) < 0 ? 3 : 0);
+        return (result.ok ? "1" : "0") + result.message;
+    });
+    if (!outcome.exited || outcome.text.empty()) {
+        return Result::failure("child ended by signal " + std::to_string(outcome.signal));
     }
-    close(channel[1]);
-    std::string text;
-    char block[512];
-    for (ssize_t n; (n = read(channel[0], block, sizeof block)) > 0;) {
-        text.append(block, static_cast<std::size_t>(n));
-    }
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || text.empty()) {
-        return Result::failure("child ended by signal " + std::to_string(WTERMSIG(status)));
-    }
-    return Result{text[0] == '1', text.substr(1)};
+    return Result{outcome.text[0] == '1', outcome.text.substr(1)};
 }
 
 // Gives the path to the user that inChild(..., true) runs as.
@@ -168,8 +153,7 @@ TEST(FileReplace, AHardLinkedFileChangesUnderEveryNameOrNotAtAll) {
     put(name, "old");
     fs::create_hard_link(name, other);
     const auto bothRead = [&](const std::string& text) {
-        return readWhole(name.string()) == text &&
-               readWhole(other.string()) == text;
+        return readWhole(name.string()) == text && readWhole(other.string()) == text;
     };
 
     const Result cancelled = replaceFile(name.string(), [](std::FILE* file) {

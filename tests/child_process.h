@@ -1,0 +1,47 @@
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+// What a test ran in a child process gave back: whether the child exited normally, with which
+// status or by which signal, and the text its work returned.
+struct ChildOutcome {
+    bool exited = false;
+    int status = -1;  // the exit status, when it exited
+    int signal = 0;   // the signal that ended it, when it did not
+    std::string text;
+};
+
+// Runs `work` in a forked child (for what may end the process, run out of memory or change the
+// user) and hands its text back through a pipe; the child exits with 0 once the text is written,
+// or work itself may end it with _exit.
+inline ChildOutcome runInChild(const std::function<std::string()>& work) {
+    ChildOutcome outcome;
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return outcome;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const std::string text = work();
+        const ssize_t written = write(channel[1], text.data(), text.size());
+        _exit(written == static_cast<ssize_t>(text.size()) ? 0 : 3);
+    }
+    close(channel[1]);
+    char block[4096];
+    for (ssize_t n; (n = read(channel[0], block, sizeof block)) > 0;) {
+        outcome.text.append(block, static_cast<std::size_t>(n));
+    }
+    close(channel[0]);
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child) {
+        outcome.exited = WIFEXITED(status);
+        outcome.status = outcome.exited ? WEXITSTATUS(status) : -1;
+        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+    return outcome;
+}
