@@ -144,11 +144,15 @@ void MotionWindow::openDropped(const std::string& dropText) {
         openPath(path);
 }
 
-void MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
+bool MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<ProgressBox> box;
     runningJob_ = &job;
     while (!job.done()) {
+        const std::chrono::duration<double> sinceQuit =
+            std::chrono::steady_clock::now() - quitAsked_;
+        if (quitWhenDone_ && sinceQuit.count() > kStopDelay)
+            break;
         Fl::wait(0.05);
         const std::chrono::duration<double> running = std::chrono::steady_clock::now() - start;
         if (!box && running.count() > kProgressDelay) {
@@ -159,6 +163,7 @@ void MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
             box->update();
     }
     runningJob_ = nullptr;
+    return job.done();
 }
 
 bool MotionWindow::quitIfAsked() {
@@ -183,7 +188,11 @@ int MotionWindow::openPath(const std::string& path) {
     if (!job) {
         return 0;  // another load or save runs
     }
-    waitFor(*job, "Opening " + baseName(path));
+    if (!waitFor(*job, "Opening " + baseName(path))) {
+        document_.abandon(std::move(job));
+        quitIfAsked();
+        return 0;
+    }
     // The hand-over: the worker built its motion alone and touched nothing the view draws; here,
     // on the toolkit's thread, the document takes it whole.
     const Result loaded = document_.finishOpen(*job);
@@ -232,7 +241,11 @@ bool MotionWindow::save() {
     Result saved;
     std::unique_ptr<BackgroundJob> job = document_.startSave(path, wakeToolkit, saved);
     if (job) {
-        waitFor(*job, "Saving " + baseName(path));
+        if (!waitFor(*job, "Saving " + baseName(path))) {
+            document_.abandon(std::move(job));
+            quitIfAsked();
+            return false;
+        }
         saved = document_.finishSave(*job);
     }
     // A cancelled save left the file as it was; nothing to tell.
@@ -247,6 +260,8 @@ void MotionWindow::quit() {
     if (document_.busy()) {
         // Closing while a file is read or written stops that first; the window closes once it
         // has stopped.
+        if (!quitWhenDone_)
+            quitAsked_ = std::chrono::steady_clock::now();
         quitWhenDone_ = true;
         if (runningJob_ != nullptr)
             runningJob_->progress().cancel();

@@ -2,6 +2,7 @@
 
 #include <FL/Fl_Window.H>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,10 @@ class MotionWindow : public Fl_Window {
     static constexpr int kMinimumHeight = 480;
     // Seconds a load or save runs before it shows its progress.
     static constexpr double kProgressDelay = 0.33;
+    // Seconds a load or save has to stop once a close cancelled it; a worker that is still not
+    // done then is stuck where no cancel reaches it (a hung network file system), and the close
+    // goes on without it.
+    static constexpr double kStopDelay = 2.0;
 
     MotionWindow();
 
@@ -89,7 +94,8 @@ class MotionWindow : public Fl_Window {
     void updateTitle();
     // Runs the toolkit's loop until the job is done, so the window keeps drawing and answering;
     // a job that runs longer than kProgressDelay seconds shows its progress and a Cancel button.
-    void waitFor(BackgroundJob& job, const std::string& what);
+    // False when a close gave up on the job (kStopDelay).
+    bool waitFor(BackgroundJob& job, const std::string& what);
     // After a job during which the window was asked to close: the close goes on (asking about
     // unsaved edits), whether the job was cancelled in time or had already finished.
     bool quitIfAsked();
@@ -103,4 +109,6 @@ class MotionWindow : public Fl_Window {
     bool quitWhenDone_ = false;            // a close came while a job ran
     PlaybackPanel* panel_;                 // child widget, owned by the window as its group
     std::string title_;                    // FLTK keeps only the pointer of a window label
+    // When the first close came while a job ran.
+    std::chrono::steady_clock::time_point quitAsked_;
 };

@@ -157,6 +157,10 @@ Result Document::finishSave(BackgroundJob& job) {
     return result;
 }
 
+void Document::abandon(std::unique_ptr<BackgroundJob> job) {
+    BackgroundJob::abandon(std::move(job), std::shared_ptr<Pending>(std::move(pending_)));
+}
+
 ControlCurve* Document::curve() {
     return motion_ && motion_->rootPath() ? motion_->rootPath()->curve() : nullptr;
 }

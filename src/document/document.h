@@ -57,6 +57,9 @@ class Document {
     std::unique_ptr<BackgroundJob> startSave(const std::string& path,
                                              std::function<void()> finished, Result& refused);
     Result finishSave(BackgroundJob& job);
+    // Gives up a started job whose worker does not stop (see BackgroundJob::abandon): nothing
+    // changes, and the document is no longer busy.
+    void abandon(std::unique_ptr<BackgroundJob> job);
     bool busy() const { return pending_ != nullptr; }
 
     // The loaded motion, or null before the first successful open.
