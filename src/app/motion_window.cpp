@@ -396,9 +396,13 @@ int MotionWindow::handle(int event) {
                 return view_->handle(FL_KEYBOARD);
             break;
         }
-        // The whole window takes drops, so they land here rather than in a child.
+        // The whole window takes drops, the view included. The toolkit hands the release (and
+        // then the dropped text) to the widget below the mouse, so the window makes itself that
+        // widget: a drag holds the pointer, and the view below it would refuse the release.
         case FL_DND_ENTER:
         case FL_DND_DRAG:
+            Fl::belowmouse(this);
+            return 1;
         case FL_DND_LEAVE:
         case FL_DND_RELEASE:
             return 1;
