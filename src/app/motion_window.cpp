@@ -108,6 +108,12 @@ void MotionWindow::report(const Result& result) {
         view_->setMessage(result.message);
 }
 
+void MotionWindow::reportAbout(const std::string& path, Result result) {
+    if (!result)
+        result.message = baseName(path) + ": " + result.message;
+    report(result);
+}
+
 bool MotionWindow::settleUnsavedWork() {
     if (!document_.modified())
         return true;
@@ -200,7 +206,7 @@ int MotionWindow::openPath(const std::string& path) {
     if (!loaded) {
         // A cancel leaves everything as it was and needs no message.
         if (loaded.message != Progress::kCancelled)
-            report(loaded);
+            reportAbout(path, loaded);
         quitIfAsked();
         return 0;
     }
@@ -250,7 +256,7 @@ bool MotionWindow::save() {
     }
     // A cancelled save left the file as it was; nothing to tell.
     if (saved.message != Progress::kCancelled)
-        report(saved);
+        reportAbout(path, saved);
     documentChanged();
     quitIfAsked();
     return static_cast<bool>(saved);

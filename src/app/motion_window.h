@@ -91,6 +91,8 @@ class MotionWindow : public Fl_Window {
     bool settleUnsavedWork();
     // Prints a failure on the console and shows it in the view; a success shows nothing.
     void report(const Result& result);
+    // The same for the open or save of a file: a failure's message starts with the file's name.
+    void reportAbout(const std::string& path, Result result);
     void updateTitle();
     // Runs the toolkit's loop until the job is done, so the window keeps drawing and answering;
     // a job that runs longer than kProgressDelay seconds shows its progress and a Cancel button.

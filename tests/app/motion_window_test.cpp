@@ -225,7 +225,8 @@ TEST_F(MotionWindowTest, FailedOpenKeepsThePreviousMotionPanelAndTitle) {
         testing::internal::CaptureStdout();
         window.open();
         const std::string said = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(said.rfind("The Parser could not parse this: ", 0), 0u);
+        const std::string name = path.substr(path.rfind('/') + 1);
+        EXPECT_EQ(said.rfind(name + ": The Parser could not parse this: ", 0), 0u) << said;
         EXPECT_EQ(said, window.view()->message() + "\n") << "the window shows the console line";
         EXPECT_EQ(window.view()->motion(), shown);
         EXPECT_EQ(window.view()->frameRow(), 16);
