@@ -1,7 +1,6 @@
 #include "app/motion_window.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/fl_ask.H>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 
 #include "app/dialogs.h"
 #include "app/dropped_files.h"
+#include "app/file_chooser.h"
 #include "app/main_menu.h"
 #include "app/progress_box.h"
 #include "motion/foot_contacts.h"
@@ -54,9 +54,7 @@ void openPendingDrop(void* data) {
 }  // namespace
 
 MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") {
-    chooseFile = [](const char* message, const char* pattern, const char* name) -> const char* {
-        return fl_file_chooser(message, pattern, name);
-    };
+    chooseFile = chooseFileName;
     askUnsaved = [](const std::string& fileName) {
         const int answer =
             askChoice("Unsaved changes", "Save the changes to " + baseName(fileName) + " first?",
@@ -236,7 +234,7 @@ bool MotionWindow::save() {
         return false;
     }
     const std::string current = document_.fileName();
-    const char* chosen = chooseFile("Save BVH File", nullptr, current.c_str());
+    const char* chosen = chooseFile("Save BVH File", "*.bvh", current.c_str());
     if (chosen == nullptr) {
         return false;
     }

@@ -75,8 +75,8 @@ class MotionWindow : public Fl_Window {
     MainMenuBar* menuBar() const { return menuBar_; }
     Document& document() { return document_; }
 
-    // Asks the user for a file (message, pattern or null, preset name or null); returns the
-    // path, or null on cancel. It is FLTK's file chooser; tests answer it themselves.
+    // Asks the user for a file (title, pattern, preset path or null); returns the path, or null
+    // on cancel. It is FLTK's file chooser (chooseFileName); tests answer it themselves.
     std::function<const char*(const char*, const char*, const char*)> chooseFile;
     // Asks whether to save the unsaved edits of the named file first; tests answer it.
     std::function<UnsavedAnswer(const std::string& fileName)> askUnsaved;

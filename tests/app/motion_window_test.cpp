@@ -204,7 +204,7 @@ TEST_F(MotionWindowTest, CancelledDialogsChangeNothing) {
     window.save();
     ASSERT_EQ(chooser.calls.size(), 3u);
     EXPECT_EQ(chooser.calls[2].message, "Save BVH File");
-    EXPECT_EQ(chooser.calls[2].pattern, nullptr);
+    EXPECT_STREQ(chooser.calls[2].pattern, "*.bvh");
     EXPECT_EQ(chooser.calls[2].name, samplePath) << "the save starts from the current file";
     EXPECT_EQ(window.view()->motion(), shown);
     EXPECT_EQ(panelState(*window.panel()), panel);
