@@ -2,7 +2,6 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>
-#include <FL/fl_ask.H>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 #include "app/dialogs.h"
 #include "app/dropped_files.h"
+#include "app/feet_dialog.h"
 #include "app/file_chooser.h"
 #include "app/main_menu.h"
 #include "app/progress_box.h"
@@ -67,10 +67,7 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
         return askChoice("Replace file", baseName(fileName) + " already exists. Replace it?",
                          {"Replace", "Cancel"}, 1, 1) == 0;
     };
-    askFeet = [](const std::string& current) -> const char* {
-        return fl_input("Ankle joints of the feet, LEFT,RIGHT (empty: found automatically):",
-                        current.c_str());
-    };
+    askFeet = askAnkles;
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
@@ -330,22 +327,35 @@ void MotionWindow::toggleFeetPlanted() {
 void MotionWindow::chooseFeet() {
     view_->setMessage("");
     const Motion* motion = document_.motion();
-    if (document_.busy() || motion == nullptr)
+    if (motion == nullptr)
         return;
-    // The question starts from the ankles in use, "LEFT,RIGHT" as the command line's --feet.
-    std::string current;
-    for (const Foot& foot : motion->feet()) {
-        if (foot.leg.ankle >= 0) {
-            current += (current.empty() ? "" : ",") +
-                       motion->joints()[static_cast<std::size_t>(foot.leg.ankle)]->name();
-        }
+    // Planted feet are refused before anything is asked, with the reason.
+    const Result allowed = document_.canChooseFeet();
+    if (!allowed) {
+        report(allowed);
+        return;
     }
-    const char* answer = askFeet(current);
-    if (answer == nullptr)
+    // Any joint but an End Site, which ends a chain, may be an ankle.
+    std::vector<std::string> joints;
+    for (const Joint* joint : motion->joints()) {
+        if (joint->firstChild() != nullptr || joint->name() != "End Site")
+            joints.push_back(joint->name());
+    }
+    // The ankles in use, or those the automatic choice would take.
+    std::vector<LegChain> legs;
+    for (const Foot& foot : motion->feet())
+        legs.push_back(foot.leg);
+    if (legs.empty())
+        legs = findLegs(*motion);
+    std::vector<std::string> current;
+    for (const LegChain& leg : legs) {
+        if (leg.ankle >= 0)
+            current.push_back(motion->joints()[static_cast<std::size_t>(leg.ankle)]->name());
+    }
+    const std::optional<std::vector<std::string>> ankles = askFeet(joints, current);
+    if (!ankles)
         return;
-    std::vector<std::string> ankles;
-    const Result named = ankleNames(answer, ankles);
-    report(named ? document_.chooseFeet(ankles) : named);
+    report(document_.chooseFeet(*ankles));
     documentChanged();
     view_->redraw();
 }

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "document/document.h"
 
@@ -57,9 +59,9 @@ class MotionWindow : public Fl_Window {
     // Selection > Keep Feet Planted: switches it in the document (one step of history); a
     // failure shows why and leaves the feet as they were.
     void toggleFeetPlanted();
-    // Selection > Choose Feet: asks for the ankles of the two feet by name (empty for the
-    // automatic choice), while the feet are not planted; a name that is no ankle is refused with
-    // its message.
+    // Selection > Choose Feet: asks for the ankles of the two feet among the skeleton's joints
+    // (or the automatic choice); while the feet are planted it asks nothing and says why. A
+    // joint that is no ankle is refused with its message.
     void chooseFeet();
     void resetCamera();
     // The panel's callback: shows the panel's current frame in the view.
@@ -80,8 +82,11 @@ class MotionWindow : public Fl_Window {
     std::function<const char*(const char*, const char*, const char*)> chooseFile;
     // Asks whether to save the unsaved edits of the named file first; tests answer it.
     std::function<UnsavedAnswer(const std::string& fileName)> askUnsaved;
-    // Asks for the ankles' names, starting from `current`; null on cancel. Tests answer it.
-    std::function<const char*(const std::string& current)> askFeet;
+    // Asks for the ankles among the joints' names, starting from the ankles in use (`current`):
+    // two names, none for the automatic choice, nothing on cancel (askAnkles). Tests answer it.
+    std::function<std::optional<std::vector<std::string>>(const std::vector<std::string>& joints,
+                                                          const std::vector<std::string>& current)>
+        askFeet;
     // Asks whether an existing file may be replaced; tests answer it.
     std::function<bool(const std::string& fileName)> confirmReplace;
 

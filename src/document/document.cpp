@@ -350,7 +350,7 @@ Result Document::setFeetPlanted(bool planted) {
     return result;
 }
 
-Result Document::chooseFeet(const std::vector<std::string>& ankles) {
+Result Document::canChooseFeet() const {
     if (busy()) {
         return Result::failure(kBusy);
     }
@@ -360,7 +360,12 @@ Result Document::chooseFeet(const std::vector<std::string>& ankles) {
     if (motion_->feetPlanted()) {
         return Result::failure("Let the feet go before choosing them.");
     }
-    return motion_->findFeet(ankles);
+    return Result::success();
+}
+
+Result Document::chooseFeet(const std::vector<std::string>& ankles) {
+    const Result allowed = canChooseFeet();
+    return allowed ? motion_->findFeet(ankles) : allowed;
 }
 
 bool Document::undo() {

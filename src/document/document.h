@@ -103,6 +103,8 @@ class Document {
     // Planted step undone or redone later switches the feet it switched, whatever was chosen
     // since.
     Result chooseFeet(const std::vector<std::string>& ankles);
+    // Whether chooseFeet would be refused before looking at the names, and why.
+    Result canChooseFeet() const;
 
     bool canUndo() const { return applied_ > 0; }
     bool canRedo() const { return applied_ < history_.size(); }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -421,20 +422,22 @@ TEST_F(MotionWindowTest, TheFileMenuReadsTheMotionAgainAsTheUserSays) {
 
 TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     ASSERT_EQ(window.openPath(samplePath), 1);
-    std::string asked;
-    const char* answer = "LeftFoot , RightFoot";
-    window.askFeet = [&](const std::string& current) {
-        asked = current;
+    std::vector<std::string> joints, asked;
+    std::optional<std::vector<std::string>> answer = std::vector<std::string>{};
+    window.askFeet = [&](const std::vector<std::string>& all, const std::vector<std::string>& in) {
+        joints = all;
+        asked = in;
         return answer;
     };
-    window.document().chooseFeet({});
     window.chooseFeet();
-    EXPECT_EQ(asked, "LeftFoot,RightFoot") << "the automatic choice";
+    EXPECT_EQ(asked, (std::vector<std::string>{"LeftFoot", "RightFoot"})) << "the automatic choice";
+    EXPECT_EQ(joints.size(), 22u) << "every joint, no End Site";
+    EXPECT_EQ(joints.front(), "Hips");
     ASSERT_EQ(window.view()->motion()->feet().size(), 2u);
     EXPECT_EQ(window.view()->message(), "");
 
-    // A name that is no ankle is refused where the user looks, and the feet stay.
-    answer = "NoSuchJoint,RightFoot";
+    // A joint that is no ankle is refused where the user looks, and the feet stay.
+    answer = std::vector<std::string>{"Hips", "RightFoot"};
     testing::internal::CaptureStdout();
     window.chooseFeet();
     const std::string said = testing::internal::GetCapturedStdout();
@@ -442,11 +445,19 @@ TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     EXPECT_EQ(said, window.view()->message() + "\n");
     EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
     // Cancel changes nothing.
-    answer = nullptr;
+    answer = std::nullopt;
     window.view()->setMessage("");
     window.chooseFeet();
     EXPECT_EQ(window.view()->motion()->feet().size(), 2u);
     EXPECT_EQ(window.view()->message(), "");
+    // Planted feet: nothing is asked, and the view says why.
+    asked.clear();
+    ASSERT_TRUE(window.document().setFeetPlanted(true));
+    testing::internal::CaptureStdout();
+    window.chooseFeet();
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(window.view()->message(), "Let the feet go before choosing them.");
 }
 
 TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {
