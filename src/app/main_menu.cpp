@@ -3,6 +3,7 @@
 #include <FL/Fl_Widget.H>
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "app/motion_window.h"
@@ -90,11 +91,18 @@ void syncOptionMarks(Fl_Menu_& menu, const MotionView& view) {
 MainMenuBar::MainMenuBar(int x, int y, int w, int h) : Fl_Menu_Bar(x, y, w, h) {
     copy(mainMenu);
     for (const ViewOptionRow& row : kViewOptions) {
-        const int before = row.before ? find_index(row.before) : -1;
         const int flags = FL_MENU_TOGGLE | (row.initially ? FL_MENU_VALUE : 0) |
                           (row.dividerAfter ? FL_MENU_DIVIDER : 0);
-        insert(before, row.menuPath, row.shortcut, toggleOptionCallback,
-               reinterpret_cast<void*>(static_cast<std::intptr_t>(row.option)), flags);
+        void* option = reinterpret_cast<void*>(static_cast<std::intptr_t>(row.option));
+        const int before = row.before ? find_index(row.before) : -1;
+        // The toolkit appends an item given by its path at the end of its submenu; one that goes
+        // before another is inserted at that one's place by its label alone.
+        if (before < 0) {
+            add(row.menuPath, row.shortcut, toggleOptionCallback, option, flags);
+        } else {
+            insert(before, std::strrchr(row.menuPath, '/') + 1, row.shortcut, toggleOptionCallback,
+                   option, flags);
+        }
     }
 }
 

@@ -1,9 +1,7 @@
 #include "app/motion_window.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
-#include <FL/fl_ask.H>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +10,8 @@
 
 #include "app/dialogs.h"
 #include "app/dropped_files.h"
+#include "app/feet_dialog.h"
+#include "app/file_chooser.h"
 #include "app/main_menu.h"
 #include "app/progress_box.h"
 #include "feet/foot_contacts.h"
@@ -54,9 +54,7 @@ void openPendingDrop(void* data) {
 }  // namespace
 
 MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") {
-    chooseFile = [](const char* message, const char* pattern, const char* name) -> const char* {
-        return fl_file_chooser(message, pattern, name);
-    };
+    chooseFile = chooseFileName;
     askUnsaved = [](const std::string& fileName) {
         const int answer =
             askChoice("Unsaved changes", "Save the changes to " + baseName(fileName) + " first?",
@@ -69,10 +67,7 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
         return askChoice("Replace file", baseName(fileName) + " already exists. Replace it?",
                          {"Replace", "Cancel"}, 1, 1) == 0;
     };
-    askFeet = [](const std::string& current) -> const char* {
-        return fl_input("Ankle joints of the feet, LEFT,RIGHT (empty: found automatically):",
-                        current.c_str());
-    };
+    askFeet = askAnkles;
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);
@@ -106,6 +101,12 @@ void MotionWindow::report(const Result& result) {
     printToConsole(result);
     if (!result)
         view_->setMessage(result.message);
+}
+
+void MotionWindow::reportAbout(const std::string& path, Result result) {
+    if (!result)
+        result.message = baseName(path) + ": " + result.message;
+    report(result);
 }
 
 bool MotionWindow::settleUnsavedWork() {
@@ -144,11 +145,15 @@ void MotionWindow::openDropped(const std::string& dropText) {
         openPath(path);
 }
 
-void MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
+bool MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<ProgressBox> box;
     runningJob_ = &job;
     while (!job.done()) {
+        const std::chrono::duration<double> sinceQuit =
+            std::chrono::steady_clock::now() - quitAsked_;
+        if (quitWhenDone_ && sinceQuit.count() > kStopDelay)
+            break;
         Fl::wait(0.05);
         const std::chrono::duration<double> running = std::chrono::steady_clock::now() - start;
         if (!box && running.count() > kProgressDelay) {
@@ -159,6 +164,7 @@ void MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
             box->update();
     }
     runningJob_ = nullptr;
+    return job.done();
 }
 
 bool MotionWindow::quitIfAsked() {
@@ -183,7 +189,11 @@ int MotionWindow::openPath(const std::string& path) {
     if (!job) {
         return 0;  // another load or save runs
     }
-    waitFor(*job, "Opening " + baseName(path));
+    if (!waitFor(*job, "Opening " + baseName(path))) {
+        document_.abandon(std::move(job));
+        quitIfAsked();
+        return 0;
+    }
     // The hand-over: the worker built its motion alone and touched nothing the view draws; here,
     // on the toolkit's thread, the document takes it whole.
     const Result loaded = document_.finishOpen(*job);
@@ -191,7 +201,7 @@ int MotionWindow::openPath(const std::string& path) {
     if (!loaded) {
         // A cancel leaves everything as it was and needs no message.
         if (loaded.message != Progress::kCancelled)
-            report(loaded);
+            reportAbout(path, loaded);
         quitIfAsked();
         return 0;
     }
@@ -222,7 +232,7 @@ bool MotionWindow::save() {
         return false;
     }
     const std::string current = document_.fileName();
-    const char* chosen = chooseFile("Save BVH File", nullptr, current.c_str());
+    const char* chosen = chooseFile("Save BVH File", "*.bvh", current.c_str());
     if (chosen == nullptr) {
         return false;
     }
@@ -233,12 +243,16 @@ bool MotionWindow::save() {
     Result saved;
     std::unique_ptr<BackgroundJob> job = document_.startSave(path, wakeToolkit, saved);
     if (job) {
-        waitFor(*job, "Saving " + baseName(path));
+        if (!waitFor(*job, "Saving " + baseName(path))) {
+            document_.abandon(std::move(job));
+            quitIfAsked();
+            return false;
+        }
         saved = document_.finishSave(*job);
     }
     // A cancelled save left the file as it was; nothing to tell.
     if (saved.message != Progress::kCancelled)
-        report(saved);
+        reportAbout(path, saved);
     documentChanged();
     quitIfAsked();
     return static_cast<bool>(saved);
@@ -248,6 +262,8 @@ void MotionWindow::quit() {
     if (document_.busy()) {
         // Closing while a file is read or written stops that first; the window closes once it
         // has stopped.
+        if (!quitWhenDone_)
+            quitAsked_ = std::chrono::steady_clock::now();
         quitWhenDone_ = true;
         if (runningJob_ != nullptr)
             runningJob_->progress().cancel();
@@ -312,22 +328,35 @@ void MotionWindow::toggleFeetPlanted() {
 void MotionWindow::chooseFeet() {
     view_->setMessage("");
     const Motion* motion = document_.motion();
-    if (document_.busy() || motion == nullptr)
+    if (motion == nullptr)
         return;
-    // The question starts from the ankles in use, "LEFT,RIGHT" as the command line's --feet.
-    std::string current;
-    for (const Foot& foot : document_.edit()->feet()) {
-        if (foot.leg.ankle >= 0) {
-            current += (current.empty() ? "" : ",") +
-                       motion->joints()[static_cast<std::size_t>(foot.leg.ankle)]->name();
-        }
+    // Planted feet are refused before anything is asked, with the reason.
+    const Result allowed = document_.canChooseFeet();
+    if (!allowed) {
+        report(allowed);
+        return;
     }
-    const char* answer = askFeet(current);
-    if (answer == nullptr)
+    // Any joint but an End Site, which ends a chain, may be an ankle.
+    std::vector<std::string> joints;
+    for (const Joint* joint : motion->joints()) {
+        if (joint->firstChild() != nullptr || joint->name() != "End Site")
+            joints.push_back(joint->name());
+    }
+    // The ankles in use, or those the automatic choice would take.
+    std::vector<LegChain> legs;
+    for (const Foot& foot : document_.edit()->feet())
+        legs.push_back(foot.leg);
+    if (legs.empty())
+        legs = findLegs(*motion);
+    std::vector<std::string> current;
+    for (const LegChain& leg : legs) {
+        if (leg.ankle >= 0)
+            current.push_back(motion->joints()[static_cast<std::size_t>(leg.ankle)]->name());
+    }
+    const std::optional<std::vector<std::string>> ankles = askFeet(joints, current);
+    if (!ankles)
         return;
-    std::vector<std::string> ankles;
-    const Result named = ankleNames(answer, ankles);
-    report(named ? document_.chooseFeet(ankles) : named);
+    report(document_.chooseFeet(*ankles));
     documentChanged();
     view_->redraw();
 }
@@ -382,9 +411,13 @@ int MotionWindow::handle(int event) {
                 return view_->handle(FL_KEYBOARD);
             break;
         }
-        // The whole window takes drops, so they land here rather than in a child.
+        // The whole window takes drops, the view included. The toolkit hands the release (and
+        // then the dropped text) to the widget below the mouse, so the window makes itself that
+        // widget: a drag holds the pointer, and the view below it would refuse the release.
         case FL_DND_ENTER:
         case FL_DND_DRAG:
+            Fl::belowmouse(this);
+            return 1;
         case FL_DND_LEAVE:
         case FL_DND_RELEASE:
             return 1;

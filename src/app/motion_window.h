@@ -2,8 +2,11 @@
 
 #include <FL/Fl_Window.H>
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "document/document.h"
 
@@ -24,6 +27,10 @@ class MotionWindow : public Fl_Window {
     static constexpr int kMinimumHeight = 480;
     // Seconds a load or save runs before it shows its progress.
     static constexpr double kProgressDelay = 0.33;
+    // Seconds a load or save has to stop once a close cancelled it; a worker that is still not
+    // done then is stuck where no cancel reaches it (a hung network file system), and the close
+    // goes on without it.
+    static constexpr double kStopDelay = 2.0;
 
     MotionWindow();
 
@@ -52,9 +59,9 @@ class MotionWindow : public Fl_Window {
     // Selection > Keep Feet Planted: switches it in the document (one step of history); a
     // failure shows why and leaves the feet as they were.
     void toggleFeetPlanted();
-    // Selection > Choose Feet: asks for the ankles of the two feet by name (empty for the
-    // automatic choice), while the feet are not planted; a name that is no ankle is refused with
-    // its message.
+    // Selection > Choose Feet: asks for the ankles of the two feet among the skeleton's joints
+    // (or the automatic choice); while the feet are planted it asks nothing and says why. A
+    // joint that is no ankle is refused with its message.
     void chooseFeet();
     void resetCamera();
     // The panel's callback: shows the panel's current frame in the view.
@@ -70,13 +77,16 @@ class MotionWindow : public Fl_Window {
     MainMenuBar* menuBar() const { return menuBar_; }
     Document& document() { return document_; }
 
-    // Asks the user for a file (message, pattern or null, preset name or null); returns the
-    // path, or null on cancel. It is FLTK's file chooser; tests answer it themselves.
+    // Asks the user for a file (title, pattern, preset path or null); returns the path, or null
+    // on cancel. It is FLTK's file chooser (chooseFileName); tests answer it themselves.
     std::function<const char*(const char*, const char*, const char*)> chooseFile;
     // Asks whether to save the unsaved edits of the named file first; tests answer it.
     std::function<UnsavedAnswer(const std::string& fileName)> askUnsaved;
-    // Asks for the ankles' names, starting from `current`; null on cancel. Tests answer it.
-    std::function<const char*(const std::string& current)> askFeet;
+    // Asks for the ankles among the joints' names, starting from the ankles in use (`current`):
+    // two names, none for the automatic choice, nothing on cancel (askAnkles). Tests answer it.
+    std::function<std::optional<std::vector<std::string>>(const std::vector<std::string>& joints,
+                                                          const std::vector<std::string>& current)>
+        askFeet;
     // Asks whether an existing file may be replaced; tests answer it.
     std::function<bool(const std::string& fileName)> confirmReplace;
 
@@ -86,10 +96,13 @@ class MotionWindow : public Fl_Window {
     bool settleUnsavedWork();
     // Prints a failure on the console and shows it in the view; a success shows nothing.
     void report(const Result& result);
+    // The same for the open or save of a file: a failure's message starts with the file's name.
+    void reportAbout(const std::string& path, Result result);
     void updateTitle();
     // Runs the toolkit's loop until the job is done, so the window keeps drawing and answering;
     // a job that runs longer than kProgressDelay seconds shows its progress and a Cancel button.
-    void waitFor(BackgroundJob& job, const std::string& what);
+    // False when a close gave up on the job (kStopDelay).
+    bool waitFor(BackgroundJob& job, const std::string& what);
     // After a job during which the window was asked to close: the close goes on (asking about
     // unsaved edits), whether the job was cancelled in time or had already finished.
     bool quitIfAsked();
@@ -103,4 +116,6 @@ class MotionWindow : public Fl_Window {
     bool quitWhenDone_ = false;            // a close came while a job ran
     PlaybackPanel* panel_;                 // child widget, owned by the window as its group
     std::string title_;                    // FLTK keeps only the pointer of a window label
+    // When the first close came while a job ran.
+    std::chrono::steady_clock::time_point quitAsked_;
 };

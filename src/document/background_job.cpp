@@ -4,13 +4,13 @@
 #include <system_error>
 
 BackgroundJob::BackgroundJob(Work work, std::function<void()> finished) {
-    auto run = [this, work = std::move(work), finished = std::move(finished)]() {
+    auto run = [state = state_, work = std::move(work), finished = std::move(finished)]() {
         try {
-            result_ = work(progress_);
+            state->result = work(state->progress);
         } catch (const std::bad_alloc&) {
-            result_ = Result::failure("Not enough memory.");
+            state->result = Result::failure("Not enough memory.");
         }
-        done_.store(true, std::memory_order_release);
+        state->done.store(true, std::memory_order_release);
         if (finished)
             finished();
     };
@@ -22,7 +22,7 @@ BackgroundJob::BackgroundJob(Work work, std::function<void()> finished) {
 }
 
 BackgroundJob::~BackgroundJob() {
-    progress_.cancel();
+    state_->progress.cancel();
     if (thread_.joinable())
         thread_.join();
 }
@@ -30,5 +30,14 @@ BackgroundJob::~BackgroundJob() {
 const Result& BackgroundJob::result() {
     if (thread_.joinable())
         thread_.join();
-    return result_;
+    return state_->result;
+}
+
+void BackgroundJob::abandon(std::unique_ptr<BackgroundJob> job, std::shared_ptr<void> uses) {
+    if (!job)
+        return;
+    job->state_->uses = std::move(uses);
+    job->state_->progress.cancel();
+    if (job->thread_.joinable())
+        job->thread_.detach();
 }

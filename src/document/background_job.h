@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "motion/progress.h"
@@ -22,14 +23,24 @@ class BackgroundJob {
     BackgroundJob(const BackgroundJob&) = delete;
     BackgroundJob& operator=(const BackgroundJob&) = delete;
 
-    Progress& progress() { return progress_; }
-    bool done() const { return done_.load(std::memory_order_acquire); }
+    Progress& progress() { return state_->progress; }
+    bool done() const { return state_->done.load(std::memory_order_acquire); }
     // Waits for the work to end and returns its result.
     const Result& result();
+    // Cancels the work and lets it end on its own, without anyone waiting for it (a worker stuck
+    // where no cancel reaches, such as a hung network file system, may take until the process
+    // ends). `uses` (what the work reads and writes) lives until then.
+    static void abandon(std::unique_ptr<BackgroundJob> job, std::shared_ptr<void> uses);
 
   private:
-    Progress progress_;
-    Result result_;
-    std::atomic<bool> done_{false};
+    // Shared with the worker, which frees it last when the job was abandoned.
+    struct State {
+        Progress progress;
+        Result result;
+        std::atomic<bool> done{false};
+        std::shared_ptr<void> uses;
+    };
+
+    std::shared_ptr<State> state_ = std::make_shared<State>();
     std::thread thread_;
 };

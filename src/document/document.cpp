@@ -190,6 +190,10 @@ Result Document::finishSave(BackgroundJob& job) {
     return result;
 }
 
+void Document::abandon(std::unique_ptr<BackgroundJob> job) {
+    BackgroundJob::abandon(std::move(job), std::shared_ptr<Pending>(std::move(pending_)));
+}
+
 int Document::selected() const {
     return edit_ ? edit_->selected() : -1;
 }
@@ -341,7 +345,7 @@ Result Document::setFeetPlanted(bool planted) {
     return result;
 }
 
-Result Document::chooseFeet(const std::vector<std::string>& ankles) {
+Result Document::canChooseFeet() const {
     if (busy()) {
         return Result::failure(kBusy);
     }
@@ -351,7 +355,12 @@ Result Document::chooseFeet(const std::vector<std::string>& ankles) {
     if (edit_->feetPlanted()) {
         return Result::failure("Let the feet go before choosing them.");
     }
-    return edit_->findFeet(ankles);
+    return Result::success();
+}
+
+Result Document::chooseFeet(const std::vector<std::string>& ankles) {
+    const Result allowed = canChooseFeet();
+    return allowed ? edit_->findFeet(ankles) : allowed;
 }
 
 bool Document::undo() {

@@ -58,6 +58,9 @@ class Document {
     std::unique_ptr<BackgroundJob> startSave(const std::string& path,
                                              std::function<void()> finished, Result& refused);
     Result finishSave(BackgroundJob& job);
+    // Gives up a started job whose worker does not stop (see BackgroundJob::abandon): nothing
+    // changes, and the document is no longer busy.
+    void abandon(std::unique_ptr<BackgroundJob> job);
     bool busy() const { return pending_ != nullptr; }
 
     // The loaded motion, or null before the first successful open.
@@ -103,6 +106,8 @@ class Document {
     // Planted step undone or redone later switches the feet it switched, whatever was chosen
     // since.
     Result chooseFeet(const std::vector<std::string>& ankles);
+    // Whether chooseFeet would be refused before looking at the names, and why.
+    Result canChooseFeet() const;
 
     bool canUndo() const { return applied_ > 0; }
     bool canRedo() const { return applied_ < history_.size(); }

@@ -92,7 +92,7 @@ bool BvhReader::takeLine(bool firstOfFile) {
     if (!source_.next(line_)) {
         line_ = {};
         if (source_.fault()) {
-            fail(source_.fault());
+            failSource();
         }
         return false;
     }
@@ -165,6 +165,14 @@ bool BvhReader::fail(const char* message) {
         failure_ = std::string("The Parser could not parse this: ") + message;
     }
     return false;
+}
+
+bool BvhReader::failSource() {
+    if (source_.cancelled() && failure_.empty()) {
+        failure_ = Progress::kCancelled;
+        return false;
+    }
+    return fail(source_.fault());
 }
 
 std::unique_ptr<Joint> BvhReader::readHierarchy() {
@@ -447,7 +455,7 @@ bool BvhReader::readFrames(int frameCount, std::vector<float>& values) {
         case FrameFault::NoMemory:
             return fail(kNoMemory);
         case FrameFault::Source:
-            return fail(source_.fault());
+            return failSource();
         case FrameFault::Cancelled:
             failure_ = Progress::kCancelled;
             return false;

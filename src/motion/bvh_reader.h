@@ -36,10 +36,11 @@ class BvhReader {
     // many threads on tiny chunks, to compare the two ways.
     void setFrameReading(const FrameReading& how) { how_ = how; }
     // The frame lines report how far they got to `progress`, as [0, to] of the whole, and stop
-    // with the message Progress::kCancelled once it is cancelled.
+    // with the message Progress::kCancelled once it is cancelled, as does a wait for the input.
     void setProgress(Progress* progress, double to) {
         how_.progress = progress;
         how_.progressTo = to;
+        source_.setProgress(progress);
     }
     // As many threads as the machine runs at once (at most kMaxThreads), chunks of 1 MiB.
     static FrameReading defaultFrameReading();
@@ -75,6 +76,7 @@ class BvhReader {
     bool nextToken();                         // the token after the current one on the same line
     bool tokenIs(const char* keyword) const;  // ASCII case-insensitive match of token_
     bool fail(const char* message);           // records the message; always false
+    bool failSource();                        // the input's fault, or the cancel it stopped at
 
     bool readBodyStart(Joint& joint);  // "{", OFFSET and CHANNELS lines of a joint body
     bool readOffset(Joint& joint);     // the three values after OFFSET

@@ -1,9 +1,12 @@
 #include "motion/line_source.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -34,13 +37,16 @@ LineSource::~LineSource() {
 
 int LineSource::open(const std::string& path, std::size_t chunkBytes) {
     close();
-    file_ = std::fopen(path.c_str(), "r");
-    if (!file_) {
+    // Without O_NONBLOCK, opening a FIFO waits for its writer, where no cancel reaches.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
         return 0;
     }
     struct stat info;
-    if (fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
         size_ = static_cast<long long>(info.st_size);
+    } else {
+        waits_ = true;
     }
     chunk_ = std::clamp<std::size_t>(chunkBytes, 1, kLargestBuffer);
     open_ = true;
@@ -57,10 +63,12 @@ void LineSource::openText(std::string text) {
 }
 
 void LineSource::close() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
+    waits_ = false;
+    cancelled_ = false;
     open_ = false;
     eof_ = false;
     fault_ = nullptr;
@@ -189,7 +197,7 @@ void LineSource::unread(std::size_t bytes) {
 // refill reads up to a chunk or the window, or up to twice the unread bytes when they fill that
 // already (one long line), so a buffer holds a window at most unless a line needs more.
 bool LineSource::refill(std::size_t window) {
-    if (!file_) {
+    if (fd_ < 0) {
         eof_ = true;
         return false;
     }
@@ -223,15 +231,49 @@ bool LineSource::refill(std::size_t window) {
     begin_ = 0;
     end_ = tail;
     ends_.reset();
-    // fread returns less than asked only at the end of the input or on an error.
     const std::size_t asked = fill - end_;
-    const std::size_t got = std::fread(&buffer_[end_], 1, asked, file_);
+    const std::size_t got = readInto(&buffer_[end_], asked);
     end_ += got;
     eof_ = got < asked || got == 0;
-    if (got < asked && std::ferror(file_)) {
-        fault_ = kReadError;
-    }
     return got > 0;
+}
+
+// Less than asked only at the end of the input, at a fault or at a cancel.
+std::size_t LineSource::readInto(char* at, std::size_t bytes) {
+    std::size_t got = 0;
+    while (got < bytes) {
+        if (waits_ && !awaitInput()) {
+            fault_ = Progress::kCancelled;
+            break;
+        }
+        const ssize_t n = ::read(fd_, at + got, bytes - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            fault_ = kReadError;
+            break;
+        }
+    }
+    return got;
+}
+
+// A FIFO no writer has opened yet shows neither input nor its end, so the wait looks for a
+// cancel now and then.
+bool LineSource::awaitInput() {
+    constexpr int kCancelCheckMs = 100;
+    pollfd input{fd_, POLLIN, 0};
+    for (;;) {
+        if (progress_ != nullptr && progress_->cancelled()) {
+            cancelled_ = true;
+            return false;
+        }
+        const int ready = ::poll(&input, 1, progress_ != nullptr ? kCancelCheckMs : -1);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) {
+            return true;  // input, its end, or a fault the read will tell
+        }
+    }
 }
 
 long long LineSource::remaining() const {

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "motion/progress.h"
 
 // Finds line ends in a stretch of text that does not change while it is searched. A line ends at
 // a line feed, at a carriage return, or at the pair CR LF (one end). The next line feed is
@@ -40,8 +41,14 @@ class LineSource {
     LineSource(const LineSource&) = delete;
     LineSource& operator=(const LineSource&) = delete;
 
-    // 1 when the file could be opened for reading, 0 otherwise. Reads chunkBytes at a time.
+    // 1 when the file could be opened for reading, 0 otherwise; never waits, not even for the
+    // writer of a FIFO. Reads chunkBytes at a time.
     int open(const std::string& path, std::size_t chunkBytes = kDefaultChunk);
+    // An input that is no regular file (a pipe, a device) is waited for, and the wait ends with
+    // a cancel of `progress` (null: it waits as long as it takes); the input then stops as at a
+    // fault, and cancelled() says why. Stays set across opens.
+    void setProgress(const Progress* progress) { progress_ = progress; }
+    bool cancelled() const { return cancelled_; }
     void openText(std::string text);
     void close();
     bool isOpen() const { return open_; }
@@ -66,10 +73,15 @@ class LineSource {
 
   private:
     bool refill(std::size_t window);  // more input behind the unread bytes; false when none came
+    std::size_t readInto(char* at, std::size_t bytes);  // up to the end of the input or a fault
+    bool awaitInput();                                  // false when cancelled first
     bool failLongLine();
     void takeUpTo(std::size_t stop);  // hands out [begin_, stop)
 
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    bool waits_ = false;  // a pipe or a device: read once input is there, watching for a cancel
+    const Progress* progress_ = nullptr;
+    bool cancelled_ = false;
     bool open_ = false;
     bool eof_ = false;
     const char* fault_ = nullptr;

@@ -11,6 +11,7 @@
 #include "view/curve_drawing.h"
 #include "view/figure_drawing.h"
 #include "view/scene_decorations.h"
+#include "view/text_wrap.h"
 
 MotionView::MotionView(int x, int y, int w, int h)
     : Fl_Gl_Window(x, y, w, h, "Motion Window"),
@@ -256,21 +257,33 @@ void MotionView::setMessage(const std::string& message) {
 
 namespace {
 
-// gl_draw with the toolkit's Xft fonts gives the space no width, so the words are placed one by
-// one.
-void drawTextLine(const std::string& text, int x, int y) {
-    const double space = std::max(gl_width(' '), 0.3 * gl_height());
+// Where the GL's raster position stands after the text drawn from (x, y). The GL draws with a
+// bitmap font whose advances differ from the toolkit's measure (gl_width, of its Xft font) by a
+// few percent, so the text is measured by what drawing it moves.
+double drawnEnd(const std::string& text, double x, double y) {
+    gl_draw(text.c_str(), static_cast<float>(x), static_cast<float>(y));
+    GLfloat position[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+    return position[0];
+}
+
+double drawnWidth(const std::string& text) {
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    const double width = drawnEnd(text, 0.0, 0.0);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    return width;
+}
+
+// The space has no width in that font, so the words are placed one by one, `space` apart.
+void drawTextLine(const std::string& text, double space, int x, int y) {
     double at = x;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find(' ', start);
         if (end == std::string::npos)
             end = text.size();
-        if (end > start) {
-            const std::string word = text.substr(start, end - start);
-            gl_draw(word.c_str(), static_cast<float>(at), static_cast<float>(y));
-            at += gl_width(word.c_str());
-        }
+        if (end > start)
+            at = drawnEnd(text.substr(start, end - start), at, y);
         at += space;
         start = end + 1;
     }
@@ -292,15 +305,19 @@ void MotionView::drawMessage() {
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
     gl_font(FL_HELVETICA, 14);
-    const int lineHeight = gl_height() + 8;
-    // A dark band keeps the line readable over any part of the scene.
+    const double space = std::max(gl_width(' '), 0.3 * gl_height());
+    const int margin = 8;
+    const std::vector<std::string> lines = wrapText(text, w() - 2 * margin, space, drawnWidth);
+    // A dark band keeps the lines readable over any part of the scene.
     glColor3f(0.15f, 0.15f, 0.15f);
-    glRecti(0, h() - lineHeight, w(), h());
+    glRecti(0, h() - static_cast<int>(lines.size()) * gl_height() - margin, w(), h());
     if (failure)
         glColor3f(1.0f, 0.85f, 0.3f);
     else
         glColor3f(0.85f, 0.85f, 0.85f);
-    drawTextLine(text, 8, h() - lineHeight + gl_descent() + 4);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        drawTextLine(lines[i], space, margin,
+                     h() - margin / 2 - static_cast<int>(i + 1) * gl_height() + gl_descent());
     glEnable(GL_DEPTH_TEST);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);

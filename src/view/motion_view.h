@@ -47,9 +47,9 @@ class MotionView : public Fl_Gl_Window {
     // is on, brought to the tracking distance); without one, at the same target and distance.
     void viewFromPreset(CameraPreset preset);
 
-    // A one-line message shown across the top of the view (a failure the user must see), until
-    // it is replaced or cleared; "" shows none. Without a motion and without a message the view
-    // shows how to start.
+    // A message shown across the top of the view (a failure the user must see), wrapped to the
+    // view's width, until it is replaced or cleared; "" shows none. Without a motion and without
+    // a message the view shows how to start.
     void setMessage(const std::string& message);
     const std::string& message() const { return message_; }
     // The line shown when there is no motion and no message.
@@ -102,7 +102,7 @@ class MotionView : public Fl_Gl_Window {
 
   private:
     void setupGlState();
-    // The message, or the start hint, as text over the scene in window pixels.
+    // The message, or the start hint, as lines of text over the scene in window pixels.
     void drawMessage();
     void setupCamera();
     void drawScene(const Pose& pose);

@@ -72,6 +72,9 @@ TEST(MainMenu, OptionItemsToggleTheirOwnViewOption) {
                 << "option " << codes[k];
         }
     }
+    // An option placed before a command stands there.
+    EXPECT_EQ(menuBar->find_index("&Selection/Linear Falloff") + 1,
+              menuBar->find_index("&Selection/Keep Feet Planted"));
 }
 
 // Every on/off item shows a check mark that matches its option: at start, after it is chosen,

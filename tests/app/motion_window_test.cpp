@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -206,7 +207,7 @@ TEST_F(MotionWindowTest, CancelledDialogsChangeNothing) {
     window.save();
     ASSERT_EQ(chooser.calls.size(), 3u);
     EXPECT_EQ(chooser.calls[2].message, "Save BVH File");
-    EXPECT_EQ(chooser.calls[2].pattern, nullptr);
+    EXPECT_STREQ(chooser.calls[2].pattern, "*.bvh");
     EXPECT_EQ(chooser.calls[2].name, samplePath) << "the save starts from the current file";
     EXPECT_EQ(window.view()->motion(), shown);
     EXPECT_EQ(panelState(*window.panel()), panel);
@@ -227,7 +228,8 @@ TEST_F(MotionWindowTest, FailedOpenKeepsThePreviousMotionPanelAndTitle) {
         testing::internal::CaptureStdout();
         window.open();
         const std::string said = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(said.rfind("The Parser could not parse this: ", 0), 0u);
+        const std::string name = path.substr(path.rfind('/') + 1);
+        EXPECT_EQ(said.rfind(name + ": The Parser could not parse this: ", 0), 0u) << said;
         EXPECT_EQ(said, window.view()->message() + "\n") << "the window shows the console line";
         EXPECT_EQ(window.view()->motion(), shown);
         EXPECT_EQ(window.view()->frameRow(), 16);
@@ -435,20 +437,22 @@ TEST_F(MotionWindowTest, TheFileMenuReadsTheMotionAgainAsTheUserSays) {
 
 TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     ASSERT_EQ(window.openPath(samplePath), 1);
-    std::string asked;
-    const char* answer = "LeftFoot , RightFoot";
-    window.askFeet = [&](const std::string& current) {
-        asked = current;
+    std::vector<std::string> joints, asked;
+    std::optional<std::vector<std::string>> answer = std::vector<std::string>{};
+    window.askFeet = [&](const std::vector<std::string>& all, const std::vector<std::string>& in) {
+        joints = all;
+        asked = in;
         return answer;
     };
-    window.document().chooseFeet({});
     window.chooseFeet();
-    EXPECT_EQ(asked, "LeftFoot,RightFoot") << "the automatic choice";
+    EXPECT_EQ(asked, (std::vector<std::string>{"LeftFoot", "RightFoot"})) << "the automatic choice";
+    EXPECT_EQ(joints.size(), 22u) << "every joint, no End Site";
+    EXPECT_EQ(joints.front(), "Hips");
     ASSERT_EQ(window.view()->edit()->feet().size(), 2u);
     EXPECT_EQ(window.view()->message(), "");
 
-    // A name that is no ankle is refused where the user looks, and the feet stay.
-    answer = "NoSuchJoint,RightFoot";
+    // A joint that is no ankle is refused where the user looks, and the feet stay.
+    answer = std::vector<std::string>{"Hips", "RightFoot"};
     testing::internal::CaptureStdout();
     window.chooseFeet();
     const std::string said = testing::internal::GetCapturedStdout();
@@ -456,11 +460,19 @@ TEST_F(MotionWindowTest, ChooseFeetAsksForTheAnklesStartingFromTheOnesInUse) {
     EXPECT_EQ(said, window.view()->message() + "\n");
     EXPECT_EQ(window.view()->edit()->feet().size(), 2u);
     // Cancel changes nothing.
-    answer = nullptr;
+    answer = std::nullopt;
     window.view()->setMessage("");
     window.chooseFeet();
     EXPECT_EQ(window.view()->edit()->feet().size(), 2u);
     EXPECT_EQ(window.view()->message(), "");
+    // Planted feet: nothing is asked, and the view says why.
+    asked.clear();
+    ASSERT_TRUE(window.document().setFeetPlanted(true));
+    testing::internal::CaptureStdout();
+    window.chooseFeet();
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(window.view()->message(), "Let the feet go before choosing them.");
 }
 
 TEST_F(MotionWindowTest, UnsavedEditsAskBeforeAnotherOpenOrAClose) {

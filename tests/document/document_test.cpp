@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
@@ -7,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "document/document.h"
 #include "document/ground_point.h"
@@ -289,6 +293,26 @@ TEST(DocumentJobs, CancelledJobsLeaveTheMotionAndTheFileAsTheyWere) {
     EXPECT_TRUE(document.modified());
     EXPECT_EQ(document.fileName(), longWalker());
     EXPECT_TRUE(document.undo()) << "the document takes edits again";
+}
+
+// A FIFO nobody writes to: the open waits on the worker until a cancel, and a job given up
+// leaves the document free for the next.
+TEST(DocumentJobs, AnOpenWaitingForAWriterEndsAtACancelOrIsGivenUp) {
+    const std::string fifo = testing::TempDir() + "document_nobody.bvh";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Were the cancel missed, a writer coming later would end the wait with another message.
+    std::thread([fifo] {
+        sleep(10);
+        close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    }).detach();
+    Document document;
+    std::unique_ptr<BackgroundJob> job = document.startOpen(fifo, nullptr);
+    job->progress().cancel();
+    EXPECT_EQ(document.finishOpen(*job).message, Progress::kCancelled);
+    document.abandon(document.startOpen(fifo, nullptr));
+    EXPECT_FALSE(document.busy());
+    EXPECT_TRUE(document.open(writeScratch("document_after.bvh", walker(200))));
 }
 
 }  // namespace

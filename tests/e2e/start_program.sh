@@ -122,6 +122,6 @@ usage=$("$program" --help)
 [ "$(printf '%s\n' "$usage" | head -n 1)" = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)" ] ||
     e2e_fail "--help does not begin with the usage line: $usage"
 for subcommand in info check convert; do
-    printf '%s\n' "$usage" | grep -q "bvhpath $subcommand " || e2e_fail "--help does not list $subcommand"
+    grep -q "bvhpath $subcommand " <<<"$usage" || e2e_fail "--help does not list $subcommand"
 done
 echo "PASS"

@@ -56,11 +56,35 @@ e2e_shot() {
     import -window "$window_id" "$1"
 }
 
-# e2e_count FILE CONDITION: how many pixels of the 3D view (inside the window) satisfy the awk
-# condition on r, g, b (0 to 255).
+# e2e_count FILE CONDITION [AREA]: how many pixels of the 3D view (inside the window), or of
+# the area given as WxH+X+Y, satisfy the awk condition on r, g, b (0 to 255).
 e2e_count() {
-    convert "$1" -crop 790x755+5+35 +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
+    convert "$1" -crop "${3:-790x755+5+35}" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
         awk "{ r = \$1; g = \$2; b = \$3 } $2 { n++ } END { print n + 0 }"
+}
+
+# e2e_window TITLE: waits for a visible window titled TITLE and leaves its id in found_window.
+e2e_window() {
+    found_window=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -1 || true)
+    [ -n "$found_window" ] || e2e_fail "no '$1' window"
+}
+
+# e2e_gone TITLE: waits until no visible window is titled TITLE.
+e2e_gone() {
+    for _ in $(seq 50); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null || return 0
+        sleep 0.1
+    done
+    e2e_fail "the '$1' window is still there"
+}
+
+# e2e_title TITLE: waits until the program's window is titled TITLE.
+e2e_title() {
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowname "$window_id")" = "$1" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "the title is '$(xdotool getwindowname "$window_id")', not '$1'"
 }
 
 e2e_red='r > 204 && g < 102 && b < 102'

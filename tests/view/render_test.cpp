@@ -102,8 +102,8 @@ TEST(ViewRender, EmptyViewShowsBlackSkyGreyGroundAndTheThreeAxes) {
     if (const char* dump = std::getenv("BVHPATH_VIEW_DUMP"))
         savePpm(pixels, std::string(dump) + "/empty.ppm");
     const int rows = ViewHarness::kHeight;
-    // The top band tells how to start; below it the sky is black.
-    const int band = 30;
+    // The top band tells how to start, in two lines at this width; below it the sky is black.
+    const int band = 45;
     const Census hint = census(pixels, 0, band);
     EXPECT_LT(hint.black, ViewHarness::kWidth * band / 2) << "no start hint at the top";
     const Census sky = census(pixels, band, rows * 2 / 5);
