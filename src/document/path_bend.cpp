@@ -53,3 +53,72 @@ bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share) {
     edit.refresh();
     return true;
 }
+
+namespace {
+
+CurvePoint pointOf(const PathEdit& edit, int i) {
+    CurvePoint p;
+    edit.curve().getPoint(i, p);
+    return p;
+}
+
+// The unit direction from control point a to b, and its left (a quarter turn about +y).
+void directionOf(const PathEdit& edit, int a, int b, double& ux, double& uz, double& length) {
+    const CurvePoint p = pointOf(edit, a);
+    const CurvePoint q = pointOf(edit, b);
+    length = std::hypot(q.x - p.x, q.z - p.z);
+    ux = length > 0.0 ? (q.x - p.x) / length : 1.0;
+    uz = length > 0.0 ? (q.z - p.z) / length : 0.0;
+}
+
+void place(PathEdit& edit, int i, double x, double z) {
+    edit.setPoint(i, CurvePoint{x, z});
+}
+
+}  // namespace
+
+bool makeUTurn(PathEdit& edit) {
+    const int n = edit.curve().pointCount();
+    if (n < 5) {
+        return false;
+    }
+    double ux = 1.0;
+    double uz = 0.0;
+    double spacing = 0.0;
+    directionOf(edit, n - 5, n - 4, ux, uz, spacing);
+    const CurvePoint corner = pointOf(edit, n - 4);
+    // Left of the direction (x, z) is (z, -x) seen from above with +y up.
+    const double pivotX = corner.x + 0.5 * spacing * uz;
+    const double pivotZ = corner.z - 0.5 * spacing * ux;
+    for (int i = n - 3; i < n; ++i) {
+        const CurvePoint p = pointOf(edit, i);
+        place(edit, i, 2.0 * pivotX - p.x, 2.0 * pivotZ - p.z);
+    }
+    edit.refresh();
+    return true;
+}
+
+bool makeLoop(PathEdit& edit) {
+    const int n = edit.curve().pointCount();
+    if (n < 7) {
+        return false;
+    }
+    const int k = n / 2;
+    double ux = 1.0;
+    double uz = 0.0;
+    double spacing = 0.0;
+    directionOf(edit, k - 2, k - 1, ux, uz, spacing);
+    const CurvePoint start = pointOf(edit, k - 1);
+    const double leftX = uz;
+    const double leftZ = -ux;
+    const double cx = start.x + spacing * leftX;
+    const double cz = start.z + spacing * leftZ;
+    // From the start (a quarter turn right of the centre) on round towards the left.
+    const double around[3][2] = {{1.0, 0.0}, {0.0, 1.0}, {-1.0, 0.0}};
+    for (int i = 0; i < 3; ++i) {
+        place(edit, k + i, cx + spacing * (around[i][0] * ux + around[i][1] * leftX),
+              cz + spacing * (around[i][0] * uz + around[i][1] * leftZ));
+    }
+    edit.refresh();
+    return true;
+}

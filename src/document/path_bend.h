@@ -12,3 +12,12 @@ bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share = 0.2)
 
 // The length of the root's ground track, frame to frame (display units).
 double trackLength(const RootPath& path);
+
+// A U-turn made of the last three control points, turned half round a pivot beside the fourth
+// from last (on its left, half a point spacing away): the path comes back beside itself.
+// False, changing nothing, with fewer than five points.
+bool makeUTurn(PathEdit& edit);
+// A loop made of three points after the middle one, moved onto a circle of one point spacing
+// beside the path (on its left), from where the path goes on as before. False, changing
+// nothing, with fewer than seven points.
+bool makeLoop(PathEdit& edit);

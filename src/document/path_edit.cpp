@@ -25,18 +25,20 @@ PathEdit::PathEdit(const Motion& motion) : motion_(motion), bounds_(motion.motio
 bool PathEdit::hasBaseline() const {
     const std::size_t n = static_cast<std::size_t>(motion_.frameCount());
     return n > 0 && baseline_.offsetX.size() == n && baseline_.offsetZ.size() == n &&
-           baseline_.tangentX.size() == n && baseline_.tangentZ.size() == n &&
-           baseline_.turnWeight.size() == n;
+           baseline_.chords.weight.size() == n && pathPoints_.size() == n && heading_.size() == n &&
+           placed_.size() == n;
 }
 
 std::optional<RootPlacement> PathEdit::placement(int frame) const {
-    if (!hasBaseline() || frame < 0 || frame >= motion_.frameCount()) {
+    if (!hasBaseline() || frame < 0 || frame >= motion_.frameCount() ||
+        placed_[static_cast<std::size_t>(frame)] == 0) {
         return std::nullopt;
     }
     const std::size_t f = static_cast<std::size_t>(frame);
-    const Baseline& b = baseline_;
-    return placeRoot(path_, frame, motion_.frameCount(), b.offsetX[f], b.offsetZ[f],
-                     b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
+    // The pose translates by the root's OFFSET before the placement, which puts the root at the
+    // edited point plus its turned offset from the fitted one.
+    return placeRoot(pathPoints_[f].x - groundOffsetX_, pathPoints_[f].z - groundOffsetZ_,
+                     heading_[f], baseline_.offsetX[f], baseline_.offsetZ[f]);
 }
 
 EditedMotion PathEdit::unplanted() const {
@@ -75,6 +77,7 @@ void PathEdit::setPoint(int index, const CurvePoint& p) {
 }
 
 void PathEdit::refresh(const Bounds* known) {
+    followPath();
     if (known != nullptr) {
         bounds_[MaxX] = (*known)[MaxX];
         bounds_[MinX] = (*known)[MinX];
@@ -87,6 +90,7 @@ void PathEdit::refresh(const Bounds* known) {
 }
 
 void PathEdit::refreshDuringDrag() {
+    followPath();
     const std::size_t poses =
         static_cast<std::size_t>(motion_.frameCount()) * motion_.joints().size();
     if (poses <= kLiveReplantPoses) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "editing/control_curve.h"
+#include "editing/root_heading.h"
 #include "editing/root_path.h"
 #include "editing/root_placement.h"
 #include "feet/foot_contacts.h"
@@ -14,17 +16,14 @@
 #include "motion/pose.h"
 #include "motion/result.h"
 
-// Per frame, from the curve as fitted: the curve point minus the root's ground position
-// (excluding the root's own x/z OFFSET), the curve's forward vector, and how far an edit may
-// turn the figure there (0 where that vector is too short to give a direction, 1 where the
-// figure travels). The edited placement of the root relates each frame to the edited curve
-// through these. All in display space (after the up axis is turned upright).
+// Per frame, from the curve as fitted: the curve point minus the root's ground position (its
+// OFFSET included), and the chords of the fitted path the added heading is measured on. The
+// edited placement of the root relates each frame to the edited curve through these. All in
+// display space (after the up axis is turned upright).
 struct Baseline {
-    std::vector<float> offsetX;
-    std::vector<float> offsetZ;
-    std::vector<float> tangentX;
-    std::vector<float> tangentZ;
-    std::vector<float> turnWeight;
+    std::vector<double> offsetX;
+    std::vector<double> offsetZ;
+    HeadingChords chords;
 };
 
 // The path edit of one motion: the root path fitted to the motion's ground track with its
@@ -69,11 +68,12 @@ class PathEdit {
     // Puts control point i at p (an index outside the curve is ignored).
     void setPoint(int index, const CurvePoint& p);
     // Brings everything derived from the control points up to date after they changed: the
-    // ground bounds (or `known` ones, which an earlier refresh gave for the same points), then
-    // the planted legs.
+    // path's point and heading of every frame, the ground bounds (or `known` ones, which an
+    // earlier refresh gave for the same points), then the planted legs.
     void refresh(const Bounds* known = nullptr);
-    // The same during a drag: only the planted legs follow, and only where that is quick (a
-    // few milliseconds); the bounds and the rest wait for refresh at the drag's end.
+    // The same during a drag: the path's points and headings, and the planted legs only where
+    // that is quick (a few milliseconds); the bounds and the rest wait for refresh at the drag's
+    // end.
     void refreshDuringDrag();
 
     // The figure's feet (legs and ground contacts), found on the unedited motion by findFeet;
@@ -92,12 +92,21 @@ class PathEdit {
 
   private:
     void layBaseline();
+    // Works out the edited path's point and added heading of every frame, and which frames the
+    // edit moved.
+    void followPath();
     void measureGroundBounds();
     void replantFeet();
 
     const Motion& motion_;
     RootPath path_;
     Baseline baseline_;
+    double groundOffsetX_ = 0.0;  // the root's OFFSET on the ground (display)
+    double groundOffsetZ_ = 0.0;
+    std::vector<CurvePoint> fittedPoints_;  // per frame, the fitted curve's point
+    std::vector<CurvePoint> pathPoints_;    // per frame, the edited curve's point
+    std::vector<double> heading_;           // per frame, the added heading (radians)
+    std::vector<std::uint8_t> placed_;      // per frame, 1 where the edit moved or turned it
     Bounds bounds_;
     std::vector<Foot> feet_;
     bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)

@@ -63,8 +63,8 @@ double largestStep(const std::vector<double>& turns) {
 TEST(InPlaceEdit, AFigureThatStaysInPlaceIsMovedWithoutBeingTurned) {
     const std::string path =
         writeScratch("in_place.bvh", figureAlong(300, [](int f) {
-                                     return std::array<double, 2>{jitter(f, 1), jitter(f, 2)};
-                                 }));
+                         return std::array<double, 2>{jitter(f, 1), jitter(f, 2)};
+                     }));
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, path));
     fixtures::movePoint(*file, file->curve().pointCount() / 2, 60.0, -40.0);

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "document/path_bend.h"
+#include "document/path_measures.h"
 #include "edit_fixtures.h"
+#include "motion/bake.h"
 
 namespace {
 
@@ -34,6 +39,7 @@ TEST(PathEdit, MeasuringIsUnliftedAndDrawingFollowsTheEditedRecord) {
     file->curve().getPoint(1, p);
     file->select(1);
     file->moveSelected(p.x - 10.0, p.z + 30.0);
+    file->refreshDuringDrag();
     const Bounds boundsBefore = file->bounds();
 
     const fixtures::Positions recorded = fixtures::posedAt(*file, 40, PosePass::RecordEdited);
@@ -135,6 +141,122 @@ TEST(PathEdit, PosingSomeJointsPutsThemWhereTheWholePosePutsThem) {
         EXPECT_FALSE(edited.poseSome(5, PosePass::MeasureEdited, bad, some));
     }
     EXPECT_FALSE(edited.poseSome(motion.frameCount(), PosePass::MeasureRaw, chain, some));
+}
+
+}  // namespace
+
+namespace {
+
+// A root OFFSET, on any axis, never changes where an edit puts the figure: a motion and its twin
+// with the OFFSET folded into the root's position channels edit to the same world positions of
+// every joint on every frame, whichever point moves, with and without falloff, Y-up and Z-up.
+TEST(PathEditPlacement, ARootOffsetChangesNothingAnEditDoes) {
+    const char* root = "Xposition Yposition Zposition Zrotation Xrotation Yrotation";
+    for (bool zUp : {false, true}) {
+        std::string withOffset = fixtures::walkingFigure(root, 200, "11.25 35.5 -54.25");
+        std::string folded = fixtures::walkingFigure(root, 200, "0 0 0", {11.25, 35.5, -54.25});
+        if (zUp) {
+            withOffset = fixtures::turnedToZUp(withOffset);
+            folded = fixtures::turnedToZUp(folded);
+        }
+        fixtures::EditedFile a;
+        fixtures::EditedFile b;
+        ASSERT_EQ(1, fixtures::loadEdited(a, writeScratch("offset.bvh", withOffset)));
+        ASSERT_EQ(1, fixtures::loadEdited(b, writeScratch("folded.bvh", folded)));
+        const float size = fixtures::motionSize(a.motion);
+        for (float falloff : {0.0f, 30.0f * a.motion.markerRadius()}) {
+            for (int k = 0; k < a->curve().pointCount(); ++k) {
+                PathEdit movedA(a.motion);
+                PathEdit movedB(b.motion);
+                fixtures::movePoint(movedA, k, 0.3 * size, -0.2 * size, falloff);
+                fixtures::movePoint(movedB, k, 0.3 * size, -0.2 * size, falloff);
+                for (int f = 0; f < a.motion.frameCount(); ++f) {
+                    const fixtures::Positions pa =
+                        fixtures::posedAt(movedA, f, PosePass::MeasureEdited);
+                    const fixtures::Positions pb =
+                        fixtures::posedAt(movedB, f, PosePass::MeasureEdited);
+                    for (std::size_t j = 0; j < pa.size(); ++j) {
+                        ASSERT_LE(fixtures::distance(pa[j], pb[j]), 1e-4f * size)
+                            << (zUp ? "z-up" : "y-up") << " point " << k << " frame " << f
+                            << " joint " << j;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A U-turn and a loop, each made in one edit, turn the figure at most 360 degrees a second, and
+// it goes on facing where it walks; a path turned whole turns every frame by as much, its ends
+// included, where the figure slows to a stop.
+TEST(PathEditPlacement, TheFigureFacesWhereItWalksWhateverThePath) {
+    std::vector<std::string> walks{std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"};
+    if (!corpusFiles().empty()) {
+        walks.push_back(corpusFile("cmu_12_01_walk.bvh"));
+    }
+    for (const std::string& walk : walks) {
+        fixtures::EditedFile file;
+        ASSERT_EQ(1, fixtures::loadEdited(file, walk));
+        for (bool (*make)(PathEdit&) : {makeUTurn, makeLoop}) {
+            PathEdit edit(file.motion);
+            ASSERT_TRUE(make(edit));
+            EXPECT_LE(headingRateMax(edit), 360.0 + 1e-6) << walk;
+            EXPECT_LT(facingChangeMax(edit), 45.0) << walk;
+        }
+        PathEdit turned(file.motion);
+        CurvePoint pivot;
+        turned.curve().getPoint(0, pivot);
+        for (int k = 0; k < turned.curve().pointCount(); ++k) {
+            CurvePoint p;
+            turned.curve().getPoint(k, p);
+            // A quarter turn from +x towards +z: -90 degrees about +y.
+            turned.setPoint(k, {pivot.x - (p.z - pivot.z), pivot.z + (p.x - pivot.x)});
+        }
+        turned.refresh();
+        const int n = file.motion.frameCount();
+        for (int f = n - 50; f < n; ++f) {
+            const std::optional<RootPlacement> placed = turned.placement(f);
+            ASSERT_TRUE(placed);
+            EXPECT_NEAR(placed->headingDegrees, -90.0, 1.0) << walk << " frame " << f;
+        }
+    }
+}
+
+// Frames an edit does not reach are placed as the file places them, to the bit: an unedited save
+// bakes the file's own root values even where the root's track jumps far, and so does an edited
+// save for the frames before the edit.
+TEST(PathEditPlacement, FramesTheEditDoesNotReachKeepTheFilesValues) {
+    std::string text =
+        fixtures::walkingFigure("Xposition Yposition Zposition Zrotation Xrotation Yrotation", 300);
+    // The root's x jumps by ten thousand from frame 150 on.
+    std::istringstream lines(text);
+    std::ostringstream jumped;
+    int frame = -1;
+    for (std::string line; std::getline(lines, line);) {
+        if (frame >= 150) {
+            std::istringstream values(line);
+            double x = 0.0;
+            values >> x;
+            line = std::to_string(x + 10000.0) + line.substr(line.find(' '));
+        }
+        frame += frame >= 0 || line.rfind("Frame Time", 0) == 0 ? 1 : 0;
+        jumped << line << "\n";
+    }
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, writeScratch("jump.bvh", jumped.str())));
+    const auto expectOwnValues = [&](int frames, const char* what) {
+        const std::unique_ptr<FrameTable> baked = bake(file->edited());
+        ASSERT_TRUE(baked);
+        for (int f = 0; f < frames; ++f) {
+            for (int c = 0; c < 6; ++c) {
+                ASSERT_EQ(baked->value(f, c), file.motion.frames()->value(f, c))
+                    << what << " frame " << f << " column " << c;
+            }
+        }
+    };
+    expectOwnValues(300, "unedited");
+    fixtures::movePoint(*file, file->curve().pointCount() - 1, 5.0, 5.0);
+    expectOwnValues(200, "edited at the end");
 }
 
 }  // namespace

@@ -68,8 +68,7 @@ TEST(ReadingSave, EditedSavesAreWhatWasDrawnInTheFilesOwnConventions) {
         {"z_up_replace_walk", fixtures::turnedToZUp(fixtures::sixChannelFigure(4, 240, true))},
     };
     for (const auto& c : cases) {
-        expectEditedSaveIsWhatWasDrawn(
-            writeScratch(std::string(c.tag) + ".bvh", c.text), c.tag);
+        expectEditedSaveIsWhatWasDrawn(writeScratch(std::string(c.tag) + ".bvh", c.text), c.tag);
     }
     const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus)) {
@@ -79,9 +78,9 @@ TEST(ReadingSave, EditedSavesAreWhatWasDrawnInTheFilesOwnConventions) {
          {"bandai_raise_hands_inplace", "makehuman_zombie_walk", "pybvh_xzy_mixed_orders"}) {
         expectEditedSaveIsWhatWasDrawn((corpus / (std::string(name) + ".bvh")).string(), name);
     }
-    const std::string turned = writeScratch(
-        "cmu_12_01_turned.bvh",
-        fixtures::turnedToZUp(readWhole((corpus / "cmu_12_01_walk.bvh").string())));
+    const std::string turned =
+        writeScratch("cmu_12_01_turned.bvh",
+                     fixtures::turnedToZUp(readWhole((corpus / "cmu_12_01_walk.bvh").string())));
     expectEditedSaveIsWhatWasDrawn(turned, "cmu_12_01_turned");
 }
 

@@ -188,15 +188,17 @@ int check(const char* originalPath, const char* savedPath, int editedPoint) {
         for (int k = 0; k < 9; ++k) {
             turn = std::max(turn, std::fabs(ra[k] - rb[k]));
         }
-        if (move > 0.01) {
+        // The edit turns the figure a little before and after the frames it moves, as it
+        // starts and ends the turn: those frames count as reached too.
+        if (move > 0.01 || turn > 1e-3) {
             moved.push_back(f);
         } else {
             worstStill = std::max(worstStill, move);
             worstTurnStill = std::max(worstTurnStill, turn);
         }
     }
-    std::printf("check: %zu of %d frames moved the root (largest %.3f)", moved.size(), frames,
-                largestMove);
+    std::printf("check: %zu of %d frames moved or turned the root (largest move %.3f)",
+                moved.size(), frames, largestMove);
     if (!moved.empty()) {
         std::printf(", frames %d..%d", moved.front(), moved.back());
     }

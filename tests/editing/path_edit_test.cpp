@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "editing/control_curve.h"
+#include "editing/root_heading.h"
 #include "editing/root_placement.h"
 
 namespace {
@@ -102,66 +104,63 @@ TEST(MoveSelected, NothingSelectedOrAnInvalidSelectionChangesNothing) {
     }
 }
 
-TEST(PlaceRoot, UneditedCurveLeavesEveryFrameWhereItWas) {
-    RootPath path;
-    std::vector<float> rootX;
-    std::vector<float> rootZ;
-    for (int i = 0; i < 180; ++i) {
-        rootX.push_back(0.4f * i);
-        rootZ.push_back(10.0f * std::sin(i * 0.02f));
-        path.appendSample(rootX.back(), 1.0f, rootZ.back());
+// The path points of a figure walking `frames` frames at 30 fps along x, one unit a frame.
+std::vector<CurvePoint> straightWalk(int frames) {
+    std::vector<CurvePoint> points;
+    for (int f = 0; f < frames; ++f) {
+        points.push_back({static_cast<double>(f), 0.0});
     }
-    path.fitCurve();
-    const ControlCurve& curve = *path.curve();
-    for (int i = 0; i < 180; ++i) {
-        const double t = path.frameParameter(i, 180);
-        CurvePoint p;
-        CurvePoint f;
-        curve.evaluate(t, p);
-        curve.forwardVector(t, f);
-        // The baseline recorded at load: curve point minus root, and the forward vector.
-        const float offsetX = static_cast<float>(p.x - rootX[static_cast<std::size_t>(i)]);
-        const float offsetZ = static_cast<float>(p.z - rootZ[static_cast<std::size_t>(i)]);
-        const RootPlacement placed = placeRoot(path, i, 180, offsetX, offsetZ,
-                                               static_cast<float>(f.x), static_cast<float>(f.z), 1.0f);
-        EXPECT_NEAR(placed.headingRadians, 0.0, 1e-6);
-        EXPECT_NEAR(placed.pathX + placed.backX, rootX[static_cast<std::size_t>(i)], 1e-4);
-        EXPECT_NEAR(placed.pathZ + placed.backZ, rootZ[static_cast<std::size_t>(i)], 1e-4);
-    }
+    return points;
 }
 
-TEST(PlaceRoot, TurnedCurveTurnsTheHeadingAndMovesTheRoot) {
-    RootPath path;
-    for (int i = 0; i < 120; ++i) {
-        path.appendSample(static_cast<float>(i), 0.0f, 0.0f);  // straight along +x
+double largestStepDegrees(const std::vector<double>& heading) {
+    double largest = 0.0;
+    for (std::size_t f = 1; f < heading.size(); ++f) {
+        largest = std::max(
+            largest, std::fabs(std::remainder(heading[f] - heading[f - 1], 2.0 * std::acos(-1.0))));
     }
-    path.fitCurve();
-    ControlCurve* curve = path.curve();
-    // Turn every control point a quarter: the path now runs along +z.
-    for (int k = 0; k < curve->pointCount(); ++k) {
-        CurvePoint p;
-        curve->getPoint(k, p);
-        curve->setPoint({0.0, p.x}, k);
-    }
-    const RootPlacement placed = placeRoot(path, 60, 120, 0.0f, -2.0f, 1.0f, 0.0f, 1.0f);
-    CurvePoint p;
-    curve->evaluate(path.frameParameter(60, 120), p);
-    EXPECT_EQ(placed.pathX, p.x);
-    EXPECT_EQ(placed.pathZ, p.z);
-    // From +x to +z is a turn of -90 degrees about +y in the signed-angle convention.
-    EXPECT_NEAR(placed.headingRadians, -std::acos(-1.0) / 2.0, 1e-12);
-    EXPECT_EQ(placed.headingDegrees, placed.headingRadians * 180.0 * 0.31830989161357204);
-    EXPECT_NEAR(placed.headingDegrees, -90.0, 1e-4);
-    EXPECT_EQ(placed.backX, 0.0);
-    EXPECT_EQ(placed.backZ, 2.0);
+    return largest * 180.0 / std::acos(-1.0);
 }
 
-TEST(PlaceRoot, WithoutACurveOnlyTheBackTranslationRemains) {
-    RootPath path;
-    const RootPlacement placed = placeRoot(path, 0, 10, 1.5f, -2.5f, 1.0f, 0.0f, 1.0f);
-    EXPECT_EQ(placed.pathX, 0.0);
-    EXPECT_EQ(placed.pathZ, 0.0);
-    EXPECT_EQ(placed.headingRadians, 0.0);
-    EXPECT_EQ(placed.backX, -1.5);
-    EXPECT_EQ(placed.backZ, 2.5);
+TEST(AddedHeading, AnUneditedPathAddsNoTurnAndATurnedOneTurnsTheFigure) {
+    const std::vector<CurvePoint> fitted = straightWalk(120);
+    const HeadingChords chords = headingChords(fitted, 40.0, 30.0);
+    for (double h : addedHeadings(chords, fitted, 30.0)) {
+        ASSERT_EQ(h, 0.0);
+    }
+    // Turned a quarter, the path runs along +z: from +x to +z is -90 degrees about +y.
+    std::vector<CurvePoint> turned;
+    for (const CurvePoint& p : fitted) {
+        turned.push_back({0.0, p.x});
+    }
+    for (double h : addedHeadings(chords, turned, 30.0)) {
+        ASSERT_NEAR(h * 180.0 / std::acos(-1.0), -90.0, 1e-9);
+    }
+    EXPECT_EQ(placeRoot(3.0, 4.0, 0.5, 1.5, -2.5).backX, -1.5);
+    EXPECT_EQ(placeRoot(3.0, 4.0, 0.5, 1.5, -2.5).backZ, 2.5);
+}
+
+// A path that doubles back on itself in one frame turns the figure round at most 360 degrees a
+// second, and it ends facing back; a figure that stands in place is moved without being turned.
+TEST(AddedHeading, AReversalTurnsAtABoundedRateAndStandingStillNever) {
+    const std::vector<CurvePoint> fitted = straightWalk(120);
+    std::vector<CurvePoint> reversed;
+    for (const CurvePoint& p : fitted) {
+        reversed.push_back({p.x < 60.0 ? p.x : 120.0 - p.x, 0.0});
+    }
+    const std::vector<double> heading =
+        addedHeadings(headingChords(fitted, 40.0, 30.0), reversed, 30.0);
+    EXPECT_LE(largestStepDegrees(heading), 12.0 + 1e-9);
+    EXPECT_NEAR(std::fabs(heading.back()), std::acos(-1.0), 1e-9);
+    EXPECT_EQ(heading.front(), 0.0);
+
+    std::vector<CurvePoint> still(120, CurvePoint{5.0, 5.0});
+    std::vector<CurvePoint> moved(120, CurvePoint{5.0, 5.0});
+    for (std::size_t f = 0; f < still.size(); ++f) {
+        still[f].x += 1e-3 * std::sin(static_cast<double>(f));
+        moved[f].x += 30.0 * std::sin(0.05 * static_cast<double>(f));
+    }
+    for (double h : addedHeadings(headingChords(still, 40.0, 30.0), moved, 30.0)) {
+        ASSERT_EQ(h, 0.0);
+    }
 }

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "editing/root_path.h"
 #include "motion/edited_motion.h"
 #include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
 #include "motion/save_motion.h"
-#include "../test_files.h"
 
 // Helpers shared by the pose, load/save and edit/save tests.
 namespace fixtures {
@@ -78,9 +78,11 @@ inline float distance(const std::array<float, 3>& a, const std::array<float, 3>&
 }
 
 // A small walking figure: a root with the given CHANNELS text and OFFSET, a spine with an arm
-// and an End Site, the root moving along a gentle curve and turning while every joint rotates.
+// and an End Site, the root moving along a gentle curve (its position values moved by `shift`)
+// and turning while every joint rotates.
 inline std::string walkingFigure(const std::string& rootChannels, int frameCount,
-                                 const std::string& rootOffset = "0 0 0") {
+                                 const std::string& rootOffset = "0 0 0",
+                                 const std::array<double, 3>& shift = {0.0, 0.0, 0.0}) {
     std::istringstream names(rootChannels);
     std::vector<std::string> channels;
     for (std::string name; names >> name;) {
@@ -103,11 +105,11 @@ inline std::string walkingFigure(const std::string& rootChannels, int frameCount
         int r = 0;
         for (const std::string& c : channels) {
             if (c == "Xposition") {
-                bvh << 2.0 * f << " ";
+                bvh << shift[0] + 2.0 * f << " ";
             } else if (c == "Yposition") {
-                bvh << 30.0 + 2.0 * std::sin(s) << " ";
+                bvh << shift[1] + 30.0 + 2.0 * std::sin(s) << " ";
             } else if (c == "Zposition") {
-                bvh << 20.0 * std::sin(f / 40.0) << " ";
+                bvh << shift[2] + 20.0 * std::sin(f / 40.0) << " ";
             } else {
                 bvh << rotation[r++ % 3] << " ";
             }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <vector>
+
+#include "editing/control_curve.h"
+
+// The turn an edit adds to the figure's facing, frame by frame. A direction of the path is taken
+// from a chord, not from the curve's tangent: the chord of frame f joins the path's points at two
+// frames around it, the nearest that give the fitted path a chord of a twentieth of the figure's
+// size (at most half a second either side, and one-sided at the motion's ends). So a slowing
+// figure and the motion's ends still have a direction, and a kink or a small loop of the edited
+// path turns the figure over the chord's time rather than from one frame to the next.
+struct HeadingChords {
+    std::vector<int> first;  // per frame, the frames the chord joins (first <= frame <= last)
+    std::vector<int> last;
+    std::vector<float> fittedX;  // per frame, the fitted path's chord
+    std::vector<float> fittedZ;
+    // Per frame, how far the fitted chord gives the figure a direction to turn from: 1 where it
+    // reaches its length, 0 where it stays below half of it (the figure stands or steps in
+    // place), changing by at most a step of the smoothing from frame to frame.
+    std::vector<float> weight;
+};
+
+// The chords of the fitted path's points of every frame (display x and z), against the figure's
+// size in display units, for a motion of the given frame rate.
+HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figureSize,
+                            double framesPerSecond);
+
+// The heading the edit adds at every frame, in radians about +y (the signed angle from the fitted
+// chord to the edited one: from +x towards +z is negative), for the edited path's points of every
+// frame. Where the weight is partial the turn is blended towards none; from frame to frame it is
+// continuous (a whole turn shows as 2 pi, not as a jump back) and changes by at most 360 degrees
+// a second. Frames whose chords the edit did not change get exactly a multiple of 2 pi.
+std::vector<double> addedHeadings(const HeadingChords& chords,
+                                  const std::vector<CurvePoint>& edited, double framesPerSecond);
