@@ -1,11 +1,11 @@
-// Reading and writing a large generated motion: the reader beside a std::from_chars loop over
-// the same tokens, the writer beside an fprintf loop, and the heap a read needs beyond its table.
+// Reading and writing a large generated motion: the reader beside what the machine's own tools
+// read the same file at (cat, wc -l), the writer beside an fprintf loop, and the heap a read
+// needs beyond its table. One sample of each a run; scripts/bench.sh takes the median of runs.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,8 +58,6 @@ namespace {
 
 constexpr int kFrames = 100000;
 constexpr int kJoints = 23;  // a root with 6 channels and 22 joints with 3: 72 columns
-constexpr int kRepeats = 3;
-constexpr int kReadRepeats = 5;
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -72,8 +70,17 @@ double fprintfSeconds(const std::string& path, const std::string& hierarchy,
     auto start = std::chrono::steady_clock::now();
     std::FILE* f = std::fopen(path.c_str(), "w");
     std::fputs(hierarchy.c_str(), f);
-    std::fprintf(f, "MOTION\nFrames: %d\nFrame Time: %f\n", frames.frameCount(),
-                 frames.frameTime());
+    // The shortest fixed form of at least six decimals that reads back as the same float, as the
+    // writer writes it.
+    char frameTime[80];
+    for (int decimals = 6; decimals <= 60; ++decimals) {
+        std::snprintf(frameTime, sizeof frameTime, "%.*f", decimals,
+                      static_cast<double>(frames.frameTime()));
+        if (std::strtof(frameTime, nullptr) == frames.frameTime()) {
+            break;
+        }
+    }
+    std::fprintf(f, "MOTION\nFrames: %d\nFrame Time: %s\n", frames.frameCount(), frameTime);
     const int columns = frames.channelCount();
     for (int r = 0; r < frames.frameCount(); ++r) {
         const float* row = frames.row(r);
@@ -86,30 +93,17 @@ double fprintfSeconds(const std::string& path, const std::string& hierarchy,
     return bench::secondsSince(start);
 }
 
-// Every number token of the text through std::from_chars<double>, narrowed as the reader does.
-double fromCharsSeconds(const std::string& text, double& checksum) {
+// Seconds the shell command takes on the file (its output thrown away): what the machine's own
+// tools read the same bytes at.
+double commandSeconds(const std::string& command, const std::string& path) {
+    const std::string line = command + " '" + path + "' > /dev/null";
     auto start = std::chrono::steady_clock::now();
-    const char* p = text.data();
-    const char* end = p + text.size();
-    double sum = 0.0;
-    while (p < end) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
-            ++p;
-        double v = 0.0;
-        auto result = std::from_chars(p, end, v);
-        if (result.ec == std::errc()) {
-            sum += static_cast<float>(v);
-            p = result.ptr;
-        }
-        while (p < end && *p != ' ' && *p != '\t' && *p != '\n')
-            ++p;
-    }
-    checksum = sum;
-    return bench::secondsSince(start);
+    const int status = std::system(line.c_str());
+    return status == 0 ? bench::secondsSince(start) : -1.0;
 }
 
 struct ReadRun {
-    double bestSeconds = 1e30;
+    double seconds = 0.0;
     double extraMB = 0.0;  // heap beyond the returned table at the read's peak
     bool same = true;      // the values read match the table written
 };
@@ -125,7 +119,7 @@ void readOnce(const std::string& path, const FrameReading& how, const FrameTable
     std::unique_ptr<Joint> readRoot = reader.readHierarchy();
     std::unique_ptr<FrameTable> table = readRoot ? reader.readMotion() : nullptr;
     reader.close();
-    run.bestSeconds = std::min(run.bestSeconds, bench::secondsSince(start));
+    run.seconds = bench::secondsSince(start);
     if (!table) {
         run.same = false;
         return;
@@ -147,34 +141,23 @@ int main() {
     const std::string written = bench::scratchPath("bench_bvh_io_writer.bvh");
     const std::string printed = bench::scratchPath("bench_bvh_io_fprintf.bvh");
 
-    double writerBest = 1e30;
-    for (int i = 0; i < kRepeats; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        BvhWriter writer;
-        writer.open(written);
-        int ok = writer.write(root.get(), frames);
-        ok &= writer.close();
-        writerBest = std::min(writerBest, bench::secondsSince(start));
-        if (!ok)
-            return 1;
-    }
+    auto start = std::chrono::steady_clock::now();
+    BvhWriter writer;
+    writer.open(written);
+    int ok = writer.write(root.get(), frames);
+    ok &= writer.close();
+    const double writerSeconds = bench::secondsSince(start);
+    if (!ok)
+        return 1;
     std::string text = slurp(written);
     const double megabytes = static_cast<double>(text.size()) / 1e6;
     std::string hierarchy = text.substr(0, text.find("MOTION\n"));
-    double fprintfBest = 1e30;
-    for (int i = 0; i < kRepeats; ++i) {
-        fprintfBest = std::min(fprintfBest, fprintfSeconds(printed, hierarchy, frames));
-    }
+    const double printfSeconds = fprintfSeconds(printed, hierarchy, frames);
     bool identical = slurp(printed) == text;
-
-    double fromCharsBest = 1e30;
-    double checksum = 0.0;
-    for (int i = 0; i < kRepeats; ++i) {
-        fromCharsBest = std::min(fromCharsBest, fromCharsSeconds(text, checksum));
-    }
-    benchmark::DoNotOptimize(checksum);
     text = std::string();
     hierarchy = std::string();
+    const double catSeconds = commandSeconds("cat", written);
+    const double wcSeconds = commandSeconds("wc -l", written);
 
     // The same file read on one thread and split among the machine's threads, by turns, so that
     // a busy moment of the machine weighs on both alike.
@@ -183,10 +166,8 @@ int main() {
     const FrameReading parallel = BvhReader::defaultFrameReading();
     ReadRun single;
     ReadRun split;
-    for (int i = 0; i < kReadRepeats; ++i) {
-        readOnce(written, oneThread, frames, single);
-        readOnce(written, parallel, frames, split);
-    }
+    readOnce(written, oneThread, frames, single);
+    readOnce(written, parallel, frames, split);
     std::remove(written.c_str());
     std::remove(printed.c_str());
 
@@ -194,13 +175,14 @@ int main() {
     std::printf("writer output byte-identical to fprintf: %s\n", identical ? "yes" : "NO");
     std::printf("read values match the written table: %s (one thread), %s (%d threads)\n",
                 single.same ? "yes" : "NO", split.same ? "yes" : "NO", parallel.threads);
-    std::printf("summary reader_MBps: %.0f\n", megabytes / single.bestSeconds);
-    std::printf("summary reader_parallel_MBps: %.0f\n", megabytes / split.bestSeconds);
-    std::printf("summary reader_parallel_speedup: %.2f\n", single.bestSeconds / split.bestSeconds);
-    std::printf("summary fromchars_MBps: %.0f\n", megabytes / fromCharsBest);
-    std::printf("summary writer_MBps: %.0f\n", megabytes / writerBest);
-    std::printf("summary fprintf_MBps: %.0f\n", megabytes / fprintfBest);
+    std::printf("summary reader_MBps: %.0f\n", megabytes / single.seconds);
+    std::printf("summary reader_parallel_MBps: %.0f\n", megabytes / split.seconds);
+    std::printf("summary reader_parallel_speedup: %.2f\n", single.seconds / split.seconds);
+    std::printf("summary cat_MBps: %.0f\n", megabytes / catSeconds);
+    std::printf("summary wc_l_MBps: %.0f\n", megabytes / wcSeconds);
+    std::printf("summary writer_MBps: %.0f\n", megabytes / writerSeconds);
+    std::printf("summary fprintf_MBps: %.0f\n", megabytes / printfSeconds);
     std::printf("summary read_peak_extra_MB: %.2f\n", single.extraMB);
     std::printf("summary read_parallel_peak_extra_MB: %.2f\n", split.extraMB);
-    return identical && single.same && split.same ? 0 : 1;
+    return identical && single.same && split.same && catSeconds > 0.0 && wcSeconds > 0.0 ? 0 : 1;
 }
