@@ -220,7 +220,6 @@ bool Document::beginDrag() {
     for (int i = 0; i < c.pointCount(); ++i) {
         c.getPoint(i, dragStart_[static_cast<std::size_t>(i)]);
     }
-    dragStartBounds_ = edit_->bounds();
     dragging_ = true;
     return true;
 }
@@ -259,8 +258,6 @@ void Document::commitDrag() {
         return;
     }
     edit_->refresh();
-    step.boundsBefore = dragStartBounds_;
-    step.boundsAfter = edit_->bounds();
     ++revision_;
     record(std::move(step));
 }
@@ -274,7 +271,7 @@ void Document::cancelDrag() {
     for (std::size_t i = 0; i < dragStart_.size(); ++i) {
         edit_->setPoint(static_cast<int>(i), dragStart_[i]);
     }
-    edit_->refresh(&dragStartBounds_);
+    edit_->refresh();
     edit_->select(-1);
     dragStart_ = std::vector<CurvePoint>();
     ++revision_;
@@ -314,7 +311,7 @@ void Document::apply(const Step& step, bool forward) {
         p.z = forward ? move.afterZ : move.beforeZ;
         edit_->setPoint(move.index, p);
     }
-    edit_->refresh(forward ? &step.boundsAfter : &step.boundsBefore);
+    edit_->refresh();
     ++revision_;
 }
 
@@ -339,7 +336,6 @@ Result Document::setFeetPlanted(bool planted) {
     step.switchesFeet = true;
     step.feetAfter = planted;
     step.ankles = ankleNamesOf(*edit_);
-    step.boundsBefore = step.boundsAfter = edit_->bounds();
     ++revision_;
     record(std::move(step));
     return result;

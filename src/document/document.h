@@ -129,9 +129,7 @@ class Document {
         bool switchesFeet = false;  // the step switches Keep Feet Planted (and moves no point)
         bool feetAfter = false;     // whether the feet are planted after it
         std::vector<std::string> ankles;  // the feet it switched, by their ankles' names
-        Bounds boundsBefore;
-        Bounds boundsAfter;
-        unsigned long state = 0;  // the state this step leads to
+        unsigned long state = 0;          // the state this step leads to
     };
 
     // What a job in flight needs when it finishes.
@@ -170,5 +168,4 @@ class Document {
 
     bool dragging_ = false;
     std::vector<CurvePoint> dragStart_;  // every control point as the drag found it
-    Bounds dragStartBounds_{};
 };

@@ -1,5 +1,6 @@
 #include "document/path_edit.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -76,16 +77,9 @@ void PathEdit::setPoint(int index, const CurvePoint& p) {
     }
 }
 
-void PathEdit::refresh(const Bounds* known) {
+void PathEdit::refresh() {
     followPath();
-    if (known != nullptr) {
-        bounds_[MaxX] = (*known)[MaxX];
-        bounds_[MinX] = (*known)[MinX];
-        bounds_[MaxZ] = (*known)[MaxZ];
-        bounds_[MinZ] = (*known)[MinZ];
-    } else {
-        measureGroundBounds();
-    }
+    measureGroundBounds();
     replantFeet();
 }
 
@@ -99,15 +93,29 @@ void PathEdit::refreshDuringDrag() {
 }
 
 void PathEdit::measureGroundBounds() {
+    if (!motion_.poseable() || blockBounds_.empty()) {
+        return;
+    }
+    const int frameCount = motion_.frameCount();
     Bounds ground = resetBounds();
-    for (int f = 0; f < motion_.frameCount(); ++f) {
-        const std::optional<RootPlacement> placed = placement(f);
-        growGroundBounds(motion_, f, placed ? &*placed : nullptr, ground);
+    for (std::size_t b = 0; b < blockBounds_.size(); ++b) {
+        if (staleBlocks_[b] != 0) {
+            Bounds& block = blockBounds_[b];
+            block = resetBounds();
+            const int first = static_cast<int>(b) * Motion::kGroundBlock;
+            for (int f = first; f < std::min(frameCount, first + Motion::kGroundBlock); ++f) {
+                const std::optional<RootPlacement> placed = placement(f);
+                growGroundBounds(motion_, f, placed ? &*placed : nullptr, block);
+            }
+            staleBlocks_[b] = 0;
+        }
+        for (int k : {MaxX, MaxZ}) {
+            ground[k] = std::max(ground[k], blockBounds_[b][k]);
+            ground[k + 1] = std::min(ground[k + 1], blockBounds_[b][k + 1]);
+        }
     }
-    if (motion_.poseable()) {
-        bounds_[MaxX] = ground[MaxX];
-        bounds_[MinX] = ground[MinX];
-        bounds_[MaxZ] = ground[MaxZ];
-        bounds_[MinZ] = ground[MinZ];
-    }
+    bounds_[MaxX] = ground[MaxX];
+    bounds_[MinX] = ground[MinX];
+    bounds_[MaxZ] = ground[MaxZ];
+    bounds_[MinZ] = ground[MinZ];
 }

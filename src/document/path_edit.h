@@ -68,9 +68,9 @@ class PathEdit {
     // Puts control point i at p (an index outside the curve is ignored).
     void setPoint(int index, const CurvePoint& p);
     // Brings everything derived from the control points up to date after they changed: the
-    // path's point and heading of every frame, the ground bounds (or `known` ones, which an
-    // earlier refresh gave for the same points), then the planted legs.
-    void refresh(const Bounds* known = nullptr);
+    // path's point and heading of every frame, the ground bounds, then the planted legs. Only the
+    // frames the change reached are worked out again.
+    void refresh();
     // The same during a drag: the path's points and headings, and the planted legs only where
     // that is quick (a few milliseconds); the bounds and the rest wait for refresh at the drag's
     // end.
@@ -92,9 +92,10 @@ class PathEdit {
 
   private:
     void layBaseline();
-    // Works out the edited path's point and added heading of every frame, and which frames the
-    // edit moved.
+    // Works out again the edited path's point and added heading of the frames the control points
+    // moved since reach, which frames the edit moved, and which blocks of frames it changed.
     void followPath();
+    void framesOfPoints(int first, int last, int& firstFrame, int& lastFrame) const;
     void measureGroundBounds();
     void replantFeet();
 
@@ -103,10 +104,18 @@ class PathEdit {
     Baseline baseline_;
     double groundOffsetX_ = 0.0;  // the root's OFFSET on the ground (display)
     double groundOffsetZ_ = 0.0;
-    std::vector<CurvePoint> fittedPoints_;  // per frame, the fitted curve's point
-    std::vector<CurvePoint> pathPoints_;    // per frame, the edited curve's point
-    std::vector<double> heading_;           // per frame, the added heading (radians)
-    std::vector<std::uint8_t> placed_;      // per frame, 1 where the edit moved or turned it
+    std::vector<CurvePoint> fittedPoints_;    // per frame, the fitted curve's point
+    std::vector<CurvePoint> pathPoints_;      // per frame, the edited curve's point
+    std::vector<double> heading_;             // per frame, the added heading (radians)
+    std::vector<double> headingBefore_;       // the same before the last change, and room for the
+    std::vector<double> headingWork_;         // heading's work: kept, since drags work it out often
+    std::vector<std::uint8_t> placed_;        // per frame, 1 where the edit moved or turned it
+    std::vector<CurvePoint> followedPoints_;  // the control points the frames were worked out for
+    ChordTurns turns_;                        // per frame, the turn of its chord
+    // Per block of Motion::kGroundBlock frames, the ground bounds of its edited poses, and
+    // whether a change of their placements left them to be measured again.
+    std::vector<Bounds> blockBounds_;
+    std::vector<std::uint8_t> staleBlocks_;
     Bounds bounds_;
     std::vector<Foot> feet_;
     bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)

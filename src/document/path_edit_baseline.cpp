@@ -75,25 +75,85 @@ void PathEdit::layBaseline() {
     pathPoints_ = fittedPoints_;
     heading_.assign(size, 0.0);
     placed_.assign(size, 0);
+    measureTurns(baseline_.chords, pathPoints_, 0, -1, turns_);
+    followedPoints_.resize(static_cast<std::size_t>(curve.pointCount()));
+    for (int k = 0; k < curve.pointCount(); ++k) {
+        curve.getPoint(k, followedPoints_[static_cast<std::size_t>(k)]);
+    }
+    blockBounds_ = motion_.groundBlockBounds();
+    staleBlocks_.assign(blockBounds_.size(), 0);
+}
+
+// The frames whose curve point moves when control points [first, last] do: those of the segments
+// whose four points include one of them (Catmull-Rom, the ends repeating the first and last
+// point), found by the frame-to-parameter mapping, which rises with the frame.
+void PathEdit::framesOfPoints(int first, int last, int& firstFrame, int& lastFrame) const {
+    const int frameCount = motion_.frameCount();
+    const int segments = curve().pointCount() - 1;
+    const double from = static_cast<double>(std::max(0, first - 2)) / segments;
+    const double to = static_cast<double>(std::min(segments, last + 2)) / segments;
+    const auto firstAtOrAbove = [&](double t) {
+        int lo = 0;
+        int hi = frameCount;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (path_.frameParameter(mid, frameCount) < t) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
+        return lo;
+    };
+    firstFrame = std::max(0, firstAtOrAbove(from) - 1);
+    lastFrame = std::min(frameCount - 1, firstAtOrAbove(to));
 }
 
 void PathEdit::followPath() {
     if (!hasBaseline()) {
         return;
     }
-    const int frameCount = motion_.frameCount();
+    // Only the frames the moved points reach are worked out again (a drag moves a few).
     const ControlCurve& curve = this->curve();
-    runInHalves(frameCount, kSplitFrames, [&](int first, int last, int) {
-        for (int f = first; f < last; ++f) {
+    int firstPoint = curve.pointCount();
+    int lastPoint = -1;
+    for (int k = 0; k < curve.pointCount(); ++k) {
+        CurvePoint p;
+        curve.getPoint(k, p);
+        CurvePoint& was = followedPoints_[static_cast<std::size_t>(k)];
+        if (p.x != was.x || p.z != was.z) {
+            firstPoint = std::min(firstPoint, k);
+            lastPoint = k;
+            was = p;
+        }
+    }
+    if (lastPoint < 0) {
+        return;
+    }
+    int first = 0;
+    int last = 0;
+    framesOfPoints(firstPoint, lastPoint, first, last);
+    const int frameCount = motion_.frameCount();
+    runInHalves(last - first + 1, kSplitFrames, [&](int from, int to, int) {
+        for (int f = first + from; f < first + to; ++f) {
             curve.evaluate(path_.frameParameter(f, frameCount),
                            pathPoints_[static_cast<std::size_t>(f)]);
         }
     });
-    heading_ = addedHeadings(baseline_.chords, pathPoints_, framesPerSecond(motion_));
-    // A frame the edit leaves where it was is placed as the file places it, to the bit.
+    const HeadingChords& chords = baseline_.chords;
+    measureTurns(chords, pathPoints_, first - chords.reach, last + chords.reach, turns_);
+    std::swap(heading_, headingBefore_);
+    addedHeadings(chords, turns_, framesPerSecond(motion_), heading_, headingWork_);
+    // A frame the edit leaves where it was is placed as the file places it, to the bit; a frame
+    // whose placement changed leaves its block's bounds to be measured again.
     for (std::size_t f = 0; f < placed_.size(); ++f) {
         const CurvePoint& now = pathPoints_[f];
-        const CurvePoint& was = fittedPoints_[f];
-        placed_[f] = now.x != was.x || now.z != was.z || heading_[f] != 0.0 ? 1 : 0;
+        const CurvePoint& fitted = fittedPoints_[f];
+        const bool placed = now.x != fitted.x || now.z != fitted.z || heading_[f] != 0.0;
+        placed_[f] = placed ? 1 : 0;
+        if (heading_[f] != headingBefore_[f] ||
+            (static_cast<int>(f) >= first && static_cast<int>(f) <= last)) {
+            staleBlocks_[f / static_cast<std::size_t>(Motion::kGroundBlock)] = 1;
+        }
     }
 }

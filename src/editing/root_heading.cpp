@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -81,6 +82,7 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
     const int shortest = framesOf(kShortestReach, framesPerSecond);
     const int longest = std::max(shortest, framesOf(kLongestReach, framesPerSecond));
     HeadingChords chords;
+    chords.reach = longest;
     chords.first.resize(fitted.size());
     chords.last.resize(fitted.size());
     chords.fittedX.resize(fitted.size());
@@ -111,62 +113,77 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
     return chords;
 }
 
-std::vector<double> addedHeadings(const HeadingChords& chords,
-                                  const std::vector<CurvePoint>& edited, double framesPerSecond) {
-    const std::size_t n = std::min(edited.size(), chords.weight.size());
-    // Each frame's turn from the fitted chord to the edited one, in (-pi, pi], with the whole
-    // turns that keep it continuous from the frame before; where there is no direction to turn
-    // from (or the edited chord has none), the turn of the frame before is kept.
-    std::vector<double> turn(n, 0.0);
-    std::vector<long> wound(n, 0);
-    std::vector<bool> unchanged(n, false);
-    double before = 0.0;
-    long windings = 0;
-    for (std::size_t f = 0; f < n; ++f) {
+void measureTurns(const HeadingChords& chords, const std::vector<CurvePoint>& edited, int first,
+                  int last, ChordTurns& turns) {
+    const int n = static_cast<int>(std::min(edited.size(), chords.weight.size()));
+    turns.turn.resize(static_cast<std::size_t>(n), 0.0);
+    turns.unchanged.resize(static_cast<std::size_t>(n), 1);
+    for (int frame = std::max(0, first); frame <= std::min(last, n - 1); ++frame) {
+        const std::size_t f = static_cast<std::size_t>(frame);
         const CurvePoint& a = edited[static_cast<std::size_t>(chords.first[f])];
         const CurvePoint& b = edited[static_cast<std::size_t>(chords.last[f])];
         const double x = b.x - a.x;
         const double z = b.z - a.z;
         const double fx = chords.fittedX[f];
         const double fz = chords.fittedZ[f];
-        unchanged[f] = static_cast<float>(x) == chords.fittedX[f] &&
-                       static_cast<float>(z) == chords.fittedZ[f];
-        double now = before;
-        if (unchanged[f]) {
-            now = 0.0;
+        const bool unchanged = static_cast<float>(x) == chords.fittedX[f] &&
+                               static_cast<float>(z) == chords.fittedZ[f];
+        turns.unchanged[f] = unchanged ? 1 : 0;
+        if (unchanged) {
+            turns.turn[f] = 0.0;
         } else if (chords.weight[f] > 0.0f && std::hypot(x, z) > 1e-9 * std::hypot(fx, fz)) {
-            now = std::atan2(fz * x - fx * z, fx * x + fz * z);
+            turns.turn[f] = std::atan2(fz * x - fx * z, fx * x + fz * z);
+        } else {
+            turns.turn[f] = std::numeric_limits<double>::quiet_NaN();
         }
-        windings += std::lround((before - now) / kTwoPi);
-        turn[f] = now;
-        wound[f] = windings;
-        before = now;
     }
-    // Blended towards no turn by the weight (the whole turns kept), then limited in rate: the
-    // mean of the turn held back going forwards and going backwards, which starts a turn too
-    // fast to follow as much before it as it ends it after.
-    std::vector<double> blended(n, 0.0);
-    for (std::size_t f = 0; f < n; ++f) {
-        blended[f] = kTwoPi * static_cast<double>(wound[f]) + chords.weight[f] * turn[f];
-    }
+}
+
+std::vector<double> addedHeadings(const HeadingChords& chords,
+                                  const std::vector<CurvePoint>& edited, double framesPerSecond) {
+    ChordTurns turns;
+    measureTurns(chords, edited, 0, static_cast<int>(edited.size()) - 1, turns);
+    return addedHeadings(chords, turns, framesPerSecond);
+}
+
+void addedHeadings(const HeadingChords& chords, const ChordTurns& turns, double framesPerSecond,
+                   std::vector<double>& heading, std::vector<double>& work) {
+    const std::size_t n = std::min(turns.turn.size(), chords.weight.size());
+    heading.resize(n);
+    work.resize(n);
     const double step = kFastestTurn * M_PI / 180.0 /
                         (framesPerSecond > 0.0 ? framesPerSecond : 30.0) * (1.0 - 1e-9);
-    std::vector<double> forwards = blended;
-    std::vector<double> backwards = blended;
-    for (std::size_t f = 1; f < n; ++f) {
-        forwards[f] = std::clamp(forwards[f], forwards[f - 1] - step, forwards[f - 1] + step);
-    }
-    for (std::size_t f = n; f-- > 1;) {
-        backwards[f - 1] = std::clamp(backwards[f - 1], backwards[f] - step, backwards[f] + step);
-    }
-    std::vector<double> heading(n, 0.0);
-    std::vector<bool> limited(n, false);
+    // Forwards: each frame's turn with the whole turns that keep it continuous from the frame
+    // before (where there is no direction, NaN, the turn of the frame before is kept), blended
+    // towards none by the weight (the whole turns kept), in `heading`; and held back to the
+    // fastest turn going forwards, in `work`.
+    double before = 0.0;
+    double windings = 0.0;
     for (std::size_t f = 0; f < n; ++f) {
-        limited[f] = forwards[f] != blended[f] || backwards[f] != blended[f];
-        heading[f] = limited[f] ? 0.5 * (forwards[f] + backwards[f]) : blended[f];
+        const double now = std::isnan(turns.turn[f]) ? before : turns.turn[f];
+        windings += std::nearbyint((before - now) / kTwoPi);
+        before = now;
+        heading[f] = kTwoPi * windings + chords.weight[f] * now;
+        work[f] =
+            f == 0 ? heading[f] : std::clamp(heading[f], work[f - 1] - step, work[f - 1] + step);
     }
-    for (std::size_t f = 0; f < n; ++f) {
-        heading[f] = unchanged[f] && !limited[f] ? 0.0 : std::remainder(heading[f], kTwoPi);
+    // Backwards: held back going backwards too; where either limit held a frame, the mean of the
+    // two, which starts a turn too fast to follow as much before it as it ends it after.
+    double backwards = 0.0;
+    for (std::size_t f = n; f-- > 0;) {
+        const double blended = heading[f];
+        backwards = f + 1 == n ? blended : std::clamp(blended, backwards - step, backwards + step);
+        const bool limited = work[f] != blended || backwards != blended;
+        heading[f] = limited                   ? 0.5 * (work[f] + backwards)
+                     : turns.unchanged[f] != 0 ? 0.0
+                                               : blended;
     }
+}
+
+std::vector<double> addedHeadings(const HeadingChords& chords, const ChordTurns& turns,
+                                  double framesPerSecond) {
+    std::vector<double> heading;
+    std::vector<double> work;
+    addedHeadings(chords, turns, framesPerSecond, heading, work);
     return heading;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "editing/control_curve.h"
@@ -13,6 +14,7 @@
 struct HeadingChords {
     std::vector<int> first;  // per frame, the frames the chord joins (first <= frame <= last)
     std::vector<int> last;
+    int reach = 0;               // the farthest a chord reaches from its frame
     std::vector<float> fittedX;  // per frame, the fitted path's chord
     std::vector<float> fittedZ;
     // Per frame, how far the fitted chord gives the figure a direction to turn from: 1 where it
@@ -26,10 +28,30 @@ struct HeadingChords {
 HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figureSize,
                             double framesPerSecond);
 
-// The heading the edit adds at every frame, in radians about +y (the signed angle from the fitted
-// chord to the edited one: from +x towards +z is negative), for the edited path's points of every
-// frame. Where the weight is partial the turn is blended towards none; from frame to frame it is
-// continuous (a whole turn shows as 2 pi, not as a jump back) and changes by at most 360 degrees
-// a second. Frames whose chords the edit did not change get exactly a multiple of 2 pi.
+// Per frame, the signed turn about +y from the fitted chord to the edited one (from +x towards +z
+// is negative), in (-pi, pi]; NaN where there is no direction to turn from (or the edited chord
+// has none); and whether the edit left the chord as it was.
+struct ChordTurns {
+    std::vector<double> turn;
+    std::vector<std::uint8_t> unchanged;
+};
+
+// Works out the turns of frames [first, last] for the edited path's points of every frame
+// (sizing `turns` for them all; frames not yet worked out count as unchanged).
+void measureTurns(const HeadingChords& chords, const std::vector<CurvePoint>& edited, int first,
+                  int last, ChordTurns& turns);
+
+// The heading the edit adds at every frame, in radians, from the turns of its chords. Where the
+// weight is partial the turn is blended towards none; from frame to frame it is continuous (a
+// whole turn shows as 2 pi, not as a jump back: the values are not wrapped) and changes by at
+// most 360 degrees a second. Frames whose chords the edit did not change, and that the limit did
+// not reach, get exactly 0.
+std::vector<double> addedHeadings(const HeadingChords& chords, const ChordTurns& turns,
+                                  double framesPerSecond);
+// The same into `heading`, with `work` for the room it needs (both kept by a caller that works
+// them out often).
+void addedHeadings(const HeadingChords& chords, const ChordTurns& turns, double framesPerSecond,
+                   std::vector<double>& heading, std::vector<double>& work);
+// The same for the edited path's points of every frame, all turns worked out afresh.
 std::vector<double> addedHeadings(const HeadingChords& chords,
                                   const std::vector<CurvePoint>& edited, double framesPerSecond);

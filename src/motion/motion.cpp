@@ -43,6 +43,7 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
     markerRadius_ = 1.0f;
     rootTrackX_.clear();
     rootTrackZ_.clear();
+    groundBlocks_.clear();
     // Walked with an explicit ancestor stack: a hostile file can nest thousands deep and hang
     // hundreds of thousands of joints side by side.
     std::vector<int> ancestors;

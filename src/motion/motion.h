@@ -98,6 +98,13 @@ class Motion {
     // Joint marker radius: 1.5% of the largest frame-0 extent, or 1 when some extent is 0.
     float markerRadius() const { return markerRadius_; }
 
+    // Frames to a block of groundBlockBounds.
+    static constexpr int kGroundBlock = 1024;
+    // Per block of kGroundBlock frames (the last one shorter), the bounds of its poses as the
+    // file places them, unlifted: what the edited bounds start from where an edit leaves a block
+    // alone.
+    const std::vector<Bounds>& groundBlockBounds() const { return groundBlocks_; }
+
     // The root's ground position (display x and z) of every frame as the file places it; empty
     // before prepare.
     const std::vector<float>& rootTrackX() const { return rootTrackX_; }
@@ -133,6 +140,7 @@ class Motion {
     BoundsCache rootRelativeXZ_;
     std::vector<float> rootTrackX_;
     std::vector<float> rootTrackZ_;
+    std::vector<Bounds> groundBlocks_;
     UpAxis upAxis_ = UpAxis::Y;
     PositionChannels positionChannels_ = PositionChannels::OffsetPlusValue;
     std::vector<std::array<float, 3>> baseOffsets_;

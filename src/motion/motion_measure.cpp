@@ -128,6 +128,7 @@ struct MeasureShare {
     int first = 0;
     int last = 0;
     Bounds bounds = resetBounds();
+    std::vector<Bounds> blocks;  // per block of Motion::kGroundBlock frames, the share's own
     Bounds firstFrameBounds = resetBounds();
     float poison = 0.0f;
     bool stopped = false;
@@ -328,7 +329,17 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
     const std::size_t jointCount = plan.joints.size();
     const FrameTable& frames = *motion.frames();
     LanePoser poser(plan);
+    // The bounds of the block the frames are in (none: -1), handed to it when the next block
+    // begins; a group of frames across two blocks hands each frame to its own.
     LaneBounds bounds;
+    int block = -1;
+    const auto handOver = [&] {
+        for (int lane = 0; block >= 0 && lane < kFrameLanes; ++lane) {
+            bounds.mergeLane(lane, share.blocks[static_cast<std::size_t>(block)]);
+        }
+        bounds = LaneBounds();
+        block = -1;
+    };
     // Zero times a position is zero unless the position is NaN or infinite; bounds alone would
     // not tell, since a NaN never wins a comparison.
     Lanes poison = {};
@@ -347,6 +358,12 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
         }
         const std::vector<LaneAffine>& pose = poser.pose(rows);
         const LaneAffine& root = pose.front();
+        const int firstBlock = f / Motion::kGroundBlock;
+        const bool across = (f + used - 1) / Motion::kGroundBlock != firstBlock;
+        if (firstBlock != block || across) {
+            handOver();
+        }
+        block = firstBlock;
         for (std::size_t j = 0; j < jointCount; ++j) {
             const Lanes* t = pose[j].t;
             bounds.grow(t);
@@ -370,9 +387,18 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
             // Lane 0 has seen frame 0 alone.
             bounds.mergeLane(0, share.firstFrameBounds);
         }
+        if (across) {
+            for (int lane = 0; lane < used; ++lane) {
+                bounds.mergeLane(
+                    lane,
+                    share.blocks[static_cast<std::size_t>((f + lane) / Motion::kGroundBlock)]);
+            }
+            bounds = LaneBounds();
+            block = -1;
+        }
     }
+    handOver();
     for (int lane = 0; lane < kFrameLanes; ++lane) {
-        bounds.mergeLane(lane, share.bounds);
         share.poison += poison[lane];
     }
 }
@@ -417,9 +443,12 @@ bool Motion::measure(Progress* progress, double from, double to) {
     // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
     // the other core when there is one. The first reports the progress of both.
     MeasureShare shares[2];
+    const std::size_t blocks =
+        static_cast<std::size_t>((frameCount + kGroundBlock - 1) / kGroundBlock);
     runInHalves(frameCount, kSplitFrames, [&](int first, int last, int half) {
         shares[half].first = first;
         shares[half].last = last;
+        shares[half].blocks.assign(blocks, resetBounds());
         measureShare(*this, plan, shares[half], sweep, half == 0, rootTrackX_.data(),
                      rootTrackZ_.data(), relative);
     });
@@ -434,7 +463,14 @@ bool Motion::measure(Progress* progress, double from, double to) {
     height_ = firstPose[MaxY] - firstPose[MinY];
     width_ = firstPose[MaxX] - firstPose[MinX];
     depth_ = firstPose[MaxZ] - firstPose[MinZ];
-    merge(motionBounds_, shares[0].bounds);
-    merge(motionBounds_, shares[1].bounds);
+    groundBlocks_.assign(blocks, resetBounds());
+    for (std::size_t b = 0; b < blocks; ++b) {
+        for (const MeasureShare& share : shares) {
+            if (!share.blocks.empty()) {
+                merge(groundBlocks_[b], share.blocks[b]);
+            }
+        }
+        merge(motionBounds_, groundBlocks_[b]);
+    }
     return shares[0].poison == 0.0f && shares[1].poison == 0.0f;
 }
