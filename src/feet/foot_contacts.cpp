@@ -257,6 +257,21 @@ std::vector<LegChain> findLegs(const Motion& motion) {
     return legs;
 }
 
+std::vector<int> footJoints(const Motion& motion, const LegChain& leg) {
+    std::vector<int> joints;
+    const int count = static_cast<int>(motion.joints().size());
+    if (leg.ankle < 0 || leg.ankle >= count) {
+        return joints;
+    }
+    // The ankle's subtree is the run of joints after it (depth-first order) whose parents lie
+    // inside it.
+    joints.push_back(leg.ankle);
+    for (int j = leg.ankle + 1; j < count && parentOf(motion, j) >= leg.ankle; ++j) {
+        joints.push_back(j);
+    }
+    return joints;
+}
+
 Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
                  std::vector<LegChain>& legs) {
     legs.clear();

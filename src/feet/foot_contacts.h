@@ -35,6 +35,10 @@ struct Foot {
 // at most two, with no joint in common, in the skeleton's order.
 std::vector<LegChain> findLegs(const Motion& motion);
 
+// The joints of a leg's foot: its ankle and every joint below it, in joints() order (none for
+// an ankle outside the skeleton).
+std::vector<int> footJoints(const Motion& motion, const LegChain& leg);
+
 // The legs whose ankles have these names (exactly, as in the file), in this order. The leg that
 // ends in an ankle: the knee is the first joint above it where the limb bends (in some frame),
 // the hip the joint above the knee where the thigh begins, and all three have three rotations
