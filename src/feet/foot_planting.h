@@ -15,6 +15,7 @@ struct FootPlanting : PlantedLegs {
     std::vector<Foot> feet;    // the feet planted
     std::vector<float> edits;  // per frame, the edit at the root: turn (radians), shift x and z
     std::vector<float> needs;  // per frame and foot, how far the root must go down for the foot
+    float footFloor = 0.0f;    // the lowest the captured feet reach (display y, unlifted)
 };
 
 // Solves every frame near a contact: while a foot stands, its ankle stays at one ground point
