@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -248,12 +249,12 @@ TEST(FeetByName, LegsOfJointsThatDoNotExistFindNoContacts) {
 }
 
 TEST(FeetByName, AFigureWithoutLegsHasNoFeetToPlant) {
-    const std::string path = writeScratch(
-        "no_legs.bvh",
-        "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 6 Xposition Yposition "
-        "Zposition Zrotation Xrotation Yrotation\n\tEnd Site\n\t{\n\t\tOFFSET 0 "
-        "10 0\n\t}\n}\nMOTION\nFrames: 2\nFrame Time: 0.1\n0 0 0 0 0 0\n1 0 0 0 0 "
-        "0\n");
+    const std::string path =
+        writeScratch("no_legs.bvh",
+                     "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 6 Xposition Yposition "
+                     "Zposition Zrotation Xrotation Yrotation\n\tEnd Site\n\t{\n\t\tOFFSET 0 "
+                     "10 0\n\t}\n}\nMOTION\nFrames: 2\nFrame Time: 0.1\n0 0 0 0 0 0\n1 0 0 0 0 "
+                     "0\n");
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, path));
     PathEdit& edit = *file;
@@ -436,6 +437,74 @@ TEST(PlantedFeet, ReplantingAfterAChangeGivesWhatSolvingAfreshGives) {
                            bent.values.end(), edit.planting().values.end() - 60 * width));
     moveNearStart(edit, -30.0, 25.0);
     expectSame(edit.planting(), bent);
+}
+
+// The yaw (degrees, about the vertical) of a vector's ground part.
+double yawOf(double x, double z) {
+    return std::atan2(z, x) * 180.0 / M_PI;
+}
+
+double turnBetween(double from, double to) {
+    return std::remainder(to - from, 360.0);
+}
+
+// A bend planted: while a foot stands, it points where the edit turns the figure at the middle
+// of its contact, tilted as captured; its knee keeps the side it had to it, and with the root
+// lowered no foot, held or swinging, goes below the capture's lowest.
+void expectLegsTurnWithThePath(const std::string& source, double share) {
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source)) << source;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet()) << source;
+    ASSERT_TRUE(
+        bendMiddleSideways(edit, static_cast<float>(share * trackLength(edit.path())), share));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    const std::vector<LegChain> legs = legsOfFeet(edit);
+    const KneeFootTwist twist = kneeFootTwist(edit.edited(), legs);
+    EXPECT_GT(twist.measured, file.motion.frameCount()) << source;
+    EXPECT_LT(twist.most, 30.0) << source << " frame " << twist.worstFrame;
+    EXPECT_EQ(twist.backward, 0) << source;
+    EXPECT_GT(*std::max_element(edit.planting().rootDrop.begin(), edit.planting().rootDrop.end()),
+              0.02f * file.motion.height())
+        << source;
+    EXPECT_LT(footBelowGround(edit.edited(), legs), 1e-5) << source;
+    Pose raw;
+    Pose edited;
+    const auto headingAt = [&](int f) {
+        edit.pose(f, PosePass::MeasureRaw, raw);
+        edit.pose(f, PosePass::MeasureEdited, edited);
+        const Transform& a = raw.transforms[0];
+        const Transform& b = edited.transforms[0];
+        return turnBetween(yawOf(a[0], a[2]), yawOf(b[0], b[2]));
+    };
+    for (const Foot& foot : edit.feet()) {
+        for (const Contact& c : foot.contacts) {
+            const double heading = headingAt((c.first + c.last) / 2);
+            for (int f = c.first; f <= c.last; ++f) {
+                const auto before = fixtures::posedAt(edit, f, PosePass::MeasureRaw);
+                const auto after = fixtures::posedAt(edit, f, PosePass::MeasureEdited);
+                const std::size_t ankle = static_cast<std::size_t>(foot.leg.ankle);
+                const std::size_t toe = static_cast<std::size_t>(foot.leg.toe);
+                const auto toes = [&](const fixtures::Positions& p, int axis) {
+                    return static_cast<double>(p[toe][axis] - p[ankle][axis]);
+                };
+                EXPECT_NEAR(turnBetween(yawOf(toes(before, 0), toes(before, 2)),
+                                        yawOf(toes(after, 0), toes(after, 2))),
+                            heading, 0.1)
+                    << source << " frame " << f;
+                EXPECT_NEAR(toes(after, 1), toes(before, 1), 1e-3 * file.motion.height())
+                    << source << " frame " << f;
+            }
+        }
+    }
+}
+
+TEST(PlantedFeet, LegsTurnWithThePathAndFeetStayAboveTheGround) {
+    expectLegsTurnWithThePath(kSample, 1.0 / 3.0);
+    const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
+    if (std::filesystem::is_directory(corpus)) {
+        expectLegsTurnWithThePath((corpus / "cmu_12_01_walk.bvh").string(), 0.2);
+    }
 }
 
 // What is drawn with planted feet is what is saved: every joint of every frame, reloaded,
