@@ -13,6 +13,7 @@
 #include "document/path_bend.h"
 #include "feet/foot_skate.h"
 #include "feet/leg_solver.h"
+#include "motion/load_motion.h"
 
 namespace {
 
@@ -559,6 +560,81 @@ TEST(PlantedFeet, FreeFeetLeaveEveryColumnButTheRootsAsRead) {
     }
 }
 
+// A Z-up figure standing in place with its arms held out along -y, lower in the file's y than
+// its feet, knees and elbows bending over the frames.
+std::string armsOutFigure() {
+    std::string text =
+        "HIERARCHY\nROOT Hips\n{\nOFFSET 0 0 90\n"
+        "CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation Xrotation\n";
+    const auto joint = [](const std::string& name, const std::string& offset) {
+        return "JOINT " + name + "\n{\nOFFSET " + offset +
+               "\nCHANNELS 3 Zrotation Yrotation Xrotation\n";
+    };
+    const auto end = [](const std::string& offset) {
+        return "End Site\n{\nOFFSET " + offset + "\n}\n";
+    };
+    for (const char* side : {"Left", "Right"}) {
+        const std::string x = side[0] == 'L' ? "10" : "-10";
+        text += joint(side + std::string("UpLeg"), x + " 0 0") +
+                joint(side + std::string("Leg"), "0 0 -42") +
+                joint(side + std::string("Foot"), "0 0 -42") +
+                joint(side + std::string("Toe"), "0 -12 -6") + end("0 -4 0") + "}\n}\n}\n}\n";
+    }
+    text += joint("Spine", "0 0 15") + joint("Chest", "0 0 30");
+    for (const char* side : {"Left", "Right"}) {
+        const std::string x = side[0] == 'L' ? "18" : "-18";
+        text += joint(side + std::string("Arm"), x + " 0 5") +
+                joint(side + std::string("ForeArm"), "0 -28 0") +
+                joint(side + std::string("Hand"), "0 -26 0") + end("0 -8 0") + "}\n}\n}\n";
+    }
+    text += joint("Neck", "0 0 10") + joint("Head", "0 0 10") + end("0 0 12") + "}\n}\n}\n}\n}\n";
+    text += "MOTION\nFrames: 8\nFrame Time: 0.1\n";
+    for (int f = 0; f < 8; ++f) {
+        const std::string knee = "0 0 " + std::to_string(5 * f) + " ";
+        const std::string elbow = "0 0 " + std::to_string(-7 * f) + " ";
+        const std::string still = "0 0 0 ";
+        text += "0 0 0 0 0 0 ";
+        for (int leg = 0; leg < 2; ++leg) {
+            text += still + knee + still + still;
+        }
+        text += still + still;
+        for (int arm = 0; arm < 2; ++arm) {
+            text += still + elbow + still;
+        }
+        text += still + still + "\n";
+    }
+    return text;
+}
+
+// The automatic feet are the legs hanging from the hips along the up axis, never the arms held
+// out lower along the file's y; read on its side the figure has no such legs, and the planting
+// is refused saying how to choose the feet.
+TEST(FeetFound, AreTheLegsBelowTheHipsNotArmsLowerInTheFilesY) {
+    const std::string path = writeScratch("arms_out.bvh", armsOutFigure());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, path));
+    ASSERT_EQ(file.motion.upAxis(), UpAxis::Z);
+    const std::vector<LegChain> legs = findLegs(file.motion);
+    ASSERT_EQ(legs.size(), 2u);
+    EXPECT_EQ(nameOf(file.motion, legs[0].ankle), "LeftFoot");
+    EXPECT_EQ(nameOf(file.motion, legs[1].ankle), "RightFoot");
+    EXPECT_TRUE(file->setFeetPlanted(true));
+
+    LoadOptions onItsSide;
+    onItsSide.upAxis = UpAxis::Y;
+    Motion sideways;
+    ASSERT_TRUE(loadMotion(path, sideways, onItsSide));
+    EXPECT_TRUE(findLegs(sideways).empty());
+    PathEdit edit(sideways);
+    const Result refused = edit.setFeetPlanted(true);
+    EXPECT_EQ(refused.message,
+              "No feet found: no two legs hang down from the hips. Choose them with Selection > "
+              "Choose Feet (or --feet on the command line).");
+    EXPECT_FALSE(edit.feetPlanted());
+    // Named, the feet are taken as named.
+    EXPECT_TRUE(edit.findFeet({"LeftFoot", "RightFoot"}));
+}
+
 TEST(CorpusFeet, TheWalksLegsAreFoundWhateverTheirNames) {
     const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus)) {
@@ -567,6 +643,7 @@ TEST(CorpusFeet, TheWalksLegsAreFoundWhateverTheirNames) {
     const std::pair<const char*, const char*> walks[] = {
         {"cmu_01_01_walk", "LeftFoot LeftLeg LeftUpLeg RightFoot RightLeg RightUpLeg"},
         {"makehuman_zombie_walk", "Foot_L LoLeg_L UpLeg_L Foot_R LoLeg_R UpLeg_R"},
+        {"bandai_raise_hands_inplace", "Foot_L LowerLeg_L UpperLeg_L Foot_R LowerLeg_R UpperLeg_R"},
     };
     for (const auto& [walk, expected] : walks) {
         fixtures::EditedFile file;
