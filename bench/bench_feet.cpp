@@ -1,6 +1,8 @@
 // Keeping feet planted: the foot skate of the corpus walks and the bundled sample before an
-// edit (S0), after a sideways bend (S1) and after it with Keep Feet Planted (S2), with the knee
-// flips and how far the root went down; and what the option adds to saving a 100,000-frame walk.
+// edit (S0), after a sideways bend of a tenth, a fifth and a third of the path (S1) and after it
+// with Keep Feet Planted (S2), with the knee flips, how far the knees turn against the feet and
+// how many bend backwards, how far the root went down and how far a foot went below the
+// capture's lowest; and what the option adds to saving a 100,000-frame walk.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -26,14 +28,21 @@ namespace {
 const std::string kSample = std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh";
 const std::string kCorpus = BVHPATH_CORPUS_DIR;
 
-// The bend of the measure: the middle control point moved sideways by a fifth of the motion's
-// length, its neighbours following within that same distance (a bend rather than a spike).
-float bendRadius(const PathEdit& edit) {
+// The bends of the measure: the middle control point moved sideways by a share of the motion's
+// length, its neighbours following within that same distance (a bend rather than a spike); named
+// by the share in hundredths.
+struct Bend {
+    double share;
+    const char* name;
+};
+constexpr Bend kBends[] = {{0.1, "bend10"}, {0.2, "bend20"}, {1.0 / 3.0, "bend33"}};
+
+float bendRadius(const PathEdit& edit, double share) {
     const Motion& motion = edit.motion();
     const double travelled = trackLength(edit.path());
     const double ground =
         std::max(motion.bound(MaxX) - motion.bound(MinX), motion.bound(MaxZ) - motion.bound(MinZ));
-    return static_cast<float>(0.2 * (travelled >= motion.height() ? travelled : ground));
+    return static_cast<float>(share * (travelled >= motion.height() ? travelled : ground));
 }
 
 // How much foot skate the bend leaves whatever the planting does: over each run of a joint's
@@ -127,6 +136,43 @@ double reachBound(const std::string& name, const PathEdit& edit, const SkateRefe
     return pairs > 0 ? slide / reference.frameTime / h / pairs : 0.0;
 }
 
+// One bend of a walk, free and planted.
+void measureBend(const std::string& name, const Motion& motion, const Bend& bend, double s0) {
+    PathEdit edit(motion);
+    if (!edit.findFeet()) {
+        return;
+    }
+    std::vector<LegChain> legs;
+    for (const Foot& foot : edit.feet()) {
+        legs.push_back(foot.leg);
+    }
+    const SkateReference reference = skateReference(motion, legs);
+    bendMiddleSideways(edit, bendRadius(edit, bend.share), bend.share);
+    const double s1 = footSkate(edit.edited(), reference, true);
+    const std::string tag = name + "_" + bend.name;
+    const double bound = reachBound(tag, edit, reference, legs);
+    edit.setFeetPlanted(true);
+    const double s2 = footSkate(edit.edited(), reference, true);
+    const KneeFootTwist twist = kneeFootTwist(edit.edited(), legs);
+    float lowered = 0.0f;
+    for (float d : edit.planting().rootDrop) {
+        lowered = std::max(lowered, d);
+    }
+    std::printf(
+        "%s: S2 / S0 %.2f, S2 / S1 %.3f; the knees turn most against the feet at frame %d\n",
+        tag.c_str(), s0 > 0.0 ? s2 / s0 : 0.0, s1 > 0.0 ? s2 / s1 : 0.0, twist.worstFrame);
+    std::printf("summary footskate_%s_S1: %.4f\n", tag.c_str(), s1);
+    std::printf("summary footskate_%s_S2: %.4f\n", tag.c_str(), s2);
+    std::printf("summary footskate_%s_S2_least: %.4f\n", tag.c_str(), bound);
+    std::printf("summary knee_flips_%s: %d\n", tag.c_str(), kneeFlips(edit.edited(), legs));
+    std::printf("summary knee_foot_twist_%s: %.1f\n", tag.c_str(), twist.most);
+    std::printf("summary backward_knees_%s: %d\n", tag.c_str(), twist.backward);
+    std::printf("summary root_lowered_%s: %.4f\n", tag.c_str(),
+                motion.height() > 0.0f ? lowered / motion.height() : 0.0f);
+    std::printf("summary foot_below_ground_%s: %.4f\n", tag.c_str(),
+                footBelowGround(edit.edited(), legs));
+}
+
 void measureWalk(const std::string& name, const std::string& path) {
     Motion motion;
     const Result loaded = loadMotion(path, motion);
@@ -144,27 +190,13 @@ void measureWalk(const std::string& name, const std::string& path) {
     for (const Foot& foot : edit.feet()) {
         legs.push_back(foot.leg);
     }
-    const SkateReference reference = skateReference(motion, legs);
     int pairs = 0;
-    const double s0 = footSkate(edit.edited(), reference, false, &pairs);
-    bendMiddleSideways(edit, bendRadius(edit));
-    const double s1 = footSkate(edit.edited(), reference, true);
-    const double bound = reachBound(name, edit, reference, legs);
-    edit.setFeetPlanted(true);
-    const double s2 = footSkate(edit.edited(), reference, true);
-    float lowered = 0.0f;
-    for (float d : edit.planting().rootDrop) {
-        lowered = std::max(lowered, d);
-    }
-    std::printf("%s: %d contact pairs; S2 / S0 %.2f, S2 / S1 %.3f\n", name.c_str(), pairs,
-                s0 > 0.0 ? s2 / s0 : 0.0, s1 > 0.0 ? s2 / s1 : 0.0);
+    const double s0 = footSkate(edit.edited(), skateReference(motion, legs), false, &pairs);
+    std::printf("%s: %d contact pairs\n", name.c_str(), pairs);
     std::printf("summary footskate_%s_S0: %.4f\n", name.c_str(), s0);
-    std::printf("summary footskate_%s_S1: %.4f\n", name.c_str(), s1);
-    std::printf("summary footskate_%s_S2: %.4f\n", name.c_str(), s2);
-    std::printf("summary knee_flips_%s: %d\n", name.c_str(), kneeFlips(edit.edited(), legs));
-    std::printf("summary root_lowered_%s: %.4f\n", name.c_str(),
-                motion.height() > 0.0f ? lowered / motion.height() : 0.0f);
-    std::printf("summary footskate_%s_S2_least: %.4f\n", name.c_str(), bound);
+    for (const Bend& bend : kBends) {
+        measureBend(name, motion, bend, s0);
+    }
 }
 
 constexpr int kFrames = 100000;
@@ -208,7 +240,8 @@ double timedSave(const PathEdit& edit, const std::string& path) {
 
 int main() {
     measureWalk("walk_curve", kSample);
-    for (const char* walk : {"cmu_01_01_walk", "cmu_12_01_walk", "makehuman_zombie_walk"}) {
+    for (const char* walk :
+         {"cmu_01_01_walk", "cmu_12_01_walk", "makehuman_zombie_walk", "av_walk_xyz_offset"}) {
         measureWalk(walk, kCorpus + "/" + walk + ".bvh");
     }
 

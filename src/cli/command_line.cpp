@@ -28,8 +28,9 @@ const char* const kHelpText =
     "       bvhpath info FILE  (frames, frame time, joints, channels, reading, duration, path)\n"
     "       bvhpath check FILE...  (FILE: OK, or why it does not load; status 1 if any fails)\n"
     "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
-    "       bvhpath edit IN OUT --move K DX DZ [--falloff R] [--plant-feet] [--feet LEFT,RIGHT]\n"
-    "         (moves control point K of the path by DX, DZ along the ground axes, and saves)\n"
+    "       bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... [--falloff R] [--plant-feet]\n"
+    "         [--feet LEFT,RIGHT]  (moves control point K of the path by DX, DZ along the ground\n"
+    "         axes, each --move in turn as successive drags would, and saves)\n"
     "       bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT]  (foot skate in figure heights per\n"
     "         second, over the frames where the feet of REFERENCE, or FILE, stand still)\n"
     "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
@@ -111,12 +112,14 @@ struct Arguments {
     LoadOptions reading;
     SaveOptions output;
     bool help = false;
-    // edit's move of one control point: its index and the displacement along the file's ground
+    // edit's moves, in order: each of one control point by a displacement along the file's ground
     // axes (world units)
-    bool move = false;
-    int point = 0;
-    double dx = 0.0;
-    double dz = 0.0;
+    struct Move {
+        int point = 0;
+        double dx = 0.0;
+        double dz = 0.0;
+    };
+    std::vector<Move> moves;
     double falloff = 0.0;
     bool plantFeet = false;
     std::vector<std::string> feet;  // ankle names; empty: found automatically
@@ -139,12 +142,13 @@ Result setMove(const std::vector<std::string>& args, std::size_t& i, Arguments& 
         return bad;
     }
     double k = 0.0;
+    Arguments::Move move;
     if (!numberFrom(args[i + 1], k) || k != std::floor(k) || k < 0.0 || k > 1e9 ||
-        !numberFrom(args[i + 2], parsed.dx) || !numberFrom(args[i + 3], parsed.dz)) {
+        !numberFrom(args[i + 2], move.dx) || !numberFrom(args[i + 3], move.dz)) {
         return bad;
     }
-    parsed.point = static_cast<int>(k);
-    parsed.move = true;
+    move.point = static_cast<int>(k);
+    parsed.moves.push_back(move);
     i += 3;
     return Result::success();
 }
@@ -363,22 +367,22 @@ bool dragPointTo(Document& document, double x, double z) {
 }
 
 // Moves a control point as a drag in the window does, through the same document calls.
-Result movePoint(Document& document, const Arguments& a) {
+Result movePoint(Document& document, const Arguments::Move& move, double falloff) {
     const ControlCurve& curve = document.edit()->curve();
     const int count = curve.pointCount();
-    if (a.point >= count) {
-        return Result::failure("bvhpath edit: no control point " + std::to_string(a.point) +
+    if (move.point >= count) {
+        return Result::failure("bvhpath edit: no control point " + std::to_string(move.point) +
                                " (the path has " + std::to_string(count) + ")");
     }
     CurvePoint p;
-    curve.getPoint(a.point, p);
+    curve.getPoint(move.point, p);
     // The file's second ground axis is y for a Z-up file, which the display's z runs against.
-    const double dz = document.motion()->upAxis() == UpAxis::Z ? -a.dz : a.dz;
-    document.setFalloffRadius(static_cast<float>(a.falloff));
-    document.select(a.point);
-    if (!document.beginDrag() || !dragPointTo(document, p.x + a.dx, p.z + dz)) {
+    const double dz = document.motion()->upAxis() == UpAxis::Z ? -move.dz : move.dz;
+    document.setFalloffRadius(static_cast<float>(falloff));
+    document.select(move.point);
+    if (!document.beginDrag() || !dragPointTo(document, p.x + move.dx, p.z + dz)) {
         document.cancelDrag();
-        return Result::failure("bvhpath edit: control point " + std::to_string(a.point) +
+        return Result::failure("bvhpath edit: control point " + std::to_string(move.point) +
                                " cannot be moved");
     }
     document.commitDrag();
@@ -386,18 +390,23 @@ Result movePoint(Document& document, const Arguments& a) {
 }
 
 int edit(const Arguments& a, std::FILE* out) {
-    if (a.files.size() != 2 || !a.move) {
-        return fail(out, Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--falloff R] "
-                                         "[--plant-feet] [--feet LEFT,RIGHT] [--read-up-axis y|z] "
-                                         "[--read-position-channels add|replace]"));
+    if (a.files.size() != 2 || a.moves.empty()) {
+        return fail(out,
+                    Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... "
+                                    "[--falloff R] [--plant-feet] [--feet LEFT,RIGHT] "
+                                    "[--read-up-axis y|z] [--read-position-channels add|replace]"));
     }
     Document document;
     Result result = noted(out, document.open(a.files[0], a.reading));
     if (result && !a.feet.empty()) {
         result = document.chooseFeet(a.feet);
     }
-    if (result) {
-        result = movePoint(document, a);
+    // Each move is a drag of its own, in order, all on the one capture: planted feet are solved
+    // against the capture after the last, never against an earlier move's result.
+    for (const Arguments::Move& move : a.moves) {
+        if (result) {
+            result = movePoint(document, move, a.falloff);
+        }
     }
     if (result && a.plantFeet) {
         result = document.setFeetPlanted(true);

@@ -32,6 +32,12 @@ constexpr double kStaySpeed = 0.25;
 // Contacts shorter than this are noise; breaks shorter than this do not split one (seconds).
 constexpr double kShortestContact = 0.1;
 constexpr double kLongestBreak = 0.05;
+// A leg's joints rise above the hips they hang from by at most this much of the figure's
+// height, and its ankle lies on average within this (as a cosine) of straight below them.
+constexpr double kAboveHips = 0.05;
+constexpr double kLeastDownward = 0.5;
+// The lowest legs among which the automatic choice looks for a pair.
+constexpr std::size_t kCandidateLegs = 16;
 // Frames from which the contact search poses the legs on two threads.
 constexpr int kSplitFrames = 2048;
 
@@ -207,6 +213,96 @@ bool sharesJoints(const LegChain& a, const LegChain& b) {
     return false;
 }
 
+// The joint the legs hang from when the skeleton is a figure: the first joint from the top down
+// with more than one child (-1 for none).
+int firstBranch(const Motion& motion) {
+    for (int j = 0; j < static_cast<int>(motion.joints().size()); ++j) {
+        if (childCount(motion, j) > 1) {
+            return j;
+        }
+        if (childCount(motion, j) == 0) {
+            break;
+        }
+    }
+    return -1;
+}
+
+// Every joint's height in the rest pose (OFFSETs alone, no channel applied) along the file's up
+// axis.
+std::vector<double> restHeights(const Motion& motion) {
+    const std::size_t count = motion.joints().size();
+    const std::size_t up = motion.upAxis() == UpAxis::Z ? 2 : 1;
+    std::vector<double> heights(count, 0.0);
+    for (std::size_t j = 0; j < count; ++j) {
+        const int parent = motion.parentIndex()[j];
+        heights[j] = (parent >= 0 ? heights[static_cast<std::size_t>(parent)] : 0.0) +
+                     motion.joints()[j]->offset()[up];
+    }
+    return heights;
+}
+
+// The lowest joint above (or at) both a and b; -1 where they share none.
+int commonJoint(const Motion& motion, int a, int b) {
+    std::set<int> above;
+    for (int j = a; j >= 0; j = parentOf(motion, j)) {
+        above.insert(j);
+    }
+    for (int j = b; j >= 0; j = parentOf(motion, j)) {
+        if (above.count(j) != 0) {
+            return j;
+        }
+    }
+    return -1;
+}
+
+// Whether two legs hang from the hips: the joint they meet at is the skeleton's first branch, or
+// one below it that carries nothing but these two legs' feet (a pelvis of its own).
+bool meetAtTheHips(const Motion& motion, const LegChain& a, const LegChain& b, int hips) {
+    if (hips == firstBranch(motion)) {
+        return true;
+    }
+    const std::vector<int> feetA = footJoints(motion, a);
+    const std::vector<int> feetB = footJoints(motion, b);
+    const int count = static_cast<int>(motion.joints().size());
+    for (int j = hips + 1; j < count && parentOf(motion, j) >= hips; ++j) {
+        const bool end = motion.joints()[static_cast<std::size_t>(j)]->firstChild() == nullptr;
+        if (end && std::find(feetA.begin(), feetA.end(), j) == feetA.end() &&
+            std::find(feetB.begin(), feetB.end(), j) == feetB.end()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether a leg hangs down from `hips` in the capture: its ankle lies on average within 60
+// degrees of straight below the hips, and no joint from below the hips to its foot's ends rises
+// above them (by more than a twentieth of the figure's height) in any sampled frame. An arm
+// starts above the hips or, raised, reaches above them; a leg of a figure read on its side
+// points across.
+bool hangsDownFrom(const Motion& motion, const Samples& samples, const LegChain& leg, int hips,
+                   double height) {
+    std::vector<int> chain = footJoints(motion, leg);
+    for (int j = parentOf(motion, leg.ankle); j != hips; j = parentOf(motion, j)) {
+        if (j < 0) {
+            return false;
+        }
+        chain.push_back(j);
+    }
+    Vec3 down{0.0, 0.0, 0.0};
+    for (const std::vector<Vec3>& at : samples.frames) {
+        const Vec3 top = at[static_cast<std::size_t>(hips)];
+        for (int j : chain) {
+            if (at[static_cast<std::size_t>(j)][1] - top[1] > kAboveHips * height) {
+                return false;
+            }
+        }
+        const Vec3 d = at[static_cast<std::size_t>(leg.ankle)] - top;
+        const double l = length(d);
+        down = l > 0.0 ? down + (1.0 / l) * d : down;
+    }
+    return -down[1] >= kLeastDownward * length(down) && length(down) > 0.0;
+}
+
 }  // namespace
 
 std::vector<LegChain> findLegs(const Motion& motion) {
@@ -216,14 +312,17 @@ std::vector<LegChain> findLegs(const Motion& motion) {
     }
     const Samples samples(motion);
     const double height = figureHeight(motion);
+    const std::vector<double> rest = restHeights(motion);
     const int count = static_cast<int>(motion.joints().size());
+    // The ends lowest in the rest pose and in the capture come first.
     std::vector<std::pair<double, int>> ends;
     for (int j = 0; j < count; ++j) {
         if (motion.joints()[static_cast<std::size_t>(j)]->firstChild() == nullptr) {
-            ends.push_back({samples.meanHeight(j), j});
+            ends.push_back({samples.meanHeight(j) + rest[static_cast<std::size_t>(j)], j});
         }
     }
     std::sort(ends.begin(), ends.end());
+    std::vector<LegChain> candidates;
     for (const auto& end : ends) {
         // The ankle is the lowest joint above the end that hangs from a long bone (the shin);
         // toe and foot bones are short.
@@ -235,26 +334,49 @@ std::vector<LegChain> findLegs(const Motion& motion) {
             }
             ankle = up;
         }
-        if (ankle < 0) {
-            continue;
+        const bool seen = std::any_of(candidates.begin(), candidates.end(),
+                                      [&](const LegChain& leg) { return leg.ankle == ankle; });
+        const std::optional<LegChain> leg =
+            ankle >= 0 && !seen ? legFrom(motion, samples, ankle) : std::nullopt;
+        if (leg) {
+            candidates.push_back(*leg);
         }
-        const std::optional<LegChain> leg = legFrom(motion, samples, ankle);
-        if (!leg) {
-            continue;
-        }
-        const bool apart = std::none_of(legs.begin(), legs.end(), [&](const LegChain& other) {
-            return sharesJoints(*leg, other);
-        });
-        if (apart) {
-            legs.push_back(*leg);
-        }
-        if (legs.size() == 2) {
+        if (candidates.size() == kCandidateLegs) {
             break;
+        }
+    }
+    // The lowest two that hang down from the hips, apart.
+    for (std::size_t a = 0; a < candidates.size() && legs.empty(); ++a) {
+        for (std::size_t b = a + 1; b < candidates.size() && legs.empty(); ++b) {
+            const LegChain& first = candidates[a];
+            const LegChain& second = candidates[b];
+            const int hips = commonJoint(motion, first.hip, second.hip);
+            if (hips >= 0 && !sharesJoints(first, second) &&
+                meetAtTheHips(motion, first, second, hips) &&
+                hangsDownFrom(motion, samples, first, hips, height) &&
+                hangsDownFrom(motion, samples, second, hips, height)) {
+                legs = {first, second};
+            }
         }
     }
     std::sort(legs.begin(), legs.end(),
               [](const LegChain& a, const LegChain& b) { return a.ankle < b.ankle; });
     return legs;
+}
+
+std::vector<int> footJoints(const Motion& motion, const LegChain& leg) {
+    std::vector<int> joints;
+    const int count = static_cast<int>(motion.joints().size());
+    if (leg.ankle < 0 || leg.ankle >= count) {
+        return joints;
+    }
+    // The ankle's subtree is the run of joints after it (depth-first order) whose parents lie
+    // inside it.
+    joints.push_back(leg.ankle);
+    for (int j = leg.ankle + 1; j < count && parentOf(motion, j) >= leg.ankle; ++j) {
+        joints.push_back(j);
+    }
+    return joints;
 }
 
 Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
@@ -300,7 +422,8 @@ Result legsOf(const Motion& motion, const std::vector<std::string>& ankles,
     legs = findLegs(motion);
     if (legs.empty()) {
         return Result::failure(
-            "No feet found: no end of the skeleton hangs from a leg that can be turned.");
+            "No feet found: no two legs hang down from the hips. Choose them with Selection > "
+            "Choose Feet (or --feet on the command line).");
     }
     return Result::success();
 }

@@ -31,9 +31,18 @@ struct Foot {
     std::vector<Contact> contacts;
 };
 
-// The figure's feet, named or not: the lowest end chains of the skeleton with a leg above them,
-// at most two, with no joint in common, in the skeleton's order.
+// The figure's feet, named or not: the two end chains with a leg above them that hang down
+// along the up axis from the hips, the lowest in the rest pose and in the capture, with no joint
+// in common, in the skeleton's order; none where no such pair exists. The hips are where the two
+// legs meet: the skeleton's first branch, or a joint below it carrying nothing but the two legs.
+// A leg hangs down from them where its ankle lies on average well below them and none of its
+// joints ever reaches above them, which no arm does (it starts above the hips or reaches above
+// them raised) and no leg of a figure read on its side does (it points across).
 std::vector<LegChain> findLegs(const Motion& motion);
+
+// The joints of a leg's foot: its ankle and every joint below it, in joints() order (none for
+// an ankle outside the skeleton).
+std::vector<int> footJoints(const Motion& motion, const LegChain& leg);
 
 // The legs whose ankles have these names (exactly, as in the file), in this order. The leg that
 // ends in an ankle: the knee is the first joint above it where the limb bends (in some frame),
@@ -44,7 +53,7 @@ std::vector<LegChain> findLegs(const Motion& motion);
 Result legsNamed(const Motion& motion, const std::vector<std::string>& ankles,
                  std::vector<LegChain>& legs);
 // The legs of the feet: those whose ankles have these names, or those findLegs finds when no
-// name is given (a failure that says so when it finds none).
+// name is given (a failure that says so, and how to choose them, when it finds none).
 Result legsOf(const Motion& motion, const std::vector<std::string>& ankles,
               std::vector<LegChain>& legs);
 // The ankles' names in a text such as "LEFT,RIGHT" (the command line's --feet, the window's

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 
 #include "feet/leg_solver.h"
 #include "motion/motion.h"
@@ -240,7 +241,8 @@ bool validLeg(const Motion& motion, const LegChain& leg) {
     return leg.toe >= -1 && leg.toe < count;
 }
 
-// The joints the legs' solve reads: each leg's joints and every joint above them, ascending.
+// The joints the legs' solve reads: each leg's joints, its foot's, and every joint above them,
+// ascending.
 std::vector<int> legJoints(const Motion& motion, const std::vector<Foot>& feet) {
     std::vector<int> joints;
     for (const Foot& foot : feet) {
@@ -249,6 +251,8 @@ std::vector<int> legJoints(const Motion& motion, const std::vector<Foot>& feet) 
                 joints.push_back(j);
             }
         }
+        const std::vector<int> below = footJoints(motion, foot.leg);
+        joints.insert(joints.end(), below.begin(), below.end());
     }
     std::sort(joints.begin(), joints.end());
     joints.erase(std::unique(joints.begin(), joints.end()), joints.end());
@@ -323,10 +327,12 @@ struct Work {
     std::vector<std::vector<Span>> spans;
     std::vector<std::vector<Hold>> holds;
     std::vector<LegSample> samples;
-    std::vector<int> joints;  // legJoints
-    std::vector<int> tops;    // per foot, the top-level joint above it
+    std::vector<int> joints;                   // legJoints
+    std::vector<std::vector<int>> footJoints;  // per foot, its ankle and the joints below it
+    std::vector<int> tops;                     // per foot, the top-level joint above it
     std::vector<int> rawJoints;
     std::vector<float>* edits = nullptr;  // FootPlanting::edits, recorded as frames are sampled
+    double floor = 0.0;                   // FootPlanting::footFloor
     double height = 1.0;
     double fps = 30.0;
 
@@ -545,35 +551,46 @@ Vec3 heldAnkle(const LegSample& s, const Hold& hold) {
                               : free + hold.weight * (s.held.apply(s.ankle) - free);
 }
 
-// Solves one held leg at one frame and writes its joints' values.
-void solveLeg(const Work& w, std::size_t k, int frame, const Pose& edited, double drop,
-              const std::vector<int>& columns, float* values) {
-    const Hold& hold = w.holds[k][static_cast<std::size_t>(frame)];
-    const LegSample& s = w.samples[static_cast<std::size_t>(frame) * w.feet.size() + k];
+// How far the lowest joint of a leg's foot lies below its ankle in a pose (turning the foot
+// about the vertical leaves it as it is).
+double footDepth(const Work& w, std::size_t k, const Pose& pose) {
+    const auto heightOf = [&](int j) {
+        return static_cast<double>(pose.transforms[static_cast<std::size_t>(j)][13]);
+    };
+    const double ankle = heightOf(w.feet[k].leg.ankle);
+    double lowest = ankle;
+    for (int j : w.footJoints[k]) {
+        lowest = std::min(lowest, heightOf(j));
+    }
+    return ankle - lowest;
+}
+
+// Turns one leg of a pose (its joints lowered by `drop`) so that the ankle reaches `goal`
+// (drawn in beyond `reach`, softGoal) with the foot turned by `yaw` (radians) about the
+// vertical, its pitch and roll kept; the knee turns with the foot, keeping the side it had to
+// it. Writes the leg's joints' values.
+void turnLeg(const Work& w, std::size_t k, int frame, const Pose& pose, double drop,
+             const Vec3& goal, double reach, double yaw, const std::vector<int>& columns,
+             float* values) {
     const LegChain& leg = w.feet[k].leg;
     const Motion& motion = w.motion;
     const Vec3 down{0.0, -drop, 0.0};
     const auto at = [&](int j) {
-        return positionOf(edited.transforms[static_cast<std::size_t>(j)]) + down;
+        return positionOf(pose.transforms[static_cast<std::size_t>(j)]) + down;
     };
     const auto turnOf = [&](int j) {
-        return rotationOf(edited.transforms[static_cast<std::size_t>(j)]);
+        return rotationOf(pose.transforms[static_cast<std::size_t>(j)]);
     };
     const auto parentTurn = [&](int j) {
         return turnOf(motion.parentIndex()[static_cast<std::size_t>(j)]);
     };
-    // Where the hold fades, the goal fades to the lowered leg as it hangs, so that a leg is taken
-    // up and let go without a jump.
-    Vec3 goal = heldAnkle(s, hold);
-    goal[1] -= (1.0 - hold.weight) * drop;
-    goal[1] += liftToReach(at(leg.hip), goal, s.reach, kMostLift * w.height);
-    goal = slideToReach(at(leg.hip), goal, s.reach);
-    const double turn = blendTurn(s.own, s.held, hold.weight) - s.own.angle;
-    const Mat3 footTurn = axisAngle({0.0, 1.0, 0.0}, turn) * turnOf(leg.ankle);
+    const Mat3 footYaw = axisAngle({0.0, 1.0, 0.0}, yaw);
+    const Mat3 footTurn = footYaw * turnOf(leg.ankle);
     const Vec3 toes = leg.toe >= 0 ? at(leg.toe) - at(leg.ankle) : Vec3{0.0, 0.0, 0.0};
     const double full = length(at(leg.knee) - at(leg.hip)) + length(at(leg.ankle) - at(leg.knee));
-    const TwoBoneTurns turns = solveTwoBone(at(leg.hip), at(leg.knee), at(leg.ankle),
-                                            softGoal(at(leg.hip), goal, s.reach, full), toes);
+    const TwoBoneTurns turns =
+        solveTwoBone(at(leg.hip), at(leg.knee), at(leg.ankle),
+                     softGoal(at(leg.hip), goal, reach, full), footYaw * toes, footYaw);
     const float* fileRow = motion.frames()->row(frame);
     const Mat3 both = turns.knee * turns.hip;
     writeRotation(motion, leg.hip, transposed(parentTurn(leg.hip)) * turns.hip * turnOf(leg.hip),
@@ -583,6 +600,43 @@ void solveLeg(const Work& w, std::size_t k, int frame, const Pose& edited, doubl
                   columns, values);
     writeRotation(motion, leg.ankle, transposed(both * parentTurn(leg.ankle)) * footTurn, fileRow,
                   columns, values);
+}
+
+// Solves one held leg at one frame of the edited pose and writes its joints' values. The foot
+// turns from where the edit puts it to the turn its contact holds it at (the edit's at the
+// contact's middle), and goes no lower than the capture's feet ever go.
+void solveLeg(const Work& w, std::size_t k, int frame, const Pose& edited, double drop,
+              const std::vector<int>& columns, float* values) {
+    const Hold& hold = w.holds[k][static_cast<std::size_t>(frame)];
+    const LegSample& s = w.samples[static_cast<std::size_t>(frame) * w.feet.size() + k];
+    const Vec3 hip = positionOf(edited.transforms[static_cast<std::size_t>(w.feet[k].leg.hip)]) +
+                     Vec3{0.0, -drop, 0.0};
+    // Where the hold fades, the goal fades to the lowered leg as it hangs, so that a leg is taken
+    // up and let go without a jump.
+    Vec3 goal = heldAnkle(s, hold);
+    goal[1] -= (1.0 - hold.weight) * drop;
+    goal[1] = std::max(goal[1], w.floor + footDepth(w, k, edited));
+    goal[1] += liftToReach(hip, goal, s.reach, kMostLift * w.height);
+    goal = slideToReach(hip, goal, s.reach);
+    const double yaw = blendTurn(s.own, s.held, hold.weight) - s.own.angle;
+    turnLeg(w, k, frame, edited, drop, goal, s.reach, yaw, columns, values);
+}
+
+// A free leg of a lowered figure: where its foot would go below the lowest the capture's feet
+// go, the leg bends to lift it straight up to there, keeping its turn; otherwise it keeps the
+// file's values. Solved on the captured pose, which differs from the edited one by a turn about
+// the vertical and a shift only, so the values do not depend on the path.
+void liftLeg(const Work& w, std::size_t k, int frame, const Pose& raw, double drop,
+             const std::vector<int>& columns, float* values) {
+    const int ankle = w.feet[k].leg.ankle;
+    Vec3 goal = positionOf(raw.transforms[static_cast<std::size_t>(ankle)]);
+    goal[1] -= drop;
+    const double lowest = w.floor + footDepth(w, k, raw);
+    if (goal[1] >= lowest) {
+        return;
+    }
+    goal[1] = lowest;
+    turnLeg(w, k, frame, raw, drop, goal, 1e300, 0.0, columns, values);
 }
 
 bool sameFeet(const std::vector<Foot>& a, const std::vector<Foot>& b) {
@@ -642,6 +696,7 @@ bool prepare(Work& w, const std::vector<Foot>& feet) {
     }
     for (const Foot& foot : w.feet) {
         w.tops.push_back(topOf(motion, foot.leg.hip));
+        w.footJoints.push_back(footJoints(motion, foot.leg));
     }
     w.rawJoints = w.tops;
     w.rawJoints.push_back(0);
@@ -753,10 +808,35 @@ void startFromFile(const Work& w, FootPlanting& out) {
     out.rootDrop.assign(frames, 0.0f);
 }
 
-// Solves again the legs of the spans marked in `redo` (per foot, per span), each foot writing
-// only its own columns: the file's values where its span does not hold it.
+// The lowest height (display y, unlifted) that any joint of the feet reaches in the capture.
+double lowestFootHeight(const Work& w) {
+    std::vector<double> lowest(2, 1e300);
+    runInHalves(w.motion.frameCount(), kSplitFrames, [&](int first, int last, int half) {
+        Pose raw;
+        for (int f = first; f < last; ++f) {
+            if (!w.unplanted.poseSome(f, PosePass::MeasureRaw, w.joints, raw)) {
+                continue;
+            }
+            for (const std::vector<int>& foot : w.footJoints) {
+                for (int j : foot) {
+                    lowest[static_cast<std::size_t>(half)] = std::min(
+                        lowest[static_cast<std::size_t>(half)],
+                        static_cast<double>(raw.transforms[static_cast<std::size_t>(j)][13]));
+                }
+            }
+        }
+    });
+    // No frame posed: no floor to keep the feet above.
+    const double floor = std::min(lowest[0], lowest[1]);
+    return floor < 1e300 ? floor : -std::numeric_limits<double>::infinity();
+}
+
+// Solves again the legs of the spans marked in `redo` (per foot, per span), and outside any span
+// of a foot the frames whose root lowering changed (`lowered`, per frame), each foot writing only
+// its own columns: held legs solved on the edited pose, free ones lifted where the lowered root
+// would put their feet below the ground, the file's values elsewhere.
 void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& redo,
-                 FootPlanting& out) {
+                 const std::vector<std::uint8_t>& lowered, FootPlanting& out) {
     const std::size_t count = w.feet.size();
     const std::size_t width = out.columns.size();
     std::vector<std::vector<int>> footColumns;
@@ -765,21 +845,17 @@ void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& re
     }
     const auto marked = [&](std::size_t k, std::size_t f) {
         const int span = w.holds[k][f].span;
-        return span >= 0 && redo[k][static_cast<std::size_t>(span)] != 0;
+        return span >= 0 ? redo[k][static_cast<std::size_t>(span)] != 0 : lowered[f] != 0;
     };
     runInHalves(w.motion.frameCount(), kSplitFrames, [&](int first, int last, int) {
         Pose edited;
+        Pose raw;
         for (int f = first; f < last; ++f) {
             const std::size_t i = static_cast<std::size_t>(f);
-            bool any = false;
-            for (std::size_t k = 0; k < count; ++k) {
-                any = any || marked(k, i);
-            }
-            if (!any || !w.unplanted.poseSome(f, PosePass::MeasureEdited, w.joints, edited)) {
-                continue;
-            }
             const float* row = w.motion.frames()->row(f);
             float* values = out.values.data() + width * i;
+            bool posedEdited = false;
+            bool posedRaw = false;
             for (std::size_t k = 0; k < count; ++k) {
                 if (!marked(k, i)) {
                     continue;
@@ -787,8 +863,19 @@ void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& re
                 for (int c : footColumns[k]) {
                     values[c] = row[out.columns[static_cast<std::size_t>(c)]];
                 }
+                const double drop = out.rootDrop[i];
                 if (w.holds[k][i].weight > 0.0) {
-                    solveLeg(w, k, f, edited, out.rootDrop[i], out.columns, values);
+                    posedEdited = posedEdited || w.unplanted.poseSome(f, PosePass::MeasureEdited,
+                                                                      w.joints, edited);
+                    if (posedEdited) {
+                        solveLeg(w, k, f, edited, drop, out.columns, values);
+                    }
+                } else if (drop > 0.0) {
+                    posedRaw =
+                        posedRaw || w.unplanted.poseSome(f, PosePass::MeasureRaw, w.joints, raw);
+                    if (posedRaw) {
+                        liftLeg(w, k, f, raw, drop, out.columns, values);
+                    }
                 }
             }
         }
@@ -822,9 +909,12 @@ FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& f
         out.values = std::move(previous.values);
         out.needs = std::move(previous.needs);
         out.rootDrop = std::move(previous.rootDrop);
+        out.footFloor = previous.footFloor;
     } else {
         startFromFile(w, out);
+        out.footFloor = static_cast<float>(lowestFootHeight(w));
     }
+    w.floor = out.footFloor;
     std::vector<std::vector<std::uint8_t>> redo(count);
     for (std::size_t k = 0; k < count; ++k) {
         redo[k].assign(w.spans[k].size(), keep ? 0 : 1);
@@ -879,6 +969,10 @@ FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& f
     const std::vector<float> dropBefore = keep ? out.rootDrop : std::vector<float>();
     spread(need, dropReach, kMostDrop * w.height, lowest - 2 * dropReach, highest + 2 * dropReach,
            out.rootDrop);
+    std::vector<std::uint8_t> lowered(frames, keep ? 0 : 1);
+    for (std::size_t f = 0; keep && f < frames; ++f) {
+        lowered[f] = out.rootDrop[f] != dropBefore[f] ? 1 : 0;
+    }
     std::vector<std::vector<std::uint8_t>> moved(count);
     for (std::size_t k = 0; k < count; ++k) {
         moved[k].assign(w.spans[k].size(), 0);
@@ -894,6 +988,6 @@ FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& f
         }
     }
     holdMarked(w, moved, sampled);
-    solveMarked(w, redo, out);
+    solveMarked(w, redo, lowered, out);
     return out;
 }

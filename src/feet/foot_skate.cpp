@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "feet/leg_solver.h"
 #include "motion/motion.h"
@@ -13,6 +14,11 @@ constexpr double kContactHeight = 0.06;
 constexpr double kContactSpeed = 0.15;
 constexpr double kFlipDegrees = 20.0;
 constexpr double kSteadyDegrees = 5.0;
+// The twist is measured where the knee bends by at least this much, and where the plane's normal
+// and the foot each lie at least this far (as the sine of their angle to the vertical) along the
+// ground.
+constexpr double kLeastBendDegrees = 5.0;
+constexpr double kLeastAlongGround = 0.3;
 
 Vec3 positionOf(const Transform& m) {
     return {m[12], m[13], m[14]};
@@ -36,6 +42,27 @@ std::vector<std::vector<Vec3>> tracksOf(const EditedMotion& motion, const std::v
 
 double angleBetween(const Vec3& a, const Vec3& b) {
     return std::atan2(length(cross(a, b)), dot(a, b)) * 180.0 / M_PI;
+}
+
+// The leg's knee-to-foot angle in the ground plane (degrees, about the vertical), from the
+// positions of hip, knee, ankle and toe; none where it is not defined.
+std::optional<double> kneeFootAngle(const Vec3& hip, const Vec3& knee, const Vec3& ankle,
+                                    const Vec3& toe) {
+    const Vec3 thigh = knee - hip;
+    const Vec3 shin = ankle - knee;
+    const Vec3 normal = cross(thigh, shin);
+    const Vec3 foot = toe - ankle;
+    const double bend = angleBetween(thigh, shin);
+    const double normalAcross = std::hypot(normal[0], normal[2]);
+    const double footAcross = std::hypot(foot[0], foot[2]);
+    if (!(bend >= kLeastBendDegrees) || !(normalAcross >= kLeastAlongGround * length(normal)) ||
+        !(footAcross >= kLeastAlongGround * length(foot))) {
+        return std::nullopt;
+    }
+    // Turned from the normal towards the foot about the vertical (display y).
+    const double c = normal[0] * foot[0] + normal[2] * foot[2];
+    const double s = normal[2] * foot[0] - normal[0] * foot[2];
+    return std::atan2(s, c) * 180.0 / M_PI;
 }
 
 }  // namespace
@@ -138,4 +165,66 @@ int kneeFlips(const EditedMotion& motion, const std::vector<LegChain>& legs) {
         }
     }
     return flips;
+}
+
+KneeFootTwist kneeFootTwist(const EditedMotion& motion, const std::vector<LegChain>& legs) {
+    KneeFootTwist twist;
+    if (!motion.motion.poseable()) {
+        return twist;
+    }
+    std::vector<int> joints;
+    std::vector<LegChain> measured;
+    for (const LegChain& leg : legs) {
+        if (leg.toe >= 0) {
+            joints.insert(joints.end(), {leg.hip, leg.knee, leg.ankle, leg.toe});
+            measured.push_back(leg);
+        }
+    }
+    const std::vector<std::vector<Vec3>> captured = tracksOf(motion, joints, PosePass::MeasureRaw);
+    const std::vector<std::vector<Vec3>> edited = tracksOf(motion, joints, PosePass::MeasureEdited);
+    const auto angleAt = [](const std::vector<std::vector<Vec3>>& t, std::size_t k, std::size_t f) {
+        return kneeFootAngle(t[4 * k][f], t[4 * k + 1][f], t[4 * k + 2][f], t[4 * k + 3][f]);
+    };
+    for (std::size_t k = 0; k < measured.size(); ++k) {
+        for (std::size_t f = 0; f < captured[4 * k].size(); ++f) {
+            const std::optional<double> before = angleAt(captured, k, f);
+            const std::optional<double> after = angleAt(edited, k, f);
+            if (!before || !after) {
+                continue;
+            }
+            const double d = std::fabs(std::remainder(*after - *before, 360.0));
+            ++twist.measured;
+            twist.backward += d > 90.0 ? 1 : 0;
+            if (d > twist.most) {
+                twist.most = d;
+                twist.worstFrame = static_cast<int>(f);
+            }
+        }
+    }
+    return twist;
+}
+
+double footBelowGround(const EditedMotion& motion, const std::vector<LegChain>& legs) {
+    if (!motion.motion.poseable()) {
+        return 0.0;
+    }
+    std::vector<int> joints;
+    for (const LegChain& leg : legs) {
+        const std::vector<int> foot = footJoints(motion.motion, leg);
+        joints.insert(joints.end(), foot.begin(), foot.end());
+    }
+    const auto lowest = [&](PosePass pass) {
+        double low = 1e300;
+        for (const std::vector<Vec3>& track : tracksOf(motion, joints, pass)) {
+            for (const Vec3& p : track) {
+                low = std::min(low, p[1]);
+            }
+        }
+        return low;
+    };
+    if (joints.empty()) {
+        return 0.0;
+    }
+    const double height = motion.motion.height() > 0.0f ? motion.motion.height() : 1.0;
+    return std::max(0.0, lowest(PosePass::MeasureRaw) - lowest(PosePass::MeasureEdited)) / height;
 }

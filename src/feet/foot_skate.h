@@ -32,3 +32,20 @@ double footSkate(const EditedMotion& motion, const SkateReference& reference, bo
 // Neighbouring frames whose edited knee angle (between thigh and shin) changes by 20 degrees or
 // more where the captured one changes by less than 5: the knee flipping to another solution.
 int kneeFlips(const EditedMotion& motion, const std::vector<LegChain>& legs);
+
+// How the knees turn against the feet: per leg and frame, the angle in the ground plane from the
+// normal of the hip-knee-ankle plane to the ankle-to-toe direction, edited against captured at
+// the same frame. Frames where either knee bends by less than 5 degrees (the plane is not
+// defined) or either direction stands nearly upright are left out, as are legs without a toe.
+struct KneeFootTwist {
+    double most = 0.0;    // degrees, the largest difference over the frames measured
+    int worstFrame = -1;  // where it is (-1: no frame measured)
+    int backward = 0;     // frames of a leg whose knee bends against the side the capture's
+                          // bends towards the foot (a difference beyond 90 degrees)
+    int measured = 0;     // leg-frames measured
+};
+KneeFootTwist kneeFootTwist(const EditedMotion& motion, const std::vector<LegChain>& legs);
+
+// How far, in figure heights, the lowest foot joint of any edited frame goes below the lowest
+// height the capture's feet reach in any frame; 0 where none goes below it.
+double footBelowGround(const EditedMotion& motion, const std::vector<LegChain>& legs);

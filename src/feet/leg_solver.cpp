@@ -135,7 +135,7 @@ Mat3 legFrame(const Vec3& thighDirection, const Vec3& normal) {
 }  // namespace
 
 TwoBoneTurns solveTwoBone(const Vec3& hip, const Vec3& knee, const Vec3& ankle, const Vec3& goal,
-                          const Vec3& bendHint) {
+                          const Vec3& bendHint, const Mat3& kneeTurn) {
     TwoBoneTurns turns;
     turns.kneeAt = knee;
     turns.ankleAt = ankle;
@@ -159,11 +159,12 @@ TwoBoneTurns solveTwoBone(const Vec3& hip, const Vec3& knee, const Vec3& ankle, 
 
     // The bend plane before and after: its side vector at right angles to the hip-ankle line,
     // and its normal (side x line, the direction the knee's bend turns about).
-    // The knee's offset from the line is carried over to the new line by the least turn between
-    // them, so the knee keeps the direction it has about the leg.
+    // The knee's offset from the line, turned with the leg by kneeTurn, is carried over to the
+    // new line by the least turn between them, so the knee keeps the direction it has about the
+    // leg.
     const Vec3 offOld = thigh - dot(thigh, uOld) * uOld;
     const Vec3 sideOld = bendSide(offOld, uOld, bendHint, a);
-    const Vec3 side = bendSide(turnedAlong(uOld, u, offOld), u, bendHint, a);
+    const Vec3 side = bendSide(turnedAlong(kneeTurn * uOld, u, kneeTurn * offOld), u, bendHint, a);
     const Vec3 normalOld = cross(sideOld, uOld);
     const Vec3 normal = cross(side, u);
 

@@ -41,6 +41,8 @@ struct TwoBoneTurns {
 // it goes). The knee keeps its hinge: the bend stays in the plane the knee's side of the line
 // from hip to ankle gives, the thigh turns that plane with it, and the lower leg turns about the
 // plane's normal only. `bendHint` (any length) is the side a straight leg bends towards, say
-// where the toes point; it only counts where the leg is nearly straight.
+// where the toes point; it only counts where the leg is nearly straight. `kneeTurn` turns the
+// knee's side with the whole leg before it is carried over (the turn of the foot below it, so
+// that the knee keeps the side it had relative to the foot); the thigh twists to follow it.
 TwoBoneTurns solveTwoBone(const Vec3& hip, const Vec3& knee, const Vec3& ankle, const Vec3& goal,
-                          const Vec3& bendHint);
+                          const Vec3& bendHint, const Mat3& kneeTurn = identityMat3());

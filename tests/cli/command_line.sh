@@ -205,6 +205,18 @@ differing_columns() {
 [ "$(differing_columns "$sample" "$work/bent.bvh")" = "1 3 5 " ] ||
     fail "a plain edit changed columns $(differing_columns "$sample" "$work/bent.bvh")"
 [ "$(differing_columns "$sample" "$work/planted.bvh" | wc -w)" -gt 3 ] || fail "no leg was planted"
+# Moves in one edit apply in turn: a point moved twice lands where one move by both goes; the
+# path's end turned back by three moves, planted, never lowers the root (column 2) beyond 4.9%
+# of the figure's 166.85 height below the capture's.
+run edit "$sample" "$work/twice.bvh" --move 4 -100 50 --move 4 -50 30
+run edit "$sample" "$work/once.bvh" --move 4 -150 80
+same_values "$work/twice.bvh" "$work/once.bvh" 0.001 || fail "two moves of one point are not one"
+run edit "$sample" "$work/uturn.bvh" --move 5 -200 300 --move 6 -500 350 --move 7 -700 0 \
+    --falloff 0 --plant-feet --feet LeftFoot,RightFoot
+[ "$status" -eq 0 ] || fail "planted U-turn ended with $status: $out"
+awk 'FNR == 1 { file++ } /^Frame Time/ { data[file] = 1; next }
+    data[file] && file == 1 { y[FNR] = $2 } data[file] && file == 2 && y[FNR] - $2 > 8.18 { bad = 1 }
+    END { exit bad }' "$sample" "$work/uturn.bvh" || fail "the U-turn lowered the root past its cap"
 for args in "edit $sample $work/e.bvh" "edit $sample $work/e.bvh --move 99 1 1" \
     "edit $sample $work/e.bvh --move 1 x 1" "edit $sample $work/e.bvh --move 1 1" \
     "edit $sample $work/e.bvh --move 1 1 1 --falloff -2" "skate" \

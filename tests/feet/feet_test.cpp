@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "document/path_bend.h"
 #include "feet/foot_skate.h"
 #include "feet/leg_solver.h"
+#include "motion/load_motion.h"
 
 namespace {
 
@@ -438,6 +440,74 @@ TEST(PlantedFeet, ReplantingAfterAChangeGivesWhatSolvingAfreshGives) {
     expectSame(edit.planting(), bent);
 }
 
+// The yaw (degrees, about the vertical) of a vector's ground part.
+double yawOf(double x, double z) {
+    return std::atan2(z, x) * 180.0 / M_PI;
+}
+
+double turnBetween(double from, double to) {
+    return std::remainder(to - from, 360.0);
+}
+
+// A bend planted: while a foot stands, it points where the edit turns the figure at the middle
+// of its contact, tilted as captured; its knee keeps the side it had to it, and with the root
+// lowered no foot, held or swinging, goes below the capture's lowest.
+void expectLegsTurnWithThePath(const std::string& source, double share) {
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, source)) << source;
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet()) << source;
+    ASSERT_TRUE(
+        bendMiddleSideways(edit, static_cast<float>(share * trackLength(edit.path())), share));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    const std::vector<LegChain> legs = legsOfFeet(edit);
+    const KneeFootTwist twist = kneeFootTwist(edit.edited(), legs);
+    EXPECT_GT(twist.measured, file.motion.frameCount()) << source;
+    EXPECT_LT(twist.most, 30.0) << source << " frame " << twist.worstFrame;
+    EXPECT_EQ(twist.backward, 0) << source;
+    EXPECT_GT(*std::max_element(edit.planting().rootDrop.begin(), edit.planting().rootDrop.end()),
+              0.02f * file.motion.height())
+        << source;
+    EXPECT_LT(footBelowGround(edit.edited(), legs), 1e-5) << source;
+    Pose raw;
+    Pose edited;
+    const auto headingAt = [&](int f) {
+        edit.pose(f, PosePass::MeasureRaw, raw);
+        edit.pose(f, PosePass::MeasureEdited, edited);
+        const Transform& a = raw.transforms[0];
+        const Transform& b = edited.transforms[0];
+        return turnBetween(yawOf(a[0], a[2]), yawOf(b[0], b[2]));
+    };
+    for (const Foot& foot : edit.feet()) {
+        for (const Contact& c : foot.contacts) {
+            const double heading = headingAt((c.first + c.last) / 2);
+            for (int f = c.first; f <= c.last; ++f) {
+                const auto before = fixtures::posedAt(edit, f, PosePass::MeasureRaw);
+                const auto after = fixtures::posedAt(edit, f, PosePass::MeasureEdited);
+                const std::size_t ankle = static_cast<std::size_t>(foot.leg.ankle);
+                const std::size_t toe = static_cast<std::size_t>(foot.leg.toe);
+                const auto toes = [&](const fixtures::Positions& p, int axis) {
+                    return static_cast<double>(p[toe][axis] - p[ankle][axis]);
+                };
+                EXPECT_NEAR(turnBetween(yawOf(toes(before, 0), toes(before, 2)),
+                                        yawOf(toes(after, 0), toes(after, 2))),
+                            heading, 0.1)
+                    << source << " frame " << f;
+                EXPECT_NEAR(toes(after, 1), toes(before, 1), 1e-3 * file.motion.height())
+                    << source << " frame " << f;
+            }
+        }
+    }
+}
+
+TEST(PlantedFeet, LegsTurnWithThePathAndFeetStayAboveTheGround) {
+    expectLegsTurnWithThePath(kSample, 1.0 / 3.0);
+    const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
+    if (std::filesystem::is_directory(corpus)) {
+        expectLegsTurnWithThePath((corpus / "cmu_12_01_walk.bvh").string(), 0.2);
+    }
+}
+
 // What is drawn with planted feet is what is saved: every joint of every frame, reloaded,
 // stands where the edited pose drew it; and the saved legs still stand still.
 void expectPlantedSaveMatchesDrawn(const std::string& source, const std::string& tag,
@@ -490,6 +560,70 @@ TEST(PlantedFeet, FreeFeetLeaveEveryColumnButTheRootsAsRead) {
     }
 }
 
+// A Z-up figure standing in place with its arms held out along -y, lower in the file's y than
+// its feet, knees and elbows bending over the frames.
+std::string armsOutFigure() {
+    std::string text =
+        "HIERARCHY\nROOT Hips\n{\nOFFSET 0 0 90\n"
+        "CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation Xrotation\n";
+    const auto joint = [](const std::string& name, const std::string& offset) {
+        return "JOINT " + name + "\n{\nOFFSET " + offset +
+               "\nCHANNELS 3 Zrotation Yrotation Xrotation\n";
+    };
+    const auto end = [](const std::string& offset) {
+        return "End Site\n{\nOFFSET " + offset + "\n}\n";
+    };
+    for (const char* side : {"Left", "Right"}) {
+        const std::string x = side[0] == 'L' ? "10" : "-10";
+        text += joint(side + std::string("UpLeg"), x + " 0 0") +
+                joint(side + std::string("Leg"), "0 0 -42") +
+                joint(side + std::string("Foot"), "0 0 -42") +
+                joint(side + std::string("Toe"), "0 -12 -6") + end("0 -4 0") + "}\n}\n}\n}\n";
+    }
+    text += joint("Spine", "0 0 15") + joint("Chest", "0 0 30");
+    for (const char* side : {"Left", "Right"}) {
+        const std::string x = side[0] == 'L' ? "18" : "-18";
+        text += joint(side + std::string("Arm"), x + " 0 5") +
+                joint(side + std::string("ForeArm"), "0 -28 0") +
+                joint(side + std::string("Hand"), "0 -26 0") + end("0 -8 0") + "}\n}\n}\n";
+    }
+    text += joint("Neck", "0 0 10") + joint("Head", "0 0 10") + end("0 0 12") + "}\n}\n}\n}\n}\n";
+    text += "MOTION\nFrames: 8\nFrame Time: 0.1\n";
+    for (int f = 0; f < 8; ++f) {
+        const std::string leg = "0 0 0 0 0 " + std::to_string(5 * f) + " 0 0 0 0 0 0 ";
+        const std::string arm = "0 0 0 0 0 " + std::to_string(-7 * f) + " 0 0 0 ";
+        text += "0 0 0 0 0 0 " + leg + leg + "0 0 0 0 0 0 " + arm + arm + "0 0 0 0 0 0\n";
+    }
+    return text;
+}
+
+// The automatic feet are the legs hanging from the hips along the up axis, never the arms held
+// out lower along the file's y; read on its side the figure has no such legs, and the planting
+// is refused saying how to choose the feet.
+TEST(FeetFound, AreTheLegsBelowTheHipsNotArmsLowerInTheFilesY) {
+    const std::string path = writeScratch("arms_out.bvh", armsOutFigure());
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, path));
+    ASSERT_EQ(file.motion.upAxis(), UpAxis::Z);
+    const std::vector<LegChain> legs = findLegs(file.motion);
+    ASSERT_EQ(legs.size(), 2u);
+    EXPECT_EQ(nameOf(file.motion, legs[0].ankle), "LeftFoot");
+    EXPECT_EQ(nameOf(file.motion, legs[1].ankle), "RightFoot");
+    EXPECT_TRUE(file->setFeetPlanted(true));
+
+    LoadOptions onItsSide;
+    onItsSide.upAxis = UpAxis::Y;
+    Motion sideways;
+    ASSERT_TRUE(loadMotion(path, sideways, onItsSide));
+    EXPECT_TRUE(findLegs(sideways).empty());
+    PathEdit edit(sideways);
+    const Result refused = edit.setFeetPlanted(true);
+    EXPECT_EQ(refused.message,
+              "No feet found: no two legs hang down from the hips. Choose them with Selection > "
+              "Choose Feet (or --feet on the command line).");
+    EXPECT_FALSE(edit.feetPlanted());
+}
+
 TEST(CorpusFeet, TheWalksLegsAreFoundWhateverTheirNames) {
     const std::filesystem::path corpus(BVHPATH_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus)) {
@@ -498,6 +632,7 @@ TEST(CorpusFeet, TheWalksLegsAreFoundWhateverTheirNames) {
     const std::pair<const char*, const char*> walks[] = {
         {"cmu_01_01_walk", "LeftFoot LeftLeg LeftUpLeg RightFoot RightLeg RightUpLeg"},
         {"makehuman_zombie_walk", "Foot_L LoLeg_L UpLeg_L Foot_R LoLeg_R UpLeg_R"},
+        {"bandai_raise_hands_inplace", "Foot_L LowerLeg_L UpperLeg_L Foot_R LowerLeg_R UpperLeg_R"},
     };
     for (const auto& [walk, expected] : walks) {
         fixtures::EditedFile file;
