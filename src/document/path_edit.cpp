@@ -1,5 +1,6 @@
 #include "document/path_edit.h"
 
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -8,6 +9,8 @@ namespace {
 // a drag (a few milliseconds); longer motions keep the legs of the path the drag began with
 // until it ends.
 constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
+// Frames up to which the path's speed follows every move of a drag (a few milliseconds).
+constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 16;
 
 }  // namespace
 
@@ -20,6 +23,11 @@ PathEdit::PathEdit(const Motion& motion) : motion_(motion), bounds_(motion.motio
     path_.fitCurve();
     path_.setHeight(10.0f * motion.markerRadius());
     layBaseline();
+    for (std::size_t f = 1; f < x.size(); ++f) {
+        capturedSteps_.push_back(
+            std::hypot(static_cast<double>(x[f]) - x[f - 1], static_cast<double>(z[f]) - z[f - 1]));
+    }
+    pathSpeed_.assign(x.size(), 1.0f);  // unedited, it travels as captured
 }
 
 bool PathEdit::hasBaseline() const {
@@ -35,8 +43,8 @@ std::optional<RootPlacement> PathEdit::placement(int frame) const {
     }
     const std::size_t f = static_cast<std::size_t>(frame);
     const Baseline& b = baseline_;
-    return placeRoot(path_, frame, motion_.frameCount(), b.offsetX[f], b.offsetZ[f],
-                     b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
+    return placeRoot(path_, frame, motion_.frameCount(), b.offsetX[f], b.offsetZ[f], b.tangentX[f],
+                     b.tangentZ[f], b.turnWeight[f]);
 }
 
 EditedMotion PathEdit::unplanted() const {
@@ -46,14 +54,12 @@ EditedMotion PathEdit::unplanted() const {
 EditedMotion PathEdit::edited() const {
     EditedMotion e = unplanted();
     e.legs = planting_.empty() ? nullptr : &planting_;
+    e.times = timing_.get();
     return e;
 }
 
 bool PathEdit::pose(int frame, PosePass pass, Pose& pose) const {
-    const std::optional<RootPlacement> placed =
-        isEditedPass(pass) ? placement(frame) : std::optional<RootPlacement>();
-    return poseFrame(motion_, frame, pass, placed ? &*placed : nullptr,
-                     planting_.empty() ? nullptr : &planting_, pose);
+    return edited().pose(frame, pass, pose);
 }
 
 void PathEdit::select(int index) {
@@ -84,6 +90,7 @@ void PathEdit::refresh(const Bounds* known) {
         measureGroundBounds();
     }
     replantFeet();
+    measureSpeed(true);
 }
 
 void PathEdit::refreshDuringDrag() {
@@ -91,6 +98,10 @@ void PathEdit::refreshDuringDrag() {
         static_cast<std::size_t>(motion_.frameCount()) * motion_.joints().size();
     if (poses <= kLiveReplantPoses) {
         replantFeet();
+    }
+    // Retiming would change the frames under the figure shown while the drag goes on.
+    if (static_cast<std::size_t>(motion_.frameCount()) <= kLiveSpeedFrames) {
+        measureSpeed(false);
     }
 }
 
