@@ -29,7 +29,8 @@ const char* const kHelpText =
     "       bvhpath check FILE...  (FILE: OK, or why it does not load; status 1 if any fails)\n"
     "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
     "       bvhpath edit IN OUT --move K DX DZ [--falloff R] [--plant-feet] [--feet LEFT,RIGHT]\n"
-    "         (moves control point K of the path by DX, DZ along the ground axes, and saves)\n"
+    "         [--keep-speed]  (moves control point K of the path by DX, DZ along the ground axes,\n"
+    "         retimed to keep the capture's ground speed with --keep-speed, and saves)\n"
     "       bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT]  (foot skate in figure heights per\n"
     "         second, over the frames where the feet of REFERENCE, or FILE, stand still)\n"
     "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
@@ -119,6 +120,7 @@ struct Arguments {
     double dz = 0.0;
     double falloff = 0.0;
     bool plantFeet = false;
+    bool keepSpeed = false;
     std::vector<std::string> feet;  // ankle names; empty: found automatically
 };
 
@@ -232,6 +234,8 @@ Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments
                     : badValue("--falloff", "a radius of 0 or more");
         } else if (editOptions && arg == "--plant-feet") {
             parsed.plantFeet = true;
+        } else if (editOptions && arg == "--keep-speed") {
+            parsed.keepSpeed = true;
         } else if (feetOption && takeOption(args, i, "--feet", value)) {
             r = setFeet(value, parsed.feet);
         } else {
@@ -388,7 +392,8 @@ Result movePoint(Document& document, const Arguments& a) {
 int edit(const Arguments& a, std::FILE* out) {
     if (a.files.size() != 2 || !a.move) {
         return fail(out, Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--falloff R] "
-                                         "[--plant-feet] [--feet LEFT,RIGHT] [--read-up-axis y|z] "
+                                         "[--plant-feet] [--feet LEFT,RIGHT] [--keep-speed] "
+                                         "[--read-up-axis y|z] "
                                          "[--read-position-channels add|replace]"));
     }
     Document document;
@@ -401,6 +406,9 @@ int edit(const Arguments& a, std::FILE* out) {
     }
     if (result && a.plantFeet) {
         result = document.setFeetPlanted(true);
+    }
+    if (result && a.keepSpeed) {
+        result = document.setKeepSpeed(true);
     }
     if (result) {
         result = noted(out, document.save(a.files[1]));
