@@ -54,6 +54,8 @@ std::array<float, 3> controlPointColour(const ControlCurve& curve, int i, int fo
 std::array<float, 3> pathSpeedColour(float ratio) {
     constexpr float kNeutral = 0.04879016f;  // log(1.05)
     constexpr float kFull = 0.69314718f;     // log(2)
+    if (std::isnan(ratio))
+        return {1.0f, 1.0f, 1.0f};  // no measure: nothing to warn of
     const float l = ratio > 0.0f ? std::log(ratio) : -kFull;
     float amount = (std::fabs(l) - kNeutral) / (kFull - kNeutral);
     if (!(amount > 0.0f))
