@@ -5,11 +5,15 @@
 
 #include "motion/frame_blend.h"
 #include "motion/quaternion.h"
+#include "numeric/run_in_halves.h"
 
 namespace {
 
 // The written order of the fallback layout's rotations: Zrotation Yrotation Xrotation.
 constexpr RotationOrder kFallbackOrder = {2, 1, 0};
+// Retimed frames up to which one core blends them all: below, a second thread costs more than
+// it saves.
+constexpr int kSplitFrames = 2000;
 
 // The baked root values of one frame in the output's axes, before they are laid out in columns.
 struct RootValues {
@@ -338,7 +342,8 @@ RootValues blendRoot(const RootValues& a, const RootValues& b, double share) {
 
 // The frames of a retimed edit: for each of its moments, the two captured frames around it
 // (their rows with the planted legs' values in, their root values baked) blended. The rows
-// replace `rows`, the root values `values`.
+// replace `rows`, the root values `values`. The moments are independent, so the two halves of
+// them are blended on two cores.
 void retime(const EditedMotion& edited, std::vector<RootValues>& values, std::vector<float>& rows) {
     const FrameTable& source = *edited.motion.frames();
     const std::size_t width = static_cast<std::size_t>(source.channelCount());
@@ -346,24 +351,31 @@ void retime(const EditedMotion& edited, std::vector<RootValues>& values, std::ve
     const int frameCount = edited.frameCount();
     std::vector<RootValues> retimed(static_cast<std::size_t>(frameCount));
     std::vector<float> blended(width * static_cast<std::size_t>(frameCount));
-    std::vector<float> a(width);
-    std::vector<float> b(width);
-    for (int k = 0; k < frameCount; ++k) {
-        const double at = std::clamp(edited.capturedTime(k), 0.0, static_cast<double>(last));
-        const int f = std::min(static_cast<int>(at), last);
-        const int g = std::min(f + 1, last);
-        const double share = at - f;
-        a.assign(source.row(f), source.row(f) + width);
-        b.assign(source.row(g), source.row(g) + width);
-        if (edited.legs != nullptr) {
-            edited.legs->apply(f, a.data());
-            edited.legs->apply(g, b.data());
+    runInHalves(frameCount, kSplitFrames, [&](int first, int end, int) {
+        RowBlender blender(edited.motion);
+        std::vector<float> a(width);
+        std::vector<float> b(width);
+        int loaded = -1;  // the captured frame whose pair with the next is in a and b
+        for (int k = first; k < end; ++k) {
+            const double at = std::clamp(edited.capturedTime(k), 0.0, static_cast<double>(last));
+            const int f = std::min(static_cast<int>(at), last);
+            const int g = std::min(f + 1, last);
+            if (f != loaded) {
+                a.assign(source.row(f), source.row(f) + width);
+                b.assign(source.row(g), source.row(g) + width);
+                if (edited.legs != nullptr) {
+                    edited.legs->apply(f, a.data());
+                    edited.legs->apply(g, b.data());
+                }
+                blender.setRows(a.data(), b.data());
+                loaded = f;
+            }
+            const double share = at - f;
+            blender.blend(share, blended.data() + width * static_cast<std::size_t>(k));
+            retimed[static_cast<std::size_t>(k)] = blendRoot(
+                values[static_cast<std::size_t>(f)], values[static_cast<std::size_t>(g)], share);
         }
-        float* out = blended.data() + width * static_cast<std::size_t>(k);
-        blendRows(edited.motion, a.data(), b.data(), share, out);
-        retimed[static_cast<std::size_t>(k)] = blendRoot(
-            values[static_cast<std::size_t>(f)], values[static_cast<std::size_t>(g)], share);
-    }
+    });
     values = std::move(retimed);
     rows = std::move(blended);
 }

@@ -3,67 +3,59 @@
 #include <array>
 #include <vector>
 
-#include "motion/quaternion.h"
-
 namespace {
 
-// Joint j's rotation channels in file order: their columns and axes.
-struct JointRotations {
-    std::array<int, 3> columns{};
-    RotationOrder axes{};
-    int count = 0;
-
-    bool threeAxes() const {
-        return count == 3 && axes[0] != axes[1] && axes[1] != axes[2] && axes[0] != axes[2];
-    }
-};
-
-JointRotations rotationsOf(const Motion& motion, std::size_t j) {
-    JointRotations r;
-    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
-    for (int k = motion.stepStart()[j]; k < motion.stepStart()[j + 1]; ++k) {
-        const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
-        if (step.type < Xrotation) {
-            continue;
-        }
-        if (r.count == 3) {
-            r.count = 4;  // more than three: blended angle by angle
-            break;
-        }
-        r.columns[static_cast<std::size_t>(r.count)] = step.column;
-        r.axes[static_cast<std::size_t>(r.count)] = step.type - Xrotation;
-        ++r.count;
-    }
-    return r;
-}
-
-Quat rotationOf(const float* row, const JointRotations& r) {
+Quat rotationOf(const float* row, const std::array<int, 3>& columns, const RotationOrder& axes) {
     Quat q;
     for (std::size_t n = 0; n < 3; ++n) {
-        q = product(q, axisRotation(row[r.columns[n]], r.axes[n]));
+        q = product(q, axisRotation(row[columns[n]], axes[n]));
     }
     return q;
 }
 
 }  // namespace
 
-void blendRows(const Motion& motion, const float* a, const float* b, double share, float* out) {
-    const int width = motion.frames() ? motion.frames()->channelCount() : 0;
-    for (int c = 0; c < width; ++c) {
-        out[c] = static_cast<float>((1.0 - share) * a[c] + share * b[c]);
-    }
-    for (std::size_t j = 0; j < motion.joints().size(); ++j) {
-        const JointRotations r = rotationsOf(motion, j);
-        if (!r.threeAxes()) {
-            continue;
+RowBlender::RowBlender(const Motion& motion)
+    : width_(motion.frames() ? motion.frames()->channelCount() : 0) {
+    const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
+    for (std::size_t j = 0; j + 1 < motion.stepStart().size(); ++j) {
+        Turning t;
+        int count = 0;
+        for (int k = motion.stepStart()[j]; k < motion.stepStart()[j + 1]; ++k) {
+            const Motion::ChannelStep step = steps[static_cast<std::size_t>(k)];
+            if (step.type >= Xrotation && count++ < 3) {
+                t.columns[static_cast<std::size_t>(count - 1)] = step.column;
+                t.axes[static_cast<std::size_t>(count - 1)] = step.type - Xrotation;
+            }
         }
-        const float* nearer = share < 0.5 ? a : b;
-        const std::array<double, 3> near = {nearer[r.columns[0]], nearer[r.columns[1]],
-                                            nearer[r.columns[2]]};
-        const Quat q = slerp(rotationOf(a, r), rotationOf(b, r), share);
-        const std::array<double, 3> angles = toEuler(q, r.axes, near).value_or(near);
+        const RotationOrder& r = t.axes;
+        if (count == 3 && r[0] != r[1] && r[1] != r[2] && r[0] != r[2]) {
+            turning_.push_back(t);
+        }
+    }
+}
+
+void RowBlender::setRows(const float* a, const float* b) {
+    a_ = a;
+    b_ = b;
+    for (Turning& t : turning_) {
+        t.a = rotationOf(a, t.columns, t.axes);
+        t.b = rotationOf(b, t.columns, t.axes);
+    }
+}
+
+void RowBlender::blend(double share, float* out) const {
+    for (int c = 0; c < width_; ++c) {
+        out[c] = static_cast<float>((1.0 - share) * a_[c] + share * b_[c]);
+    }
+    const float* nearer = share < 0.5 ? a_ : b_;
+    for (const Turning& t : turning_) {
+        const std::array<double, 3> near = {nearer[t.columns[0]], nearer[t.columns[1]],
+                                            nearer[t.columns[2]]};
+        const std::array<double, 3> angles =
+            toEuler(slerp(t.a, t.b, share), t.axes, near).value_or(near);
         for (std::size_t n = 0; n < 3; ++n) {
-            out[r.columns[n]] = static_cast<float>(angles[n]);
+            out[t.columns[n]] = static_cast<float>(angles[n]);
         }
     }
 }

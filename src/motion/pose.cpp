@@ -169,7 +169,9 @@ void poseMoment(const Motion& motion, int frame, double share, PosePass pass,
     copyRowToPose(motion, frame, pass, legs, rowA, liftA);
     copyRowToPose(motion, frame + 1, pass, legs, rowB, liftB);
     blended.resize(rowA.size());
-    blendRows(motion, rowA.data(), rowB.data(), share, blended.data());
+    RowBlender blender(motion);
+    blender.setRows(rowA.data(), rowB.data());
+    blender.blend(share, blended.data());
     const std::vector<int>& parents = motion.parentIndex();
     const std::size_t count = motion.joints().size();
     out.resize(count);

@@ -54,7 +54,7 @@ bool poseSome(const Motion& motion, int frame, PosePass pass, const RootPlacemen
 // row frame + 1, as a retimed save writes it: the root's world transform blended between its
 // two placed poses (`placement` for the frame, `nextPlacement` for the next; its rotation by
 // slerp, its position linearly, the root's lowering for planted legs included), every other joint
-// posed from the two rows blended by blendRows (with the planted legs' values in both). Share 0,
+// posed from the two rows blended by RowBlender (with the planted legs' values in both). Share 0,
 // or the last row, is poseFrame of the row; the same failures as there.
 bool poseBetween(const Motion& motion, int frame, double share, PosePass pass,
                  const RootPlacement* placement, const RootPlacement* nextPlacement,

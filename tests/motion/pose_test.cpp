@@ -224,7 +224,9 @@ TEST(PoseBetween, JointsTurnBySlerpAndTheRootMovesLinearly) {
     const float* a = motion.frames()->row(f);
     const float* b = motion.frames()->row(f + 1);
     std::vector<float> out(static_cast<std::size_t>(motion.frames()->channelCount()));
-    blendRows(motion, a, b, 0.3, out.data());
+    RowBlender blender(motion);
+    blender.setRows(a, b);
+    blender.blend(0.3, out.data());
     const int spine = motion.firstColumn()[1];  // Zrotation Xrotation Yrotation
     const RotationOrder order = {2, 0, 1};
     const auto rotation = [&](const float* row) {
