@@ -9,8 +9,9 @@ namespace {
 // a drag (a few milliseconds); longer motions keep the legs of the path the drag began with
 // until it ends.
 constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
-// Frames up to which the path's speed follows every move of a drag (a few milliseconds).
-constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 16;
+// Frames up to which the path's speed follows every move of a drag (about ten milliseconds);
+// longer motions show it once the drag ends.
+constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 14;
 
 }  // namespace
 
