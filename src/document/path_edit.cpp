@@ -44,8 +44,8 @@ std::optional<RootPlacement> PathEdit::placement(int frame) const {
     }
     const std::size_t f = static_cast<std::size_t>(frame);
     const Baseline& b = baseline_;
-    return placeRoot(path_, frame, motion_.frameCount(), b.offsetX[f], b.offsetZ[f], b.tangentX[f],
-                     b.tangentZ[f], b.turnWeight[f]);
+    return placeRoot(path_, frame, motion_.frameCount(), b.offsetX[f], b.offsetZ[f],
+                     b.tangentX[f], b.tangentZ[f], b.turnWeight[f]);
 }
 
 EditedMotion PathEdit::unplanted() const {

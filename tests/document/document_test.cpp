@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "../test_files.h"
 #include "document/document.h"
 #include "document/ground_point.h"
 #include "motion/load_motion.h"
 #include "motion/pose.h"
+#include "../test_files.h"
 
 namespace {
 
