@@ -42,6 +42,10 @@ void keepFeetPlantedCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->toggleFeetPlanted();
 }
 
+void keepSpeedCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->toggleKeepSpeed();
+}
+
 void chooseFeetCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->chooseFeet();
 }
@@ -150,12 +154,24 @@ void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo) {
     }
 }
 
-void syncFeetItem(Fl_Menu_& menu, bool planted) {
-    const int i = menu.find_index("&Selection/Keep Feet Planted");
+namespace {
+
+void syncCheckMark(Fl_Menu_& menu, const char* path, bool on) {
+    const int i = menu.find_index(path);
     if (i < 0)
         return;
     const int flags = menu.menu()[i].flags & ~FL_MENU_VALUE;
-    menu.mode(i, planted ? flags | FL_MENU_VALUE : flags);
+    menu.mode(i, on ? flags | FL_MENU_VALUE : flags);
+}
+
+}  // namespace
+
+void syncFeetItem(Fl_Menu_& menu, bool planted) {
+    syncCheckMark(menu, "&Selection/Keep Feet Planted", planted);
+}
+
+void syncSpeedItem(Fl_Menu_& menu, bool kept) {
+    syncCheckMark(menu, "&Selection/Keep Speed", kept);
 }
 
 void MainMenuBar::syncMarks() {
@@ -163,6 +179,7 @@ void MainMenuBar::syncMarks() {
         syncOptionMarks(*this, *window->view());
         syncEditItems(*this, window->document().canUndo(), window->document().canRedo());
         syncFeetItem(*this, window->document().feetPlanted());
+        syncSpeedItem(*this, window->document().keepSpeed());
         syncReadingItems(*this, window->document().motion());
     }
 }
@@ -200,7 +217,8 @@ Fl_Menu_Item mainMenu[] = {
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"Keep Feet Planted", 0, keepFeetPlantedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
-    {"Choose Feet...", 0, chooseFeetCallback, nullptr, 0, 0, 0, 0, 0},
+    {"Choose Feet...", 0, chooseFeetCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Keep Speed", 0, keepSpeedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };

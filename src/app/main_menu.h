@@ -21,6 +21,7 @@ void quitCallback(Fl_Widget* menuBar, void*);
 void undoCallback(Fl_Widget* menuBar, void*);
 void redoCallback(Fl_Widget* menuBar, void*);
 void keepFeetPlantedCallback(Fl_Widget* menuBar, void*);
+void keepSpeedCallback(Fl_Widget* menuBar, void*);
 void chooseFeetCallback(Fl_Widget* menuBar, void*);
 void resetCameraCallback(Fl_Widget* menuBar, void*);
 // The callback of every view option's item; the item's user data is the option's number.
@@ -38,6 +39,8 @@ void syncReadingItems(Fl_Menu_& menu, const Motion* motion);
 void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo);
 // Keep Feet Planted is checked while the document keeps the feet planted.
 void syncFeetItem(Fl_Menu_& menu, bool planted);
+// Keep Speed is checked while the document keeps the capture's speed.
+void syncSpeedItem(Fl_Menu_& menu, bool kept);
 
 // The main window's menu bar: its own copy of mainMenu with the view options' items added (the
 // check marks are per window), with the marks and the Edit items brought in step with the view

@@ -14,6 +14,7 @@
 #include "app/file_chooser.h"
 #include "app/main_menu.h"
 #include "app/progress_box.h"
+#include "document/time_warp.h"
 #include "feet/foot_contacts.h"
 #include "motion/motion.h"
 #include "playback/playback_panel.h"
@@ -211,6 +212,7 @@ int MotionWindow::openPath(const std::string& path) {
     const float frameTime = document_.motion()->frameTime();
     view_->setDocument(&document_);
     view_->redraw();
+    shownTiming_ = document_.edit()->timing();
     panel_->setFrameRange(1, frameCount);
     panel_->setPlayRange(1, frameCount);
     panel_->redraw();
@@ -325,6 +327,17 @@ void MotionWindow::toggleFeetPlanted() {
     view_->redraw();
 }
 
+void MotionWindow::toggleKeepSpeed() {
+    view_->setMessage("");
+    if (document_.busy())
+        return;
+    const Result result = document_.setKeepSpeed(!document_.keepSpeed());
+    if (!result)
+        report(result);
+    documentChanged();
+    view_->redraw();
+}
+
 void MotionWindow::chooseFeet() {
     view_->setMessage("");
     const Motion* motion = document_.motion();
@@ -375,6 +388,32 @@ void MotionWindow::frameChanged() {
 void MotionWindow::documentChanged() {
     updateTitle();
     menuBar_->syncMarks();
+    followTiming();
+}
+
+// When the length changes (Keep Speed switched, or an edit, undo or redo retiming the motion),
+// the current frame and each end of the play range move to the frame that shows the same moment
+// of the capture, so the range keeps covering the same part of the motion (a whole range stays
+// whole).
+void MotionWindow::followTiming() {
+    const PathEdit* edit = document_.edit();
+    if (edit == nullptr || edit->timing() == shownTiming_)
+        return;
+    const int captured = edit->motion().frameCount();
+    const auto carry = [&](int n) {
+        const double moment = capturedTimeAt(shownTiming_.get(), n - 1);
+        return frameNearest(edit->timing().get(), captured, moment) + 1;
+    };
+    Player& player = panel_->player();
+    const int start = carry(player.rangeStart());
+    const int end = carry(player.rangeEnd());
+    const int frame = carry(player.frame());
+    shownTiming_ = edit->timing();
+    player.setFrameRange(1, edit->frameCount());
+    player.setPlayRange(start, end);
+    // Playing goes on from the same moment.
+    player.jumpTo(frame);
+    panel_->redraw();
 }
 
 void MotionWindow::updateTitle() {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ class MotionWindow : public Fl_Window {
     // Selection > Keep Feet Planted: switches it in the document (one step of history); a
     // failure shows why and leaves the feet as they were.
     void toggleFeetPlanted();
+    // Selection > Keep Speed: switches it in the document (one step of history); the panel's
+    // frames follow the new length.
+    void toggleKeepSpeed();
     // Selection > Choose Feet: asks for the ankles of the two feet among the skeleton's joints
     // (or the automatic choice); while the feet are planted it asks nothing and says why. A
     // joint that is no ankle is refused with its message.
@@ -66,7 +70,8 @@ class MotionWindow : public Fl_Window {
     void resetCamera();
     // The panel's callback: shows the panel's current frame in the view.
     void frameChanged();
-    // Title and menu states after the document changed (an edit, undo, redo, save, load).
+    // Title, menu states and the panel's frames after the document changed (an edit, undo,
+    // redo, save, load).
     void documentChanged();
 
     // Ctrl+O, Ctrl+S and Ctrl+Y beside the menus' own shortcuts; files dropped on the window.
@@ -108,6 +113,8 @@ class MotionWindow : public Fl_Window {
     bool quitIfAsked();
     // Shrinks the window onto a screen too small for it.
     void fitToScreen();
+    // Brings the panel's frames in step with the edited motion's timing when it changed.
+    void followTiming();
 
     Document document_;                    // the motion being edited; the view shows it
     MotionView* view_;                     // child widget, owned by the window as its group
@@ -118,4 +125,6 @@ class MotionWindow : public Fl_Window {
     std::string title_;                    // FLTK keeps only the pointer of a window label
     // When the first close came while a job ran.
     std::chrono::steady_clock::time_point quitAsked_;
+    // The timing whose frames the panel counts (null: the captured frames).
+    std::shared_ptr<const std::vector<double>> shownTiming_;
 };

@@ -29,8 +29,9 @@ const char* const kHelpText =
     "       bvhpath check FILE...  (FILE: OK, or why it does not load; status 1 if any fails)\n"
     "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
     "       bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... [--falloff R] [--plant-feet]\n"
-    "         [--feet LEFT,RIGHT]  (moves control point K of the path by DX, DZ along the ground\n"
-    "         axes, each --move in turn as successive drags would, and saves)\n"
+    "         [--feet LEFT,RIGHT] [--keep-speed]  (moves control point K of the path by DX, DZ\n"
+    "         along the ground axes, each --move in turn as successive drags would, retimed to keep\n"
+    "         the capture's ground speed with --keep-speed, and saves)\n"
     "       bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT]  (foot skate in figure heights per\n"
     "         second, over the frames where the feet of REFERENCE, or FILE, stand still)\n"
     "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
@@ -122,6 +123,7 @@ struct Arguments {
     std::vector<Move> moves;
     double falloff = 0.0;
     bool plantFeet = false;
+    bool keepSpeed = false;
     std::vector<std::string> feet;  // ankle names; empty: found automatically
 };
 
@@ -236,6 +238,8 @@ Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments
                     : badValue("--falloff", "a radius of 0 or more");
         } else if (editOptions && arg == "--plant-feet") {
             parsed.plantFeet = true;
+        } else if (editOptions && arg == "--keep-speed") {
+            parsed.keepSpeed = true;
         } else if (feetOption && takeOption(args, i, "--feet", value)) {
             r = setFeet(value, parsed.feet);
         } else {
@@ -394,7 +398,8 @@ int edit(const Arguments& a, std::FILE* out) {
         return fail(out,
                     Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... "
                                     "[--falloff R] [--plant-feet] [--feet LEFT,RIGHT] "
-                                    "[--read-up-axis y|z] [--read-position-channels add|replace]"));
+                                    "[--keep-speed] [--read-up-axis y|z] "
+                                    "[--read-position-channels add|replace]"));
     }
     Document document;
     Result result = noted(out, document.open(a.files[0], a.reading));
@@ -410,6 +415,9 @@ int edit(const Arguments& a, std::FILE* out) {
     }
     if (result && a.plantFeet) {
         result = document.setFeetPlanted(true);
+    }
+    if (result && a.keepSpeed) {
+        result = document.setKeepSpeed(true);
     }
     if (result) {
         result = noted(out, document.save(a.files[1]));

@@ -294,6 +294,12 @@ unsigned long Document::currentState() const {
 }
 
 void Document::apply(const Step& step, bool forward) {
+    if (step.switchesSpeed) {
+        // The timing is made from the points and the switch alone, so it comes back exactly.
+        edit_->setKeepSpeed(forward == step.speedAfter);
+        ++revision_;
+        return;
+    }
     if (step.switchesFeet) {
         // The feet chosen since may be others: the step plants or lets go the ones it did. They
         // were found when the step was first made, so finding them again cannot fail.
@@ -339,6 +345,28 @@ Result Document::setFeetPlanted(bool planted) {
     ++revision_;
     record(std::move(step));
     return result;
+}
+
+Result Document::setKeepSpeed(bool on) {
+    if (busy()) {
+        return Result::failure(kBusy);
+    }
+    if (!edit_) {
+        return Result::failure("No motion to keep the speed of.");
+    }
+    if (dragging_) {
+        return Result::failure("Finish the drag first.");
+    }
+    if (on == edit_->keepSpeed()) {
+        return Result::success();
+    }
+    edit_->setKeepSpeed(on);
+    Step step;
+    step.switchesSpeed = true;
+    step.speedAfter = on;
+    ++revision_;
+    record(std::move(step));
+    return Result::success();
 }
 
 Result Document::canChooseFeet() const {

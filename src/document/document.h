@@ -101,6 +101,12 @@ class Document {
     // motion) changes nothing.
     Result setFeetPlanted(bool planted);
     bool feetPlanted() const { return edit_ && edit_->feetPlanted(); }
+    // Keep Speed: while on, the motion is retimed to keep the capture's ground speed on the
+    // edited path (PathEdit::setKeepSpeed), so its frame count follows the edits. Switching it is
+    // one step of history (undo restores the timing before it); a failure (busy, dragging, no
+    // motion) changes nothing.
+    Result setKeepSpeed(bool on);
+    bool keepSpeed() const { return edit_ && edit_->keepSpeed(); }
     // Chooses the feet by their ankles' names (automatic when empty) while they are not planted;
     // the choice stands until another motion is loaded or the motion is read again. A Keep Feet
     // Planted step undone or redone later switches the feet it switched, whatever was chosen
@@ -129,6 +135,8 @@ class Document {
         bool switchesFeet = false;  // the step switches Keep Feet Planted (and moves no point)
         bool feetAfter = false;     // whether the feet are planted after it
         std::vector<std::string> ankles;  // the feet it switched, by their ankles' names
+        bool switchesSpeed = false;       // the step switches Keep Speed (and moves no point)
+        bool speedAfter = false;          // whether Keep Speed is on after it
         unsigned long state = 0;          // the state this step leads to
     };
 

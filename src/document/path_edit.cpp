@@ -1,6 +1,7 @@
 #include "document/path_edit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -9,6 +10,9 @@ namespace {
 // a drag (a few milliseconds); longer motions keep the legs of the path the drag began with
 // until it ends.
 constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
+// Frames up to which the path's speed follows every move of a drag (about ten milliseconds);
+// longer motions show it once the drag ends.
+constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 14;
 
 }  // namespace
 
@@ -21,6 +25,11 @@ PathEdit::PathEdit(const Motion& motion) : motion_(motion), bounds_(motion.motio
     path_.fitCurve();
     path_.setHeight(10.0f * motion.markerRadius());
     layBaseline();
+    for (std::size_t f = 1; f < x.size(); ++f) {
+        capturedSteps_.push_back(
+            std::hypot(static_cast<double>(x[f]) - x[f - 1], static_cast<double>(z[f]) - z[f - 1]));
+    }
+    pathSpeed_.assign(x.size(), 1.0f);  // unedited, it travels as captured
 }
 
 bool PathEdit::hasBaseline() const {
@@ -49,14 +58,12 @@ EditedMotion PathEdit::unplanted() const {
 EditedMotion PathEdit::edited() const {
     EditedMotion e = unplanted();
     e.legs = planting_.empty() ? nullptr : &planting_;
+    e.times = timing_.get();
     return e;
 }
 
 bool PathEdit::pose(int frame, PosePass pass, Pose& pose) const {
-    const std::optional<RootPlacement> placed =
-        isEditedPass(pass) ? placement(frame) : std::optional<RootPlacement>();
-    return poseFrame(motion_, frame, pass, placed ? &*placed : nullptr,
-                     planting_.empty() ? nullptr : &planting_, pose);
+    return edited().pose(frame, pass, pose);
 }
 
 void PathEdit::select(int index) {
@@ -81,6 +88,7 @@ void PathEdit::refresh() {
     followPath();
     measureGroundBounds();
     replantFeet();
+    measureSpeed(true);
 }
 
 void PathEdit::refreshDuringDrag() {
@@ -89,6 +97,10 @@ void PathEdit::refreshDuringDrag() {
         static_cast<std::size_t>(motion_.frameCount()) * motion_.joints().size();
     if (poses <= kLiveReplantPoses) {
         replantFeet();
+    }
+    // Retiming would change the frames under the figure shown while the drag goes on.
+    if (static_cast<std::size_t>(motion_.frameCount()) <= kLiveSpeedFrames) {
+        measureSpeed(false);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,10 +54,15 @@ class PathEdit {
     // Where the edited path puts the root of a frame; none where the file places it (no
     // baseline, or a frame outside the motion).
     std::optional<RootPlacement> placement(int frame) const;
-    // The motion as this edit shows it (and saves it), with the planted legs or without them.
+    // The motion as this edit shows it (and saves it): on the edited path, with the planted legs
+    // and the timing.
     EditedMotion edited() const;
+    // The captured frames on the edited path, without planted legs or timing: what the planting
+    // works on.
     EditedMotion unplanted() const;
-    // poseFrame with this edit.
+    // The frames of the edited motion (more or fewer than the captured ones with Keep Speed).
+    int frameCount() const { return edited().frameCount(); }
+    // EditedMotion::pose of the edited motion: frame k of its frames.
     bool pose(int frame, PosePass pass, Pose& pose) const;
 
     // The selected control point (-1 for none) and the falloff radius of moveSelected.
@@ -90,12 +96,28 @@ class PathEdit {
     // The planted legs the edited poses and the save apply; empty while the feet are free.
     const FootPlanting& planting() const { return planting_; }
 
+    // Keep Speed: while on, the edited motion is retimed so that the root covers the edited
+    // path at the capture's own ground speed (time_warp.h), and refresh retimes it whenever the
+    // path changes; off, it has the captured frames. The frame time stays either way.
+    void setKeepSpeed(bool on);
+    bool keepSpeed() const { return keepSpeed_; }
+    // The timing of the edited motion (EditedMotion::times), null while Keep Speed is off; each
+    // retiming makes a new one, so whoever shows the frames of one can carry them to the next.
+    const std::shared_ptr<const std::vector<double>>& timing() const { return timing_; }
+    // Path Speed: per captured frame, how fast the edited motion travels the path there against
+    // the capture (1 as captured, 2 twice as fast), with the timing that refresh gives the path
+    // as it stands (during a drag too, where that is quick).
+    const std::vector<float>& pathSpeed() const { return pathSpeed_; }
+
   private:
     void layBaseline();
     // Works out again the edited path's point and added heading of the frames the control points
     // moved since reach, which frames the edit moved, and which blocks of frames it changed.
     void followPath();
     void framesOfPoints(int first, int last, int& firstFrame, int& lastFrame) const;
+    // Measures the root's travel per captured step on the edited path against the capture's,
+    // and from it the path's speed and, when `retime`, the timing (path_edit_timing.cpp).
+    void measureSpeed(bool retime);
     void measureGroundBounds();
     void replantFeet();
 
@@ -121,4 +143,8 @@ class PathEdit {
     bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)
     bool feetPlanted_ = false;
     FootPlanting planting_;
+    bool keepSpeed_ = false;
+    std::vector<double> capturedSteps_;  // the root's ground travel from each frame to the next
+    std::shared_ptr<const std::vector<double>> timing_;
+    std::vector<float> pathSpeed_;
 };

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "motion/frame_blend.h"
 #include "motion/quaternion.h"
+#include "numeric/run_in_halves.h"
 
 namespace {
 
 // The written order of the fallback layout's rotations: Zrotation Yrotation Xrotation.
 constexpr RotationOrder kFallbackOrder = {2, 1, 0};
+// Retimed frames up to which one core blends them all: below, a second thread costs more than
+// it saves.
+constexpr int kSplitFrames = 2000;
 
 // The baked root values of one frame in the output's axes, before they are laid out in columns.
 struct RootValues {
@@ -244,19 +249,22 @@ bool ownLayoutHolds(const RootPositions& positions, const RootRotations& rotatio
 // The same values in the full layout Xposition Yposition Zposition Zrotation Yrotation
 // Xrotation, followed by every other column of the frame.
 std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotations& rotations,
-                                         bool turnsAxes, const std::vector<RootValues>& values) {
+                                         bool turnsAxes, const std::vector<RootValues>& values,
+                                         const std::vector<float>& rows) {
     const FrameTable& source = *motion.frames();
     const int ownWidth = motion.root()->channelCount();
     const int restWidth = source.channelCount() - ownWidth;
     const int width = 6 + restWidth;
+    const int frameCount = static_cast<int>(values.size());
     const bool sameOrder =
         rotations.canSayAnyOrientation() && rotations.order() == kFallbackOrder && !turnsAxes;
     std::vector<float> table(static_cast<std::size_t>(width) *
-                             static_cast<std::size_t>(source.frameCount()));
+                             static_cast<std::size_t>(frameCount));
     AngleTrack track(kFallbackOrder);
-    for (int f = 0; f < source.frameCount(); ++f) {
+    for (int f = 0; f < frameCount; ++f) {
         const RootValues& v = values[static_cast<std::size_t>(f)];
-        const float* own = source.row(f);
+        const float* own = rows.data() + static_cast<std::size_t>(source.channelCount()) *
+                                             static_cast<std::size_t>(f);
         std::array<double, 3> ownAngles{};
         for (std::size_t n = 0; sameOrder && n < 3; ++n) {
             ownAngles[n] = own[rotations.columns[n]];
@@ -270,7 +278,7 @@ std::unique_ptr<FrameTable> bakeExpanded(const Motion& motion, const RootRotatio
         std::copy(own + ownWidth, own + ownWidth + restWidth, out + 6);
     }
     auto baked = std::make_unique<FrameTable>(width);
-    baked->set(source.frameCount(), source.frameTime(), std::move(table));
+    baked->set(frameCount, source.frameTime(), std::move(table));
     return baked;
 }
 
@@ -320,6 +328,58 @@ void rewritePositionChannels(const Motion& motion, PositionChannels to, int shif
     }
 }
 
+// The root's values `share` of the way from one frame's to the next's: the position and the
+// heading linearly, the rotation by slerp, as the retimed pose blends the root.
+RootValues blendRoot(const RootValues& a, const RootValues& b, double share) {
+    RootValues v;
+    for (std::size_t n = 0; n < 3; ++n) {
+        v.position[n] = static_cast<float>((1.0 - share) * a.position[n] + share * b.position[n]);
+    }
+    v.rotation = slerp(a.rotation, b.rotation, share);
+    v.headingDegrees = (1.0 - share) * a.headingDegrees + share * b.headingDegrees;
+    return v;
+}
+
+// The frames of a retimed edit: for each of its moments, the two captured frames around it
+// (their rows with the planted legs' values in, their root values baked) blended. The rows
+// replace `rows`, the root values `values`. The moments are independent, so the two halves of
+// them are blended on two cores.
+void retime(const EditedMotion& edited, std::vector<RootValues>& values, std::vector<float>& rows) {
+    const FrameTable& source = *edited.motion.frames();
+    const std::size_t width = static_cast<std::size_t>(source.channelCount());
+    const int last = source.frameCount() - 1;
+    const int frameCount = edited.frameCount();
+    std::vector<RootValues> retimed(static_cast<std::size_t>(frameCount));
+    std::vector<float> blended(width * static_cast<std::size_t>(frameCount));
+    runInHalves(frameCount, kSplitFrames, [&](int first, int end, int) {
+        RowBlender blender(edited.motion);
+        std::vector<float> a(width);
+        std::vector<float> b(width);
+        int loaded = -1;  // the captured frame whose pair with the next is in a and b
+        for (int k = first; k < end; ++k) {
+            const double at = std::clamp(edited.capturedTime(k), 0.0, static_cast<double>(last));
+            const int f = std::min(static_cast<int>(at), last);
+            const int g = std::min(f + 1, last);
+            if (f != loaded) {
+                a.assign(source.row(f), source.row(f) + width);
+                b.assign(source.row(g), source.row(g) + width);
+                if (edited.legs != nullptr) {
+                    edited.legs->apply(f, a.data());
+                    edited.legs->apply(g, b.data());
+                }
+                blender.setRows(a.data(), b.data());
+                loaded = f;
+            }
+            const double share = at - f;
+            blender.blend(share, blended.data() + width * static_cast<std::size_t>(k));
+            retimed[static_cast<std::size_t>(k)] = blendRoot(
+                values[static_cast<std::size_t>(f)], values[static_cast<std::size_t>(g)], share);
+        }
+    });
+    values = std::move(retimed);
+    rows = std::move(blended);
+}
+
 }  // namespace
 
 std::unique_ptr<FrameTable> bake(const EditedMotion& edited, std::vector<ChannelType>* rootChannels,
@@ -339,19 +399,28 @@ std::unique_ptr<FrameTable> bake(const EditedMotion& edited, std::vector<Channel
     for (int f = 0; f < frameCount; ++f) {
         values[static_cast<std::size_t>(f)] = bakeRoot(edited, f, turn);
     }
+    // A retimed edit writes its own frames, blended from the captured ones with the planted legs
+    // already in; otherwise the captured frames, with the legs written over them below.
+    const bool retimed = edited.times != nullptr;
+    std::vector<float> table;
+    if (retimed) {
+        retime(edited, values, table);
+    } else {
+        table = source.values();
+    }
+    const int outputCount = static_cast<int>(values.size());
     std::unique_ptr<FrameTable> baked;
     if (!ownLayoutHolds(positions, rotations, turn, values)) {
         // Written in its own channels, the root would lose the edit or its orientation.
         if (rootChannels) {
             *rootChannels = {Xposition, Yposition, Zposition, Zrotation, Yrotation, Xrotation};
         }
-        baked = bakeExpanded(motion, rotations, turn.quarterTurnsAboutX != 0, values);
+        baked = bakeExpanded(motion, rotations, turn.quarterTurnsAboutX != 0, values, table);
     } else {
-        std::vector<float> table = source.values();
         const std::size_t width = static_cast<std::size_t>(source.channelCount());
         // A root without rotations never asks the track for angles.
         AngleTrack track(rotations.canSayAnyOrientation() ? rotations.order() : kFallbackOrder);
-        for (int f = 0; f < frameCount; ++f) {
+        for (int f = 0; f < outputCount; ++f) {
             writeNative(root, positions, rotations, values[static_cast<std::size_t>(f)], track,
                         table.data() + width * static_cast<std::size_t>(f));
         }
@@ -359,9 +428,9 @@ std::unique_ptr<FrameTable> bake(const EditedMotion& edited, std::vector<Channel
             *rootChannels = root.channels();
         }
         baked = std::make_unique<FrameTable>(source.channelCount());
-        baked->set(frameCount, source.frameTime(), std::move(table));
+        baked->set(outputCount, source.frameTime(), std::move(table));
     }
-    if (edited.legs != nullptr && !edited.legs->empty()) {
+    if (!retimed && edited.legs != nullptr && !edited.legs->empty()) {
         writePlantedLegs(*edited.legs, baked->channelCount() - source.channelCount(), *baked);
     }
     const PositionChannels to = options.positionChannels.value_or(motion.positionChannels());

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "editing/root_placement.h"
+#include "motion/frame_blend.h"
 #include "motion/transform_ops.h"
 
 bool isEditedPass(PosePass pass) {
@@ -129,6 +130,84 @@ void poseJoints(const Motion& motion, int frame, const RootPlacement* placement,
     }
 }
 
+// Whether the list is ascending and holds every listed joint's parent, as poseSome needs.
+bool isJointList(const Motion& motion, const std::vector<int>& joints) {
+    const std::size_t count = motion.joints().size();
+    for (std::size_t i = 0; i < joints.size(); ++i) {
+        const int j = joints[i];
+        if (j < 0 || static_cast<std::size_t>(j) >= count || (i > 0 && joints[i - 1] >= j)) {
+            return false;
+        }
+        const int parent = motion.parentIndex()[static_cast<std::size_t>(j)];
+        if (parent >= 0 && !std::binary_search(joints.begin(), joints.begin() + i, parent)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The row an edited pass poses frame `frame` from (rowToPose), copied into `row`, and its lift.
+void copyRowToPose(const Motion& motion, int frame, PosePass pass, const PlantedLegs* legs,
+                   std::vector<float>& row, float& lift) {
+    lift = isLiftedPass(pass) ? liftOf(motion) : 0.0f;
+    const float* own = rowToPose(motion, frame, pass, legs, lift);
+    row.assign(own, own + motion.frames()->channelCount());
+}
+
+// Poses `joints` (every joint when null) of the moment `share` of the way from row `frame` to
+// the next, into out (sized for every joint): see poseBetween. The callers have checked the
+// frame, the pass and the list.
+void poseMoment(const Motion& motion, int frame, double share, PosePass pass,
+                const RootPlacement* placement, const RootPlacement* nextPlacement,
+                const PlantedLegs* legs, const std::vector<int>* joints,
+                std::vector<Transform>& out) {
+    thread_local std::vector<float> rowA;
+    thread_local std::vector<float> rowB;
+    thread_local std::vector<float> blended;
+    float liftA = 0.0f;
+    float liftB = 0.0f;
+    copyRowToPose(motion, frame, pass, legs, rowA, liftA);
+    copyRowToPose(motion, frame + 1, pass, legs, rowB, liftB);
+    blended.resize(rowA.size());
+    RowBlender blender(motion);
+    blender.setRows(rowA.data(), rowB.data());
+    blender.blend(share, blended.data());
+    const std::vector<int>& parents = motion.parentIndex();
+    const std::size_t count = motion.joints().size();
+    out.resize(count);
+    const auto base = [](float lift) {
+        Transform m = identityTransform();
+        m[13] = lift;
+        return m;
+    };
+    const auto poseJoint = [&](std::size_t j) {
+        const int parent = parents[j];
+        Transform& m = out[j];
+        if (j == 0) {
+            // The root is blended as placed in each frame, so that it moves along the edited
+            // path between them.
+            Transform a = base(liftA);
+            Transform b = base(liftB);
+            applyJoint(motion, 0, rowA.data(), placement, true, a);
+            applyJoint(motion, 0, rowB.data(), nextPlacement, true, b);
+            m = blendTransforms(a, b, share);
+            return;
+        }
+        m = parent < 0 ? base(static_cast<float>((1.0 - share) * liftA + share * liftB))
+                       : out[static_cast<std::size_t>(parent)];
+        applyJoint(motion, j, blended.data(), nullptr, true, m);
+    };
+    if (joints == nullptr) {
+        for (std::size_t j = 0; j < count; ++j) {
+            poseJoint(j);
+        }
+    } else {
+        for (int j : *joints) {
+            poseJoint(static_cast<std::size_t>(j));
+        }
+    }
+}
+
 }  // namespace
 
 bool poseFrame(const Motion& motion, int frame, PosePass pass, const RootPlacement* placement,
@@ -159,17 +238,10 @@ bool poseSome(const Motion& motion, int frame, PosePass pass, const RootPlacemen
         frame >= motion.frameCount()) {
         return false;
     }
-    const std::size_t count = motion.joints().size();
-    for (std::size_t i = 0; i < joints.size(); ++i) {
-        const int j = joints[i];
-        if (j < 0 || static_cast<std::size_t>(j) >= count || (i > 0 && joints[i - 1] >= j)) {
-            return false;
-        }
-        const int parent = motion.parentIndex()[static_cast<std::size_t>(j)];
-        if (parent >= 0 && !std::binary_search(joints.begin(), joints.begin() + i, parent)) {
-            return false;
-        }
+    if (!isJointList(motion, joints)) {
+        return false;
     }
+    const std::size_t count = motion.joints().size();
     if (!isEditedPass(pass)) {
         placement = nullptr;
     }
@@ -185,6 +257,43 @@ bool poseSome(const Motion& motion, int frame, PosePass pass, const RootPlacemen
         m = parent < 0 ? base : pose.transforms[static_cast<std::size_t>(parent)];
         applyJoint(motion, at, row, j == 0 ? placement : nullptr, true, m);
     }
+    return true;
+}
+
+bool poseBetween(const Motion& motion, int frame, double share, PosePass pass,
+                 const RootPlacement* placement, const RootPlacement* nextPlacement,
+                 const PlantedLegs* legs, Pose& pose) {
+    if (!(share > 0.0) || frame + 1 >= motion.frameCount() || pass == PosePass::DrawPath ||
+        !motion.poseable() || frame < 0) {
+        return poseFrame(motion, frame, pass, placement, legs, pose);
+    }
+    if (!isEditedPass(pass)) {
+        placement = nextPlacement = nullptr;
+    }
+    poseMoment(motion, frame, share, pass, placement, nextPlacement, legs, nullptr,
+               pose.transforms);
+    pose.bounds = resetBounds();
+    for (const Transform& m : pose.transforms) {
+        grow(pose.bounds, m[12], m[13], m[14]);
+    }
+    return true;
+}
+
+bool poseSomeBetween(const Motion& motion, int frame, double share, PosePass pass,
+                     const RootPlacement* placement, const RootPlacement* nextPlacement,
+                     const PlantedLegs* legs, const std::vector<int>& joints, Pose& pose) {
+    if (!(share > 0.0) || frame + 1 >= motion.frameCount() || pass == PosePass::DrawPath ||
+        !motion.poseable() || frame < 0) {
+        return poseSome(motion, frame, pass, placement, legs, joints, pose);
+    }
+    if (!isJointList(motion, joints)) {
+        return false;
+    }
+    if (!isEditedPass(pass)) {
+        placement = nextPlacement = nullptr;
+    }
+    poseMoment(motion, frame, share, pass, placement, nextPlacement, legs, &joints,
+               pose.transforms);
     return true;
 }
 

@@ -50,6 +50,19 @@ bool poseFrame(const Motion& motion, int frame, PosePass pass, const RootPlaceme
 bool poseSome(const Motion& motion, int frame, PosePass pass, const RootPlacement* placement,
               const PlantedLegs* legs, const std::vector<int>& joints, Pose& pose);
 
+// poseFrame and poseSome for the moment `share` (0 <= share < 1) of the way from row `frame` to
+// row frame + 1, as a retimed save writes it: the root's world transform blended between its
+// two placed poses (`placement` for the frame, `nextPlacement` for the next; its rotation by
+// slerp, its position linearly, the root's lowering for planted legs included), every other joint
+// posed from the two rows blended by RowBlender (with the planted legs' values in both). Share 0,
+// or the last row, is poseFrame of the row; the same failures as there.
+bool poseBetween(const Motion& motion, int frame, double share, PosePass pass,
+                 const RootPlacement* placement, const RootPlacement* nextPlacement,
+                 const PlantedLegs* legs, Pose& pose);
+bool poseSomeBetween(const Motion& motion, int frame, double share, PosePass pass,
+                     const RootPlacement* placement, const RootPlacement* nextPlacement,
+                     const PlantedLegs* legs, const std::vector<int>& joints, Pose& pose);
+
 // Grows the x and z of `bounds` by every joint of row `frame` with the root placed by
 // `placement` (null: as the file places it), unlifted and without planted legs. Turns the
 // motion's root-relative cache where it has one instead of posing every joint; false, changing

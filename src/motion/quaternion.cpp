@@ -100,6 +100,53 @@ Quat product(const Quat& a, const Quat& b) {
     return q;
 }
 
+Quat slerp(const Quat& a, const Quat& b, double share) {
+    double dot = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
+    // q and -q are one rotation: the nearer of the two keeps to the shorter arc.
+    const double sign = dot < 0.0 ? -1.0 : 1.0;
+    dot = std::fmin(1.0, std::fabs(dot));
+    const double angle = std::acos(dot);
+    double wa = 1.0 - share;
+    double wb = share;
+    // Close rotations blend linearly (then normalized), where the sine below loses its digits.
+    if (angle > 1e-6) {
+        wa = std::sin((1.0 - share) * angle) / std::sin(angle);
+        wb = std::sin(share * angle) / std::sin(angle);
+    }
+    wb *= sign;
+    return normalized(
+        Quat{wa * a.w + wb * b.w, wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z});
+}
+
+// Shepperd's method: from the largest of the four diagonal combinations, which keeps the
+// division well away from zero.
+Quat quaternionOf(const Matrix& m) {
+    const double trace = m[0][0] + m[1][1] + m[2][2];
+    Quat q;
+    if (trace >= m[0][0] && trace >= m[1][1] && trace >= m[2][2]) {
+        const double r = std::sqrt(1.0 + trace);
+        q = {0.5 * r, (m[2][1] - m[1][2]) / (2.0 * r), (m[0][2] - m[2][0]) / (2.0 * r),
+             (m[1][0] - m[0][1]) / (2.0 * r)};
+    } else if (m[0][0] >= m[1][1] && m[0][0] >= m[2][2]) {
+        const double r = std::sqrt(1.0 + m[0][0] - m[1][1] - m[2][2]);
+        q = {(m[2][1] - m[1][2]) / (2.0 * r), 0.5 * r, (m[0][1] + m[1][0]) / (2.0 * r),
+             (m[0][2] + m[2][0]) / (2.0 * r)};
+    } else if (m[1][1] >= m[2][2]) {
+        const double r = std::sqrt(1.0 - m[0][0] + m[1][1] - m[2][2]);
+        q = {(m[0][2] - m[2][0]) / (2.0 * r), (m[0][1] + m[1][0]) / (2.0 * r), 0.5 * r,
+             (m[1][2] + m[2][1]) / (2.0 * r)};
+    } else {
+        const double r = std::sqrt(1.0 - m[0][0] - m[1][1] + m[2][2]);
+        q = {(m[1][0] - m[0][1]) / (2.0 * r), (m[0][2] + m[2][0]) / (2.0 * r),
+             (m[1][2] + m[2][1]) / (2.0 * r), 0.5 * r};
+    }
+    return normalized(q);
+}
+
+Matrix rotationMatrix(const Quat& q) {
+    return matrixOf(normalized(q));
+}
+
 bool describes(const Quat& q, const RotationOrder& order, const std::array<double, 3>& degrees) {
     return rotationDistance(normalized(compose(order, degrees)), normalized(q)) < kSameRotation;
 }

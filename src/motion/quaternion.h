@@ -21,6 +21,13 @@ using RotationOrder = std::array<int, 3>;
 Quat axisRotation(double degrees, int axis);
 // Hamilton product a * b: the rotation b followed, in the parent's frame, by a.
 Quat product(const Quat& a, const Quat& b);
+// The rotation `share` of the way from a to b along the shorter arc between them (share 0 gives
+// a, 1 gives b, up to sign).
+Quat slerp(const Quat& a, const Quat& b, double share);
+// The unit quaternion of a rotation matrix m[row][column] (acting on column vectors).
+Quat quaternionOf(const std::array<std::array<double, 3>, 3>& m);
+// The rotation matrix of a quaternion, m[row][column], acting on column vectors.
+std::array<std::array<double, 3>, 3> rotationMatrix(const Quat& q);
 // Whether the angles in that order give the rotation q, to within half of what writing one angle
 // to four decimals can change: whether a file holding them says the same.
 bool describes(const Quat& q, const RotationOrder& order, const std::array<double, 3>& degrees);

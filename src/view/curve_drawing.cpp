@@ -51,17 +51,49 @@ std::array<float, 3> controlPointColour(const ControlCurve& curve, int i, int fo
     return {0.0f, 1.0f - e, e};
 }
 
-void drawCurve(const ControlCurve& curve, int focus) {
-    glPushMatrix();
-    glColor3f(1.0f, 1.0f, 1.0f);
+std::array<float, 3> pathSpeedColour(float ratio) {
+    constexpr float kNeutral = 0.04879016f;  // log(1.05)
+    constexpr float kFull = 0.69314718f;     // log(2)
+    if (std::isnan(ratio))
+        return {1.0f, 1.0f, 1.0f};  // no measure: nothing to warn of
+    const float l = ratio > 0.0f ? std::log(ratio) : -kFull;
+    float amount = (std::fabs(l) - kNeutral) / (kFull - kNeutral);
+    if (!(amount > 0.0f))
+        return {1.0f, 1.0f, 1.0f};
+    if (amount > 1.0f)
+        amount = 1.0f;
+    // Red where the edit rushes the figure, blue where it slows it.
+    const std::array<float, 3> full = l > 0.0f ? std::array<float, 3>{1.0f, 0.15f, 0.1f}
+                                               : std::array<float, 3>{0.2f, 0.45f, 1.0f};
+    std::array<float, 3> c{};
+    for (std::size_t i = 0; i < 3; ++i)
+        c[i] = 1.0f + amount * (full[i] - 1.0f);
+    return c;
+}
+
+namespace {
+
+// The curve as a line strip at its height (t = 0, 0.0005, ... below 1); colourAt(t) sets each
+// vertex's colour, or none is set.
+template <typename Colour>
+void drawCurveStrip(const ControlCurve& curve, Colour colourAt) {
     const double height = curve.height();
     CurvePoint p;
     glBegin(GL_LINE_STRIP);
     for (double t = 0.0; t < 1.0; t += 0.0005) {
+        colourAt(t);
         curve.evaluate(t, p);
         glVertex3d(p.x, height, p.z);
     }
     glEnd();
+}
+
+}  // namespace
+
+void drawCurve(const ControlCurve& curve, int focus) {
+    glPushMatrix();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    drawCurveStrip(curve, [](double) {});
     // No glFlush here: the buffer swap flushes anyway, and a flush in mid-frame makes a
     // software GL rasterise and store the whole frame one extra time.
     glPopMatrix();
@@ -87,7 +119,21 @@ void drawControlPoints(const ControlCurve& curve, int focus) {
     }
 }
 
-void drawPath(const RootPath& path, int focus) {
-    if (path.curve())
+void drawPath(const RootPath& path, int focus, const std::vector<float>* speeds) {
+    if (!path.curve())
+        return;
+    if (speeds == nullptr || speeds->empty()) {
         drawCurve(*path.curve(), focus);
+        return;
+    }
+    // The frames' parameters rise with the frame, as t does along the strip: one walk pairs
+    // each t with the last frame placed at or before it.
+    const int frames = static_cast<int>(speeds->size());
+    int frame = 0;
+    drawCurveStrip(*path.curve(), [&](double t) {
+        while (frame + 1 < frames && path.frameParameter(frame + 1, frames) <= t)
+            ++frame;
+        glColor3fv(pathSpeedColour((*speeds)[static_cast<std::size_t>(frame)]).data());
+    });
+    drawControlPoints(*path.curve(), focus);
 }

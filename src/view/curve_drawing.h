@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "editing/control_curve.h"
 #include "editing/root_path.h"
@@ -19,5 +20,12 @@ double controlPointHalfEdge(const ControlCurve& curve);
 // Each control point as a cube of half-edge controlPointHalfEdge, coloured by
 // controlPointColour.
 void drawControlPoints(const ControlCurve& curve, int focus = -1);
+// The colour of the path where the edited motion travels `ratio` times as fast as the capture:
+// white within 5% either way; beyond, towards red for faster (full at twice the speed) and
+// towards blue for slower (full at half), evenly in the ratio's logarithm.
+std::array<float, 3> pathSpeedColour(float ratio);
+
 // Draws the path's curve; nothing before it was fitted (a motion is fitted when it is prepared).
-void drawPath(const RootPath& path, int focus = -1);
+// With `speeds` (PathEdit::pathSpeed, one per captured frame) each stretch of the curve takes the
+// pathSpeedColour of the frame it places there.
+void drawPath(const RootPath& path, int focus = -1, const std::vector<float>* speeds = nullptr);

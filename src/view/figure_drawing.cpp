@@ -182,7 +182,7 @@ void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass p
 void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
                                const std::vector<bool>& held) {
     // All copies lie under the figure, so they go out as one batch.
-    for (int k : strobeFrames(edited.motion.frameCount())) {
+    for (int k : strobeFrames(edited.frameCount())) {
         if (edited.pose(k, PosePass::DrawStrobe, strobePose_))
             addPose(edited.motion, strobePose_, PosePass::DrawStrobe, {});
     }

@@ -41,11 +41,11 @@ void MotionView::setDocument(Document* document) {
 }
 
 void MotionView::setFrame(int n) {
-    const Motion* m = motion();
-    if (!m || m->frameCount() <= 0)
+    const PathEdit* e = edit();
+    if (!e || e->frameCount() <= 0)
         return;
     // Every pass reads the shown row, so a frame number outside the motion is held to it.
-    frameRow_ = std::clamp(n - 1, 0, m->frameCount() - 1);
+    frameRow_ = std::clamp(n - 1, 0, e->frameCount() - 1);
 }
 
 Pose MotionView::shownPose() const {
@@ -108,7 +108,8 @@ void MotionView::trackMotionCamera(const Bounds& poseBounds) {
     const PathEdit* e = edit();
     if (!e || e->motion().frameCount() <= 0)
         return;
-    const double t = e->path().frameParameter(frameRow_, e->motion().frameCount());
+    const double t =
+        e->path().frameParameter(e->edited().capturedFrame(frameRow_), e->motion().frameCount());
     CurvePoint p;
     e->curve().evaluate(t, p);
     trackCamera(camera_, poseBounds, p.x, p.z);
@@ -209,14 +210,17 @@ void MotionView::drawScene(const Pose& pose) {
         glPushMatrix();
         if (options_.on(OptionBones)) {
             const PlantedLegs* legs = e->feetPlanted() ? &e->planting() : nullptr;
-            const std::vector<bool> held = heldFootJoints(*m, e->feet(), legs, frameRow_);
+            // A retimed frame shows the feet of the captured frame nearest to it.
+            const std::vector<bool> held =
+                heldFootJoints(*m, e->feet(), legs, e->edited().capturedFrame(frameRow_));
             if (options_.on(OptionStrobes))
                 figureDrawer_.drawStrobes(e->edited(), pose, held);
             else
                 figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, held);
         }
         if (options_.on(OptionPath))
-            drawPath(e->path(), options_.on(OptionLinearFalloff) ? hovered_ : -1);
+            drawPath(e->path(), options_.on(OptionLinearFalloff) ? hovered_ : -1,
+                     options_.on(OptionPathSpeed) ? &e->pathSpeed() : nullptr);
         if (options_.on(OptionBoundingBox))
             drawBoundingBoxes(e->bounds(), pose.bounds);
         glPopMatrix();
@@ -333,10 +337,11 @@ void MotionView::draw() {
         staleGridList_ = 0;
     }
     // One pose of the shown frame serves the tracking camera, the shadow, the figure and the
-    // pose's box.
-    if (const PathEdit* e = edit())
+    // pose's box. An undo may have shortened the motion before the panel's next frame comes.
+    if (const PathEdit* e = edit()) {
+        frameRow_ = std::clamp(frameRow_, 0, std::max(e->frameCount() - 1, 0));
         e->pose(frameRow_, PosePass::RecordEdited, pose_);
-    else
+    } else
         pose_ = Pose();
     // Tracking moves the camera before it is handed to the GL, so the picture and the mouse's
     // picking and dragging use the same camera.

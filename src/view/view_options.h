@@ -16,6 +16,7 @@ enum ViewOption : int {
     OptionStrobes = 9,
     OptionBoundingBox = 10,
     OptionLinearFalloff = 11,
+    OptionPathSpeed = 12,
 };
 
 struct ViewOptionRow {
@@ -36,6 +37,7 @@ inline constexpr ViewOptionRow kViewOptions[] = {
     {OptionBones, "&UI/Bones", 0, true, false, nullptr},
     {OptionShadow, "&UI/Shadow", 0, true, true, nullptr},
     {OptionPath, "&UI/Path", 0, true, false, nullptr},
+    {OptionPathSpeed, "&UI/Path Speed", 0, false, false, nullptr},
     {OptionStrobes, "&UI/Strobes", 0, false, false, nullptr},
     {OptionBoundingBox, "&UI/Bounding Box", 0, false, false, nullptr},
     {OptionTrackMotion, "&Camera/&Track Motion", 0, false, false, nullptr},

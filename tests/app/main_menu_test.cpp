@@ -21,6 +21,7 @@ const std::vector<std::pair<const char*, int>> kToggleItems = {
     {"&UI/Bones", OptionBones},
     {"&UI/Shadow", OptionShadow},
     {"&UI/Path", OptionPath},
+    {"&UI/Path Speed", OptionPathSpeed},
     {"&UI/Strobes", OptionStrobes},
     {"&UI/Bounding Box", OptionBoundingBox},
     {"&Camera/&Track Motion", OptionTrackMotion},
@@ -57,7 +58,7 @@ TEST(MainMenu, CommandsAreFoundByTheirLabelsWithTheirShortcuts) {
 TEST(MainMenu, OptionItemsToggleTheirOwnViewOption) {
     MotionWindow window;
     auto* menuBar = static_cast<Fl_Menu_Bar*>(window.child(1));
-    const std::vector<int> codes = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11};
+    const std::vector<int> codes = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12};
     for (const auto& [path, code] : kToggleItems) {
         SCOPED_TRACE(path);
         const Fl_Menu_Item* item = menuBar->find_item(path);

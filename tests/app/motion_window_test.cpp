@@ -565,3 +565,36 @@ TEST(DroppedFiles, FirstLocalFileOfTheDropText) {
 }
 
 }  // namespace
+
+namespace {
+
+// Selection > Keep Speed: its check mark shows it, the panel counts the retimed frames, the
+// current frame and the play range's ends stay on the same moments of the capture, and undo
+// brings the captured frames back.
+TEST_F(MotionWindowTest, KeepSpeedRetimesThePanelsFramesAtTheSameMoments) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    dragPoint(window, 3);
+    Player& player = window.panel()->player();
+    player.setPlayRange(51, 251);
+    player.setFrame(151);
+    MainMenuBar& menu = *window.menuBar();
+    menu.picked(menu.find_item("&Selection/Keep Speed"));
+    const PathEdit& edit = *window.document().edit();
+    ASSERT_TRUE(edit.keepSpeed());
+    EXPECT_TRUE(menu.find_item("&Selection/Keep Speed")->value());
+    EXPECT_NE(edit.frameCount(), 300) << "the drag changed the path's length";
+    EXPECT_EQ(player.lastFrame(), edit.frameCount());
+    EXPECT_EQ(edit.edited().capturedFrame(player.rangeStart() - 1), 50);
+    EXPECT_EQ(edit.edited().capturedFrame(player.rangeEnd() - 1), 250);
+    EXPECT_EQ(edit.edited().capturedFrame(player.frame() - 1), 150);
+    EXPECT_EQ(window.view()->frameRow(), player.frame() - 1);
+
+    window.undo();
+    EXPECT_FALSE(menu.find_item("&Selection/Keep Speed")->value());
+    EXPECT_EQ(player.lastFrame(), 300);
+    EXPECT_EQ(player.rangeStart(), 51);
+    EXPECT_EQ(player.rangeEnd(), 251);
+    EXPECT_EQ(player.frame(), 151);
+}
+
+}  // namespace

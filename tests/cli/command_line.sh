@@ -195,6 +195,13 @@ awk -v s0="$s0" -v s1="$s1" -v s2="$s2" 'BEGIN { exit !(s0 < 0.001 && s1 > 0.05 
     fail "foot skate unedited $s0, bent $s1, bent with planted feet $s2"
 run info "$work/planted.bvh"
 expect_line "frames: 300"
+# Keep Speed: the bend lengthens the path, so the saved walk has more frames at the same rate.
+run edit "$sample" "$work/paced.bvh" --move 4 -150 80 --keep-speed
+[ "$status" -eq 0 ] && [ -z "$out" ] || fail "edit --keep-speed ended with $status: $out"
+run info "$work/paced.bvh"
+expect_line "frame time: 0.033333"
+frames=$(printf '%s\n' "$out" | sed -n 's/^frames: //p')
+[ "$frames" -gt 320 ] || fail "edit --keep-speed saved $frames frames"
 # Only the root's channels differ without planted feet; with them the legs' do too.
 differing_columns() {
     awk 'FNR == 1 { file++ } /^MOTION/ { motion[file] = FNR + 3 }

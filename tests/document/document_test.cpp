@@ -444,6 +444,36 @@ TEST(DocumentFeet, SwitchingIsOneUndoableStepAndFollowsThePath) {
     EXPECT_EQ(drawnAt(d, 100), planted);
 }
 
+// Keep Speed is one step of history; undo gives back exactly the timing it replaced, also
+// after a drag retimed the motion, and the captured frames once it is off.
+TEST(DocumentSpeed, SwitchingIsOneUndoableStepAndUndoRestoresTheTiming) {
+    Document d;
+    ASSERT_TRUE(d.open(kSample));
+    const int captured = d.motion()->frameCount();
+    drag(d, 4, 120.0, -60.0);
+    EXPECT_EQ(d.edit()->frameCount(), captured) << "off by default";
+    ASSERT_TRUE(d.setKeepSpeed(true));
+    EXPECT_TRUE(d.keepSpeed());
+    EXPECT_EQ(d.historySize(), 2u);
+    ASSERT_NE(d.edit()->timing(), nullptr);
+    const std::vector<double> kept = *d.edit()->timing();
+    EXPECT_GT(d.edit()->frameCount(), captured);
+
+    drag(d, 4, 60.0, -30.0);
+    EXPECT_NE(*d.edit()->timing(), kept) << "a drag retimes the motion";
+    ASSERT_TRUE(d.undo());
+    EXPECT_EQ(*d.edit()->timing(), kept);
+    ASSERT_TRUE(d.undo());
+    EXPECT_FALSE(d.keepSpeed());
+    EXPECT_EQ(d.edit()->timing(), nullptr);
+    EXPECT_EQ(d.edit()->frameCount(), captured);
+    ASSERT_TRUE(d.redo());
+    EXPECT_EQ(*d.edit()->timing(), kept);
+    EXPECT_TRUE(d.setKeepSpeed(true));  // already on: no step
+    EXPECT_EQ(d.historySize(), 3u);
+    EXPECT_FALSE(Document().setKeepSpeed(true));
+}
+
 TEST(DocumentFeet, AMotionWithoutLegsRefusesAndKeepsItsHistory) {
     Document d;
     ASSERT_TRUE(d.open(writeScratch("document_feet_walker.bvh", walker(120))));

@@ -56,21 +56,24 @@ inline int saveEdited(const PathEdit& edit, const std::string& path) {
     return saveMotion(edit.edited(), path) ? 1 : 0;
 }
 
-// What is drawn is what a save writes: the edited pose of every frame equals the raw pose of
-// the saved file read back (within `share` of the motion's size). Unlifted, since a root lowered
-// for planted feet lowers the motion's lowest point and with it the lift of the file read back.
-// Returns whether the edit moved some joint by more than a hundredth of that size.
+// What is drawn is what a save writes: the edited pose of every frame (of the edited motion,
+// retimed or not) equals the raw pose of the saved file read back (within `share` of the
+// motion's size). Unlifted, since a root lowered for planted feet lowers the motion's lowest
+// point and with it the lift of the file read back. Returns whether the edit moved some joint by
+// more than a hundredth of that size.
 inline bool expectSavedIsDrawn(const PathEdit& edit, const std::string& saved,
                                float share = 1e-3f) {
     EXPECT_EQ(1, saveEdited(edit, saved)) << saved;
     Motion reloaded;
     EXPECT_EQ(1, loadQuietly(reloaded, saved)) << saved;
-    EXPECT_EQ(edit.motion().frameCount(), reloaded.frameCount()) << saved;
+    EXPECT_EQ(edit.frameCount(), reloaded.frameCount()) << saved;
+    EXPECT_EQ(edit.motion().frameTime(), reloaded.frameTime()) << saved;
     const float size = motionSize(edit.motion());
     bool moved = false;
-    for (int f = 0; f < edit.motion().frameCount() && f < reloaded.frameCount(); ++f) {
+    for (int f = 0; f < edit.frameCount() && f < reloaded.frameCount(); ++f) {
         const Positions drawn = posedAt(edit, f, PosePass::MeasureEdited);
-        const Positions raw = posedAt(edit.motion(), f, PosePass::MeasureRaw);
+        const Positions raw =
+            posedAt(edit.motion(), edit.edited().capturedFrame(f), PosePass::MeasureRaw);
         const Positions back = posedAt(reloaded, f, PosePass::MeasureRaw);
         EXPECT_EQ(drawn.size(), back.size());
         for (std::size_t j = 0; j < drawn.size() && j < back.size(); ++j) {

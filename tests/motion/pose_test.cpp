@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "motion/bvh_reader.h"
+#include "motion/frame_blend.h"
+#include "motion/quaternion.h"
 #include "motion/transform_ops.h"
 #include "motion_fixtures.h"
 
@@ -202,6 +204,60 @@ TEST(PoseKinematics, AngleSinesAndCosinesMatchTheLibraryEverywhere) {
     float c;
     rotationSinCos(std::nanf(""), s, c);
     EXPECT_TRUE(std::isnan(s) && std::isnan(c));
+}
+
+}  // namespace
+
+namespace {
+
+// A moment between two frames: every joint's rotation the slerp of the two frames' own, given
+// back in its channel order, and the whole pose between the frames' poses; share 0 is the frame.
+TEST(PoseBetween, JointsTurnBySlerpAndTheRootMovesLinearly) {
+    Motion motion;
+    ASSERT_EQ(1, fixtures::loadQuietly(
+                     motion, writeScratch("between.bvh",
+                                          fixtures::walkingFigure(
+                                              "Xposition Yposition Zposition Zrotation Xrotation "
+                                              "Yrotation",
+                                              60))));
+    const int f = 25;
+    const float* a = motion.frames()->row(f);
+    const float* b = motion.frames()->row(f + 1);
+    std::vector<float> out(static_cast<std::size_t>(motion.frames()->channelCount()));
+    RowBlender blender(motion);
+    blender.setRows(a, b);
+    blender.blend(0.3, out.data());
+    const int spine = motion.firstColumn()[1];  // Zrotation Xrotation Yrotation
+    const RotationOrder order = {2, 0, 1};
+    const auto rotation = [&](const float* row) {
+        return product(product(axisRotation(row[spine], 2), axisRotation(row[spine + 1], 0)),
+                       axisRotation(row[spine + 2], 1));
+    };
+    EXPECT_TRUE(describes(slerp(rotation(a), rotation(b), 0.3), order,
+                          {out[spine], out[spine + 1], out[spine + 2]}));
+    EXPECT_NEAR(out[0], 0.7 * a[0] + 0.3 * b[0], 1e-4);
+
+    Pose at;
+    Pose frame;
+    Pose between;
+    ASSERT_TRUE(poseBetween(motion, f, 0.0, PosePass::MeasureRaw, nullptr, nullptr, nullptr, at));
+    ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureRaw, nullptr, nullptr, frame));
+    EXPECT_EQ(at.transforms, frame.transforms);
+    ASSERT_TRUE(
+        poseBetween(motion, f, 0.5, PosePass::MeasureRaw, nullptr, nullptr, nullptr, between));
+    const fixtures::Positions first = fixtures::posedAt(motion, f, PosePass::MeasureRaw);
+    const fixtures::Positions next = fixtures::posedAt(motion, f + 1, PosePass::MeasureRaw);
+    for (std::size_t j = 0; j < first.size(); ++j) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            const float lo = std::min(first[j][k], next[j][k]) - 0.05f;
+            const float hi = std::max(first[j][k], next[j][k]) + 0.05f;
+            EXPECT_GE(between.transforms[j][12 + k], lo) << j;
+            EXPECT_LE(between.transforms[j][12 + k], hi) << j;
+        }
+    }
+    EXPECT_FLOAT_EQ(between.transforms[0][12], 0.5f * (first[0][0] + next[0][0]));
+    EXPECT_FALSE(
+        poseBetween(motion, 60, 0.5, PosePass::MeasureRaw, nullptr, nullptr, nullptr, between));
 }
 
 }  // namespace

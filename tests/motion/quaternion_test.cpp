@@ -155,3 +155,24 @@ TEST(Quaternion, GimbalLockSharesTheFreeAngleClosestToTheGivenOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Slerp takes the shorter arc whichever sign the quaternions have, and a rotation matrix gives
+// its rotation back, also near a half turn about each axis.
+TEST(Quaternion, SlerpTakesTheShorterArcAndMatricesGiveTheirRotationBack) {
+    const Quat a = axisRotation(10.0, 2);
+    const Quat b = axisRotation(70.0, 2);
+    const Quat minusB{-b.w, -b.x, -b.y, -b.z};
+    EXPECT_LT(rotationGap(slerp(a, b, 0.5), axisRotation(40.0, 2)), 1e-12);
+    EXPECT_LT(rotationGap(slerp(a, minusB, 0.25), axisRotation(25.0, 2)), 1e-12);
+    EXPECT_LT(rotationGap(slerp(axisRotation(350.0, 1), axisRotation(10.0, 1), 0.5), Quat{}),
+              1e-12);
+    EXPECT_LT(rotationGap(slerp(a, a, 0.7), a), 1e-12);
+    for (const Quat& q : {compose({2, 0, 1}, {30.0, -50.0, 120.0}), axisRotation(179.0, 0),
+                          axisRotation(179.0, 1), axisRotation(179.0, 2), Quat{}}) {
+        EXPECT_LT(rotationGap(quaternionOf(rotationMatrix(q)), q), 1e-12);
+    }
+}
+
+}  // namespace

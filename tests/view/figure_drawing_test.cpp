@@ -74,6 +74,23 @@ ControlCurve lineCurve() {
     return curve;
 }
 
+// Path Speed: white within 5% of the capture's speed, then towards red for faster and blue for
+// slower, full at twice and half the speed.
+TEST(PathSpeedColours, WhiteNearTheCapturesSpeedRedFasterBlueSlower) {
+    const std::array<float, 3> white = {1, 1, 1};
+    for (float ratio : {1.0f, 1.04f, 0.96f, std::nanf("")})
+        EXPECT_EQ(pathSpeedColour(ratio), white) << ratio;
+    const std::array<float, 3> faster = pathSpeedColour(2.0f);
+    const std::array<float, 3> slower = pathSpeedColour(0.5f);
+    EXPECT_EQ(pathSpeedColour(5.0f), faster);
+    EXPECT_EQ(pathSpeedColour(0.0f), slower);
+    EXPECT_GT(faster[0], faster[2] + 0.5f);
+    EXPECT_GT(slower[2], slower[0] + 0.5f);
+    const std::array<float, 3> some = pathSpeedColour(1.4f);
+    EXPECT_LT(some[1], 1.0f);
+    EXPECT_GT(some[1], faster[1]);
+}
+
 TEST(ControlPointColours, FadeFromGreenToBlueOverTheFalloffRadius) {
     ControlCurve curve = lineCurve();
     EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0, 1})) << "nothing selected";

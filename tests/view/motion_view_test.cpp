@@ -18,14 +18,15 @@ TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
     MotionView view(0, 0, 200, 100);
     EXPECT_STREQ(view.label(), "Motion Window");
     const int on[] = {OptionGrid, OptionAxes, OptionBones, OptionPath, OptionShadow, OptionPlane};
-    const int off[] = {OptionTrackMotion, OptionStrobes, OptionBoundingBox, OptionLinearFalloff};
+    const int off[] = {OptionTrackMotion, OptionStrobes, OptionBoundingBox, OptionLinearFalloff,
+                       OptionPathSpeed};
     for (int n : on)
         EXPECT_TRUE(view.option(n)) << n;
     for (int n : off)
         EXPECT_FALSE(view.option(n)) << n;
     for (int n : on) {
         view.toggleOption(n);
-        for (int m = 0; m <= 12; ++m) {
+        for (int m = 0; m <= 13; ++m) {
             const bool expected = m == n ? false : view.option(m);
             EXPECT_EQ(view.option(m), expected) << n << " changed " << m;
         }
@@ -33,7 +34,7 @@ TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
         EXPECT_TRUE(view.option(n));
     }
     // 8 is no option, nor are numbers outside the table.
-    for (int n : {0, 8, 12, -1}) {
+    for (int n : {0, 8, 13, -1}) {
         view.toggleOption(n);
         EXPECT_FALSE(view.option(n));
     }

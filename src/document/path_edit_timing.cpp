@@ -1,0 +1,64 @@
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "document/path_edit.h"
+#include "document/time_warp.h"
+
+namespace {
+
+// The span over which the pace is taken (seconds), and the ground speed below which the capture
+// counts as standing (figure heights per second).
+constexpr double kPaceWindow = 0.5;
+constexpr double kStandingSpeed = 0.02;
+
+}  // namespace
+
+void PathEdit::setKeepSpeed(bool on) {
+    keepSpeed_ = on;
+    measureSpeed(true);
+}
+
+void PathEdit::measureSpeed(bool retime) {
+    const int n = motion_.frameCount();
+    if (n < 1 || !motion_.poseable() || capturedSteps_.size() + 1 != static_cast<std::size_t>(n)) {
+        timing_.reset();
+        pathSpeed_.assign(static_cast<std::size_t>(std::max(n, 0)), 1.0f);
+        return;
+    }
+    try {
+        // The root's ground travel on the edited path: the root posed as drawn.
+        const EditedMotion placed = unplanted();
+        const std::vector<int> root = {0};
+        std::vector<double> edited;
+        edited.reserve(capturedSteps_.size());
+        Pose pose;
+        double lastX = 0.0;
+        double lastZ = 0.0;
+        for (int f = 0; f < n; ++f) {
+            placed.poseSome(f, PosePass::MeasureEdited, root, pose);
+            const double x = pose.transforms[0][12];
+            const double z = pose.transforms[0][14];
+            if (f > 0) {
+                edited.push_back(std::hypot(x - lastX, z - lastZ));
+            }
+            lastX = x;
+            lastZ = z;
+        }
+        const double frameTime = motion_.frameTime() > 0.0f ? motion_.frameTime() : 1.0 / 30.0;
+        const int window = std::max(1, static_cast<int>(std::lround(kPaceWindow / frameTime)));
+        const double height = motion_.height() > 0.0f ? motion_.height() : 1.0;
+        const std::vector<double> stretch =
+            localStretch(capturedSteps_, edited, window, kStandingSpeed * height * kPaceWindow);
+        const std::vector<double> bounded = boundedStretch(stretch);
+        if (retime) {
+            timing_ = keepSpeed_ ? std::make_shared<const std::vector<double>>(warpedTimes(bounded))
+                                 : nullptr;
+        }
+        pathSpeed_ = speedRatios(stretch, keepSpeed_ ? &bounded : nullptr);
+    } catch (const std::bad_alloc&) {
+        // Without memory for a timing the motion keeps its captured frames.
+        timing_.reset();
+        pathSpeed_.assign(static_cast<std::size_t>(n), 1.0f);
+    }
+}
