@@ -153,14 +153,14 @@ Result PreparedExport::write(const std::string& path, Progress* progress) const 
     }
     try {
         MotionTracks tracks;
-        if (!motionTracks(*this, tracks, progress, 0.0, kTracksShare)) {
-            return Result::failure(Progress::kCancelled);
+        const Result converted = motionTracks(*this, tracks, progress, 0.0, kTracksShare);
+        if (!converted) {
+            return converted;
         }
         tinygltf::Model model;
         if (!buildModel(tracks, model)) {
             return Result::failure(kError + "the motion is too long for one glTF file");
         }
-        tracks = MotionTracks();  // the model holds a copy of every value
         if (!reportStage(progress, kTracksShare, kLayoutShare, 1.0, 1.0)) {
             return Result::failure(Progress::kCancelled);
         }

@@ -7,9 +7,6 @@
 
 namespace {
 
-// What one buffer may hold: a .glb states its whole length in 32 bits, JSON chunk included.
-constexpr std::size_t kMaxBufferBytes = (std::size_t{1} << 32) - (std::size_t{1} << 24);
-
 // A rotation and a translation, in doubles: the rotation as a 3x3 matrix, row by row.
 struct Rigid {
     std::array<double, 9> r{1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
@@ -70,40 +67,39 @@ std::vector<float> inverseBindMatrices(const MotionTracks& tracks) {
     return out;
 }
 
-std::size_t bufferBytes(const MotionTracks& tracks) {
-    std::size_t floats = tracks.times.size() + 16 * tracks.nodes.size();
-    for (const NodeTrack& node : tracks.nodes) {
-        floats += node.translations.size() + node.rotations.size();
-    }
-    return floats * sizeof(float);
-}
-
-// Appends float arrays to the model's one buffer, each in a view of its own read by one
-// accessor of its own.
+// The model's one buffer, taken over from the tracks' values, and views of its floats, each read
+// by one accessor of its own.
 class BufferLayout {
   public:
-    explicit BufferLayout(tinygltf::Model& model, std::size_t bytes) : model_(model) {
+    BufferLayout(tinygltf::Model& model, std::vector<unsigned char> values) : model_(model) {
         model_.buffers.resize(1);
-        model_.buffers[0].data.reserve(bytes);
+        model_.buffers[0].data = std::move(values);
     }
 
-    // Index of the accessor of `values` read `components` at a time as type `type`.
-    int add(const std::vector<float>& values, int type, std::size_t components) {
-        std::vector<unsigned char>& data = model_.buffers[0].data;
+    // Index of the accessor of `count` elements of type `type` at byte `offset` of the buffer.
+    int view(std::size_t offset, std::size_t bytes, int type, std::size_t count) {
         tinygltf::BufferView view;
         view.buffer = 0;
-        view.byteOffset = data.size();
-        view.byteLength = values.size() * sizeof(float);
-        data.resize(data.size() + view.byteLength);
-        std::memcpy(data.data() + view.byteOffset, values.data(), view.byteLength);
+        view.byteOffset = offset;
+        view.byteLength = bytes;
         model_.bufferViews.push_back(view);
         tinygltf::Accessor accessor;
         accessor.bufferView = static_cast<int>(model_.bufferViews.size()) - 1;
         accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
         accessor.type = type;
-        accessor.count = values.size() / components;
+        accessor.count = count;
         model_.accessors.push_back(accessor);
         return static_cast<int>(model_.accessors.size()) - 1;
+    }
+
+    // The same for `values` appended to the buffer, `components` to an element.
+    int append(const std::vector<float>& values, int type, std::size_t components) {
+        std::vector<unsigned char>& data = model_.buffers[0].data;
+        const std::size_t offset = data.size();
+        const std::size_t bytes = values.size() * sizeof(float);
+        data.resize(offset + bytes);
+        std::memcpy(data.data() + offset, values.data(), bytes);
+        return view(offset, bytes, type, values.size() / components);
     }
 
   private:
@@ -145,9 +141,10 @@ void addChannel(tinygltf::Animation& animation, int times, int values, std::size
 
 }  // namespace
 
-bool buildModel(const MotionTracks& tracks, tinygltf::Model& model) {
-    const std::size_t bytes = bufferBytes(tracks);
-    if (bytes > kMaxBufferBytes || tracks.times.empty()) {
+bool buildModel(MotionTracks& tracks, tinygltf::Model& model) {
+    const std::size_t frames = tracks.times.size();
+    if (frames == 0 || tracks.values.size() + MotionTracks::tailBytes(frames, tracks.nodes.size()) >
+                           kMaxBufferBytes) {
         return false;
     }
     model = tinygltf::Model();
@@ -163,16 +160,16 @@ bool buildModel(const MotionTracks& tracks, tinygltf::Model& model) {
     model.scenes.push_back(scene);
     model.defaultScene = 0;
 
-    BufferLayout layout(model, bytes);
+    BufferLayout layout(model, std::move(tracks.values));
     tinygltf::Skin skin;
-    skin.inverseBindMatrices = layout.add(inverseBindMatrices(tracks), TINYGLTF_TYPE_MAT4, 16);
+    skin.inverseBindMatrices = layout.append(inverseBindMatrices(tracks), TINYGLTF_TYPE_MAT4, 16);
     skin.skeleton = scene.nodes.size() == 1 ? scene.nodes.front() : -1;
     for (std::size_t j = 0; j < tracks.nodes.size(); ++j) {
         skin.joints.push_back(static_cast<int>(j));
     }
     model.skins.push_back(skin);
 
-    const int times = layout.add(tracks.times, TINYGLTF_TYPE_SCALAR, 1);
+    const int times = layout.append(tracks.times, TINYGLTF_TYPE_SCALAR, 1);
     // An animation's input states its range.
     model.accessors[static_cast<std::size_t>(times)].minValues = {tracks.times.front()};
     model.accessors[static_cast<std::size_t>(times)].maxValues = {tracks.times.back()};
@@ -180,13 +177,15 @@ bool buildModel(const MotionTracks& tracks, tinygltf::Model& model) {
     animation.name = "motion";
     for (std::size_t j = 0; j < tracks.nodes.size(); ++j) {
         const NodeTrack& node = tracks.nodes[j];
-        if (!node.translations.empty()) {
-            addChannel(animation, times, layout.add(node.translations, TINYGLTF_TYPE_VEC3, 3), j,
-                       "translation");
+        if (node.translations != NodeTrack::kNone) {
+            const int values = layout.view(node.translations, 3 * sizeof(float) * frames,
+                                           TINYGLTF_TYPE_VEC3, frames);
+            addChannel(animation, times, values, j, "translation");
         }
-        if (!node.rotations.empty()) {
-            addChannel(animation, times, layout.add(node.rotations, TINYGLTF_TYPE_VEC4, 4), j,
-                       "rotation");
+        if (node.rotations != NodeTrack::kNone) {
+            const int values =
+                layout.view(node.rotations, 4 * sizeof(float) * frames, TINYGLTF_TYPE_VEC4, frames);
+            addChannel(animation, times, values, j, "rotation");
         }
     }
     model.animations.push_back(animation);

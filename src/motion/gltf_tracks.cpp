@@ -1,24 +1,27 @@
 #include "motion/gltf_tracks.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "motion/motion.h"
+#include "motion/node_sampler.h"
 #include "motion/progress.h"
-#include "motion/transform_ops.h"
 #include "motion/utf8_text.h"
+#include "numeric/run_in_halves.h"
 
 namespace {
 
 constexpr int kFramesPerReport = 1024;
+// Frames enough to be worth a second thread.
+constexpr int kSplitFrames = 2048;
 
 bool isEndSite(const Joint& joint) {
     return joint.name() == "End Site" && joint.channelCount() == 0;
 }
 
-// Joint j's channels in the baked table as the pose applies them: the translations, then the
-// rotations, each in file order. The root's columns come first and may have been laid out anew
-// (rootChannels); every other joint's columns moved by as much.
+// Joint j's channels in the baked table, in file order. The root's columns come first and may
+// have been laid out anew (rootChannels); every other joint's columns moved by as much.
 std::vector<Motion::ChannelStep> stepsOf(const PreparedExport& prepared, std::size_t j) {
     const Motion& motion = *prepared.motion;
     std::vector<Motion::ChannelStep> steps;
@@ -33,8 +36,6 @@ std::vector<Motion::ChannelStep> stepsOf(const PreparedExport& prepared, std::si
             steps.push_back({motion.firstColumn()[j] + shift + i, joint.channel(i)});
         }
     }
-    std::stable_partition(steps.begin(), steps.end(),
-                          [](const Motion::ChannelStep& s) { return s.type <= Zposition; });
     return steps;
 }
 
@@ -56,73 +57,6 @@ NodeTrack restOf(const PreparedExport& prepared, std::size_t j, double scale) {
     return node;
 }
 
-// Rotation by `degrees` about one axis, from the pose's own sine and cosine of the half angle.
-Quat halfAngleRotation(float degrees, int axis) {
-    float s = 0.0f;
-    float c = 1.0f;
-    rotationSinCos(0.5f * degrees, s, c);
-    Quat q{c, 0.0, 0.0, 0.0};
-    (axis == 0 ? q.x : axis == 1 ? q.y : q.z) = s;
-    return q;
-}
-
-// One joint's values at every frame.
-class NodeSampler {
-  public:
-    NodeSampler(std::vector<Motion::ChannelStep> steps, const std::array<float, 3>& base,
-                double scale, NodeTrack& node, std::size_t frames)
-        : steps_(std::move(steps)), base_(base), scale_(scale), node_(node) {
-        for (const Motion::ChannelStep& step : steps_) {
-            (step.type <= Zposition ? moves_ : turns_) = true;
-        }
-        node_.translations.resize(moves_ ? 3 * frames : 0);
-        node_.rotations.resize(turns_ ? 4 * frames : 0);
-    }
-
-    void sample(std::size_t f, const float* row) {
-        std::array<double, 3> t{base_[0], base_[1], base_[2]};
-        Quat q;
-        for (const Motion::ChannelStep& step : steps_) {
-            if (step.type <= Zposition) {
-                t[static_cast<std::size_t>(step.type)] += row[step.column];
-            } else {
-                q = product(q, halfAngleRotation(row[step.column], step.type - Xrotation));
-            }
-        }
-        if (moves_) {
-            for (std::size_t a = 0; a < 3; ++a) {
-                node_.translations[3 * f + a] = static_cast<float>(t[a] * scale_);
-            }
-        }
-        if (turns_) {
-            writeRotation(f, q);
-        }
-    }
-
-  private:
-    // q and -q are the same rotation; of the two, the one nearer the frame before, so that
-    // interpolating between them never takes the long way round.
-    void writeRotation(std::size_t f, const Quat& q) {
-        const double length = std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
-        const double xyzw[4] = {q.x, q.y, q.z, q.w};
-        double dot = 0.0;
-        for (std::size_t k = 0; f > 0 && k < 4; ++k) {
-            dot += xyzw[k] * node_.rotations[4 * (f - 1) + k];
-        }
-        const double sign = dot < 0.0 ? -1.0 : 1.0;
-        for (std::size_t k = 0; k < 4; ++k) {
-            node_.rotations[4 * f + k] = static_cast<float>(sign * xyzw[k] / length);
-        }
-    }
-
-    std::vector<Motion::ChannelStep> steps_;
-    std::array<float, 3> base_;
-    double scale_;
-    NodeTrack& node_;
-    bool moves_ = false;
-    bool turns_ = false;
-};
-
 }  // namespace
 
 std::vector<float> frameTimes(int count, double frameTime) {
@@ -140,8 +74,8 @@ std::vector<float> frameTimes(int count, double frameTime) {
     return times;
 }
 
-bool motionTracks(const PreparedExport& prepared, MotionTracks& tracks, Progress* progress,
-                  double from, double to) {
+Result motionTracks(const PreparedExport& prepared, MotionTracks& tracks, Progress* progress,
+                    double from, double to) {
     const Motion& motion = *prepared.motion;
     const FrameTable& frames = *prepared.frames;
     const double scale = prepared.scale.metresPerUnit;
@@ -151,25 +85,43 @@ bool motionTracks(const PreparedExport& prepared, MotionTracks& tracks, Progress
     tracks.nodes.clear();
     tracks.nodes.reserve(count);
     std::vector<NodeSampler> samplers;
+    std::size_t bytes = 0;
     for (std::size_t j = 0; j < count; ++j) {
         tracks.nodes.push_back(restOf(prepared, j, scale));
-    }
-    for (std::size_t j = 0; j < count; ++j) {
-        std::vector<Motion::ChannelStep> steps = stepsOf(prepared, j);
+        const std::vector<Motion::ChannelStep> steps = stepsOf(prepared, j);
         if (!steps.empty()) {
             const std::array<float, 3> base = j == 0 ? prepared.rootOffset : motion.baseOffset(j);
-            samplers.emplace_back(std::move(steps), base, scale, tracks.nodes[j], frameCount);
+            samplers.emplace_back(steps, base, scale);
+            bytes = samplers.back().place(tracks.nodes.back(), frameCount, bytes);
         }
     }
-    for (std::size_t f = 0; f < frameCount; ++f) {
-        if (f % kFramesPerReport == 0 &&
-            !reportStage(progress, from, to, static_cast<double>(f), frameCount)) {
-            return false;
-        }
-        const float* row = frames.row(static_cast<int>(f));
-        for (NodeSampler& sampler : samplers) {
-            sampler.sample(f, row);
-        }
+    const std::size_t buffer = bytes + MotionTracks::tailBytes(frameCount, count);
+    if (buffer > kMaxBufferBytes) {
+        return Result::failure(
+            "Error in glTF file output: the motion is too long for one glTF file");
     }
-    return reportStage(progress, from, to, 1.0, 1.0);
+    tracks.values.reserve(buffer);
+    tracks.values.resize(bytes);
+    unsigned char* values = tracks.values.data();
+    // The first half reports; both stop at a cancel.
+    std::atomic<bool> stopped{false};
+    runInHalves(frames.frameCount(), kSplitFrames, [&](int first, int last, int half) {
+        for (int f = first; f < last && !stopped.load(std::memory_order_relaxed);
+             f += kFramesPerReport) {
+            if (half == 0 ? !reportStage(progress, from, to, 2.0 * (f - first), frameCount)
+                          : progress != nullptr && progress->cancelled()) {
+                stopped = true;
+                break;
+            }
+            sampleFrames(samplers, frames, f, std::min(last, f + kFramesPerReport), values);
+        }
+    });
+    if (stopped) {
+        return Result::failure(Progress::kCancelled);
+    }
+    for (const NodeSampler& sampler : samplers) {
+        sampler.makeContinuous(frameCount, values);
+    }
+    return reportStage(progress, from, to, 1.0, 1.0) ? Result::success()
+                                                     : Result::failure(Progress::kCancelled);
 }
