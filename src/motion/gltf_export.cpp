@@ -124,6 +124,10 @@ Result prepareExport(const EditedMotion& edited, PreparedExport& prepared,
             return Result::failure(kError + "the skeleton has more than one root");
         }
     }
+    if (!(motion.frameTime() > 0.0f)) {
+        return Result::failure(kError +
+                               "the Frame Time is not above 0, so the frames have no times");
+    }
     if (frameTimes(motion.frameCount(), motion.frameTime()).empty()) {
         return Result::failure(kError + "the frames are too close in time for glTF's times");
     }
