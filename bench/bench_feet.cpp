@@ -18,6 +18,7 @@
 #include "feet/foot_skate.h"
 #include "feet/leg_solver.h"
 #include "generated_motion.h"
+#include "long_walk.h"
 #include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
@@ -199,30 +200,8 @@ void measureWalk(const std::string& name, const std::string& path) {
     }
 }
 
-constexpr int kFrames = 100000;
+constexpr int kFrames = bench::kLongWalkFrames;
 constexpr int kRepeats = 1;  // a sample a run: scripts/bench.sh takes the median of runs
-
-// The sample walked forth and back until it has kFrames frames: its feet stand as still as the
-// sample's.
-bool longWalk(Motion& walk) {
-    Motion sample;
-    if (!loadMotion(kSample, sample)) {
-        return false;
-    }
-    const FrameTable& source = *sample.frames();
-    const int n = source.frameCount();
-    const int width = source.channelCount();
-    std::vector<float> values;
-    values.reserve(static_cast<std::size_t>(kFrames) * static_cast<std::size_t>(width));
-    for (int f = 0; f < kFrames; ++f) {
-        const int cycle = f % (2 * n - 2);
-        const float* row = source.row(cycle < n ? cycle : 2 * n - 2 - cycle);
-        values.insert(values.end(), row, row + width);
-    }
-    auto table = std::make_unique<FrameTable>(width);
-    table->set(kFrames, source.frameTime(), std::move(values));
-    return static_cast<bool>(walk.prepare(copySkeleton(*sample.root()), std::move(table)));
-}
 
 double timedSave(const PathEdit& edit, const std::string& path) {
     double fastest = 1e30;
@@ -246,7 +225,7 @@ int main() {
     }
 
     Motion walk;
-    if (!longWalk(walk)) {
+    if (!bench::longWalk(walk)) {
         return 1;
     }
     const std::string saved = bench::scratchPath("bench_feet_saved.bvh");

@@ -11,6 +11,7 @@ packages=(
     libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
     xvfb xauth xdotool xclip x11-utils imagemagick
     clang libclang-rt-14-dev
+    libtinygltf-dev
 )
 lock_wait=${INSTALL_DEPS_LOCK_WAIT:-300}
 retry_pause=${INSTALL_DEPS_RETRY_PAUSE:-5}
@@ -54,6 +55,29 @@ with_lock_wait() {
     cat "$errors" >&2
     rm -f "$errors"
 }
+
+# The node packages the glTF export's checks read its files with, at the versions
+# tests/package.json pins, into tests/node_modules (INSTALL_DEPS_NODE_DIR names another folder
+# holding a package.json). Without node and npm the checks skip, and so does this.
+node_dir=${INSTALL_DEPS_NODE_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests}
+node_packages_present() {
+    node -e '
+        const [dir] = process.argv.slice(1);
+        const pinned = require(`${dir}/package.json`).dependencies;
+        for (const [name, version] of Object.entries(pinned)) {
+            try {
+                if (require(`${dir}/node_modules/${name}/package.json`).version !== version)
+                    process.exit(1);
+            } catch (e) {
+                process.exit(1);
+            }
+        }' "$node_dir"
+}
+if command -v node >/dev/null && command -v npm >/dev/null && ! node_packages_present; then
+    echo "install-deps: installing the node packages of $node_dir/package.json"
+    npm install --prefix "$node_dir" --no-audit --no-fund --no-package-lock --loglevel=error \
+        >/dev/null || echo "install-deps: npm failed; the glTF export checks will skip" >&2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

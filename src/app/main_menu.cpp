@@ -26,6 +26,10 @@ void saveCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->save();
 }
 
+void exportGltfCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->exportGltf();
+}
+
 void quitCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->quit();
 }
@@ -189,7 +193,8 @@ void MainMenuBar::syncMarks() {
 Fl_Menu_Item mainMenu[] = {
     {"&File", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Open", FL_ALT + 'o', openCallback, nullptr, 0, 0, 0, 0, 0},
-    {"&Save", FL_ALT + 's', saveCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"&Save", FL_ALT + 's', saveCallback, nullptr, 0, 0, 0, 0, 0},
+    {"Export glTF...", 0, exportGltfCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
     {"Up Axis", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"Y", 0, upAxisCallback<UpAxis::Y>, nullptr, FL_MENU_RADIO | FL_MENU_INACTIVE, 0, 0, 0, 0},
     {"Z", 0, upAxisCallback<UpAxis::Z>, nullptr, FL_MENU_RADIO | FL_MENU_INACTIVE, 0, 0, 0, 0},

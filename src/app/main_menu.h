@@ -17,6 +17,7 @@ extern Fl_Menu_Item mainMenu[];
 class Fl_Widget;
 void openCallback(Fl_Widget* menuBar, void*);
 void saveCallback(Fl_Widget* menuBar, void*);
+void exportGltfCallback(Fl_Widget* menuBar, void*);
 void quitCallback(Fl_Widget* menuBar, void*);
 void undoCallback(Fl_Widget* menuBar, void*);
 void redoCallback(Fl_Widget* menuBar, void*);

@@ -260,6 +260,49 @@ bool MotionWindow::save() {
     return static_cast<bool>(saved);
 }
 
+namespace {
+
+// The file beside `path` named as it is, with ".glb" in place of its extension.
+std::string glbBeside(const std::string& path) {
+    const std::string::size_type dot = path.find_last_of('.');
+    const std::string::size_type slash = path.find_last_of('/');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? path.substr(0, dot) : path) + ".glb";
+}
+
+}  // namespace
+
+void MotionWindow::exportGltf() {
+    if (document_.busy())
+        return;
+    view_->setMessage("");
+    if (document_.motion() == nullptr) {
+        report(Result::failure("No motion to export."));
+        return;
+    }
+    const std::string preset = glbBeside(document_.fileName());
+    const char* chosen = chooseFile("Export glTF File", "*.{glb,gltf}", preset.c_str());
+    if (chosen == nullptr)
+        return;
+    const std::string path(chosen);
+    if (access(path.c_str(), F_OK) == 0 && !confirmReplace(path))
+        return;
+    Result exported;
+    std::unique_ptr<BackgroundJob> job = document_.startExport(path, wakeToolkit, exported);
+    if (job) {
+        if (!waitFor(*job, "Exporting " + baseName(path))) {
+            document_.abandon(std::move(job));
+            quitIfAsked();
+            return;
+        }
+        exported = document_.finishExport(*job);
+    }
+    if (exported.message != Progress::kCancelled)
+        reportAbout(path, exported);
+    quitIfAsked();
+}
+
 void MotionWindow::quit() {
     if (document_.busy()) {
         // Closing while a file is read or written stops that first; the window closes once it

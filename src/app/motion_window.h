@@ -47,6 +47,10 @@ class MotionWindow : public Fl_Window {
     // File > Save: asks for a file name (the current file's to start with), confirms replacing an
     // existing file, and saves the motion with its path edit. True when the motion was saved.
     bool save();
+    // File > Export glTF: asks for a .glb or .gltf name (the current file's, as .glb, to start
+    // with), confirms replacing an existing file, and writes the motion as drawn; the document's
+    // file and saved state stay as they are.
+    void exportGltf();
     // File > Quit, the window manager's close and Escape: closes the window once unsaved edits
     // are settled.
     void quit();

@@ -14,12 +14,14 @@
 #include "document/path_edit.h"
 #include "feet/foot_contacts.h"
 #include "feet/foot_skate.h"
+#include "motion/gltf_export.h"
 #include "motion/load_motion.h"
 #include "motion/motion.h"
 #include "motion/progress.h"
 #include "motion/reading.h"
 #include "motion/result.h"
 #include "motion/save_motion.h"
+#include "motion/unit_scale.h"
 
 const char* const kWindowUsage = "usage: bvhpath [FILE.bvh]  (opens FILE.bvh, or starts empty)\n";
 
@@ -30,8 +32,11 @@ const char* const kHelpText =
     "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
     "       bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... [--falloff R] [--plant-feet]\n"
     "         [--feet LEFT,RIGHT] [--keep-speed]  (moves control point K of the path by DX, DZ\n"
-    "         along the ground axes, each --move in turn as successive drags would, retimed to keep\n"
+    "         along the ground axes, each --move in turn as successive drags would, retimed to "
+    "keep\n"
     "         the capture's ground speed with --keep-speed, and saves)\n"
+    "       bvhpath export IN OUT.glb|OUT.gltf [edit's options, --move optional] [--unit-scale F]\n"
+    "         (glTF 2.0 as drawn: Y up, F metres a unit, by default from the figure's height)\n"
     "       bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT]  (foot skate in figure heights per\n"
     "         second, over the frames where the feet of REFERENCE, or FILE, stand still)\n"
     "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
@@ -124,11 +129,17 @@ struct Arguments {
     double falloff = 0.0;
     bool plantFeet = false;
     bool keepSpeed = false;
-    std::vector<std::string> feet;  // ankle names; empty: found automatically
+    std::vector<std::string> feet;    // ankle names; empty: found automatically
+    std::optional<double> unitScale;  // export's metres a file unit
 };
 
 // Which options a subcommand takes beside the reading options.
-enum OptionSet : unsigned { kOutputOptions = 1u, kEditOptions = 2u, kFeetOption = 4u };
+enum OptionSet : unsigned {
+    kOutputOptions = 1u,
+    kEditOptions = 2u,
+    kFeetOption = 4u,
+    kUnitScaleOption = 8u,
+};
 
 bool numberFrom(const std::string& text, double& value) {
     const char* begin = text.c_str();
@@ -210,6 +221,7 @@ Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments
     const bool outputOptions = (optionSet & kOutputOptions) != 0;
     const bool editOptions = (optionSet & kEditOptions) != 0;
     const bool feetOption = (optionSet & kFeetOption) != 0;
+    const bool unitScaleOption = (optionSet & kUnitScaleOption) != 0;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -242,6 +254,12 @@ Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments
             parsed.keepSpeed = true;
         } else if (feetOption && takeOption(args, i, "--feet", value)) {
             r = setFeet(value, parsed.feet);
+        } else if (unitScaleOption && takeOption(args, i, "--unit-scale", value)) {
+            double scale = 0.0;
+            r = numberFrom(value, scale) && scale > 0.0
+                    ? Result::success()
+                    : badValue("--unit-scale", "a number of metres above 0");
+            parsed.unitScale = scale;
         } else {
             r = Result::failure("bvhpath " + args[0] + ": unknown option " + arg);
         }
@@ -316,6 +334,7 @@ int info(const Arguments& a, std::FILE* out) {
         "duration: " + floatText(static_cast<float>(duration)),
         "root path length: " + floatText(static_cast<float>(trackLength(path))),
         "control points: " + std::to_string(edit.curve().pointCount()),
+        "glTF unit scale: " + unitScaleText(unitScaleOf(motion)),
     };
     for (const std::string& line : lines) {
         printLine(out, line);
@@ -393,21 +412,14 @@ Result movePoint(Document& document, const Arguments::Move& move, double falloff
     return Result::success();
 }
 
-int edit(const Arguments& a, std::FILE* out) {
-    if (a.files.size() != 2 || a.moves.empty()) {
-        return fail(out,
-                    Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... "
-                                    "[--falloff R] [--plant-feet] [--feet LEFT,RIGHT] "
-                                    "[--keep-speed] [--read-up-axis y|z] "
-                                    "[--read-position-channels add|replace]"));
-    }
-    Document document;
+// Opens the file and edits it as edit's options ask: the feet chosen, each move a drag of its
+// own, in order, all on the one capture (planted feet are solved against the capture after the
+// last, never against an earlier move's result), then the feet planted and the speed kept.
+Result editAsAsked(Document& document, const Arguments& a, std::FILE* out) {
     Result result = noted(out, document.open(a.files[0], a.reading));
     if (result && !a.feet.empty()) {
         result = document.chooseFeet(a.feet);
     }
-    // Each move is a drag of its own, in order, all on the one capture: planted feet are solved
-    // against the capture after the last, never against an earlier move's result.
     for (const Arguments::Move& move : a.moves) {
         if (result) {
             result = movePoint(document, move, a.falloff);
@@ -419,8 +431,44 @@ int edit(const Arguments& a, std::FILE* out) {
     if (result && a.keepSpeed) {
         result = document.setKeepSpeed(true);
     }
+    return result;
+}
+
+int edit(const Arguments& a, std::FILE* out) {
+    if (a.files.size() != 2 || a.moves.empty()) {
+        return fail(out,
+                    Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... "
+                                    "[--falloff R] [--plant-feet] [--feet LEFT,RIGHT] "
+                                    "[--keep-speed] [--read-up-axis y|z] "
+                                    "[--read-position-channels add|replace]"));
+    }
+    Document document;
+    Result result = editAsAsked(document, a, out);
     if (result) {
         result = noted(out, document.save(a.files[1]));
+    }
+    return result ? 0 : fail(out, result);
+}
+
+// Exports the motion as drawn after the edit asked for, each step of it as edit takes it (the
+// move too is optional here).
+int exportMotion(const Arguments& a, std::FILE* out) {
+    if (a.files.size() != 2) {
+        return fail(out,
+                    Result::failure("usage: bvhpath export IN OUT.glb|OUT.gltf [--move K DX DZ]... "
+                                    "[--falloff R] [--plant-feet] [--feet LEFT,RIGHT] "
+                                    "[--keep-speed] [--unit-scale F] [--read-up-axis y|z] "
+                                    "[--read-position-channels add|replace]"));
+    }
+    Document document;
+    Result result = editAsAsked(document, a, out);
+    if (result) {
+        ExportOptions options;
+        options.unitScale = a.unitScale;
+        result = noted(out, [&] {
+            TerminalProgress progress("writing " + a.files[1]);
+            return exportGltf(document.edit()->edited(), a.files[1], options, progress.get());
+        }());
     }
     return result ? 0 : fail(out, result);
 }
@@ -470,6 +518,7 @@ constexpr Subcommand kSubcommands[] = {
     {"check", 0u, check},
     {"convert", kOutputOptions, convert},
     {"edit", kEditOptions | kFeetOption, edit},
+    {"export", kEditOptions | kFeetOption | kUnitScaleOption, exportMotion},
     {"skate", kFeetOption, skate},
 };
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-// The subcommands of bvhpath that need no display (info, check, convert, edit, skate). They load,
-// edit and save through the Document and Motion calls the window makes, and never touch FLTK or
-// GL.
+// The subcommands of bvhpath that need no display (info, check, convert, edit, export, skate).
+// They load, edit and save through the Document and Motion calls the window makes, and never
+// touch FLTK or GL.
 
 // The usage line of the window, which the program prints alone on a wrong argument.
 extern const char* const kWindowUsage;

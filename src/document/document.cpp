@@ -190,6 +190,35 @@ Result Document::finishSave(BackgroundJob& job) {
     return result;
 }
 
+std::unique_ptr<BackgroundJob> Document::startExport(const std::string& path,
+                                                     std::function<void()> finished,
+                                                     Result& refused) {
+    refused = busy()    ? Result::failure(kBusy)
+              : motion_ ? Result::success()
+                        : Result::failure("No motion to export.");
+    if (!refused) {
+        return nullptr;
+    }
+    auto pending = std::make_unique<Pending>();
+    // As for a save, the bake runs here and the worker converts and writes its copy.
+    refused = prepareExport(edit_->edited(), pending->exported);
+    if (!refused) {
+        return nullptr;
+    }
+    pending->path = path;
+    pending_ = std::move(pending);
+    const Pending* job = pending_.get();
+    return std::make_unique<BackgroundJob>(
+        [job](Progress& progress) { return job->exported.write(job->path, &progress); },
+        std::move(finished));
+}
+
+Result Document::finishExport(BackgroundJob& job) {
+    const Result result = job.result();
+    pending_.reset();
+    return result;
+}
+
 void Document::abandon(std::unique_ptr<BackgroundJob> job) {
     BackgroundJob::abandon(std::move(job), std::shared_ptr<Pending>(std::move(pending_)));
 }

@@ -9,6 +9,7 @@
 
 #include "document/background_job.h"
 #include "document/path_edit.h"
+#include "motion/gltf_export.h"
 #include "motion/motion.h"
 #include "motion/prepared_save.h"
 #include "motion/result.h"
@@ -58,6 +59,13 @@ class Document {
     std::unique_ptr<BackgroundJob> startSave(const std::string& path,
                                              std::function<void()> finished, Result& refused);
     Result finishSave(BackgroundJob& job);
+    // File > Export glTF: writes the motion as drawn (its path edit and planted feet) as glTF on a
+    // thread of its own, as startSave writes a save; the file name and the saved state stay as
+    // they are. Null, with the reason in `refused`, while busy, without a motion or when the bake
+    // fails. finishExport hands back the result.
+    std::unique_ptr<BackgroundJob> startExport(const std::string& path,
+                                               std::function<void()> finished, Result& refused);
+    Result finishExport(BackgroundJob& job);
     // Gives up a started job whose worker does not stop (see BackgroundJob::abandon): nothing
     // changes, and the document is no longer busy.
     void abandon(std::unique_ptr<BackgroundJob> job);
@@ -147,6 +155,7 @@ class Document {
         std::unique_ptr<Motion> loaded;  // written by the load's worker only
         std::unique_ptr<PathEdit> loadedEdit;
         PreparedSave save;        // read by the save's worker only
+        PreparedExport exported;  // read by the export's worker only
         unsigned long state = 0;  // the state being saved
     };
 

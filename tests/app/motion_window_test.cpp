@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "motion/load_motion.h"
 
 #include "motion/motion.h"
@@ -272,6 +273,25 @@ TEST_F(MotionWindowTest, SaveWritesTheShownMotionAndKeepsIt) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(reread.frameCount(), shown->frameCount());
     EXPECT_EQ(reread.joints().size(), shown->joints().size());
+}
+
+// File > Export glTF asks as Save does, from the file's name as .glb, and leaves the document's
+// file as it was.
+TEST_F(MotionWindowTest, ExportGltfAsksAsSaveDoesAndKeepsTheDocumentsFile) {
+    ASSERT_EQ(window.openPath(samplePath), 1);
+    const std::string target = scratch.file("walk.glb", "old text");
+    chooser.answerWith(target);
+    for (bool replace : {false, true}) {
+        chooser.replace = replace;
+        window.menuBar()->picked(window.menuBar()->find_item("&File/Export glTF..."));
+    }
+    ASSERT_EQ(chooser.calls.size(), 2u);
+    EXPECT_EQ(chooser.calls[0].message, "Export glTF File");
+    EXPECT_STREQ(chooser.calls[0].pattern, "*.{glb,gltf}");
+    EXPECT_EQ(chooser.calls[0].name, replaced(samplePath, ".bvh", ".glb"));
+    EXPECT_EQ(chooser.questions, std::vector<std::string>(2, "replace " + target));
+    EXPECT_EQ(readWhole(target).substr(0, 4), "glTF");
+    EXPECT_EQ(window.document().fileName(), samplePath);
 }
 
 // An open names on the console the whole text that an unfinished save of the file left.

@@ -103,7 +103,7 @@ run check "$work/linked.bvh"
     fail "check did not name the leftover: $out"
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status"
-for subcommand in info check convert edit skate; do
+for subcommand in info check convert edit export skate; do
     printf '%s\n' "$out" | grep -q "bvhpath $subcommand " || fail "--help does not list $subcommand"
 done
 run check --help
@@ -238,6 +238,30 @@ run edit "$sample" "$work/e.bvh" --move 1 1 1 --plant-feet --feet LeftFoot,Nowhe
 [ "$out" = "No joint is named Nowhere." ] || fail "--feet message: $out"
 run edit "$sample" "$work/e.bvh" --move 99 1 1
 [ "$out" = "bvhpath edit: no control point 99 (the path has 8)" ] || fail "--move message: $out"
+
+# export: glTF as drawn (other readers check the files: tests/export), in the scale info names;
+# failures say why and write nothing; exports side by side into one file leave it whole.
+run info "$sample"
+printf '%s\n' "$out" | grep -qE '^glTF unit scale: 0\.01 \(the figure is [0-9.]+ units tall: centimetres\)$' ||
+    fail "info names no unit scale: $out"
+run export "$sample" "$work/walk.glb" --move 4 -150 80 --plant-feet --read-up-axis y
+[ "$status" -eq 0 ] && [ -z "$out" ] && [ "$(head -c 4 "$work/walk.glb")" = glTF ] ||
+    fail "export ended with $status: $out"
+for args in "export $sample" "export $sample $work/x.glb --unit-scale 0" "export $work/broken.bvh $work/x.glb" \
+    "export $sample $work/x.glb --move 99 1 1" "export $sample $work/x.glb --up-axis z"; do
+    # shellcheck disable=SC2086
+    run $args
+    [ "$status" -eq 1 ] && [ -n "$out" ] || fail "'$args' ended with $status: $out"
+done
+[ ! -e "$work/x.glb" ] || fail "a failed export wrote its output"
+run export "$sample" "$work/no/such/dir.glb"
+case "$out" in "Error in glTF file output: "*) ;; *) fail "export message: $out" ;; esac
+mkdir "$work/side"
+"$program" export "$sample" "$work/alone.glb"
+for i in 1 2 3 4; do "$program" export "$sample" "$work/side/walk.glb" & done
+wait
+[ "$(ls -A "$work/side")" = walk.glb ] && cmp -s "$work/alone.glb" "$work/side/walk.glb" ||
+    fail "exports side by side left $(ls -A "$work/side")"
 
 if [ -d "$corpus" ]; then
     run check "$corpus"/*.bvh

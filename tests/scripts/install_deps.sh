@@ -15,12 +15,17 @@ printf '%s\n' '#!/usr/bin/env bash' 'echo "$*" >>"$FAKE/calls"; busy=$(cat "$FAK
     'echo $((busy - 1)) >"$FAKE/busy"; [ "$busy" -le 0 ] || { echo "E: Could not get lock" >&2; exit 100; }' \
     >"$fake/bin/apt-get"
 printf '#!/bin/sh\nexec "$@"\n' >"$fake/bin/sudo"
+# npm logs its arguments too; the node packages are pinned in a package.json of the test's own.
+printf '%s\n' '#!/usr/bin/env bash' 'echo "npm $*" >>"$FAKE/calls"' >"$fake/bin/npm"
+mkdir -p "$fake/node/node_modules/three"
+echo '{"dependencies": {"three": "1.2.3"}}' >"$fake/node/package.json"
+echo '{"version": "1.2.3"}' >"$fake/node/node_modules/three/package.json"
 chmod +x "$fake/bin/"*
 # run BUSY STATE...: the script's output lands in $out, its exit status in $status.
 run() {
     echo "$1" >"$fake/busy" && shift && printf '%s\n' "$@" >"$fake/status" && : >"$fake/calls"
     out=$(FAKE=$fake PATH="$fake/bin:$PATH" INSTALL_DEPS_RETRY_PAUSE=0 INSTALL_DEPS_LOCK_WAIT=5 \
-        bash "$script" 2>&1)
+        INSTALL_DEPS_NODE_DIR="$fake/node" bash "$script" 2>&1)
     status=$?
 }
 
@@ -35,4 +40,10 @@ run 3 "cmake unknown ok not-installed" "xdotool -" "clang install reinstreq half
 # A lock that stays taken ends the wait with a failure that says so.
 run 100 "cmake -"
 [ "$status" -ne 0 ] && grep -q "stayed busy" <<<"$out" || fail "never free: $status, $out"
+# A node package at another version than the pinned one is installed again.
+if command -v node >/dev/null; then
+    echo '{"version": "1.2.4"}' >"$fake/node/node_modules/three/package.json"
+    run 0
+    grep -qx "npm install --prefix $fake/node .*" "$fake/calls" || fail "node: $(cat "$fake/calls")"
+fi
 echo "PASS"
