@@ -89,7 +89,7 @@ void PathEdit::followPath() {
                            pathPoints_[static_cast<std::size_t>(f)]);
         }
     });
-    heading_ = addedHeadings(baseline_.chords, pathPoints_, framesPerSecond(motion_));
+    heading_ = turnedHeadings(baseline_.chords, pathPoints_, framesPerSecond(motion_), wholeTurn_);
     // A frame the edit leaves where it was is placed as the file places it, to the bit.
     for (std::size_t f = 0; f < placed_.size(); ++f) {
         const CurvePoint& now = pathPoints_[f];
