@@ -24,7 +24,7 @@ const std::vector<std::pair<const char*, int>> kToggleItems = {
     {"&UI/Strobes", OptionStrobes},
     {"&UI/Bounding Box", OptionBoundingBox},
     {"&Camera/&Track Motion", OptionTrackMotion},
-    {"&Selection/Linear Falloff", OptionLinearFalloff},
+    {"&UI/Original Path", OptionOriginalPath},
 };
 
 // The items a user finds by their labels, with the shortcuts the menu shows; picking the
@@ -72,9 +72,8 @@ TEST(MainMenu, OptionItemsToggleTheirOwnViewOption) {
                 << "option " << codes[k];
         }
     }
-    // An option placed before a command stands there.
-    EXPECT_EQ(menuBar->find_index("&Selection/Linear Falloff") + 1,
-              menuBar->find_index("&Selection/Keep Feet Planted"));
+    // An option placed before another item stands there.
+    EXPECT_EQ(menuBar->find_index("&UI/Original Path") + 1, menuBar->find_index("&UI/Strobes"));
 }
 
 // Every on/off item shows a check mark that matches its option: at start, after it is chosen,
