@@ -74,7 +74,7 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
         return askChoice("Path Detail",
                          "A new detail fits the path again and drops the edits made to it (Undo "
                          "brings them back). Go on?",
-                         {"Cancel", "Change Detail"}, 1, 0) == 1;
+                         {"Cancel", "Change"}, 1, 0) == 1;
     };
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());

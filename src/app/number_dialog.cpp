@@ -6,8 +6,8 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -19,7 +19,7 @@ class NumberDialog : public Fl_Window {
   public:
     NumberDialog(const std::string& title, const std::vector<std::string>& labels,
                  const std::vector<double>& initial)
-        : Fl_Window(320, 60 + 36 * static_cast<int>(labels.size()), title.c_str()) {
+        : Fl_Window(440, 60 + 36 * static_cast<int>(labels.size()), title.c_str()) {
         begin();
         for (std::size_t i = 0; i < labels.size(); ++i) {
             auto field =
@@ -29,8 +29,8 @@ class NumberDialog : public Fl_Window {
             fields_.push_back(std::move(field));
         }
         const int y = h() - 40;
-        cancel_ = std::make_unique<Fl_Button>(110, y, 95, 28, "Cancel");
-        ok_ = std::make_unique<Fl_Return_Button>(215, y, 95, 28, "OK");
+        cancel_ = std::make_unique<Fl_Button>(230, y, 95, 28, "Cancel");
+        ok_ = std::make_unique<Fl_Return_Button>(335, y, 95, 28, "OK");
         end();
         cancel_->shortcut(FL_Escape);
         cancel_->callback(answered<Answer::Cancel>, this);
@@ -97,13 +97,8 @@ std::optional<std::vector<double>> askNumbers(const std::string& title,
 
 std::string numberText(double value) {
     char text[64];
-    // Up to seventeen digits read back as the same double; fewer where they do.
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, value);
-        if (std::strtod(text, nullptr) == value)
-            break;
-    }
-    return value == 0.0 ? "0" : text;
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, end.ptr);
 }
 
 std::optional<double> numberIn(const std::string& text) {

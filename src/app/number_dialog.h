@@ -12,7 +12,7 @@ std::optional<std::vector<double>> askNumbers(const std::string& title,
                                               const std::vector<std::string>& labels,
                                               const std::vector<double>& initial);
 
-// The field text of a number: the shortest that reads back as it, "0" for zero.
+// The field text of a number: the shortest that reads back as it.
 std::string numberText(double value);
 // The number a field holds, or none for text that is no finite number.
 std::optional<double> numberIn(const std::string& text);

@@ -64,7 +64,7 @@ std::array<float, 3> controlPointColour(const ControlPointMarks& marks, int i) {
 }
 
 double controlPointPixels(int viewHeight) {
-    return std::max(6.0, viewHeight / 80.0);
+    return std::max(5.0, viewHeight / 125.0);
 }
 
 double controlPointHalfEdge(const ControlPointView& view, const CameraVector& point) {

@@ -259,6 +259,8 @@ void MotionView::drawScene(const Pose& pose) {
     }
     if (options_.on(OptionAxes))
         drawAxes(m);
+    if (e && m && m->frameCount() > 0)
+        drawGhost(*e);
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);

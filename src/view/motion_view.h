@@ -129,9 +129,10 @@ class MotionView : public Fl_Gl_Window {
     // What the control points show: the drag weights from the focus (the dragged point, or the
     // one under the cursor), the selection, the point under the cursor.
     ControlPointMarks pointMarks() const;
-    // The path with its marks, the falloff ring and, with Original Path, the captured track
-    // and the ghost of the captured figure.
+    // The path with its marks, the falloff ring and, with Original Path, the captured track.
     void drawPathEdit(const PathEdit& edit);
+    // With Original Path and the figure on, a faint ghost of the frame as captured, drawn last.
+    void drawGhost(const PathEdit& edit);
     // The selection box over the scene, in window pixels.
     void drawSelectionBox();
     // A left release ends the box: the points inside it become the selection (or, with Shift,

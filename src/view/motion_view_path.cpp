@@ -30,20 +30,8 @@ ControlPointMarks MotionView::pointMarks() const {
 }
 
 void MotionView::drawPathEdit(const PathEdit& e) {
-    const Motion& m = e.motion();
-    if (options_.on(OptionOriginalPath)) {
+    if (options_.on(OptionOriginalPath))
         drawCapturedTrack(e.path());
-        if (options_.on(OptionBones) && e.pose(frameRow_, PosePass::RecordRaw, ghostPose_)) {
-            // A faint figure that never hides the edited one in front of it.
-            glEnable(GL_BLEND);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            glDepthMask(GL_FALSE);
-            glColor4f(0.8f, 0.8f, 0.8f, 0.35f);
-            figureDrawer_.drawFigure(m, ghostPose_, PosePass::DrawPlain);
-            glDepthMask(GL_TRUE);
-            glDisable(GL_BLEND);
-        }
-    }
     if (!options_.on(OptionPath))
         return;
     const ControlPointMarks marks = pointMarks();
@@ -52,6 +40,21 @@ void MotionView::drawPathEdit(const PathEdit& e) {
     CurvePoint centre;
     if (document_->falloff() != FalloffShape::Off && e.curve().getPoint(focus, centre))
         drawFalloffRing(centre, document_->falloffRadius(), 0.05 * e.path().height());
+}
+
+void MotionView::drawGhost(const PathEdit& e) {
+    if (!options_.on(OptionOriginalPath) || !options_.on(OptionBones) ||
+        !e.pose(frameRow_, PosePass::RecordRaw, ghostPose_))
+        return;
+    // Blended over everything drawn before it, the ground included, and never hiding the
+    // edited figure where the two meet.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    glColor4f(0.85f, 0.85f, 0.85f, 0.4f);
+    figureDrawer_.drawFigure(e.motion(), ghostPose_, PosePass::DrawPlain);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
 }
 
 void MotionView::drawSelectionBox() {
