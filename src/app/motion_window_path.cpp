@@ -39,30 +39,28 @@ void MotionWindow::setFalloff(FalloffShape shape) {
 void MotionWindow::setPathDetail(int frames) {
     view_->setMessage("");
     const PathEdit* edit = document_.edit();
-    if (!edit || document_.busy() || frames == document_.pathDetail())
-        return;
-    if (edit->hasPathEdits() && !confirmDropEdits())
-        return;
-    report(document_.setPathDetail(frames));
+    if (edit && !document_.busy() && frames != document_.pathDetail() &&
+        (!edit->hasPathEdits() || confirmDropEdits()))
+        report(document_.setPathDetail(frames));
+    // The item picked took its radio mark; the marks say what the document holds.
     documentChanged();
     view_->redraw();
 }
 
 void MotionWindow::askPathDetailSeconds() {
     const Motion* motion = document_.motion();
-    if (!motion || motion->frameTime() <= 0.0f)
-        return;
-    const double rate = 1.0 / motion->frameTime();
+    const double rate = motion && motion->frameTime() > 0.0f ? 1.0 / motion->frameTime() : 0.0;
     const std::optional<std::vector<double>> seconds =
-        askValues("Path Detail", {"Seconds per point"}, {document_.pathDetail() / rate});
-    if (!seconds)
-        return;
-    const double frames = std::round(seconds->front() * rate);
-    if (!(frames >= 1.0) || frames > 1e9) {
+        rate > 0.0
+            ? askValues("Path Detail", {"Seconds per point"}, {document_.pathDetail() / rate})
+            : std::nullopt;
+    const double frames = seconds ? std::round(seconds->front() * rate) : 0.0;
+    if (seconds && (!(frames >= 1.0) || frames > 1e9))
         report(Result::failure("A control point needs a time above 0 seconds."));
-        return;
-    }
-    setPathDetail(static_cast<int>(frames));
+    if (frames >= 1.0 && frames <= 1e9)
+        setPathDetail(static_cast<int>(frames));
+    else
+        documentChanged();
 }
 
 void MotionWindow::transformSelection(GroundTransform::Kind kind) {

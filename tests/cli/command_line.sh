@@ -220,6 +220,30 @@ run edit "$sample" "$work/e.bvh" --move 1 1 1 --plant-feet --feet LeftFoot,Nowhe
 run edit "$sample" "$work/e.bvh" --move 99 1 1
 [ "$out" = "bvhpath edit: no control point 99 (the path has 8)" ] || fail "--move message: $out"
 
+# Whole-path transforms apply in the order given: a quarter turn and its way back leave the
+# file as it was; --detail sets the points that info lists and --move counts, and changes
+# nothing of an unedited file.
+run edit "$sample" "$work/there_and_back.bvh" --turn 90 --about 3 --shift 10 -20 --turn -90 \
+    --about 3 --shift -10 20
+[ "$status" -eq 0 ] && [ -z "$out" ] || fail "edit --turn ended with $status: $out"
+same_values "$sample" "$work/there_and_back.bvh" 0.0005 || fail "a turn and its way back moved it"
+run edit "$sample" "$work/scaled.bvh" --scale 1.5 --about 40,-30
+[ "$(differing_columns "$sample" "$work/scaled.bvh")" = "1 3 " ] ||
+    fail "a scale changed columns $(differing_columns "$sample" "$work/scaled.bvh")"
+run info "$sample" --detail 25
+expect_line "control points: 14"
+run convert "$sample" "$work/detail.bvh" --detail 100
+same_values "$sample" "$work/detail.bvh" 0.00005 || fail "a detail changed an unedited file"
+run edit "$sample" "$work/e.bvh" --detail 100 --move 5 1 1
+[ "$out" = "bvhpath edit: no control point 5 (the path has 5)" ] || fail "--detail message: $out"
+for args in "--about 2" "--turn x" "--turn 90 --about 1,x" "--shift 1" "--scale 0" \
+    "--shift 1 1 --about 2" "--turn 90 --about 9" "--detail 3 --turn 1"; do
+    # shellcheck disable=SC2086
+    run edit "$sample" "$work/e.bvh" $args
+    [ "$status" -eq 1 ] && [ -n "$out" ] || fail "'edit $args' ended with $status: $out"
+done
+[ ! -e "$work/e.bvh" ] || fail "a failed transform wrote its output"
+
 if [ -d "$corpus" ]; then
     run check "$corpus"/*.bvh
     [ "$status" -eq 0 ] || fail "corpus check: $out"
