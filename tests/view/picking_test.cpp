@@ -88,17 +88,13 @@ TEST_F(ViewPicking, ClickOnACubeSelectsItAndEmptyGroundKeepsTheSelection) {
 TEST_F(ViewPicking, ThePointUnderTheCursorShowsWhatADragWouldMove) {
     const int target = curve().pointCount() / 2;
     const auto at = pointPixel(target);
-    auto colourAt = [&](const std::vector<unsigned char>& pixels) {
-        const unsigned char* p =
-            &pixels[static_cast<std::size_t>((at[1] * ViewHarness::kWidth + at[0]) * 3)];
-        return std::array<int, 3>{p[0], p[1], p[2]};
-    };
     const auto neighbour = pointPixel(target + 1);
     auto colourOf = [&](const std::vector<unsigned char>& pixels, std::array<int, 2> p) {
         const unsigned char* c =
             &pixels[static_cast<std::size_t>((p[1] * ViewHarness::kWidth + p[0]) * 3)];
         return std::array<int, 3>{c[0], c[1], c[2]};
     };
+    auto colourAt = [&](const std::vector<unsigned char>& pixels) { return colourOf(pixels, at); };
     EXPECT_EQ(colourAt(h.render()), (std::array<int, 3>{0, 0, 255})) << "not hovered";
     h.send(FL_MOVE, at[0], at[1], 0);
     std::vector<unsigned char> pixels = h.render();
