@@ -42,7 +42,6 @@ TEST(PathTools, EachLoadsFalloffReachesThreePointSpacingsAndMovesNeighboursOnThe
     Document d;
     ASSERT_TRUE(d.open(kSample));
     EXPECT_FLOAT_EQ(d.falloffRadius(), static_cast<float>(3.0 * d.edit()->meanPointSpacing()));
-    EXPECT_EQ(d.falloff(), FalloffShape::Off);
     const std::vector<CurvePoint> loaded = pointsOf(d);
     const int middle = static_cast<int>(loaded.size()) / 2;
     dragBy(d, middle, 10.0, 20.0);
@@ -74,10 +73,6 @@ TEST(PathTools, ASelectionDragsRigidlyAsOneStepAndStaysSelected) {
     EXPECT_EQ(d.selected(), -1) << "no point is dragged any more";
     ASSERT_TRUE(d.undo());
     EXPECT_EQ(movedCount(loaded, pointsOf(d)), 0);
-    // A point picked alone goes at the release, as ever.
-    d.setSelection({});
-    dragBy(d, 1, 5.0, 0.0);
-    EXPECT_TRUE(d.selection().empty());
 }
 
 // The capture turned a quarter about the first control point, read by the independent reader:
@@ -95,7 +90,6 @@ TEST(PathTools, AWholePathTurnSavesTheCaptureTurnedAboutThePivot) {
         CurvePoint pivot;
         d.edit()->curve().getPoint(0, pivot);
         ASSERT_TRUE(d.transform(GroundTransform::turn(std::acos(-1.0) / 2.0, pivot)));
-        EXPECT_EQ(d.historySize(), 1u);
         const std::string saved = scratchPath("whole_turn.bvh");
         ASSERT_TRUE(d.save(saved));
         const independent::File before = independent::parse(readWhole(file));
