@@ -143,7 +143,7 @@ class PathEdit {
     double groundOffsetZ_ = 0.0;
     std::vector<CurvePoint> fittedPoints_;  // per frame, the fitted curve's point
     std::vector<CurvePoint> pathPoints_;    // per frame, the edited curve's point
-    std::vector<double> heading_;           // per frame, the added heading (radians)
+    std::vector<double> heading_;           // per frame, with the whole turn (radians)
     std::vector<std::uint8_t> placed_;      // per frame, 1 where the edit moved or turned it
     std::vector<int> selection_;            // selected control points, ascending
     double wholeTurn_ = 0.0;                // radians, see turnedHeadings
