@@ -38,6 +38,7 @@ void dragMiddle(Document& document) {
     curve.getPoint(middle, p);
     const double h = document.edit()->path().height();
     document.setFalloffRadius(30.0f * document.motion()->markerRadius());
+    document.setFalloff(FalloffShape::Linear);
     document.select(middle);
     document.beginDrag();
     document.dragTo({p.x + 40.0, h + 1.0, p.z - 60.0}, {p.x + 40.0, h - 1.0, p.z - 60.0});

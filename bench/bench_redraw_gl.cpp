@@ -150,9 +150,10 @@ int main() {
         return times;
     };
     const std::vector<double> defaults = redraws(100);
-    for (int n : {OptionStrobes, OptionBoundingBox, OptionTrackMotion, OptionLinearFalloff}) {
+    for (int n : {OptionStrobes, OptionBoundingBox, OptionTrackMotion, OptionOriginalPath}) {
         view->toggleOption(n);
     }
+    document.setFalloff(FalloffShape::Linear);
     const std::vector<double> ms = redraws(100);
     std::printf("redraw of 100 frames: min %.3f ms, median %.3f ms, max %.3f ms\n", ms.front(),
                 ms[ms.size() / 2], ms.back());

@@ -16,6 +16,10 @@ MotionWindow* windowOf(Fl_Widget* menuBar) {
     return static_cast<MotionWindow*>(menuBar->parent());
 }
 
+void* shapeData(FalloffShape shape) {
+    return reinterpret_cast<void*>(static_cast<std::intptr_t>(shape));
+}
+
 }  // namespace
 
 void openCallback(Fl_Widget* menuBar, void*) {
@@ -81,6 +85,66 @@ void toggleOptionCallback(Fl_Widget* menuBar, void* option) {
 template <CameraPreset Preset>
 void cameraPresetCallback(Fl_Widget* menuBar, void*) {
     windowOf(menuBar)->view()->viewFromPreset(Preset);
+}
+
+void frameSelectionCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->frameSelection();
+}
+
+void selectAllCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->selectAll();
+}
+
+void selectNoneCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->selectNone();
+}
+
+void falloffCallback(Fl_Widget* menuBar, void* shape) {
+    windowOf(menuBar)->setFalloff(
+        static_cast<FalloffShape>(reinterpret_cast<std::intptr_t>(shape)));
+}
+
+void pathDetailCallback(Fl_Widget* menuBar, void* frames) {
+    windowOf(menuBar)->setPathDetail(static_cast<int>(reinterpret_cast<std::intptr_t>(frames)));
+}
+
+void pathDetailSecondsCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->askPathDetailSeconds();
+}
+
+template <GroundTransform::Kind Kind>
+void transformCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->transformSelection(Kind);
+}
+
+void pointPositionCallback(Fl_Widget* menuBar, void*) {
+    windowOf(menuBar)->editPointPosition();
+}
+
+void syncPathToolMarks(Fl_Menu_& menu, FalloffShape shape, int detail) {
+    const Fl_Menu_Item* items = menu.menu();
+    if (items == nullptr)
+        return;
+    bool detailHasItem = false;
+    for (int i = 0; i < menu.size(); ++i) {
+        if (items[i].callback_ == pathDetailCallback)
+            detailHasItem = detailHasItem || reinterpret_cast<std::intptr_t>(items[i].user_data_) ==
+                                                 static_cast<std::intptr_t>(detail);
+    }
+    for (int i = 0; i < menu.size(); ++i) {
+        const std::intptr_t data = reinterpret_cast<std::intptr_t>(items[i].user_data_);
+        bool on = false;
+        if (items[i].callback_ == falloffCallback)
+            on = data == static_cast<std::intptr_t>(shape);
+        else if (items[i].callback_ == pathDetailCallback)
+            on = data == static_cast<std::intptr_t>(detail);
+        else if (items[i].callback_ == pathDetailSecondsCallback)
+            on = !detailHasItem;
+        else
+            continue;
+        const int flags = items[i].flags & ~FL_MENU_VALUE;
+        menu.mode(i, on ? flags | FL_MENU_VALUE : flags);
+    }
 }
 
 void syncOptionMarks(Fl_Menu_& menu, const MotionView& view) {
@@ -184,6 +248,7 @@ void MainMenuBar::syncMarks() {
         syncEditItems(*this, window->document().canUndo(), window->document().canRedo());
         syncFeetItem(*this, window->document().feetPlanted());
         syncSpeedItem(*this, window->document().keepSpeed());
+        syncPathToolMarks(*this, window->document().falloff(), window->document().pathDetail());
         syncReadingItems(*this, window->document().motion());
     }
 }
@@ -209,7 +274,9 @@ Fl_Menu_Item mainMenu[] = {
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Edit", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"&Undo", FL_CTRL + 'z', undoCallback, nullptr, FL_MENU_INACTIVE, 0, 0, 0, 0},
-    {"&Redo", FL_CTRL + FL_SHIFT + 'z', redoCallback, nullptr, FL_MENU_INACTIVE, 0, 0, 0, 0},
+    {"&Redo", FL_CTRL + FL_SHIFT + 'z', redoCallback, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER,
+     0, 0, 0, 0},
+    {"Point Position...", 0, pointPositionCallback, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&UI", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
@@ -217,13 +284,38 @@ Fl_Menu_Item mainMenu[] = {
     {"&Reset Camera", FL_ALT + 'r', resetCameraCallback, nullptr, 0, 0, 0, 0, 0},
     {"Top View", FL_ALT + '1', cameraPresetCallback<CameraPreset::Top>, nullptr, 0, 0, 0, 0, 0},
     {"Front View", FL_ALT + '2', cameraPresetCallback<CameraPreset::Front>, nullptr, 0, 0, 0, 0, 0},
-    {"Side View", FL_ALT + '3', cameraPresetCallback<CameraPreset::Side>, nullptr, FL_MENU_DIVIDER,
-     0, 0, 0, 0},
+    {"Side View", FL_ALT + '3', cameraPresetCallback<CameraPreset::Side>, nullptr, 0, 0, 0, 0, 0},
+    {"Frame Selection", 'f', frameSelectionCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"&Selection", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"Falloff", 0, nullptr, nullptr, FL_SUBMENU | FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Off", 0, falloffCallback, shapeData(FalloffShape::Off), FL_MENU_RADIO | FL_MENU_VALUE, 0, 0,
+     0, 0},
+    {"Linear", 0, falloffCallback, shapeData(FalloffShape::Linear), FL_MENU_RADIO, 0, 0, 0, 0},
+    {"Smooth", 0, falloffCallback, shapeData(FalloffShape::Smooth), FL_MENU_RADIO, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"Keep Feet Planted", 0, keepFeetPlantedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {"Choose Feet...", 0, chooseFeetCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
-    {"Keep Speed", 0, keepSpeedCallback, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
+    {"Keep Speed", 0, keepSpeedCallback, nullptr, FL_MENU_TOGGLE | FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Select All", FL_CTRL + 'a', selectAllCallback, nullptr, 0, 0, 0, 0, 0},
+    {"Select None", FL_CTRL + FL_SHIFT + 'a', selectNoneCallback, nullptr, FL_MENU_DIVIDER, 0, 0, 0,
+     0},
+    {"Path Detail", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"Every 25 Frames", 0, pathDetailCallback, reinterpret_cast<void*>(25), FL_MENU_RADIO, 0, 0, 0,
+     0},
+    {"Every 50 Frames", 0, pathDetailCallback, reinterpret_cast<void*>(50),
+     FL_MENU_RADIO | FL_MENU_VALUE, 0, 0, 0, 0},
+    {"Every 100 Frames", 0, pathDetailCallback, reinterpret_cast<void*>(100), FL_MENU_RADIO, 0, 0,
+     0, 0},
+    {"Every 200 Frames", 0, pathDetailCallback, reinterpret_cast<void*>(200), FL_MENU_RADIO, 0, 0,
+     0, 0},
+    {"Every N Seconds...", 0, pathDetailSecondsCallback, nullptr, FL_MENU_RADIO, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"&Transform", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
+    {"Move...", 'g', transformCallback<GroundTransform::Shift>, nullptr, 0, 0, 0, 0, 0},
+    {"Turn...", 'r', transformCallback<GroundTransform::Turn>, nullptr, 0, 0, 0, 0, 0},
+    {"Scale...", 's', transformCallback<GroundTransform::Scale>, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };
@@ -231,3 +323,6 @@ Fl_Menu_Item mainMenu[] = {
 template void cameraPresetCallback<CameraPreset::Top>(Fl_Widget*, void*);
 template void cameraPresetCallback<CameraPreset::Front>(Fl_Widget*, void*);
 template void cameraPresetCallback<CameraPreset::Side>(Fl_Widget*, void*);
+template void transformCallback<GroundTransform::Shift>(Fl_Widget*, void*);
+template void transformCallback<GroundTransform::Turn>(Fl_Widget*, void*);
+template void transformCallback<GroundTransform::Scale>(Fl_Widget*, void*);

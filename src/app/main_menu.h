@@ -3,6 +3,8 @@
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
 
+#include "editing/falloff.h"
+#include "editing/ground_transform.h"
 #include "view/camera.h"
 
 class Motion;
@@ -30,6 +32,17 @@ void toggleOptionCallback(Fl_Widget* menuBar, void* option);
 // One callback per fitted view of the Camera menu.
 template <CameraPreset Preset>
 void cameraPresetCallback(Fl_Widget* menuBar, void*);
+void frameSelectionCallback(Fl_Widget* menuBar, void*);
+void selectAllCallback(Fl_Widget* menuBar, void*);
+void selectNoneCallback(Fl_Widget* menuBar, void*);
+// The radio items of Selection > Falloff and Path Detail: the user data is the falloff's shape
+// or the frames per control point, and the marks are found by it.
+void falloffCallback(Fl_Widget* menuBar, void* shape);
+void pathDetailCallback(Fl_Widget* menuBar, void* frames);
+void pathDetailSecondsCallback(Fl_Widget* menuBar, void*);
+template <GroundTransform::Kind Kind>
+void transformCallback(Fl_Widget* menuBar, void*);
+void pointPositionCallback(Fl_Widget* menuBar, void*);
 
 // Sets the check mark of every option item of `menu` to the view's option.
 void syncOptionMarks(Fl_Menu_& menu, const MotionView& view);
@@ -42,6 +55,9 @@ void syncEditItems(Fl_Menu_& menu, bool canUndo, bool canRedo);
 void syncFeetItem(Fl_Menu_& menu, bool planted);
 // Keep Speed is checked while the document keeps the capture's speed.
 void syncSpeedItem(Fl_Menu_& menu, bool kept);
+// The radio marks of the falloff's shape and of the path's detail (frames per control point;
+// Every N Seconds stands for every detail without an item of its own).
+void syncPathToolMarks(Fl_Menu_& menu, FalloffShape shape, int detail);
 
 // The main window's menu bar: its own copy of mainMenu with the view options' items added (the
 // check marks are per window), with the marks and the Edit items brought in step with the view

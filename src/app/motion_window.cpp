@@ -13,6 +13,7 @@
 #include "app/feet_dialog.h"
 #include "app/file_chooser.h"
 #include "app/main_menu.h"
+#include "app/number_dialog.h"
 #include "app/progress_box.h"
 #include "document/time_warp.h"
 #include "feet/foot_contacts.h"
@@ -69,6 +70,13 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
                          {"Replace", "Cancel"}, 1, 1) == 0;
     };
     askFeet = askAnkles;
+    askValues = askNumbers;
+    confirmDropEdits = [] {
+        return askChoice("Path Detail",
+                         "A new detail fits the path again and drops the edits made to it (Undo "
+                         "brings them back). Go on?",
+                         {"Cancel", "Change"}, 1, 0) == 1;
+    };
     // Left to us: the title names the program, and the file once one is loaded.
     label(title_.c_str());
     view_ = new MotionView(5, 35, 790, 755);

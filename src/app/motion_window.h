@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "document/document.h"
+#include "editing/falloff.h"
+#include "editing/ground_transform.h"
 
 class MotionView;
 class PlaybackPanel;
@@ -72,6 +74,27 @@ class MotionWindow : public Fl_Window {
     // joint that is no ankle is refused with its message.
     void chooseFeet();
     void resetCamera();
+    // Selection > Select All and Select None.
+    void selectAll();
+    void selectNone();
+    // Selection > Falloff: how a drag's neighbours follow.
+    void setFalloff(FalloffShape shape);
+    // Selection > Path Detail: a control point every `frames` frames, after asking whether the
+    // path's edits may go (none are asked about when there are none); one step of Undo.
+    void setPathDetail(int frames);
+    // Selection > Path Detail > Every N Seconds: asks for N and sets the detail to N seconds of
+    // frames.
+    void askPathDetailSeconds();
+    // Transform > Move, Turn and Scale: asks for the numbers (dx and dz along the file's
+    // ground axes, degrees counter-clockwise seen from above, a factor) and moves, turns or
+    // scales the selection, or the whole path with none selected, about the selection's centre
+    // or the first control point.
+    void transformSelection(GroundTransform::Kind kind);
+    // Edit > Point Position: asks for the selected point's ground coordinates (the file's
+    // axes) and puts it there; with not exactly one point selected it says so.
+    void editPointPosition();
+    // Camera > Frame Selection.
+    void frameSelection();
     // The panel's callback: shows the panel's current frame in the view.
     void frameChanged();
     // Title, menu states and the panel's frames after the document changed (an edit, undo,
@@ -98,6 +121,14 @@ class MotionWindow : public Fl_Window {
         askFeet;
     // Asks whether an existing file may be replaced; tests answer it.
     std::function<bool(const std::string& fileName)> confirmReplace;
+    // Asks for numbers, one per label, starting at `initial`; nothing on cancel (askNumbers).
+    // Tests answer it.
+    std::function<std::optional<std::vector<double>>(const std::string& title,
+                                                     const std::vector<std::string>& labels,
+                                                     const std::vector<double>& initial)>
+        askValues;
+    // Asks whether the path's edits may be dropped for another detail; tests answer it.
+    std::function<bool()> confirmDropEdits;
 
   private:
     // True when the edits are saved, discarded or there are none; false when the user

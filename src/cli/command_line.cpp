@@ -12,6 +12,7 @@
 #include "document/document.h"
 #include "document/path_bend.h"
 #include "document/path_edit.h"
+#include "editing/ground_transform.h"
 #include "feet/foot_contacts.h"
 #include "feet/foot_skate.h"
 #include "motion/gltf_export.h"
@@ -32,11 +33,15 @@ const char* const kHelpText =
     "       bvhpath convert IN OUT [--up-axis y|z] [--position-channels add|replace]\n"
     "       bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... [--falloff R] [--plant-feet]\n"
     "         [--feet LEFT,RIGHT] [--keep-speed]  (moves control point K of the path by DX, DZ\n"
-    "         along the ground axes, each --move in turn as successive drags would, retimed to "
-    "keep\n"
-    "         the capture's ground speed with --keep-speed, and saves)\n"
+    "         along the ground axes, each --move in turn as successive drags would, retimed to\n"
+    "         keep the capture's ground speed with --keep-speed, and saves)\n"
+    "         [--turn DEG [--about K|X,Z]] [--shift DX DZ] [--scale F [--about K|X,Z]]\n"
+    "         (turns, shifts or scales the whole path about control point 0 or the pivot;\n"
+    "         the moves and transforms apply in the order given)\n"
     "       bvhpath export IN OUT.glb|OUT.gltf [edit's options, --move optional] [--unit-scale F]\n"
     "         (glTF 2.0 as drawn: Y up, F metres a unit, by default from the figure's height)\n"
+    "       info, convert, edit, export and skate take --detail FRAMES: a control point every\n"
+    "         FRAMES frames (50 unless given, at least 4)\n"
     "       bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT]  (foot skate in figure heights per\n"
     "         second, over the frames where the feet of REFERENCE, or FILE, stand still)\n"
     "       each subcommand also takes --read-up-axis y|z and --read-position-channels "
@@ -112,6 +117,20 @@ class TerminalProgress {
     int shown_ = -1;
 };
 
+// A whole-path transform of edit: --turn DEG, --shift DX DZ or --scale F (along the file's
+// ground axes), about control point `pivotPoint` or, after --about X,Z, the ground point there.
+// It applies after the first `movesBefore` moves, as it came after them on the command line.
+struct PathTransform {
+    GroundTransform::Kind kind = GroundTransform::Shift;
+    double a = 0.0;  // degrees, DX or the factor
+    double b = 0.0;  // DZ
+    int pivotPoint = 0;
+    bool pivotAtPoint = true;
+    double pivotX = 0.0;
+    double pivotZ = 0.0;
+    int movesBefore = 0;
+};
+
 // What a subcommand's command line says: its files and the options it was given.
 struct Arguments {
     std::vector<std::string> files;
@@ -129,8 +148,10 @@ struct Arguments {
     double falloff = 0.0;
     bool plantFeet = false;
     bool keepSpeed = false;
-    std::vector<std::string> feet;    // ankle names; empty: found automatically
-    std::optional<double> unitScale;  // export's metres a file unit
+    std::vector<std::string> feet;               // ankle names; empty: found automatically
+    std::optional<double> unitScale;             // export's metres a file unit
+    int detail = RootPath::kDefaultBlockLength;  // frames per control point
+    std::vector<PathTransform> transforms;       // edit's --turn, --shift, --scale in order
 };
 
 // Which options a subcommand takes beside the reading options.
@@ -139,6 +160,7 @@ enum OptionSet : unsigned {
     kEditOptions = 2u,
     kFeetOption = 4u,
     kUnitScaleOption = 8u,
+    kDetailOption = 16u,
 };
 
 bool numberFrom(const std::string& text, double& value) {
@@ -163,6 +185,62 @@ Result setMove(const std::vector<std::string>& args, std::size_t& i, Arguments& 
     move.point = static_cast<int>(k);
     parsed.moves.push_back(move);
     i += 3;
+    return Result::success();
+}
+
+// --turn DEG, --shift DX DZ, --scale F, and --about K|X,Z for the turn or scale before it.
+Result setTransform(const std::vector<std::string>& args, std::size_t& i, Arguments& parsed) {
+    const std::string& arg = args[i];
+    const auto value = [&](std::size_t k, double& into) {
+        return i + k < args.size() && numberFrom(args[i + k], into);
+    };
+    if (arg == "--about") {
+        const Result bad =
+            Result::failure("bvhpath: --about takes K or X,Z after --turn or --scale");
+        if (parsed.transforms.empty() || parsed.transforms.back().kind == GroundTransform::Shift ||
+            i + 1 >= args.size()) {
+            return bad;
+        }
+        PathTransform& t = parsed.transforms.back();
+        const std::string& text = args[++i];
+        const std::size_t comma = text.find(',');
+        double k = 0.0;
+        if (comma == std::string::npos) {
+            t.pivotAtPoint = true;
+            if (!numberFrom(text, k) || k != std::floor(k) || k < 0.0 || k > 1e9) {
+                return bad;
+            }
+            t.pivotPoint = static_cast<int>(k);
+            return Result::success();
+        }
+        t.pivotAtPoint = false;
+        return numberFrom(text.substr(0, comma), t.pivotX) &&
+                       numberFrom(text.substr(comma + 1), t.pivotZ)
+                   ? Result::success()
+                   : bad;
+    }
+    PathTransform t;
+    t.movesBefore = static_cast<int>(parsed.moves.size());
+    bool good = false;
+    if (arg == "--turn") {
+        t.kind = GroundTransform::Turn;
+        good = value(1, t.a);
+        i += 1;
+    } else if (arg == "--scale") {
+        t.kind = GroundTransform::Scale;
+        good = value(1, t.a) && t.a > 0.0;
+        i += 1;
+    } else {
+        t.kind = GroundTransform::Shift;
+        good = value(1, t.a) && value(2, t.b);
+        i += 2;
+    }
+    if (!good) {
+        return Result::failure(arg == "--turn"    ? "bvhpath: --turn takes an angle in degrees"
+                               : arg == "--scale" ? "bvhpath: --scale takes a factor above 0"
+                                                  : "bvhpath: --shift takes DX DZ (two numbers)");
+    }
+    parsed.transforms.push_back(t);
     return Result::success();
 }
 
@@ -222,6 +300,7 @@ Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments
     const bool editOptions = (optionSet & kEditOptions) != 0;
     const bool feetOption = (optionSet & kFeetOption) != 0;
     const bool unitScaleOption = (optionSet & kUnitScaleOption) != 0;
+    const bool detailOption = (optionSet & kDetailOption) != 0;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -248,6 +327,16 @@ Result parse(const std::vector<std::string>& args, unsigned optionSet, Arguments
             r = numberFrom(value, parsed.falloff) && parsed.falloff >= 0.0
                     ? Result::success()
                     : badValue("--falloff", "a radius of 0 or more");
+        } else if (editOptions &&
+                   (arg == "--turn" || arg == "--shift" || arg == "--scale" || arg == "--about")) {
+            r = setTransform(args, i, parsed);
+        } else if (detailOption && takeOption(args, i, "--detail", value)) {
+            double frames = 0.0;
+            r = numberFrom(value, frames) && frames == std::floor(frames) &&
+                        frames >= RootPath::kShortestBlock && frames <= 1e9
+                    ? Result::success()
+                    : badValue("--detail", "a number of frames, 4 or more");
+            parsed.detail = r ? static_cast<int>(frames) : parsed.detail;
         } else if (editOptions && arg == "--plant-feet") {
             parsed.plantFeet = true;
         } else if (editOptions && arg == "--keep-speed") {
@@ -309,8 +398,9 @@ int countNodes(const Motion& motion, bool endSites) {
 
 int info(const Arguments& a, std::FILE* out) {
     if (a.files.size() != 1) {
-        return fail(out, Result::failure("usage: bvhpath info FILE [--read-up-axis y|z] "
-                                         "[--read-position-channels add|replace]"));
+        return fail(
+            out, Result::failure("usage: bvhpath info FILE [--detail FRAMES] [--read-up-axis y|z] "
+                                 "[--read-position-channels add|replace]"));
     }
     Motion motion;
     const Result loaded = noted(out, [&] {
@@ -320,7 +410,7 @@ int info(const Arguments& a, std::FILE* out) {
     if (!loaded) {
         return fail(out, loaded);
     }
-    const PathEdit edit(motion);
+    const PathEdit edit(motion, a.detail);
     const RootPath& path = edit.path();
     const double duration = static_cast<double>(motion.frameCount()) * motion.frameTime();
     const std::string lines[] = {
@@ -364,7 +454,8 @@ int check(const Arguments& a, std::FILE* out) {
 int convert(const Arguments& a, std::FILE* out) {
     if (a.files.size() != 2) {
         return fail(out, Result::failure("usage: bvhpath convert IN OUT [--up-axis y|z] "
-                                         "[--position-channels add|replace] [--read-up-axis y|z] "
+                                         "[--position-channels add|replace] [--detail FRAMES] "
+                                         "[--read-up-axis y|z] "
                                          "[--read-position-channels add|replace]"));
     }
     Motion motion;
@@ -374,7 +465,7 @@ int convert(const Arguments& a, std::FILE* out) {
         return loadMotion(a.files[0], motion, a.reading, progress.get());
     }());
     if (result) {
-        const PathEdit edit(motion);
+        const PathEdit edit(motion, a.detail);
         result = noted(out, [&] {
             TerminalProgress progress("writing " + a.files[1]);
             return saveMotion(edit.edited(), a.files[1], a.output, progress.get());
@@ -402,6 +493,7 @@ Result movePoint(Document& document, const Arguments::Move& move, double falloff
     // The file's second ground axis is y for a Z-up file, which the display's z runs against.
     const double dz = document.motion()->upAxis() == UpAxis::Z ? -move.dz : move.dz;
     document.setFalloffRadius(static_cast<float>(falloff));
+    document.setFalloff(FalloffShape::Linear);
     document.select(move.point);
     if (!document.beginDrag() || !dragPointTo(document, p.x + move.dx, p.z + dz)) {
         document.cancelDrag();
@@ -412,17 +504,48 @@ Result movePoint(Document& document, const Arguments::Move& move, double falloff
     return Result::success();
 }
 
-// Opens the file and edits it as edit's options ask: the feet chosen, each move a drag of its
-// own, in order, all on the one capture (planted feet are solved against the capture after the
-// last, never against an earlier move's result), then the feet planted and the speed kept.
+// Turns, shifts or scales the whole path as the window's Transform menu does with nothing
+// selected, along the file's ground axes.
+Result transformPath(Document& document, const PathTransform& t) {
+    const ControlCurve& curve = document.edit()->curve();
+    const bool zUp = document.motion()->upAxis() == UpAxis::Z;
+    CurvePoint pivot{t.pivotX, zUp ? -t.pivotZ : t.pivotZ};
+    if (t.pivotAtPoint && t.pivotPoint >= curve.pointCount()) {
+        return Result::failure("bvhpath edit: no control point " + std::to_string(t.pivotPoint) +
+                               " (the path has " + std::to_string(curve.pointCount()) + ")");
+    }
+    if (t.pivotAtPoint) {
+        curve.getPoint(t.pivotPoint, pivot);
+    }
+    const GroundTransform g =
+        t.kind == GroundTransform::Turn    ? GroundTransform::turn(t.a * M_PI / 180.0, pivot)
+        : t.kind == GroundTransform::Scale ? GroundTransform::scale(t.a, pivot)
+                                           : GroundTransform::shift(t.a, zUp ? -t.b : t.b);
+    document.setSelection({});
+    return document.transform(g);
+}
+
+// Opens the file and edits it as edit's options ask: the feet chosen; the moves and transforms
+// in the order the command line gave them, each move a drag of its own, all on the one capture
+// (planted feet are solved against the capture after the last edit, never against an earlier
+// one's result); then the feet planted and the speed kept.
 Result editAsAsked(Document& document, const Arguments& a, std::FILE* out) {
     Result result = noted(out, document.open(a.files[0], a.reading));
+    if (result) {
+        result = document.setPathDetail(a.detail);
+    }
     if (result && !a.feet.empty()) {
         result = document.chooseFeet(a.feet);
     }
-    for (const Arguments::Move& move : a.moves) {
-        if (result) {
-            result = movePoint(document, move, a.falloff);
+    const int moves = static_cast<int>(a.moves.size());
+    for (int done = 0; done <= moves && result; ++done) {
+        if (done > 0) {
+            result = movePoint(document, a.moves[static_cast<std::size_t>(done - 1)], a.falloff);
+        }
+        for (const PathTransform& t : a.transforms) {
+            if (t.movesBefore == done && result) {
+                result = transformPath(document, t);
+            }
         }
     }
     if (result && a.plantFeet) {
@@ -435,11 +558,12 @@ Result editAsAsked(Document& document, const Arguments& a, std::FILE* out) {
 }
 
 int edit(const Arguments& a, std::FILE* out) {
-    if (a.files.size() != 2 || a.moves.empty()) {
+    if (a.files.size() != 2 || (a.moves.empty() && a.transforms.empty())) {
         return fail(out,
                     Result::failure("usage: bvhpath edit IN OUT --move K DX DZ [--move K DX DZ]... "
-                                    "[--falloff R] [--plant-feet] [--feet LEFT,RIGHT] "
-                                    "[--keep-speed] [--read-up-axis y|z] "
+                                    "[--falloff R] [--turn DEG [--about K|X,Z]] [--shift DX DZ] "
+                                    "[--scale F [--about K|X,Z]] [--detail FRAMES] [--plant-feet] "
+                                    "[--feet LEFT,RIGHT] [--keep-speed] [--read-up-axis y|z] "
                                     "[--read-position-channels add|replace]"));
     }
     Document document;
@@ -477,7 +601,7 @@ int skate(const Arguments& a, std::FILE* out) {
     if (a.files.empty() || a.files.size() > 2) {
         return fail(out,
                     Result::failure("usage: bvhpath skate FILE [REFERENCE] [--feet LEFT,RIGHT] "
-                                    "[--read-up-axis y|z] "
+                                    "[--detail FRAMES] [--read-up-axis y|z] "
                                     "[--read-position-channels add|replace]"));
     }
     Motion motion;
@@ -501,8 +625,9 @@ int skate(const Arguments& a, std::FILE* out) {
         return fail(out, result);
     }
     int pairs = 0;
-    const double skate =
-        footSkate(EditedMotion(motion), skateReference(reference, legs), false, &pairs);
+    // The motion as its path edit shows it, which the detail does not change while unedited.
+    const PathEdit edit(motion, a.detail);
+    const double skate = footSkate(edit.edited(), skateReference(reference, legs), false, &pairs);
     printLine(out, "foot skate: " + floatText(static_cast<float>(skate)));
     printLine(out, "contact pairs: " + std::to_string(pairs));
     return 0;
@@ -514,12 +639,12 @@ struct Subcommand {
     int (*run)(const Arguments&, std::FILE*);
 };
 constexpr Subcommand kSubcommands[] = {
-    {"info", 0u, info},
+    {"info", kDetailOption, info},
     {"check", 0u, check},
-    {"convert", kOutputOptions, convert},
-    {"edit", kEditOptions | kFeetOption, edit},
-    {"export", kEditOptions | kFeetOption | kUnitScaleOption, exportMotion},
-    {"skate", kFeetOption, skate},
+    {"convert", kOutputOptions | kDetailOption, convert},
+    {"edit", kEditOptions | kFeetOption | kDetailOption, edit},
+    {"export", kEditOptions | kFeetOption | kUnitScaleOption | kDetailOption, exportMotion},
+    {"skate", kFeetOption | kDetailOption, skate},
 };
 
 const Subcommand* subcommandNamed(const std::string& word) {

@@ -1,5 +1,6 @@
 #include "document/document.h"
 
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -74,7 +75,9 @@ void Document::startAfresh() {
     baseState_ = nextState_++;
     loadedState_ = baseState_;
     ++revision_;
-    setFalloffRadius(falloffRadius_);
+    // Each load's radius reaches a few neighbours, whatever the figure's units and the detail.
+    setFalloffRadius(edit_ ? static_cast<float>(3.0 * edit_->meanPointSpacing()) : falloffRadius_);
+    setFalloff(falloffShape_);
 }
 
 Result Document::reread(const LoadOptions& options) {
@@ -234,9 +237,16 @@ void Document::select(int index) {
 }
 
 void Document::setFalloffRadius(float radius) {
-    falloffRadius_ = radius > 0.0f ? radius : 0.0f;
+    falloffRadius_ = radius > 0.0f && std::isfinite(radius) ? radius : 0.0f;
     if (edit_) {
         edit_->setFalloffRadius(falloffRadius_);
+    }
+}
+
+void Document::setFalloff(FalloffShape shape) {
+    falloffShape_ = shape;
+    if (edit_) {
+        edit_->setFalloffShape(shape);
     }
 }
 
@@ -271,24 +281,10 @@ void Document::commitDrag() {
         return;
     }
     dragging_ = false;
-    const ControlCurve& c = edit_->curve();
-    Step step;
-    for (int i = 0; i < c.pointCount(); ++i) {
-        CurvePoint now;
-        c.getPoint(i, now);
-        const CurvePoint& was = dragStart_[static_cast<std::size_t>(i)];
-        if (now.x != was.x || now.z != was.z) {
-            step.moves.push_back({i, was.x, was.z, now.x, now.z});
-        }
-    }
-    edit_->select(-1);
+    edit_->letGo();
+    const std::vector<CurvePoint> before = std::move(dragStart_);
     dragStart_ = std::vector<CurvePoint>();
-    if (step.moves.empty()) {
-        return;
-    }
-    edit_->refresh();
-    ++revision_;
-    record(std::move(step));
+    recordChanges(before, edit_->wholeTurn());
 }
 
 void Document::cancelDrag() {
@@ -301,7 +297,7 @@ void Document::cancelDrag() {
         edit_->setPoint(static_cast<int>(i), dragStart_[i]);
     }
     edit_->refresh();
-    edit_->select(-1);
+    edit_->letGo();
     dragStart_ = std::vector<CurvePoint>();
     ++revision_;
 }
@@ -340,12 +336,20 @@ void Document::apply(const Step& step, bool forward) {
         ++revision_;
         return;
     }
+    if (step.detailAfter != 0) {
+        // The detail step's moves are the edits of the old detail, which its undo brings back.
+        edit_->setDetail(forward ? step.detailAfter : step.detailBefore);
+    }
     for (const PointMove& move : step.moves) {
+        if (step.detailAfter != 0 && forward) {
+            break;
+        }
         CurvePoint p;
         p.x = forward ? move.afterX : move.beforeX;
         p.z = forward ? move.afterZ : move.beforeZ;
         edit_->setPoint(move.index, p);
     }
+    edit_->setWholeTurn(forward ? step.turnAfter : step.turnBefore);
     edit_->refresh();
     ++revision_;
 }

@@ -83,13 +83,24 @@ class Document {
     // view can tell whether what it derived from the motion is still current.
     unsigned long revision() const { return revision_; }
 
-    // The selected control point, -1 for none; an index outside the curve selects none.
+    // The control point a drag moves, -1 for none; an index outside the curve selects none.
+    // Selecting a point of a selection of several keeps the selection (PathEdit::select).
     int selected() const;
     void select(int index);
-    // Radius (world units) within which a drag's neighbours follow the dragged point with
-    // linearly falling weights; 0 moves the dragged point alone.
+    // The selected points (a drag moves them together, a transform acts on them); none without
+    // a motion. Changing the selection is no step of history, and is refused during a drag.
+    const std::vector<int>& selection() const;
+    void setSelection(std::vector<int> indices);
+    void toggleSelected(int index);
+    void selectAll();
+    // Radius (world units) within which a drag's neighbours follow the dragged points, with
+    // weights of the falloff's shape; 0, or the shape Off, moves the selection alone. Each load
+    // sets the radius to three times the mean spacing of the control points, so the falloff
+    // reaches the neighbours once it is switched on; the shape stays as it was.
     void setFalloffRadius(float radius);
     float falloffRadius() const { return falloffRadius_; }
+    void setFalloff(FalloffShape shape);
+    FalloffShape falloff() const { return falloffShape_; }
 
     // A drag of the selected control point: begin, any number of moves, then commit (one step
     // of history when something moved) or cancel (every point back where it was, no step).
@@ -102,6 +113,18 @@ class Document {
     // Ends the drag: refreshes the motion's bounds, clears the selection and records the step.
     void commitDrag();
     void cancelDrag();
+
+    // Moves, turns or scales the selection, or the whole path when none is selected (see
+    // PathEdit::transform): one step of history. Fails, changing nothing, while busy or
+    // dragging, without a motion, or for a transform that is not usable.
+    Result transform(const GroundTransform& t);
+    // Puts control point `index` at ground point p: one step of history.
+    Result setPointPosition(int index, const CurvePoint& p);
+    // Path detail: fits the path again with one control point per `blockLength` frames (see
+    // PathEdit::setDetail), dropping the path's edits, as one step of history whose undo
+    // brings back the previous detail with its edits. Nothing changes for the detail in use.
+    Result setPathDetail(int blockLength);
+    int pathDetail() const;
 
     // Keep Feet Planted: while on, each foot stays where it stood while it touches the ground on
     // the edited path (the legs are solved again whenever the path changes). Switching it is one
@@ -145,7 +168,11 @@ class Document {
         std::vector<std::string> ankles;  // the feet it switched, by their ankles' names
         bool switchesSpeed = false;       // the step switches Keep Speed (and moves no point)
         bool speedAfter = false;          // whether Keep Speed is on after it
-        unsigned long state = 0;          // the state this step leads to
+        double turnBefore = 0.0;          // the path edit's whole turn before and after it
+        double turnAfter = 0.0;
+        int detailBefore = 0;     // a change of the path's detail: block lengths, 0 for none (the
+        int detailAfter = 0;      // moves then restore the edits the old detail had)
+        unsigned long state = 0;  // the state this step leads to
     };
 
     // What a job in flight needs when it finishes.
@@ -167,12 +194,19 @@ class Document {
     unsigned long currentState() const;
     void apply(const Step& step, bool forward);
     void record(Step step);
+    // Every control point as it is now.
+    std::vector<CurvePoint> currentPoints() const;
+    // Records the points changed since `before` (and the whole turn since `turnBefore`) as one
+    // step, after refreshing the edit; false, recording nothing, when nothing changed.
+    bool recordChanges(const std::vector<CurvePoint>& before, double turnBefore);
+    Result refusedEdit() const;
 
     std::unique_ptr<Motion> motion_;
     std::unique_ptr<PathEdit> edit_;  // of motion_
     std::string fileName_;
     std::unique_ptr<Pending> pending_;
     float falloffRadius_ = 0.0f;
+    FalloffShape falloffShape_ = FalloffShape::Off;
 
     std::deque<Step> history_;
     std::size_t applied_ = 0;        // steps of history_ in effect; the rest can be redone

@@ -16,12 +16,14 @@ constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 14;
 
 }  // namespace
 
-PathEdit::PathEdit(const Motion& motion) : motion_(motion), bounds_(motion.motionBounds()) {
+PathEdit::PathEdit(const Motion& motion, int blockLength)
+    : motion_(motion), bounds_(motion.motionBounds()) {
     const std::vector<float>& x = motion.rootTrackX();
     const std::vector<float>& z = motion.rootTrackZ();
     for (std::size_t f = 0; f < x.size(); ++f) {
         path_.appendSample(x[f], 0.0f, z[f]);
     }
+    path_.setBlockLength(blockLength);
     path_.fitCurve();
     path_.setHeight(10.0f * motion.markerRadius());
     layBaseline();
@@ -67,7 +69,13 @@ bool PathEdit::pose(int frame, PosePass pass, Pose& pose) const {
 }
 
 void PathEdit::select(int index) {
-    path_.curve()->select(index >= 0 && index < curve().pointCount() ? index : -1);
+    const bool valid = index >= 0 && index < curve().pointCount();
+    if (!valid) {
+        selection_.clear();
+    } else if (!isSelected(index)) {
+        selection_.assign(1, index);
+    }
+    path_.curve()->select(valid ? index : -1);
 }
 
 void PathEdit::setFalloffRadius(float radius) {
@@ -75,7 +83,7 @@ void PathEdit::setFalloffRadius(float radius) {
 }
 
 void PathEdit::moveSelected(double x, double z) {
-    path_.curve()->moveSelected(x, z);
+    path_.curve()->moveGroup(selection_, x, z);
 }
 
 void PathEdit::setPoint(int index, const CurvePoint& p) {

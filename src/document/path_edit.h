@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "editing/control_curve.h"
+#include "editing/falloff.h"
+#include "editing/ground_transform.h"
 #include "editing/root_heading.h"
 #include "editing/root_path.h"
 #include "editing/root_placement.h"
@@ -34,9 +36,9 @@ struct Baseline {
 // right order. The motion is only read and must outlive the edit.
 class PathEdit {
   public:
-    // Fits the path to the motion's ground track and lays the baseline: the motion as loaded,
-    // unedited, with its feet free.
-    explicit PathEdit(const Motion& motion);
+    // Fits the path to the motion's ground track, one control point per `blockLength` frames,
+    // and lays the baseline: the motion as loaded, unedited, with its feet free.
+    explicit PathEdit(const Motion& motion, int blockLength = RootPath::kDefaultBlockLength);
     PathEdit(const PathEdit&) = delete;
     PathEdit& operator=(const PathEdit&) = delete;
 
@@ -65,12 +67,48 @@ class PathEdit {
     // EditedMotion::pose of the edited motion: frame k of its frames.
     bool pose(int frame, PosePass pass, Pose& pose) const;
 
-    // The selected control point (-1 for none) and the falloff radius of moveSelected.
+    // The control point a drag moves to the cursor (-1 for none). Selecting a point of the
+    // selection makes it that point and keeps the selection; any other point becomes the whole
+    // selection; -1 clears both.
     int selected() const { return curve().selected(); }
     void select(int index);
+    // The selected control points, in index order; a drag moves them together.
+    const std::vector<int>& selection() const { return selection_; }
+    bool isSelected(int index) const;
+    // Replaces the selection (indices outside the curve are dropped); no point is dragged.
+    void setSelection(std::vector<int> indices);
+    // Adds a point to the selection, making it the dragged one, or takes it out of it.
+    void toggleSelected(int index);
+    // After a drag: no point is dragged, and a selection of one point goes with it.
+    void letGo();
     void setFalloffRadius(float radius);
-    // Moves the selected point to (x, z) and its neighbours within the falloff radius with it.
+    void setFalloffShape(FalloffShape shape);
+    // Moves the selected point to (x, z), the rest of the selection rigidly with it, and the
+    // other points by the largest falloff weight they get from a selected point.
     void moveSelected(double x, double z);
+    // Per control point, the share of a drag from `focus` it would follow (1 for the points
+    // that move with it; all 0 for a focus outside the curve).
+    std::vector<float> dragWeights(int focus) const;
+
+    // The points a transform moves: the selection, or every point when none is selected.
+    std::vector<int> transformedPoints() const;
+    // The pivot of a turn or scale: the centre of the selection, or the first control point.
+    CurvePoint pivot() const;
+    // Moves, turns or scales the transformed points. A turn that moves every point turns the
+    // whole motion with it (the whole turn grows by it). False, changing nothing, for a
+    // transform that is not usable (GroundTransform::usable) or a path without points.
+    bool transform(const GroundTransform& t);
+    // The sum of the turns of the whole path, radians (see turnedHeadings).
+    double wholeTurn() const { return wholeTurn_; }
+    void setWholeTurn(double radians) { wholeTurn_ = radians; }
+    // Whether the path differs from its fit: a moved point or a whole turn.
+    bool hasPathEdits() const;
+    // The mean ground distance between neighbouring control points; 0 with fewer than two.
+    double meanPointSpacing() const;
+    // Fits the path again to the motion's ground track with one control point per
+    // `blockLength` frames and lays the baseline anew: the path unedited, nothing selected, the
+    // falloff kept.
+    void setDetail(int blockLength);
     // Puts control point i at p (an index outside the curve is ignored).
     void setPoint(int index, const CurvePoint& p);
     // Brings everything derived from the control points up to date after they changed: the
@@ -128,16 +166,19 @@ class PathEdit {
     double groundOffsetZ_ = 0.0;
     std::vector<CurvePoint> fittedPoints_;    // per frame, the fitted curve's point
     std::vector<CurvePoint> pathPoints_;      // per frame, the edited curve's point
-    std::vector<double> heading_;             // per frame, the added heading (radians)
+    std::vector<double> heading_;             // per frame, with the whole turn (radians)
     std::vector<double> headingBefore_;       // the same before the last change, and room for the
     std::vector<double> headingWork_;         // heading's work: kept, since drags work it out often
     std::vector<std::uint8_t> placed_;        // per frame, 1 where the edit moved or turned it
     std::vector<CurvePoint> followedPoints_;  // the control points the frames were worked out for
-    ChordTurns turns_;                        // per frame, the turn of its chord
+    double followedTurn_ = 0.0;               // and the whole turn
+    ChordTurns turns_;  // per frame, the turn of its chord (with no whole turn)
     // Per block of Motion::kGroundBlock frames, the ground bounds of its edited poses, and
     // whether a change of their placements left them to be measured again.
     std::vector<Bounds> blockBounds_;
     std::vector<std::uint8_t> staleBlocks_;
+    std::vector<int> selection_;  // selected control points, ascending
+    double wholeTurn_ = 0.0;      // radians, see turnedHeadings
     Bounds bounds_;
     std::vector<Foot> feet_;
     bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)

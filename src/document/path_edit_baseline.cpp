@@ -75,7 +75,9 @@ void PathEdit::layBaseline() {
     pathPoints_ = fittedPoints_;
     heading_.assign(size, 0.0);
     placed_.assign(size, 0);
+    turns_ = ChordTurns();
     measureTurns(baseline_.chords, pathPoints_, 0, -1, turns_);
+    followedTurn_ = 0.0;
     followedPoints_.resize(static_cast<std::size_t>(curve.pointCount()));
     for (int k = 0; k < curve.pointCount(); ++k) {
         curve.getPoint(k, followedPoints_[static_cast<std::size_t>(k)]);
@@ -127,12 +129,14 @@ void PathEdit::followPath() {
             was = p;
         }
     }
-    if (lastPoint < 0) {
+    if (lastPoint < 0 && wholeTurn_ == followedTurn_) {
         return;
     }
     int first = 0;
-    int last = 0;
-    framesOfPoints(firstPoint, lastPoint, first, last);
+    int last = -1;
+    if (lastPoint >= 0) {
+        framesOfPoints(firstPoint, lastPoint, first, last);
+    }
     const int frameCount = motion_.frameCount();
     runInHalves(last - first + 1, kSplitFrames, [&](int from, int to, int) {
         for (int f = first + from; f < first + to; ++f) {
@@ -141,9 +145,17 @@ void PathEdit::followPath() {
         }
     });
     const HeadingChords& chords = baseline_.chords;
-    measureTurns(chords, pathPoints_, first - chords.reach, last + chords.reach, turns_);
     std::swap(heading_, headingBefore_);
-    addedHeadings(chords, turns_, framesPerSecond(motion_), heading_, headingWork_);
+    if (wholeTurn_ == 0.0) {
+        // Turns measured under a whole turn describe other points: all are measured again.
+        const bool turned = followedTurn_ != 0.0;
+        measureTurns(chords, pathPoints_, turned ? 0 : first - chords.reach,
+                     turned ? motion_.frameCount() - 1 : last + chords.reach, turns_);
+        addedHeadings(chords, turns_, framesPerSecond(motion_), heading_, headingWork_);
+    } else {
+        heading_ = turnedHeadings(chords, pathPoints_, framesPerSecond(motion_), wholeTurn_);
+    }
+    followedTurn_ = wholeTurn_;
     // A frame the edit leaves where it was is placed as the file places it, to the bit; a frame
     // whose placement changed leaves its block's bounds to be measured again.
     for (std::size_t f = 0; f < placed_.size(); ++f) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include "editing/falloff.h"
+
 // A point or vector in the ground plane (the scene's x-z plane).
 struct CurvePoint {
     double x = 0.0;
@@ -85,25 +87,41 @@ class ControlCurve {
     // Switches both components to the Catmull-Rom basis, keeping the points; always 1.
     int useCatmullRom();
 
-    // Selected control point, -1 for none.
+    // Selected control point, -1 for none: the one a drag moves to the cursor.
     void select(int index) { selected_ = index; }
     int selected() const { return selected_; }
     // Moves the selected point to (x, z) and its neighbours within the falloff radius with it.
     void moveSelected(double x, double z);
+    // The same for a group of points dragged together by the selected one: each point of the
+    // group (invalid indices are ignored) moves by the selected point's displacement, and each
+    // other point by the largest falloff weight it gets from any point of the group.
+    void moveGroup(const std::vector<int>& group, double x, double z);
+    // Per point, the share of a drag of the group it would follow: 1 for the group's points,
+    // the largest falloff weight from any of them for the others.
+    std::vector<float> groupWeights(const std::vector<int>& group) const;
 
     void setHeight(float height) { height_ = height; }
     float height() const { return height_; }
     void setFalloffRadius(float radius) { falloffRadius_ = radius; }
     float falloffRadius() const { return falloffRadius_; }
+    void setFalloffShape(FalloffShape shape) { falloffShape_ = shape; }
+    FalloffShape falloffShape() const { return falloffShape_; }
 
     const SplineComponent& xComponent() const { return x_; }
     const SplineComponent& zComponent() const { return z_; }
 
   private:
+    // Per point, whether it belongs to the group (the selected point always does).
+    std::vector<char> groupMembers(const std::vector<int>& group) const;
+    // The largest falloff weight point i gets from a member of the group, from the positions
+    // as they are.
+    float weightFromGroup(const std::vector<char>& members, int i) const;
+
     SplineComponent x_;
     SplineComponent z_;
     int last_ = -1;
     int selected_ = -1;
     float height_ = 2.0f;
     float falloffRadius_ = 0.0f;
+    FalloffShape falloffShape_ = FalloffShape::Linear;
 };

@@ -1,9 +1,15 @@
+#include <algorithm>
+
 #include "editing/control_curve.h"
 
-// Points are visited in index order and each weight is taken from the positions at that moment:
-// points before the selected one are weighed against its old position, points after it against
-// its new one. The weight is narrowed to float, as the radius it comes from is a float.
 void ControlCurve::moveSelected(double x, double z) {
+    moveGroup({selected_}, x, z);
+}
+
+// Points are visited in index order and each weight is taken from the positions at that moment:
+// points before a moving one are weighed against its old position, points after it against
+// its new one. With a group of one this is the single point's drag, weight for weight.
+void ControlCurve::moveGroup(const std::vector<int>& group, double x, double z) {
     if (selected_ < 0 || selected_ > last_) {
         return;
     }
@@ -11,18 +17,62 @@ void ControlCurve::moveSelected(double x, double z) {
     getPoint(selected_, old);
     const double dx = x - old.x;
     const double dz = z - old.z;
+    const std::vector<char> members = groupMembers(group);
     for (int i = 0; i <= last_; ++i) {
         if (i == selected_) {
             setPoint(CurvePoint{x, z}, i);
             continue;
         }
-        const double d = pointDistance(selected_, i);
-        if (!(d < falloffRadius_)) {
+        const float weight =
+            members[static_cast<std::size_t>(i)] ? 1.0f : weightFromGroup(members, i);
+        if (weight == 0.0f) {
             continue;
         }
-        const float weight = static_cast<float>(1.0 - d / falloffRadius_);
         CurvePoint p;
         getPoint(i, p);
-        setPoint(CurvePoint{p.x + weight * dx, p.z + weight * dz}, i);
+        // The group moves rigidly: by the displacement itself, not by a weight of 1 narrowed.
+        if (members[static_cast<std::size_t>(i)]) {
+            setPoint(CurvePoint{p.x + dx, p.z + dz}, i);
+        } else {
+            setPoint(CurvePoint{p.x + weight * dx, p.z + weight * dz}, i);
+        }
     }
+}
+
+std::vector<float> ControlCurve::groupWeights(const std::vector<int>& group) const {
+    const std::vector<char> members = groupMembers(group);
+    std::vector<float> weights(members.size(), 0.0f);
+    for (int i = 0; i <= last_; ++i) {
+        weights[static_cast<std::size_t>(i)] =
+            members[static_cast<std::size_t>(i)] ? 1.0f : weightFromGroup(members, i);
+    }
+    return weights;
+}
+
+std::vector<char> ControlCurve::groupMembers(const std::vector<int>& group) const {
+    std::vector<char> members(static_cast<std::size_t>(pointCount()), 0);
+    for (int i : group) {
+        if (i >= 0 && i <= last_) {
+            members[static_cast<std::size_t>(i)] = 1;
+        }
+    }
+    if (selected_ >= 0 && selected_ <= last_) {
+        members[static_cast<std::size_t>(selected_)] = 1;
+    }
+    return members;
+}
+
+float ControlCurve::weightFromGroup(const std::vector<char>& members, int i) const {
+    // Without a reach there is nothing to weigh, however large the group.
+    if (falloffShape_ == FalloffShape::Off || !(falloffRadius_ > 0.0f)) {
+        return 0.0f;
+    }
+    float weight = 0.0f;
+    for (int m = 0; m <= last_ && weight < 1.0f; ++m) {
+        if (members[static_cast<std::size_t>(m)]) {
+            weight =
+                std::max(weight, falloffWeight(falloffShape_, pointDistance(m, i), falloffRadius_));
+        }
+    }
+    return weight;
 }

@@ -187,3 +187,24 @@ std::vector<double> addedHeadings(const HeadingChords& chords, const ChordTurns&
     addedHeadings(chords, turns, framesPerSecond, heading, work);
     return heading;
 }
+
+std::vector<double> turnedHeadings(const HeadingChords& chords,
+                                   const std::vector<CurvePoint>& edited, double framesPerSecond,
+                                   double wholeTurn) {
+    if (wholeTurn == 0.0) {
+        return addedHeadings(chords, edited, framesPerSecond);
+    }
+    // The heading turns +x towards -z for a positive angle (as a GL rotation about +y), so the
+    // turn back by -wholeTurn takes (x, z) to (x cos - z sin, x sin + z cos).
+    const double c = std::cos(wholeTurn);
+    const double s = std::sin(wholeTurn);
+    std::vector<CurvePoint> back(edited.size());
+    for (std::size_t f = 0; f < edited.size(); ++f) {
+        back[f] = {edited[f].x * c - edited[f].z * s, edited[f].x * s + edited[f].z * c};
+    }
+    std::vector<double> heading = addedHeadings(chords, back, framesPerSecond);
+    for (double& h : heading) {
+        h = std::remainder(h + wholeTurn, kTwoPi);
+    }
+    return heading;
+}

@@ -55,3 +55,13 @@ void addedHeadings(const HeadingChords& chords, const ChordTurns& turns, double 
 // The same for the edited path's points of every frame, all turns worked out afresh.
 std::vector<double> addedHeadings(const HeadingChords& chords,
                                   const std::vector<CurvePoint>& edited, double framesPerSecond);
+
+// The heading of every frame of an edited path that was also turned as a whole by `wholeTurn`
+// radians (the sum of the whole-path turns, same sign as the added heading): the whole turn plus
+// what addedHeadings finds on the edited points turned back by it. Chords are differences of
+// points, so turning back about any pivot gives the same chords, and none is needed. The whole
+// turn is not blended away where the figure stands still, so turning the whole path turns the
+// whole motion rigidly. A whole turn of 0 gives addedHeadings exactly.
+std::vector<double> turnedHeadings(const HeadingChords& chords,
+                                   const std::vector<CurvePoint>& edited, double framesPerSecond,
+                                   double wholeTurn);

@@ -16,3 +16,7 @@ void RootPath::setHeight(float height) {
         curve_->setHeight(height);
     }
 }
+
+void RootPath::setBlockLength(int frames) {
+    blockLength_ = frames < kShortestBlock ? kShortestBlock : frames;
+}

@@ -6,9 +6,14 @@
 #include "editing/control_curve.h"
 
 // The root's ground track of one motion (one x-z sample per frame) and the control curve
-// fitted to it: one control point per block of 50 frames plus the two end samples.
+// fitted to it: one control point per block of frames (50 unless set otherwise) plus the two end
+// samples.
 class RootPath {
   public:
+    static constexpr int kDefaultBlockLength = 50;
+    // The shortest block: its cubic needs four samples.
+    static constexpr int kShortestBlock = 4;
+
     RootPath();
     ~RootPath();
     RootPath(RootPath&&) noexcept = default;
@@ -34,7 +39,10 @@ class RootPath {
     // The drawing height; also passed to the curve when there is one.
     void setHeight(float height);
     float height() const { return height_; }
-    int blockLength() const { return 50; }
+    // Frames per control point; a length below kShortestBlock counts as that. The next fit and
+    // every frameParameter use it.
+    void setBlockLength(int frames);
+    int blockLength() const { return blockLength_; }
 
     // Curve parameter t in [0, 1) of frame a (0 <= a < frameCount); depends only on the frame
     // count and the block length, never on the edited points.
@@ -47,4 +55,5 @@ class RootPath {
     std::vector<double> fittedX_;
     std::vector<double> fittedZ_;
     float height_ = 2.0f;
+    int blockLength_ = kDefaultBlockLength;
 };

@@ -23,7 +23,8 @@ void RootPath::fitCurve() {
         fittedZ_.front() = sampleZ_.front();
         // Every block is fitted on its own, so long motions fit theirs on two cores.
         runInHalves(blocks, kSplitBlocks, [&](int firstBlock, int lastBlock, int) {
-            BlockFit fit(length);
+            // A block never holds more samples than the track, however long it is set.
+            BlockFit fit(std::min(length, count));
             for (int i = firstBlock; i < lastBlock; ++i) {
                 const int first = i * length;
                 const int n = std::min(length, count - first);

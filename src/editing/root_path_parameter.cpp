@@ -16,9 +16,14 @@ double singleBlockParameter(int frame, int frameCount) {
 
 }  // namespace
 
-// Control point k (1 <= k < W) sits at the middle frame of block k - 1, 25 + (k - 1) * 50; the
-// second-to-last piece stretches over 25 + n_last / 2 frames and the last piece ends half a last
-// block later, at frame F or F - 0.5, so every frame maps below 1.
+// Blocks of N frames, W of them, the last of n_last frames, and h = N / 2 (integer division).
+// Control point 0 is anchored at frame 0 and control point k (1 <= k < W) at h + (k - 1) N, half
+// a block into block k - 1. The piece from control point W - 1 to W spans the rest of that
+// block, N - h, plus n_last / 2 (integer division), and the last piece ends n_last / 2 (real
+// division) later, at frame F or F - 0.5, so every frame maps below 1. Frames between two
+// anchors are interpolated linearly, each piece taking 1 / (W + 1) of the parameter. With N = 50
+// this is the mapping of blocks of 50 as it always was, bit for bit: the first piece maps a / h,
+// which is the same double as 2 a / N for an even N, and N - h is h.
 double RootPath::frameParameter(int frame, int frameCount) const {
     if (frameCount <= 0) {
         return 0.0;
@@ -39,7 +44,7 @@ double RootPath::frameParameter(int frame, int frameCount) const {
     const double n = segments;
     const int lastBlock = frameCount % length != 0 ? frameCount % length : length;
     if (frame < half) {
-        return (2.0 * frame / length) / n;
+        return (static_cast<double>(frame) / half) / n;
     }
     const int shifted = frame - half;
     const int k = shifted / length;
@@ -49,7 +54,7 @@ double RootPath::frameParameter(int frame, int frameCount) const {
     }
     const int anchor = half + (blocks - 2) * length;  // control point W - 1
     const int d = frame - anchor;
-    const int span = half + lastBlock / 2;
+    const int span = (length - half) + lastBlock / 2;
     if (d <= span) {
         return (blocks - 1) / n + (static_cast<double>(d) / span) / n;
     }

@@ -138,6 +138,7 @@ void fitCameraPreset(Camera& camera, const CameraBounds& b, CameraPreset preset)
     camera.target = {b[MinX] + x / 2.0f, y / 2.0f, b[MinZ] + z / 2.0f};
     const PresetDirection d = presetDirection(preset);
     camera.up = d.up;
+    camera.orthographic = preset == CameraPreset::Top;
     camera.eye = add(camera.target, d.back);  // the side the fitted distance is measured from
     const double distance = fittedDistance(camera, x, y, z);
     camera.eye = add(camera.target, scale(d.back, distance));
@@ -156,8 +157,24 @@ void fitCamera(Camera& camera, const CameraBounds& b) {
     fitCameraPreset(camera, b, alongX ? CameraPreset::Front : CameraPreset::Side);
 }
 
+void frameCameraOn(Camera& camera, const CameraBounds& b) {
+    const float x = extent(b, 0);
+    const float y = extent(b, 1);
+    const float z = extent(b, 2);
+    const CameraVector target{b[MinX] + x / 2.0f, y / 2.0f, b[MinZ] + z / 2.0f};
+    const CameraVector back = scale(basisOf(camera).forward, -1.0);
+    const double distance = fittedDistance(camera, x, y, z);
+    if (!finite(target) || !(distance > 0.0) || !std::isfinite(distance))
+        return;  // nothing to frame: the view stays as it was
+    camera.nearPlane = std::min(x, std::min(y, z)) / 3.0f;
+    camera.farTerm = 3.0f * std::max(x, std::max(y, z));
+    camera.target = target;
+    camera.eye = add(target, scale(back, distance));
+}
+
 void turnCameraToPreset(Camera& camera, CameraPreset preset) {
     const PresetDirection d = presetDirection(preset);
+    camera.orthographic = preset == CameraPreset::Top;
     const double distance = length(sub(camera.eye, camera.target));
     camera.eye = add(camera.target, scale(d.back, distance > 0.0 ? distance : 100.0));
     camera.up = d.up;
@@ -188,6 +205,7 @@ void trackCamera(Camera& camera, const CameraBounds& poseBounds, double pathX, d
 
 void orbitCamera(Camera& camera, const Camera& start, int dx, int dy, int width, int height) {
     const Turntable from = turntableOf(start);
+    camera.orthographic = false;
     const double turn = kOrbitRadiansPerView * dx / std::max(width, 1);
     const double tilt = kOrbitRadiansPerView * dy / std::max(height, 1);
     // A start beyond the limit (the top view looks straight down) may stay there, not jump.
@@ -222,10 +240,11 @@ void scaleCameraDistance(Camera& camera, double factor) {
 void panCamera(Camera& camera, int fromX, int fromY, int toX, int toY, int width, int height) {
     const Basis b = basisOf(camera);
     const double depth = dot(sub(camera.target, camera.eye), b.forward);
-    // The point at the target's depth along each ray from the eye.
+    // The point at the target's depth along each pixel's ray.
     auto atTargetDepth = [&](int px, int py) {
-        const CameraVector d = pixelRay(camera, px, py, width, height).direction;
-        return add(camera.eye, scale(d, depth / dot(d, b.forward)));
+        const CameraRay ray = pixelRay(camera, px, py, width, height);
+        const double along = depth - dot(sub(ray.origin, camera.eye), b.forward);
+        return add(ray.origin, scale(ray.direction, along / dot(ray.direction, b.forward)));
     };
     const CameraVector shift = sub(atTargetDepth(fromX, fromY), atTargetDepth(toX, toY));
     if (!finite(shift))
@@ -261,9 +280,32 @@ CameraMatrix viewMatrix(const Camera& camera) {
             s[2], u[2], -f[2], 0.0, -dot(s, e), -dot(u, e), dot(f, e), 1.0};
 }
 
+double orthographicHalfHeight(const Camera& camera) {
+    const double half = length(sub(camera.eye, camera.target)) * tanHalfFieldOfView();
+    return half > 0.0 && std::isfinite(half) ? half : 1.0;
+}
+
+double worldPerPixel(const Camera& camera, const CameraVector& point, int height) {
+    const double h = height > 0 ? height : 1.0;
+    if (camera.orthographic)
+        return 2.0 * orthographicHalfHeight(camera) / h;
+    const double depth = dot(sub(point, camera.eye), basisOf(camera).forward);
+    return depth > 0.0 ? 2.0 * depth * tanHalfFieldOfView() / h : 0.0;
+}
+
 CameraMatrix projectionMatrix(const Camera& camera, int width, int height) {
     const double near = usableNearPlane(camera);
     const double far = farPlane(camera);
+    if (camera.orthographic) {
+        const double halfHeight = orthographicHalfHeight(camera);
+        CameraMatrix m{};
+        m[0] = 1.0 / (halfHeight * aspectOf(width, height));
+        m[5] = 1.0 / halfHeight;
+        m[10] = -2.0 / (far - near);
+        m[14] = -(far + near) / (far - near);
+        m[15] = 1.0;
+        return m;
+    }
     const double radians = kFieldOfView / 2.0 * kPi / 180.0;
     const double cotangent = std::cos(radians) / std::sin(radians);
     const double depth = far - near;
@@ -283,6 +325,12 @@ CameraRay pixelRay(const Camera& camera, double px, double py, int width, int he
     const double t = tanHalfFieldOfView();
     const double nx = 2.0 * px / w - 1.0;
     const double ny = 1.0 - 2.0 * py / h;
+    if (camera.orthographic) {
+        const double halfHeight = orthographicHalfHeight(camera);
+        const CameraVector across = add(scale(b.side, nx * halfHeight * aspectOf(width, height)),
+                                        scale(b.up, ny * halfHeight));
+        return {add(camera.eye, add(across, scale(b.forward, usableNearPlane(camera)))), b.forward};
+    }
     // One unit along the line of sight, so that `near` of it ends on the near plane.
     const CameraVector along =
         add(b.forward, add(scale(b.side, nx * t * aspectOf(width, height)), scale(b.up, ny * t)));
@@ -296,9 +344,11 @@ std::optional<std::array<double, 2>> projectToPixel(const Camera& camera, const 
     const double depth = dot(d, b.forward);
     if (!(depth > 0.0))
         return std::nullopt;
-    const double t = tanHalfFieldOfView();
-    const double nx = dot(d, b.side) / (depth * t * aspectOf(width, height));
-    const double ny = dot(d, b.up) / (depth * t);
+    // Orthographic: every depth is seen as the perspective sees the target's.
+    const double scaleDepth = camera.orthographic ? 1.0 : depth;
+    const double t = camera.orthographic ? orthographicHalfHeight(camera) : tanHalfFieldOfView();
+    const double nx = dot(d, b.side) / (scaleDepth * t * aspectOf(width, height));
+    const double ny = dot(d, b.up) / (scaleDepth * t);
     const double w = width > 0 ? width : 1.0;
     const double h = height > 0 ? height : 1.0;
     const std::array<double, 2> pixel{(nx + 1.0) * w / 2.0, (1.0 - ny) * h / 2.0};

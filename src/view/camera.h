@@ -8,13 +8,15 @@ using CameraVector = std::array<double, 3>;
 
 // The view's camera: the eye looks at the target, `up` tells which way is up on screen (it need
 // not be perpendicular to the line of sight, as with gluLookAt). The projection is a 60 degree
-// vertical perspective. `farTerm` is not a distance: see farPlane.
+// vertical perspective, or an orthographic one showing at every depth what the perspective
+// shows at the target's. `farTerm` is not a distance: see farPlane.
 struct Camera {
     CameraVector eye{0.0, 2.0, 100.0};
     CameraVector target{0.0, 0.0, 0.0};
     CameraVector up{0.0, 1.0, 0.0};
     double nearPlane = 1.0;
     double farTerm = 1000.0;
+    bool orthographic = false;
 };
 
 // Six floats max x, min x, max y, min y, max z, min z (the motion's bounds layout).
@@ -35,10 +37,16 @@ enum class CameraPreset { Top, Front, Side };
 // the eye on +z for a motion longer along x, otherwise on +x; +y up.
 void fitCamera(Camera& camera, const CameraBounds& motionBounds);
 
-// Fits the camera to a motion's bounds looking from the preset's side, as fitCamera does.
+// Fits the camera to a motion's bounds looking from the preset's side, as fitCamera does; the
+// top view is orthographic (the view for editing the path), the others perspective.
 void fitCameraPreset(Camera& camera, const CameraBounds& motionBounds, CameraPreset preset);
 
-// Turns the camera to look from the preset's side at its target, keeping the distance.
+// Keeps the line of sight and the projection and fits the view to a box (unlifted bounds, as
+// fitCamera takes): the target at its middle, the eye as far as fitCamera would put it.
+void frameCameraOn(Camera& camera, const CameraBounds& box);
+
+// Turns the camera to look from the preset's side at its target, keeping the distance; the top
+// view is orthographic.
 void turnCameraToPreset(Camera& camera, CameraPreset preset);
 
 // Keeps the line of sight and puts the eye as far from the target as fitCamera would for a box
@@ -53,7 +61,8 @@ void trackCamera(Camera& camera, const CameraBounds& poseBounds, double pathX, d
 // camera `start`: a drag to the right turns the scene about the world's vertical axis through
 // the target, a drag downwards raises the eye (tilting the ground towards it) and never past
 // 89 degrees above or below the horizon (unless the start already was, as in the top view).
-// The camera keeps its own target and distance; only the side it looks from changes.
+// The camera keeps its own target and distance; only the side it looks from changes, and an
+// orthographic view becomes a perspective one.
 void orbitCamera(Camera& camera, const Camera& start, int dx, int dy, int width, int height);
 
 // The distance factor of a middle-button drag of (dx, dy) pixels, y down: right and up bring
@@ -80,13 +89,21 @@ double usableNearPlane(const Camera& camera);
 
 // Column-major 4x4 matrices as glLoadMatrixd takes them: the look-at of gluLookAt, and the
 // perspective of gluPerspective with kFieldOfView, aspect width / height and the near and far
-// planes above.
+// planes above (or, orthographic, glOrtho of the height orthographicHalfHeight either side).
 using CameraMatrix = std::array<double, 16>;
 CameraMatrix viewMatrix(const Camera& camera);
 CameraMatrix projectionMatrix(const Camera& camera, int width, int height);
 
+// Half the height of the world an orthographic camera shows: what the perspective shows at
+// the target's distance.
+double orthographicHalfHeight(const Camera& camera);
+
+// The world length one pixel of a view `height` pixels high covers at the point (across the
+// line of sight); 0 for a point level with or behind the eye in a perspective view.
+double worldPerPixel(const Camera& camera, const CameraVector& point, int height);
+
 // A ray in world space: from a point on the near plane, along a unit direction away from the
-// eye.
+// eye (the line of sight itself in an orthographic view).
 struct CameraRay {
     CameraVector origin;
     CameraVector direction;

@@ -2,6 +2,7 @@
 
 #include <FL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,23 +34,24 @@ void drawCube(double s) {
     glEnd();
 }
 
-}  // namespace
-
-std::array<float, 3> controlPointColour(const ControlCurve& curve, int i, int focus) {
-    if (focus < 0 || focus >= curve.pointCount())
-        focus = curve.selected();
-    if (i == focus)
-        return {0.0f, 1.0f, 0.0f};
-    if (focus < 0)
-        return {0.0f, 0.0f, 1.0f};
-    float e = static_cast<float>(curve.pointDistance(focus, i)) / curve.falloffRadius();
-    // A zero radius gives an infinite or (for a coincident point) undefined ratio: both blue.
-    if (!(e <= 1.0f))
-        e = 1.0f;
-    if (e < 0.0f)
-        e = 0.0f;
-    return {0.0f, 1.0f - e, e};
+// The twelve edges of a cube of half-edge s.
+void drawCubeEdges(double s) {
+    glBegin(GL_LINES);
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int corner = 0; corner < 4; ++corner) {
+            double a[3];
+            a[(axis + 1) % 3] = (corner & 1) ? s : -s;
+            a[(axis + 2) % 3] = (corner & 2) ? s : -s;
+            a[axis] = -s;
+            glVertex3dv(a);
+            a[axis] = s;
+            glVertex3dv(a);
+        }
+    }
+    glEnd();
 }
+
+}  // namespace
 
 std::array<float, 3> pathSpeedColour(float ratio) {
     constexpr float kNeutral = 0.04879016f;  // log(1.05)
@@ -90,40 +92,63 @@ void drawCurveStrip(const ControlCurve& curve, Colour colourAt) {
 
 }  // namespace
 
-void drawCurve(const ControlCurve& curve, int focus) {
-    glPushMatrix();
+std::array<float, 3> controlPointColour(const ControlPointMarks& marks, int i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    const float weight = i >= 0 && k < marks.weights.size() ? marks.weights[k] : 0.0f;
+    if (weight > 0.0f)
+        return {0.0f, std::min(weight, 1.0f), 1.0f - std::min(weight, 1.0f)};
+    if (i >= 0 && k < marks.selected.size() && marks.selected[k])
+        return {1.0f, 0.85f, 0.0f};
+    return {0.0f, 0.0f, 1.0f};
+}
+
+double controlPointPixels(int viewHeight) {
+    return std::max(5.0, viewHeight / 125.0);
+}
+
+double controlPointHalfEdge(const ControlPointView& view, const CameraVector& point) {
+    return 0.5 * controlPointPixels(view.height) * worldPerPixel(view.camera, point, view.height);
+}
+
+void drawCurve(const ControlCurve& curve, const ControlPointView& view,
+               const ControlPointMarks& marks) {
     glColor3f(1.0f, 1.0f, 1.0f);
     drawCurveStrip(curve, [](double) {});
     // No glFlush here: the buffer swap flushes anyway, and a flush in mid-frame makes a
     // software GL rasterise and store the whole frame one extra time.
-    glPopMatrix();
-    drawControlPoints(curve, focus);
+    drawControlPoints(curve, view, marks);
 }
 
-double controlPointHalfEdge(const ControlCurve& curve) {
-    return 0.2 * curve.height();
-}
-
-void drawControlPoints(const ControlCurve& curve, int focus) {
+void drawControlPoints(const ControlCurve& curve, const ControlPointView& view,
+                       const ControlPointMarks& marks) {
     const double height = curve.height();
-    const double s = controlPointHalfEdge(curve);
     for (int i = 0; i < curve.pointCount(); ++i) {
-        glColor3fv(controlPointColour(curve, i, focus).data());
         CurvePoint p;
         if (!curve.getPoint(i, p))
             continue;
+        const double s = controlPointHalfEdge(view, {p.x, height, p.z});
+        if (!(s > 0.0))
+            continue;
+        glColor3fv(controlPointColour(marks, i).data());
         glPushMatrix();
         glTranslated(p.x, height, p.z);
         drawCube(s);
+        if (i == marks.hovered) {
+            glColor3f(1.0f, 1.0f, 1.0f);
+            glLineWidth(2.0f);
+            drawCubeEdges(1.4 * s);
+            glLineWidth(1.0f);
+        }
         glPopMatrix();
     }
 }
 
-void drawPath(const RootPath& path, int focus, const std::vector<float>* speeds) {
+void drawPath(const RootPath& path, const ControlPointView& view, const ControlPointMarks& marks,
+              const std::vector<float>* speeds) {
     if (!path.curve())
         return;
     if (speeds == nullptr || speeds->empty()) {
-        drawCurve(*path.curve(), focus);
+        drawCurve(*path.curve(), view, marks);
         return;
     }
     // The frames' parameters rise with the frame, as t does along the strip: one walk pairs
@@ -135,5 +160,27 @@ void drawPath(const RootPath& path, int focus, const std::vector<float>* speeds)
             ++frame;
         glColor3fv(pathSpeedColour((*speeds)[static_cast<std::size_t>(frame)]).data());
     });
-    drawControlPoints(*path.curve(), focus);
+    drawControlPoints(*path.curve(), view, marks);
+}
+
+void drawFalloffRing(const CurvePoint& centre, double radius, double lift) {
+    constexpr int kSegments = 96;
+    glColor3f(0.3f, 1.0f, 0.6f);
+    glLineWidth(2.0f);
+    glBegin(GL_LINE_LOOP);
+    for (int i = 0; i < kSegments; ++i) {
+        const double a = 2.0 * M_PI * i / kSegments;
+        glVertex3d(centre.x + radius * std::cos(a), lift, centre.z + radius * std::sin(a));
+    }
+    glEnd();
+    glLineWidth(1.0f);
+}
+
+void drawCapturedTrack(const RootPath& path) {
+    const double height = path.height();
+    glColor3f(0.6f, 0.6f, 0.6f);
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i < path.sampleCount(); ++i)
+        glVertex3d(path.sampleX(i), height, path.sampleZ(i));
+    glEnd();
 }

@@ -5,27 +5,55 @@
 
 #include "editing/control_curve.h"
 #include "editing/root_path.h"
+#include "view/camera.h"
 
-// The colour (r, g, b) of control point i: green for the focus point (the selected one, or the
-// one under the cursor when given); fading from green to blue over the falloff radius around
-// it, so the points a drag would move stand out; blue with no focus.
-std::array<float, 3> controlPointColour(const ControlCurve& curve, int i, int focus = -1);
+// What the control points show beside their place: per point the share of a drag from the
+// focus (the point under the cursor or the dragged one) it would follow, empty without a focus;
+// per point whether it is selected (may be empty); the point under the cursor, -1 for none.
+struct ControlPointMarks {
+    std::vector<float> weights;
+    std::vector<char> selected;
+    int hovered = -1;
+};
+
+// The view the control points are drawn in: their cubes keep one size on screen.
+struct ControlPointView {
+    Camera camera;
+    int width = 1;
+    int height = 1;
+};
+
+// The colour (r, g, b) of control point i: green for the points a drag from the focus moves
+// whole, fading to blue with their weight, so the points a drag would move stand out; yellow for
+// a selected point the drag would not move; blue otherwise.
+std::array<float, 3> controlPointColour(const ControlPointMarks& marks, int i);
+
+// The edge of a control point's cube on screen, in pixels: a 125th of the view's height (6 in
+// the window's view), never below 5, so the cubes grow with the window but not with the scene,
+// and the 58 points of a two-minute capture at 120 fps stay apart seen from its side.
+double controlPointPixels(int viewHeight);
+// Half the edge, in world units, of the cube at a point, for it to be controlPointPixels wide
+// on screen (what is drawn is what picking hits); 0 for a point behind the eye.
+double controlPointHalfEdge(const ControlPointView& view, const CameraVector& point);
 
 // The curve as a white line strip at its height (t = 0, 0.0005, ... below 1), then its
 // control points.
-void drawCurve(const ControlCurve& curve, int focus = -1);
-// Half the edge of a control point's cube: a fifth of the path's height above the ground (what
-// is drawn is what picking hits).
-double controlPointHalfEdge(const ControlCurve& curve);
-// Each control point as a cube of half-edge controlPointHalfEdge, coloured by
-// controlPointColour.
-void drawControlPoints(const ControlCurve& curve, int focus = -1);
+void drawCurve(const ControlCurve& curve, const ControlPointView& view,
+               const ControlPointMarks& marks);
+// Each control point as a cube of controlPointHalfEdge, coloured by controlPointColour, the
+// one under the cursor outlined in white.
+void drawControlPoints(const ControlCurve& curve, const ControlPointView& view,
+                       const ControlPointMarks& marks);
 // The colour of the path where the edited motion travels `ratio` times as fast as the capture:
 // white within 5% either way; beyond, towards red for faster (full at twice the speed) and
 // towards blue for slower (full at half), evenly in the ratio's logarithm.
 std::array<float, 3> pathSpeedColour(float ratio);
-
 // Draws the path's curve; nothing before it was fitted (a motion is fitted when it is prepared).
 // With `speeds` (PathEdit::pathSpeed, one per captured frame) each stretch of the curve takes the
 // pathSpeedColour of the frame it places there.
-void drawPath(const RootPath& path, int focus = -1, const std::vector<float>* speeds = nullptr);
+void drawPath(const RootPath& path, const ControlPointView& view, const ControlPointMarks& marks,
+              const std::vector<float>* speeds = nullptr);
+// The falloff's reach: a ring of the radius on the ground (just above it) around a point.
+void drawFalloffRing(const CurvePoint& centre, double radius, double lift);
+// The captured ground track of the samples, at the path's height, in grey.
+void drawCapturedTrack(const RootPath& path);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "motion/pose.h"
@@ -34,10 +35,9 @@ void MotionView::setDocument(Document* document) {
     shadowMatrix_ = shadowMatrixFor(shadowLift(motion()));
     invalidateGrid();
     options_.set(OptionTrackMotion, false);
+    hovered_ = -1;
+    boxing_ = false;
     resetCamera();
-    // A new curve starts without falloff; while Linear Falloff is checked it gets the radius
-    // the option stands for, so the menu and the drag agree.
-    applyFalloffRadius();
 }
 
 void MotionView::setFrame(int n) {
@@ -55,7 +55,7 @@ Pose MotionView::shownPose() const {
     return pose;
 }
 
-// Track Motion and Linear Falloff also act when they flip.
+// Track Motion also acts when it flips.
 void MotionView::toggleOption(int n) {
     if (n == OptionTrackMotion) {
         if (options_.on(OptionTrackMotion)) {
@@ -68,15 +68,6 @@ void MotionView::toggleOption(int n) {
         return;
     }
     options_.set(n, !options_.on(n));
-    if (n == OptionLinearFalloff)
-        applyFalloffRadius();
-}
-
-void MotionView::applyFalloffRadius() {
-    if (document_ && motion()) {
-        document_->setFalloffRadius(
-            options_.on(OptionLinearFalloff) ? motion()->markerRadius() * falloffWidth_ : 0.0f);
-    }
 }
 
 void MotionView::resetCamera() {
@@ -94,6 +85,37 @@ void MotionView::viewFromPreset(CameraPreset preset) {
         turnCameraToPreset(camera_, preset);
     if (options_.on(OptionTrackMotion))
         startTracking();
+    redraw();
+}
+
+void MotionView::frameSelection() {
+    const PathEdit* e = edit();
+    if (!e)
+        return;
+    options_.set(OptionTrackMotion, false);
+    Bounds box = e->bounds();
+    if (!e->selection().empty()) {
+        box[MaxX] = box[MaxZ] = -std::numeric_limits<float>::infinity();
+        box[MinX] = box[MinZ] = std::numeric_limits<float>::infinity();
+        for (int i : e->selection()) {
+            CurvePoint p;
+            e->curve().getPoint(i, p);
+            box[MaxX] = std::max(box[MaxX], static_cast<float>(p.x));
+            box[MinX] = std::min(box[MinX], static_cast<float>(p.x));
+            box[MaxZ] = std::max(box[MaxZ], static_cast<float>(p.z));
+            box[MinZ] = std::min(box[MinZ], static_cast<float>(p.z));
+        }
+        // Room for the figure around the points: a single point frames a figure's stretch of
+        // ground, not a speck.
+        const float room = e->motion().height();
+        for (int axis : {0, 2}) {
+            const float middle = (box[2 * axis] + box[2 * axis + 1]) / 2.0f;
+            const float half = std::max(box[2 * axis] - box[2 * axis + 1], room) / 2.0f;
+            box[2 * axis] = middle + half;
+            box[2 * axis + 1] = middle - half;
+        }
+    }
+    frameCameraOn(camera_, box);
     redraw();
 }
 
@@ -218,9 +240,7 @@ void MotionView::drawScene(const Pose& pose) {
             else
                 figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, held);
         }
-        if (options_.on(OptionPath))
-            drawPath(e->path(), options_.on(OptionLinearFalloff) ? hovered_ : -1,
-                     options_.on(OptionPathSpeed) ? &e->pathSpeed() : nullptr);
+        drawPathEdit(*e);
         if (options_.on(OptionBoundingBox))
             drawBoundingBoxes(e->bounds(), pose.bounds);
         glPopMatrix();
@@ -242,6 +262,8 @@ void MotionView::drawScene(const Pose& pose) {
     }
     if (options_.on(OptionAxes))
         drawAxes(m);
+    if (e && m && m->frameCount() > 0)
+        drawGhost(*e);
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
@@ -350,5 +372,6 @@ void MotionView::draw() {
     setupGlState();
     setupCamera();
     drawScene(pose_);
+    drawSelectionBox();
     drawMessage();
 }

@@ -1,6 +1,9 @@
 #include <FL/Fl.H>
 
 #include <cmath>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "motion/pose.h"
 #include "view/motion_view.h"
@@ -12,14 +15,43 @@ bool altDown() {
     return (Fl::event_state() & FL_ALT) != 0;
 }
 
+bool shiftDown() {
+    return (Fl::event_state() & FL_SHIFT) != 0;
+}
+
+// The menus' shortcuts without a modifier (Frame Selection, Move, Turn, Scale): declined by the
+// view, so that they reach the menu bar.
+bool isMenuLetter(int key) {
+    return key == 'f' || key == 'g' || key == 'r' || key == 's';
+}
+
 }  // namespace
 
-void MotionView::pickControlPoint(int x, int y) {
+void MotionView::pickControlPoint(int x, int y, bool extend) {
     pushX_ = x;
     pushY_ = y;
     const int picked = hoveredPoint(x, y);
-    if (picked >= 0)
+    if (picked >= 0 && extend)
+        document_->toggleSelected(picked);
+    else if (picked >= 0)
         document_->select(picked);
+    boxing_ = picked < 0 && motion() != nullptr;
+    boxX_ = x;
+    boxY_ = y;
+    redraw();
+}
+
+void MotionView::endBox(int x, int y, bool extend) {
+    boxing_ = false;
+    // Hidden points are not selected either.
+    if ((x != pushX_ || y != pushY_) && options_.on(OptionPath)) {
+        std::vector<int> inside =
+            controlPointsInBox(edit()->curve(), camera_, pushX_, pushY_, x, y, w(), h());
+        if (extend)
+            inside.insert(inside.end(), document_->selection().begin(),
+                          document_->selection().end());
+        document_->setSelection(std::move(inside));
+    }
     redraw();
 }
 
@@ -59,8 +91,9 @@ void MotionView::endDrag(int x, int y) {
 }
 
 void MotionView::setFalloffWidth(float width) {
-    falloffWidth_ = width;
-    applyFalloffRadius();
+    if (const Motion* m = motion())
+        document_->setFalloffRadius(width * m->markerRadius());
+    redraw();
 }
 
 int MotionView::handlePush(int x, int y) {
@@ -70,8 +103,7 @@ int MotionView::handlePush(int x, int y) {
     setMessage("");
     switch (Fl::event_key()) {
         case FL_Button + 1:
-            pickControlPoint(x, y);
-            redraw();
+            pickControlPoint(x, y, shiftDown());
             break;
         case FL_Button + 2:
             zoomLastX_ = x;
@@ -91,7 +123,11 @@ int MotionView::handlePush(int x, int y) {
 
 int MotionView::handleDrag(int x, int y) {
     const int key = Fl::event_key();
-    if (key == FL_Button + 1) {
+    if (key == FL_Button + 1 && boxing_) {
+        boxX_ = x;
+        boxY_ = y;
+        redraw();
+    } else if (key == FL_Button + 1) {
         if (motion() && (x != pushX_ || y != pushY_)) {
             dragControlPoint(x, y);
             redraw();
@@ -114,7 +150,8 @@ int MotionView::handleKey() {
     const int key = Fl::event_key();
     // The playback keys belong to the window, which hands them to the panel wherever the focus
     // is; declined here, they come back to the window as a shortcut.
-    if (key == ' ' || key == FL_Left || key == FL_Right || key == FL_Home || key == FL_End)
+    if (key == ' ' || key == FL_Left || key == FL_Right || key == FL_Home || key == FL_End ||
+        isMenuLetter(key))
         return 0;
     if (key == FL_Escape && document_ && document_->dragging()) {
         // The drag is dropped: every point goes back and the release that follows does nothing.
@@ -122,8 +159,12 @@ int MotionView::handleKey() {
         do_callback();
         redraw();
     }
-    if (options_.on(OptionLinearFalloff) && (key == 'q' || key == 'w'))
-        setFalloffWidth(nextFalloffWidth(falloffWidth_, key));
+    if (key == FL_Escape && boxing_) {
+        boxing_ = false;
+        redraw();
+    }
+    if (document_ && document_->falloff() != FalloffShape::Off && (key == 'q' || key == 'w'))
+        setFalloffWidth(nextFalloffWidth(falloffWidth(), key));
     return 1;
 }
 
@@ -136,23 +177,33 @@ int MotionView::handle(int event) {
         case FL_DRAG:
             return handleDrag(x, y);
         case FL_RELEASE:
-            if (Fl::event_key() == FL_Button + 1 && motion() && (x != pushX_ || y != pushY_)) {
+            if (Fl::event_key() == FL_Button + 1 && boxing_) {
+                endBox(x, y, shiftDown());
+            } else if (Fl::event_key() == FL_Button + 1 && motion() &&
+                       (x != pushX_ || y != pushY_)) {
                 endDrag(x, y);
             }
             return 1;
-        case FL_MOUSEWHEEL:
-            if (Fl::event_dy() != 0)
+        case FL_MOUSEWHEEL: {
+            // Shift+wheel steps the falloff as q and w do (a notch away widens it), also in the
+            // middle of a drag; otherwise the wheel zooms.
+            const int notches = Fl::event_dy() != 0 ? Fl::event_dy() : Fl::event_dx();
+            if (shiftDown() && document_ && document_->falloff() != FalloffShape::Off) {
+                for (int i = 0; i < std::abs(notches); ++i)
+                    setFalloffWidth(nextFalloffWidth(falloffWidth(), notches > 0 ? 'q' : 'w'));
+            } else if (Fl::event_dy() != 0) {
                 wheelZoom(Fl::event_dy());
+            }
             return 1;
+        }
         case FL_FOCUS:
         case FL_UNFOCUS:
         case FL_ENTER:
             return 1;
         case FL_MOVE:
         case FL_LEAVE: {
-            // The points a drag from here would move are shown while Linear Falloff is on.
-            const int under =
-                event == FL_MOVE && options_.on(OptionLinearFalloff) ? hoveredPoint(x, y) : -1;
+            // The point under the cursor is outlined, with the points a drag from it would move.
+            const int under = event == FL_MOVE ? hoveredPoint(x, y) : -1;
             if (under != hovered_) {
                 hovered_ = under;
                 redraw();

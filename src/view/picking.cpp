@@ -10,7 +10,7 @@ int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px
                       int width, int height) {
     constexpr double kSlack = 2.0;
     const double h = curve.height();
-    const double s = controlPointHalfEdge(curve);
+    const ControlPointView view{camera, width, height};
     int best = -1;
     double bestDistance = std::numeric_limits<double>::infinity();
     for (int i = 0; i < curve.pointCount(); ++i) {
@@ -18,7 +18,8 @@ int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px
         if (!curve.getPoint(i, p))
             continue;
         const auto centre = projectToPixel(camera, {p.x, h, p.z}, width, height);
-        if (!centre)
+        const double s = controlPointHalfEdge(view, {p.x, h, p.z});
+        if (!centre || !(s > 0.0))
             continue;
         // The screen rectangle around the cube's eight projected corners.
         double minX = centre->at(0), maxX = minX, minY = centre->at(1), maxY = minY;
@@ -48,6 +49,23 @@ int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px
         }
     }
     return best;
+}
+
+std::vector<int> controlPointsInBox(const ControlCurve& curve, const Camera& camera, double x0,
+                                    double y0, double x1, double y1, int width, int height) {
+    const double left = std::min(x0, x1), right = std::max(x0, x1);
+    const double top = std::min(y0, y1), bottom = std::max(y0, y1);
+    std::vector<int> inside;
+    for (int i = 0; i < curve.pointCount(); ++i) {
+        CurvePoint p;
+        if (!curve.getPoint(i, p))
+            continue;
+        const auto at = projectToPixel(camera, {p.x, curve.height(), p.z}, width, height);
+        if (at && at->at(0) >= left && at->at(0) <= right && at->at(1) >= top &&
+            at->at(1) <= bottom)
+            inside.push_back(i);
+    }
+    return inside;
 }
 
 float nextFalloffWidth(float width, int key) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "editing/control_curve.h"
 #include "view/camera.h"
 
@@ -11,6 +13,11 @@
 // are never picked.
 int controlPointUnder(const ControlCurve& curve, const Camera& camera, double px, double py,
                       int width, int height);
+
+// The control points whose centres lie on screen inside the box with corners (x0, y0) and
+// (x1, y1), given either way round, in index order; a point behind the eye never does.
+std::vector<int> controlPointsInBox(const ControlCurve& curve, const Camera& camera, double x0,
+                                    double y0, double x1, double y1, int width, int height);
 
 // The falloff width after a q (narrower by 10, not below 0) or w (wider by 10) key; any other
 // key leaves it.

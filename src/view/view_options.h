@@ -15,7 +15,7 @@ enum ViewOption : int {
     OptionTrackMotion = 7,
     OptionStrobes = 9,
     OptionBoundingBox = 10,
-    OptionLinearFalloff = 11,
+    OptionOriginalPath = 11,
     OptionPathSpeed = 12,
 };
 
@@ -41,8 +41,8 @@ inline constexpr ViewOptionRow kViewOptions[] = {
     {OptionStrobes, "&UI/Strobes", 0, false, false, nullptr},
     {OptionBoundingBox, "&UI/Bounding Box", 0, false, false, nullptr},
     {OptionTrackMotion, "&Camera/&Track Motion", 0, false, false, nullptr},
-    {OptionLinearFalloff, "&Selection/Linear Falloff", 0, false, false,
-     "&Selection/Keep Feet Planted"},
+    // The captured track and, with the figure, a ghost of it as captured: before and after.
+    {OptionOriginalPath, "&UI/Original Path", 0, false, false, "&UI/Strobes"},
 };
 
 // The row of option n, or null for a number that is no option.

@@ -5,7 +5,9 @@
 #include <FL/Fl_Widget.H>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,7 @@ const std::vector<std::pair<const char*, int>> kToggleItems = {
     {"&UI/Strobes", OptionStrobes},
     {"&UI/Bounding Box", OptionBoundingBox},
     {"&Camera/&Track Motion", OptionTrackMotion},
-    {"&Selection/Linear Falloff", OptionLinearFalloff},
+    {"&UI/Original Path", OptionOriginalPath},
 };
 
 // The items a user finds by their labels, with the shortcuts the menu shows; picking the
@@ -73,9 +75,8 @@ TEST(MainMenu, OptionItemsToggleTheirOwnViewOption) {
                 << "option " << codes[k];
         }
     }
-    // An option placed before a command stands there.
-    EXPECT_EQ(menuBar->find_index("&Selection/Linear Falloff") + 1,
-              menuBar->find_index("&Selection/Keep Feet Planted"));
+    // An option placed before another item stands there.
+    EXPECT_EQ(menuBar->find_index("&UI/Original Path") + 1, menuBar->find_index("&UI/Strobes"));
 }
 
 // Every on/off item shows a check mark that matches its option: at start, after it is chosen,
@@ -162,6 +163,39 @@ TEST(MainMenu, PresetShortcutsLookFromTheirSide) {
         EXPECT_TRUE(window.view()->option(OptionTrackMotion)) << "the preset keeps tracking";
     }
     window.hide();
+}
+
+// Falloff and Path Detail are radio choices whose marks follow the document, found by the choice
+// each item stands for; Turn and Every N Seconds ask for their numbers, and a new detail asks
+// before it drops the path's edits.
+TEST(MainMenu, PathToolChoicesMarkWhatTheDocumentHolds) {
+    MotionWindow window;
+    auto* menuBar = static_cast<MainMenuBar*>(window.child(1));
+    ASSERT_EQ(window.openPath(std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"), 1);
+    const auto marked = [&](const char* path) { return menuBar->find_item(path)->value() != 0; };
+    menuBar->picked(menuBar->find_item("&Selection/Falloff/Smooth"));
+    EXPECT_EQ(window.document().falloff(), FalloffShape::Smooth);
+    EXPECT_TRUE(marked("&Selection/Falloff/Smooth"));
+    EXPECT_FALSE(marked("&Selection/Falloff/Off"));
+
+    std::vector<double> answer{2.0};
+    window.askValues = [&](const std::string&, const std::vector<std::string>&,
+                           const std::vector<double>&) { return std::optional(answer); };
+    menuBar->picked(menuBar->find_item("&Selection/Path Detail/Every N Seconds..."));
+    EXPECT_EQ(window.document().pathDetail(), 60) << "two seconds at 30 fps";
+    EXPECT_TRUE(marked("&Selection/Path Detail/Every N Seconds..."));
+    menuBar->picked(menuBar->find_item("&Selection/Path Detail/Every 50 Frames"));
+    EXPECT_FALSE(marked("&Selection/Path Detail/Every N Seconds..."));
+
+    answer = {90.0};
+    menuBar->picked(menuBar->find_item("&Transform/Turn..."));
+    EXPECT_NEAR(window.document().edit()->wholeTurn(), std::acos(-1.0) / 2.0, 1e-12);
+    bool asked = false;
+    window.confirmDropEdits = [&] { return !(asked = true); };
+    menuBar->picked(menuBar->find_item("&Selection/Path Detail/Every 100 Frames"));
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(window.document().pathDetail(), 50) << "the answer kept the edits";
+    EXPECT_TRUE(marked("&Selection/Path Detail/Every 50 Frames"));
 }
 
 }  // namespace

@@ -103,11 +103,12 @@ run check "$work/linked.bvh"
     fail "check did not name the leftover: $out"
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status"
+# A here-string: grep -q quits at its first match, which could kill a printf still feeding it.
 for subcommand in info check convert edit export skate; do
-    printf '%s\n' "$out" | grep -q "bvhpath $subcommand " || fail "--help does not list $subcommand"
+    grep -q "bvhpath $subcommand " <<<"$out" || fail "--help does not list $subcommand"
 done
 run check --help
-[ "$status" -eq 0 ] && printf '%s\n' "$out" | grep -q "bvhpath convert " || fail "check --help"
+[ "$status" -eq 0 ] && grep -q "bvhpath convert " <<<"$out" || fail "check --help"
 
 # convert: without options, an unedited save; the up axis there and back; the position
 # channels there and back.
@@ -262,6 +263,29 @@ for i in 1 2 3 4; do "$program" export "$sample" "$work/side/walk.glb" & done
 wait
 [ "$(ls -A "$work/side")" = walk.glb ] && cmp -s "$work/alone.glb" "$work/side/walk.glb" ||
     fail "exports side by side left $(ls -A "$work/side")"
+# Whole-path transforms apply in the order given: a quarter turn and its way back leave the
+# file as it was; --detail sets the points that info lists and --move counts, and changes
+# nothing of an unedited file.
+run edit "$sample" "$work/there_and_back.bvh" --turn 90 --about 3 --shift 10 -20 --turn -90 \
+    --about 3 --shift -10 20
+[ "$status" -eq 0 ] && [ -z "$out" ] || fail "edit --turn ended with $status: $out"
+same_values "$sample" "$work/there_and_back.bvh" 0.0005 || fail "a turn and its way back moved it"
+run edit "$sample" "$work/scaled.bvh" --scale 1.5 --about 40,-30
+[ "$(differing_columns "$sample" "$work/scaled.bvh")" = "1 3 " ] ||
+    fail "a scale changed columns $(differing_columns "$sample" "$work/scaled.bvh")"
+run info "$sample" --detail 25
+expect_line "control points: 14"
+run convert "$sample" "$work/detail.bvh" --detail 100
+same_values "$sample" "$work/detail.bvh" 0.00005 || fail "a detail changed an unedited file"
+run edit "$sample" "$work/e.bvh" --detail 100 --move 5 1 1
+[ "$out" = "bvhpath edit: no control point 5 (the path has 5)" ] || fail "--detail message: $out"
+for args in "--about 2" "--turn x" "--turn 90 --about 1,x" "--shift 1" "--scale 0" \
+    "--shift 1 1 --about 2" "--turn 90 --about 9" "--detail 3 --turn 1"; do
+    # shellcheck disable=SC2086
+    run edit "$sample" "$work/e.bvh" $args
+    [ "$status" -eq 1 ] && [ -n "$out" ] || fail "'edit $args' ended with $status: $out"
+done
+[ ! -e "$work/e.bvh" ] || fail "a failed transform wrote its output"
 
 if [ -d "$corpus" ]; then
     run check "$corpus"/*.bvh

@@ -86,6 +86,8 @@ class DocumentEdit : public ::testing::Test {
     void SetUp() override {
         path = writeScratch("document_walker.bvh", walker(400));
         ASSERT_TRUE(document.open(path));
+        // The radii these tests set take effect.
+        document.setFalloff(FalloffShape::Linear);
     }
     std::string path;
     Document document;

@@ -41,14 +41,17 @@ void expectPixel(const Camera& c, const CameraVector& p, double x, double y, int
     EXPECT_NEAR(at[1], y, 1e-6);
 }
 
-// The point under window pixel (px, py) at the depth of the camera's target.
+// The point under window pixel (px, py) at the depth of the camera's target, along the pixel's
+// ray (from the eye in perspective, parallel to the line of sight in the orthographic view).
 CameraVector atTargetDepth(const Camera& c, int px, int py, int w = kW, int h = kH) {
-    const CameraVector d = pixelRay(c, px, py, w, h).direction;
+    const CameraRay ray = pixelRay(c, px, py, w, h);
     const double r = distance(c.eye, c.target);
-    double cosine = 0.0;
-    for (int i = 0; i < 3; ++i)
-        cosine += d[i] * (c.target[i] - c.eye[i]) / r;
-    return along(c.eye, d, r / cosine);
+    double cosine = 0.0, start = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        cosine += ray.direction[i] * (c.target[i] - c.eye[i]) / r;
+        start += (ray.origin[i] - c.eye[i]) * (c.target[i] - c.eye[i]) / r;
+    }
+    return along(ray.origin, ray.direction, (r - start) / cosine);
 }
 
 // The height of the eye above the target's horizon, in degrees.
@@ -300,7 +303,13 @@ TEST(CameraMatrices, EqualWhatGluBuilds) {
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glLoadIdentity();
-        gluPerspective(60.0, static_cast<double>(kW) / kH, usableNearPlane(c), farPlane(c));
+        // The top view is orthographic: at every depth what the perspective shows at the target.
+        const double half = distance(c.eye, c.target) * std::tan(M_PI / 6.0);
+        const double aspect = static_cast<double>(kW) / kH;
+        if (c.orthographic)
+            glOrtho(-half * aspect, half * aspect, -half, half, usableNearPlane(c), farPlane(c));
+        else
+            gluPerspective(60.0, aspect, usableNearPlane(c), farPlane(c));
         GLdouble projection[16], view[16];
         glGetDoublev(GL_PROJECTION_MATRIX, projection);
         glLoadIdentity();

@@ -93,18 +93,23 @@ TEST(PathSpeedColours, WhiteNearTheCapturesSpeedRedFasterBlueSlower) {
 
 TEST(ControlPointColours, FadeFromGreenToBlueOverTheFalloffRadius) {
     ControlCurve curve = lineCurve();
-    EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0, 1})) << "nothing selected";
-    curve.select(1);
+    ControlPointMarks marks;
+    EXPECT_EQ(controlPointColour(marks, 2), (std::array<float, 3>{0, 0, 1})) << "no focus";
     curve.setFalloffRadius(20.0f);
-    EXPECT_EQ(controlPointColour(curve, 1), (std::array<float, 3>{0, 1, 0}));
-    EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0.5f, 0.5f}));
-    EXPECT_EQ(controlPointColour(curve, 3), (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(controlPointColour(curve, 4), (std::array<float, 3>{0, 0, 1})) << "beyond the radius";
-    // No falloff: every other point is blue, also one lying on the selected point.
+    marks.weights = curve.groupWeights({1});
+    EXPECT_EQ(controlPointColour(marks, 1), (std::array<float, 3>{0, 1, 0}));
+    EXPECT_EQ(controlPointColour(marks, 2), (std::array<float, 3>{0, 0.5f, 0.5f}));
+    EXPECT_EQ(controlPointColour(marks, 3), (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(controlPointColour(marks, 4), (std::array<float, 3>{0, 0, 1})) << "beyond the radius";
+    // No falloff: every other point is blue, also one lying on the focus; a selected one the
+    // drag would not move is yellow.
     curve.setFalloffRadius(0.0f);
     curve.setPoint(CurvePoint{10.0, 0.0}, 0);
-    EXPECT_EQ(controlPointColour(curve, 0), (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(controlPointColour(curve, 2), (std::array<float, 3>{0, 0, 1}));
+    marks.weights = curve.groupWeights({1});
+    marks.selected = {0, 0, 0, 1, 0};
+    EXPECT_EQ(controlPointColour(marks, 0), (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(controlPointColour(marks, 2), (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(controlPointColour(marks, 3), (std::array<float, 3>{1, 0.85f, 0}));
 }
 
 }  // namespace

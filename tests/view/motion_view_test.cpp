@@ -18,7 +18,7 @@ TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
     MotionView view(0, 0, 200, 100);
     EXPECT_STREQ(view.label(), "Motion Window");
     const int on[] = {OptionGrid, OptionAxes, OptionBones, OptionPath, OptionShadow, OptionPlane};
-    const int off[] = {OptionTrackMotion, OptionStrobes, OptionBoundingBox, OptionLinearFalloff,
+    const int off[] = {OptionTrackMotion, OptionStrobes, OptionBoundingBox, OptionOriginalPath,
                        OptionPathSpeed};
     for (int n : on)
         EXPECT_TRUE(view.option(n)) << n;
@@ -42,7 +42,7 @@ TEST(MotionViewState, OptionsStartAsDocumentedAndToggleOneByOne) {
         EXPECT_TRUE(view.option(n));
     for (int n : off)
         EXPECT_FALSE(view.option(n));
-    EXPECT_FLOAT_EQ(view.falloffWidth(), 30.0f);
+    EXPECT_FLOAT_EQ(view.falloffWidth(), 0.0f) << "no motion, no radius";
 }
 
 TEST(MotionViewState, ResetWithoutMotionGoesBackToTheStartingView) {
@@ -105,30 +105,21 @@ TEST(MotionViewState, FramesAreOneBasedAndHeldInsideTheMotion) {
     EXPECT_NEAR(view.shownPose().bounds[MaxX], 2.0f * 9 + 8, 1e-3f);
 }
 
-TEST(MotionViewState, LinearFalloffSetsTheCurveRadiusInMarkerUnits) {
+TEST(MotionViewState, TheFalloffWidthIsTheDocumentsRadiusInMarkerUnits) {
     MotionView view(0, 0, 200, 100);
-    view.toggleOption(OptionLinearFalloff);  // no motion: only the flag
-    EXPECT_TRUE(view.option(OptionLinearFalloff));
-    view.toggleOption(OptionLinearFalloff);
     Document document;
     ASSERT_TRUE(showWalker(view, document, 120, false));
     const float marker = view.motion()->markerRadius();
-    view.toggleOption(OptionLinearFalloff);
-    EXPECT_FLOAT_EQ(document.falloffRadius(), marker * 30.0f);
-    view.toggleOption(OptionLinearFalloff);
-    EXPECT_FLOAT_EQ(document.falloffRadius(), 0.0f);
-    // A width set while the option is off waits for it.
+    EXPECT_FLOAT_EQ(view.falloffWidth() * marker, document.falloffRadius());
     view.setFalloffWidth(50.0f);
-    EXPECT_FLOAT_EQ(document.falloffRadius(), 0.0f);
-    view.toggleOption(OptionLinearFalloff);
     EXPECT_FLOAT_EQ(document.falloffRadius(), marker * 50.0f);
-    view.toggleOption(OptionLinearFalloff);
-    view.setFalloffWidth(30.0f);
-    // A motion loaded while the option is on gets the radius too, and its curve uses it.
-    view.toggleOption(OptionLinearFalloff);
+    EXPECT_FLOAT_EQ(view.edit()->curve().falloffRadius(), marker * 50.0f);
+    // A motion loaded next starts from its own default, with the shape chosen before.
+    document.setFalloff(FalloffShape::Smooth);
     ASSERT_TRUE(showWalker(view, document, 120, true));
-    EXPECT_FLOAT_EQ(document.falloffRadius(), view.motion()->markerRadius() * 30.0f);
-    EXPECT_FLOAT_EQ(view.edit()->curve().falloffRadius(), view.motion()->markerRadius() * 30.0f);
+    EXPECT_FLOAT_EQ(document.falloffRadius(),
+                    static_cast<float>(3.0 * view.edit()->meanPointSpacing()));
+    EXPECT_EQ(view.edit()->curve().falloffShape(), FalloffShape::Smooth);
 }
 
 // While tracking, the very draw that shows a new frame is centred on it: the camera moves before

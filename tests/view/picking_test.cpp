@@ -85,19 +85,25 @@ TEST_F(ViewPicking, ClickOnACubeSelectsItAndEmptyGroundKeepsTheSelection) {
     EXPECT_EQ(curve().selected(), other);
 }
 
-TEST_F(ViewPicking, WithLinearFalloffThePointUnderTheCursorShowsWhatADragWouldMove) {
+TEST_F(ViewPicking, ThePointUnderTheCursorShowsWhatADragWouldMove) {
     const int target = curve().pointCount() / 2;
     const auto at = pointPixel(target);
-    auto colourAt = [&](const std::vector<unsigned char>& pixels) {
-        const unsigned char* p =
-            &pixels[static_cast<std::size_t>((at[1] * ViewHarness::kWidth + at[0]) * 3)];
-        return std::array<int, 3>{p[0], p[1], p[2]};
+    const auto neighbour = pointPixel(target + 1);
+    auto colourOf = [&](const std::vector<unsigned char>& pixels, std::array<int, 2> p) {
+        const unsigned char* c =
+            &pixels[static_cast<std::size_t>((p[1] * ViewHarness::kWidth + p[0]) * 3)];
+        return std::array<int, 3>{c[0], c[1], c[2]};
     };
+    auto colourAt = [&](const std::vector<unsigned char>& pixels) { return colourOf(pixels, at); };
+    EXPECT_EQ(colourAt(h.render()), (std::array<int, 3>{0, 0, 255})) << "not hovered";
     h.send(FL_MOVE, at[0], at[1], 0);
-    EXPECT_EQ(colourAt(h.render()), (std::array<int, 3>{0, 0, 255})) << "no falloff, no highlight";
-    h.view().toggleOption(OptionLinearFalloff);
-    h.send(FL_MOVE, at[0], at[1], 0);
-    EXPECT_EQ(colourAt(h.render()), (std::array<int, 3>{0, 255, 0}));
+    std::vector<unsigned char> pixels = h.render();
+    EXPECT_EQ(colourAt(pixels), (std::array<int, 3>{0, 255, 0})) << "hovered, whatever the options";
+    EXPECT_EQ(colourOf(pixels, neighbour), (std::array<int, 3>{0, 0, 255})) << "no falloff";
+    h.document().setFalloff(FalloffShape::Linear);
+    h.view().setFalloffWidth(1000.0f);  // the neighbour lies well inside
+    pixels = h.render();
+    EXPECT_GT(colourOf(pixels, neighbour)[1], 100) << "the neighbour a drag would move";
     h.send(FL_LEAVE, 0, 0, 0);
     EXPECT_EQ(colourAt(h.render()), (std::array<int, 3>{0, 0, 255}));
 }
@@ -159,7 +165,8 @@ TEST_F(ViewPicking, FalloffKeysStepByTenAndEveryKeyIsConsumed) {
     Fl::focus(nullptr);
     h.send(FL_PUSH, 10, 10, FL_Button + 3);
     EXPECT_EQ(Fl::focus(), &h.view()) << "a click gives the view the keyboard";
-    h.view().toggleOption(OptionLinearFalloff);
+    h.document().setFalloff(FalloffShape::Linear);
+    h.view().setFalloffWidth(30.0f);
     const float r = motion().markerRadius();
     for (float expected : {20.0f, 10.0f, 0.0f, 0.0f}) {
         EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'q'), 1);
@@ -173,11 +180,11 @@ TEST_F(ViewPicking, FalloffKeysStepByTenAndEveryKeyIsConsumed) {
     // The playback keys are left to the window.
     for (int key : {int(' '), FL_Left, FL_Right, FL_Home, FL_End})
         EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, key), 0) << key;
-    // Without Linear Falloff the keys are consumed and change nothing.
-    h.view().toggleOption(OptionLinearFalloff);
+    // With the falloff off the keys are consumed and change nothing.
+    h.document().setFalloff(FalloffShape::Off);
     EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'w'), 1);
     EXPECT_FLOAT_EQ(h.view().falloffWidth(), 10.0f);
-    EXPECT_FLOAT_EQ(curve().falloffRadius(), 0.0f);
+    EXPECT_EQ(curve().falloffShape(), FalloffShape::Off);
     // Alt + key is a menu shortcut: declined, so that the menu bar gets it.
     EXPECT_EQ(h.send(FL_KEYBOARD, 0, 0, 'o', FL_ALT), 0);
 }
