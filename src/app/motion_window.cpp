@@ -88,6 +88,8 @@ MotionWindow::MotionWindow() : Fl_Window(100, 100, 800, 900), title_("bvhpath") 
     view_->setDocument(&document_);
     end();
     callback(closeCallback);
+    // Legs that take long to solve again are solved on the worker, the window drawing meanwhile.
+    document_.setPlanting(Document::Planting::OnWorkerWhenSlow);
     // The view takes whatever the window gains or loses; the menu bar stretches with the width
     // and the panel, keeping its height, follows the bottom edge.
     resizable(view_);
@@ -340,8 +342,18 @@ void MotionWindow::readAs(const LoadOptions& reading) {
     view_->setMessage("");
     if (document_.busy() || document_.motion() == nullptr || !settleUnsavedWork())
         return;
-    const Result reread = document_.reread(reading);
-    report(reread);
+    Result reread;
+    std::unique_ptr<BackgroundJob> job = document_.startReread(reading, wakeToolkit, reread);
+    if (job) {
+        if (!waitFor(*job, "Reading " + baseName(document_.fileName()) + " again")) {
+            document_.abandon(std::move(job));
+            quitIfAsked();
+            return;
+        }
+        reread = document_.finishReread(*job);
+    }
+    if (reread.message != Progress::kCancelled)
+        report(reread);
     if (reread) {
         const int frame = panel_->frame();
         view_->setDocument(&document_);
@@ -371,10 +383,33 @@ void MotionWindow::toggleFeetPlanted() {
     view_->setMessage("");
     if (document_.busy())
         return;
-    const Result result = document_.setFeetPlanted(!document_.feetPlanted());
-    if (!result)
+    Result result;
+    std::unique_ptr<BackgroundJob> job =
+        document_.startFeetPlanted(!document_.feetPlanted(), wakeToolkit, result);
+    if (job) {
+        if (!waitFor(*job, "Planting the feet")) {
+            document_.abandon(std::move(job));
+            quitIfAsked();
+            return;
+        }
+        result = document_.finishFeetPlanted(*job);
+    }
+    if (!result && result.message != Progress::kCancelled)
         report(result);
     documentChanged();
+    view_->redraw();
+    quitIfAsked();
+}
+
+void MotionWindow::plantStaleFeet() {
+    std::unique_ptr<BackgroundJob> job = document_.startPlanting(wakeToolkit);
+    if (!job)
+        return;
+    if (!waitFor(*job, "Planting the feet")) {
+        document_.abandon(std::move(job));
+        return;
+    }
+    document_.finishPlanting(*job);
     view_->redraw();
 }
 
@@ -437,6 +472,8 @@ void MotionWindow::frameChanged() {
 }
 
 void MotionWindow::documentChanged() {
+    // An undo, a redo or an edit of a long motion left its planted legs to the worker.
+    plantStaleFeet();
     updateTitle();
     menuBar_->syncMarks();
     followTiming();

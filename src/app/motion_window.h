@@ -150,6 +150,8 @@ class MotionWindow : public Fl_Window {
     void fitToScreen();
     // Brings the panel's frames in step with the edited motion's timing when it changed.
     void followTiming();
+    // Solves the planted legs a change left stale, on the worker, showing progress if long.
+    void plantStaleFeet();
 
     Document document_;                    // the motion being edited; the view shows it
     MotionView* view_;                     // child widget, owned by the window as its group

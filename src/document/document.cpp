@@ -75,6 +75,9 @@ void Document::startAfresh() {
     baseState_ = nextState_++;
     loadedState_ = baseState_;
     ++revision_;
+    if (edit_) {
+        edit_->setPlantingDeferred(defersPlanting());
+    }
     // Each load's radius reaches a few neighbours, whatever the figure's units and the detail.
     setFalloffRadius(edit_ ? static_cast<float>(3.0 * edit_->meanPointSpacing()) : falloffRadius_);
     setFalloff(falloffShape_);
@@ -87,20 +90,61 @@ Result Document::reread(const LoadOptions& options) {
     if (!motion_) {
         return Result::failure("No motion to read again.");
     }
-    auto reread = std::make_unique<Motion>();
-    std::unique_ptr<PathEdit> edit;
-    Result result = motion_->reread(options, *reread);
+    Pending pending;
+    pending.options = options;
+    const Result result = prepareReread(pending, nullptr);
     if (result) {
-        result = editFor(*reread, edit, result);
+        adoptReread(pending);
     }
-    if (!result) {
-        return result;
+    return result;
+}
+
+Result Document::prepareReread(Pending& pending, Progress* progress) const {
+    auto reread = std::make_unique<Motion>();
+    Result result = motion_->reread(pending.options, *reread, progress);
+    if (result) {
+        result = editFor(*reread, pending.loadedEdit, result);
     }
-    edit_ = std::move(edit);
-    motion_ = std::move(reread);
+    if (result) {
+        pending.loaded = std::move(reread);
+    }
+    return result;
+}
+
+void Document::adoptReread(Pending& pending) {
+    edit_ = std::move(pending.loadedEdit);
+    motion_ = std::move(pending.loaded);
     startAfresh();
     // A file that holds a path edit no longer matches the frames without it.
     savedState_ = savedAsLoaded_ ? baseState_ : nextState_++;
+}
+
+std::unique_ptr<BackgroundJob> Document::startReread(const LoadOptions& options,
+                                                     std::function<void()> finished,
+                                                     Result& refused) {
+    refused = busy()    ? Result::failure(kBusy)
+              : motion_ ? Result::success()
+                        : Result::failure("No motion to read again.");
+    if (!refused) {
+        return nullptr;
+    }
+    pending_ = std::make_unique<Pending>();
+    pending_->options = options;
+    pending_->onMotion = true;
+    Pending* pending = pending_.get();
+    return std::make_unique<BackgroundJob>(
+        [this, pending](Progress& progress) { return prepareReread(*pending, &progress); },
+        std::move(finished));
+}
+
+Result Document::finishReread(BackgroundJob& job) {
+    const Result result = job.result();
+    if (pending_) {
+        if (result && pending_->loaded) {
+            adoptReread(*pending_);
+        }
+        pending_.reset();
+    }
     return result;
 }
 
@@ -111,6 +155,7 @@ Result Document::save(const std::string& path) {
     if (!motion_) {
         return Result::failure("No motion to save.");
     }
+    settlePlanting();
     Result result = saveMotion(edit_->edited(), path);
     if (result) {
         fileName_ = path;
@@ -164,6 +209,7 @@ std::unique_ptr<BackgroundJob> Document::startSave(const std::string& path,
     if (!refused) {
         return nullptr;
     }
+    settlePlanting();
     auto pending = std::make_unique<Pending>();
     // The bake reads the curve, which the view draws from: it runs here, and the worker only
     // writes the baked copy.
@@ -202,6 +248,7 @@ std::unique_ptr<BackgroundJob> Document::startExport(const std::string& path,
     if (!refused) {
         return nullptr;
     }
+    settlePlanting();
     auto pending = std::make_unique<Pending>();
     // As for a save, the bake runs here and the worker converts and writes its copy.
     refused = prepareExport(edit_->edited(), pending->exported);
@@ -223,6 +270,13 @@ Result Document::finishExport(BackgroundJob& job) {
 }
 
 void Document::abandon(std::unique_ptr<BackgroundJob> job) {
+    if (pending_ && pending_->onMotion) {
+        // It reads the motion this document holds, and ends on its own soon.
+        job->progress().cancel();
+        job.reset();
+        pending_.reset();
+        return;
+    }
     BackgroundJob::abandon(std::move(job), std::shared_ptr<Pending>(std::move(pending_)));
 }
 
@@ -368,16 +422,19 @@ Result Document::setFeetPlanted(bool planted) {
         return Result::success();
     }
     const Result result = edit_->setFeetPlanted(planted);
-    if (!result) {
-        return result;
+    if (result) {
+        ++revision_;
+        recordFeetSwitch(planted);
     }
+    return result;
+}
+
+void Document::recordFeetSwitch(bool planted) {
     Step step;
     step.switchesFeet = true;
     step.feetAfter = planted;
     step.ankles = ankleNamesOf(*edit_);
-    ++revision_;
     record(std::move(step));
-    return result;
 }
 
 Result Document::setKeepSpeed(bool on) {

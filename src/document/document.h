@@ -9,6 +9,7 @@
 
 #include "document/background_job.h"
 #include "document/path_edit.h"
+#include "feet/foot_planting.h"
 #include "motion/gltf_export.h"
 #include "motion/motion.h"
 #include "motion/prepared_save.h"
@@ -66,6 +67,38 @@ class Document {
     std::unique_ptr<BackgroundJob> startExport(const std::string& path,
                                                std::function<void()> finished, Result& refused);
     Result finishExport(BackgroundJob& job);
+    // File > Up Axis and Position Channels: reread on a thread of its own. The new motion
+    // shares the frame table with the one shown, which stays drawable meanwhile; finishReread
+    // adopts it as reread does, and a cancelled or failed reread changes nothing. Null, with the
+    // reason in `refused`, while busy or without a motion.
+    std::unique_ptr<BackgroundJob> startReread(const LoadOptions& options,
+                                               std::function<void()> finished, Result& refused);
+    Result finishReread(BackgroundJob& job);
+
+    // Where the planted legs are solved again after a change. AtOnce: inside the call that made
+    // the change. OnWorker: the call leaves them stale (needsPlanting) and the caller starts the
+    // solve with startPlanting; the legs drawn meanwhile are the previous ones. OnWorkerWhenSlow:
+    // OnWorker for motions whose re-plant is no quick one (PathEdit::quickToPlant), AtOnce for the
+    // others. Each load and reread keeps the choice.
+    enum class Planting { AtOnce, OnWorkerWhenSlow, OnWorker };
+    void setPlanting(Planting planting);
+    // Whether a change (an undo, a redo, an edit) left the planted legs behind the path, waiting
+    // for startPlanting.
+    bool needsPlanting() const { return !busy() && edit_ && edit_->plantingStale(); }
+    // Solves the planted legs for the path as it stands on a thread of its own (null when none
+    // are stale or while busy); finishPlanting adopts them. The solve completes the change that
+    // made it, so it runs to its end whatever a cancel asks.
+    std::unique_ptr<BackgroundJob> startPlanting(std::function<void()> finished);
+    Result finishPlanting(BackgroundJob& job);
+    // Keep Feet Planted switched on a thread of its own: the feet found where they were not yet,
+    // and planted. Switching off is quick and done at once, as is asking for the state in use:
+    // those, and a refusal (see setFeetPlanted), return null with the outcome in `outcome`.
+    // finishFeetPlanted records the step as setFeetPlanted does; a cancelled switch changes
+    // nothing.
+    std::unique_ptr<BackgroundJob> startFeetPlanted(bool planted, std::function<void()> finished,
+                                                    Result& outcome);
+    Result finishFeetPlanted(BackgroundJob& job);
+
     // Gives up a started job whose worker does not stop (see BackgroundJob::abandon): nothing
     // changes, and the document is no longer busy.
     void abandon(std::unique_ptr<BackgroundJob> job);
@@ -184,7 +217,19 @@ class Document {
         PreparedSave save;        // read by the save's worker only
         PreparedExport exported;  // read by the export's worker only
         unsigned long state = 0;  // the state being saved
+        // Work on the motion shown (a reread, a planting), which only ever ends: nothing to
+        // abandon, it is waited for.
+        bool onMotion = false;
+        FootPlanting planting;  // written by the planting's worker only
+        bool switchesFeet = false;
     };
+    // Reads the motion again into `pending`; only reads this document.
+    Result prepareReread(Pending& pending, Progress* progress) const;
+    void adoptReread(Pending& pending);
+    // Whether the edit defers its re-plants under the planting chosen.
+    bool defersPlanting() const;
+    // Solves stale planted legs at once (for a save or export nobody waited to start for).
+    void settlePlanting();
 
     void adopt(std::unique_ptr<Motion> motion, std::unique_ptr<PathEdit> edit,
                const std::string& path);
@@ -194,6 +239,8 @@ class Document {
     unsigned long currentState() const;
     void apply(const Step& step, bool forward);
     void record(Step step);
+    // Records a switch of Keep Feet Planted to `planted`, of the feet the edit has.
+    void recordFeetSwitch(bool planted);
     // Every control point as it is now.
     std::vector<CurvePoint> currentPoints() const;
     // Records the points changed since `before` (and the whole turn since `turnBefore`) as one
@@ -207,6 +254,7 @@ class Document {
     std::unique_ptr<Pending> pending_;
     float falloffRadius_ = 0.0f;
     FalloffShape falloffShape_ = FalloffShape::Off;
+    Planting planting_ = Planting::AtOnce;
 
     std::deque<Step> history_;
     std::size_t applied_ = 0;        // steps of history_ in effect; the rest can be redone

@@ -101,15 +101,18 @@ void PathEdit::refresh() {
 
 void PathEdit::refreshDuringDrag() {
     followPath();
-    const std::size_t poses =
-        static_cast<std::size_t>(motion_.frameCount()) * motion_.joints().size();
-    if (poses <= kLiveReplantPoses) {
+    if (quickToPlant()) {
         replantFeet();
     }
     // Retiming would change the frames under the figure shown while the drag goes on.
     if (static_cast<std::size_t>(motion_.frameCount()) <= kLiveSpeedFrames) {
         measureSpeed(false);
     }
+}
+
+bool PathEdit::quickToPlant() const {
+    return static_cast<std::size_t>(motion_.frameCount()) * motion_.joints().size() <=
+           kLiveReplantPoses;
 }
 
 void PathEdit::measureGroundBounds() {

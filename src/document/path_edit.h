@@ -134,6 +134,20 @@ class PathEdit {
     // The planted legs the edited poses and the save apply; empty while the feet are free.
     const FootPlanting& planting() const { return planting_; }
 
+    // Planting on a worker. While deferred, what would re-plant the feet (refresh, switching
+    // them on, finding them) leaves the planted legs as they are and marks them stale instead;
+    // solvePlanting then works out, on any thread, the planting the re-plant would have made,
+    // reading the edit only (nobody may change it meanwhile), and adoptPlanting takes it on the
+    // edit's thread. Switching deferral off re-plants stale legs at once.
+    void setPlantingDeferred(bool deferred);
+    // Whether a re-plant of this motion is quick (a few milliseconds), quick enough to follow a
+    // drag.
+    bool quickToPlant() const;
+    bool plantingStale() const { return plantingStale_; }
+    FootPlanting solvePlanting() const;
+    // Takes a planting solvePlanting made for the path and feet as they are now.
+    void adoptPlanting(FootPlanting planting);
+
     // Keep Speed: while on, the edited motion is retimed so that the root covers the edited
     // path at the capture's own ground speed (time_warp.h), and refresh retimes it whenever the
     // path changes; off, it has the captured frames. The frame time stays either way.
@@ -184,6 +198,11 @@ class PathEdit {
     bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)
     bool feetPlanted_ = false;
     FootPlanting planting_;
+    // The last planting of feet since let go: planting them again redoes only what the path
+    // changed since (nothing, for an undone or redone switch).
+    FootPlanting letGo_;
+    bool plantingDeferred_ = false;
+    bool plantingStale_ = false;
     bool keepSpeed_ = false;
     std::vector<double> capturedSteps_;  // the root's ground travel from each frame to the next
     std::shared_ptr<const std::vector<double>> timing_;

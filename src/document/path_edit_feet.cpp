@@ -1,4 +1,5 @@
 #include <new>
+#include <utility>
 
 #include "document/path_edit.h"
 
@@ -25,6 +26,10 @@ Result PathEdit::findFeet(const std::vector<std::string>& ankles) {
 Result PathEdit::setFeetPlanted(bool planted) {
     if (!planted) {
         feetPlanted_ = false;
+        plantingStale_ = false;
+        if (!planting_.empty()) {
+            letGo_ = std::move(planting_);
+        }
         planting_ = FootPlanting();
         return Result::success();
     }
@@ -40,15 +45,50 @@ Result PathEdit::setFeetPlanted(bool planted) {
 }
 
 void PathEdit::replantFeet() {
-    // The last solve spares solving again what the change did not reach.
-    FootPlanting previous = std::move(planting_);
-    planting_ = FootPlanting();
     if (!feetPlanted_) {
+        planting_ = FootPlanting();
         return;
     }
+    if (plantingDeferred_) {
+        plantingStale_ = true;
+        return;
+    }
+    // The last solve spares solving again what the change did not reach.
+    FootPlanting previous = std::move(planting_.empty() ? letGo_ : planting_);
+    planting_ = FootPlanting();
+    letGo_ = FootPlanting();
+    plantingStale_ = false;
     try {
         planting_ = plantFeet(unplanted(), feet_, std::move(previous));
     } catch (const std::bad_alloc&) {
         planting_ = FootPlanting();
     }
+}
+
+void PathEdit::setPlantingDeferred(bool deferred) {
+    plantingDeferred_ = deferred;
+    if (!deferred && plantingStale_) {
+        replantFeet();
+    }
+}
+
+FootPlanting PathEdit::solvePlanting() const {
+    if (!feetPlanted_) {
+        return FootPlanting();
+    }
+    try {
+        // A copy: the legs in use are drawn meanwhile.
+        return plantFeet(unplanted(), feet_, planting_.empty() ? letGo_ : planting_);
+    } catch (const std::bad_alloc&) {
+        return FootPlanting();
+    }
+}
+
+void PathEdit::adoptPlanting(FootPlanting planting) {
+    if (!feetPlanted_) {
+        return;
+    }
+    planting_ = std::move(planting);
+    letGo_ = FootPlanting();
+    plantingStale_ = false;
 }

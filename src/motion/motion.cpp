@@ -27,7 +27,8 @@ float Motion::bound(int i) const {
     return motionBounds_[static_cast<std::size_t>(i)];
 }
 
-void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames) {
+void Motion::setSkeleton(std::unique_ptr<Joint> newRoot,
+                         std::shared_ptr<const FrameTable> newFrames) {
     root_ = std::move(newRoot);
     frames_ = std::move(newFrames);
     joints_.clear();

@@ -44,16 +44,20 @@ class Motion {
     // given and stops with Progress::kCancelled once it is cancelled. A motion with no frames is
     // refused ("no frames"); on failure this motion is left as it was (running out of memory is a
     // failure like others).
-    Result prepare(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames,
+    // The frames are never changed once taken, so motions may share one table.
+    Result prepare(std::unique_ptr<Joint> root, std::shared_ptr<const FrameTable> frames,
                    const LoadOptions& options = LoadOptions(), Progress* progress = nullptr,
                    double from = 0.0, double to = 1.0);
     // Prepares this motion's skeleton and frames again into `into`, as they were read, under the
-    // reading the options set (unset fields detected again). On failure `into` is left as it was.
-    Result reread(const LoadOptions& options, Motion& into) const;
+    // reading the options set (unset fields detected again). The reading only changes how the
+    // values are posed, so `into` shares this motion's frame table rather than copying it. Reads
+    // nothing but this motion, which others may read meanwhile (a reread on a worker while the
+    // view draws it). On failure `into` is left as it was.
+    Result reread(const LoadOptions& options, Motion& into, Progress* progress = nullptr) const;
 
     // Takes a skeleton and its frames without preparing them (no bounds, extents or track), read
     // y-up with position channels added to the OFFSETs. Drops everything derived before.
-    void setSkeleton(std::unique_ptr<Joint> root, std::unique_ptr<FrameTable> frames);
+    void setSkeleton(std::unique_ptr<Joint> root, std::shared_ptr<const FrameTable> frames);
 
     // The reading every pass poses by (pose, measure, draw, bake).
     UpAxis upAxis() const { return upAxis_; }
@@ -137,7 +141,7 @@ class Motion {
     void setReading(UpAxis upAxis, PositionChannels positionChannels);
 
     std::unique_ptr<Joint> root_;
-    std::unique_ptr<FrameTable> frames_;
+    std::shared_ptr<const FrameTable> frames_;
     Bounds motionBounds_;
     float height_ = 0.0f;
     float width_ = 0.0f;

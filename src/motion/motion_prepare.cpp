@@ -27,7 +27,7 @@ Result refuse(const char* reason) {
 
 // Everything is prepared in a motion of its own and taken over only when every step succeeded,
 // so a failed load leaves this motion exactly as it was.
-Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTable> newFrames,
+Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::shared_ptr<const FrameTable> newFrames,
                        const LoadOptions& options, Progress* progress, double from, double to) {
     // Every pass reads a row, and the path needs a track to be fitted to.
     if (!newRoot || !newFrames || newFrames->frameCount() <= 0) {
@@ -63,12 +63,12 @@ Result Motion::prepare(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTabl
     }
 }
 
-Result Motion::reread(const LoadOptions& options, Motion& into) const {
+Result Motion::reread(const LoadOptions& options, Motion& into, Progress* progress) const {
     if (!root_ || !frames_) {
         return refuse("no frames");
     }
     try {
-        return into.prepare(copySkeleton(*root_), std::make_unique<FrameTable>(*frames_), options);
+        return into.prepare(copySkeleton(*root_), frames_, options, progress);
     } catch (const std::bad_alloc&) {
         return refuse("not enough memory for this motion");
     }

@@ -1,0 +1,255 @@
+// How long the window's thread is held: a session on an hour-long capture with feet, driven
+// through the document as the window drives it (jobs started, polled as the event loop polls
+// them, finished): Keep Feet Planted on and off, undo, redo, drags released with the feet
+// planted, and the motion read again under another up axis and other position channels. Prints
+// each operation's longest call and the longest of all (ui_block_max_ms), and the memory peak of
+// a reread against the resting size before it (reread_peak_ratio, from VmHWM after clearing it).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "document/document.h"
+#include "generated_motion.h"
+#include "motion/progress.h"
+
+namespace {
+
+constexpr int kHourFrames = 432000;  // an hour at 120 fps
+
+// The bundled sample walked forth and back for kHourFrames frames, written as a BVH file: its
+// feet stand as still as the sample's.
+bool writeHourWalk(const std::string& path) {
+    std::ifstream in(std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    std::size_t motion = 0;
+    while (motion < lines.size() && lines[motion].rfind("MOTION", 0) != 0) {
+        ++motion;
+    }
+    if (motion + 3 >= lines.size()) {
+        return false;
+    }
+    const std::vector<std::string> frames(lines.begin() + static_cast<long>(motion) + 3,
+                                          lines.end());
+    const int n = static_cast<int>(frames.size());
+    std::ofstream out(path);
+    for (std::size_t i = 0; i < motion; ++i) {
+        out << lines[i] << '\n';
+    }
+    out << "MOTION\nFrames: " << kHourFrames << "\nFrame Time: 0.008333\n";
+    for (int f = 0; f < kHourFrames; ++f) {
+        const int cycle = f % (2 * n - 2);
+        out << frames[static_cast<std::size_t>(cycle < n ? cycle : 2 * n - 2 - cycle)] << '\n';
+    }
+    return static_cast<bool>(out);
+}
+
+// Kilobytes of a /proc/self/status line ("VmRSS", "VmHWM").
+long statusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0) {
+            std::istringstream numbers(line.substr(line.find(':') + 1));
+            long kb = 0;
+            numbers >> kb;
+            return kb;
+        }
+    }
+    return 0;
+}
+
+// Starts the peak (VmHWM) afresh at the resident size.
+void clearPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+class Session {
+  public:
+    explicit Session(Document& document) : document_(document) {}
+
+    // Runs one call as the window's thread would, timing it.
+    void call(const std::string& what, const std::function<void()>& work) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const double ms = 1000.0 * bench::secondsSince(start);
+        double& worst = longest_[what];
+        worst = std::max(worst, ms);
+        if (ms > longestMs_) {
+            longestMs_ = ms;
+            longestWhat_ = what;
+        }
+    }
+
+    // Polls a job as the event loop would (every few milliseconds) until it is done, then finishes
+    // it; false when nothing was started or it failed.
+    bool run(const std::string& what, std::unique_ptr<BackgroundJob> job,
+             const std::function<Result(BackgroundJob&)>& finish) {
+        if (!job) {
+            return false;
+        }
+        bool done = false;
+        while (!done) {
+            call("poll", [&] { done = job->done(); });
+            if (!done) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        Result result;
+        call(what + " finish", [&] { result = finish(*job); });
+        call(what + " end", [&] { job.reset(); });
+        if (!result) {
+            std::printf("%s failed: %s\n", what.c_str(), result.message.c_str());
+        }
+        return static_cast<bool>(result);
+    }
+
+    // The re-plant a change left to the worker, as the window starts it.
+    void plantIfStale(const std::string& after) {
+        std::unique_ptr<BackgroundJob> job;
+        call(after + " replant start", [&] { job = document_.startPlanting(nullptr); });
+        if (job) {
+            run(after + " replant", std::move(job),
+                [&](BackgroundJob& j) { return document_.finishPlanting(j); });
+        }
+    }
+
+    void feet(bool planted) {
+        const std::string what = planted ? "feet on" : "feet off";
+        std::unique_ptr<BackgroundJob> job;
+        Result outcome;
+        call(what + " start", [&] { job = document_.startFeetPlanted(planted, nullptr, outcome); });
+        if (job) {
+            run(what, std::move(job),
+                [&](BackgroundJob& j) { return document_.finishFeetPlanted(j); });
+        } else if (!outcome) {
+            std::printf("%s refused: %s\n", what.c_str(), outcome.message.c_str());
+        }
+    }
+
+    void undo() {
+        call("undo", [&] { document_.undo(); });
+        plantIfStale("undo");
+    }
+
+    void redo() {
+        call("redo", [&] { document_.redo(); });
+        plantIfStale("redo");
+    }
+
+    // A drag of the middle control point over ten moves, then its release.
+    void drag() {
+        const PathEdit& edit = *document_.edit();
+        const int middle = edit.curve().pointCount() / 2;
+        CurvePoint p;
+        edit.curve().getPoint(middle, p);
+        const double h = edit.path().height();
+        const double step = 10.0 * document_.motion()->markerRadius();
+        call("select", [&] { document_.select(middle); });
+        call("drag begin", [&] { document_.beginDrag(); });
+        for (int i = 1; i <= 10; ++i) {
+            const double x = p.x + step * i;
+            const double z = p.z - 0.5 * step * i;
+            call("drag move", [&] { document_.dragTo({x, h + 10.0, z}, {x, h - 10.0, z}); });
+        }
+        call("drag release", [&] { document_.commitDrag(); });
+        plantIfStale("drag release");
+    }
+
+    // Reads the motion again; the ratio of the memory peak to the resting size before it.
+    double reread(const std::string& what, const LoadOptions& options) {
+        const long resting = statusKb("VmRSS");
+        clearPeak();
+        std::unique_ptr<BackgroundJob> job;
+        Result refused;
+        call(what + " start", [&] { job = document_.startReread(options, nullptr, refused); });
+        run(what, std::move(job), [&](BackgroundJob& j) { return document_.finishReread(j); });
+        const long peak = statusKb("VmHWM");
+        std::printf("%s: resting %ld MB, peak %ld MB\n", what.c_str(), resting / 1024, peak / 1024);
+        return resting > 0 ? static_cast<double>(peak) / static_cast<double>(resting) : 0.0;
+    }
+
+    void print() const {
+        for (const auto& [what, ms] : longest_) {
+            std::printf("  %-28s %8.1f ms\n", what.c_str(), ms);
+        }
+        std::printf("longest: %s, %.1f ms\n", longestWhat_.c_str(), longestMs_);
+    }
+    double longestMs() const { return longestMs_; }
+
+  private:
+    Document& document_;
+    std::map<std::string, double> longest_;
+    double longestMs_ = 0.0;
+    std::string longestWhat_;
+};
+
+}  // namespace
+
+int main() {
+    const std::string path = bench::scratchPath("ui_block_hour.bvh");
+    if (!writeHourWalk(path)) {
+        std::printf("could not write %s\n", path.c_str());
+        return 1;
+    }
+    Document document;
+    document.setPlanting(Document::Planting::OnWorkerWhenSlow);
+    Session session(document);
+    const bool opened = session.run("open", document.startOpen(path, nullptr),
+                                    [&](BackgroundJob& job) { return document.finishOpen(job); });
+    std::remove(path.c_str());
+    if (!opened) {
+        return 1;
+    }
+    std::printf("hour walk: %d frames, %zu joints, %d control points\n",
+                document.motion()->frameCount(), document.motion()->joints().size(),
+                document.edit()->curve().pointCount());
+
+    session.feet(true);
+    const bool planted = document.feetPlanted();
+    session.feet(false);
+    session.undo();
+    session.redo();
+    session.undo();
+    session.drag();
+    session.undo();
+    session.redo();
+    session.drag();
+
+    LoadOptions upZ;
+    upZ.upAxis = UpAxis::Z;
+    double ratio = session.reread("reread up axis", upZ);
+    LoadOptions channels;
+    channels.upAxis = UpAxis::Y;
+    channels.positionChannels =
+        document.motion()->positionChannels() == PositionChannels::OffsetPlusValue
+            ? PositionChannels::ValueReplacesOffset
+            : PositionChannels::OffsetPlusValue;
+    ratio = std::max(ratio, session.reread("reread position channels", channels));
+    LoadOptions back;
+    ratio = std::max(ratio, session.reread("reread detected", back));
+
+    session.feet(true);
+    session.drag();
+    session.undo();
+    session.feet(false);
+
+    session.print();
+    const bool ok = planted && document.feetPlanted() == false && session.longestMs() > 0.0;
+    std::printf("summary ui_block_max_ms: %.1f\n", session.longestMs());
+    std::printf("summary reread_peak_ratio: %.2f\n", ratio);
+    if (!ok) {
+        std::printf("the session did not go as scripted (feet planted: %s)\n",
+                    planted ? "yes" : "no");
+    }
+    return ok ? 0 : 1;
+}
