@@ -1,9 +1,10 @@
 // How long the window's thread is held: a session on an hour-long capture with feet, driven
 // through the document as the window drives it (jobs started, polled as the event loop polls
 // them, finished): Keep Feet Planted on and off, undo, redo, drags released with the feet
-// planted, and the motion read again under another up axis and other position channels. Prints
-// each operation's longest call and the longest of all (ui_block_max_ms), and the memory peak of
-// a reread against the resting size before it (reread_peak_ratio, from VmHWM after clearing it).
+// planted, Keep Speed on and off, and the motion read again under another up axis and other
+// position channels. Prints each operation's longest call and the longest of all (ui_block_max_ms),
+// and the memory peak of a reread against the resting size before it (reread_peak_ratio, from VmHWM
+// after clearing it).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -136,14 +137,21 @@ class Session {
         }
     }
 
-    void undo() {
-        call("undo", [&] { document_.undo(); });
-        plantIfStale("undo");
+    void keepSpeed(bool on) {
+        const std::string what = on ? "keep speed on" : "keep speed off";
+        call(what, [&] { document_.setKeepSpeed(on); });
+        plantIfStale(what);
     }
 
-    void redo() {
-        call("redo", [&] { document_.redo(); });
-        plantIfStale("redo");
+    // Undo and redo, named by what they undo or redo.
+    void undo(const std::string& of) {
+        call("undo " + of, [&] { document_.undo(); });
+        plantIfStale("undo " + of);
+    }
+
+    void redo(const std::string& of) {
+        call("redo " + of, [&] { document_.redo(); });
+        plantIfStale("redo " + of);
     }
 
     // A drag of the middle control point over ten moves, then its release.
@@ -217,12 +225,14 @@ int main() {
     session.feet(true);
     const bool planted = document.feetPlanted();
     session.feet(false);
-    session.undo();
-    session.redo();
-    session.undo();
+    session.undo("feet off");
+    session.redo("feet off");
+    session.undo("feet off");
+    session.undo("feet on");
+    session.redo("feet on");
     session.drag();
-    session.undo();
-    session.redo();
+    session.undo("drag");
+    session.redo("drag");
     session.drag();
 
     LoadOptions upZ;
@@ -240,7 +250,12 @@ int main() {
 
     session.feet(true);
     session.drag();
-    session.undo();
+    session.undo("drag");
+    session.keepSpeed(true);
+    session.drag();
+    session.undo("drag, keep speed");
+    session.redo("drag, keep speed");
+    session.keepSpeed(false);
     session.feet(false);
 
     session.print();

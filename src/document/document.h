@@ -222,6 +222,8 @@ class Document {
         bool onMotion = false;
         FootPlanting planting;  // written by the planting's worker only
         bool switchesFeet = false;
+        bool searchesFeet = false;  // the switch finds the feet first
+        std::vector<Foot> feet;     // written by the switch's worker only
     };
     // Reads the motion again into `pending`; only reads this document.
     Result prepareReread(Pending& pending, Progress* progress) const;

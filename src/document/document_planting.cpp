@@ -50,11 +50,16 @@ std::unique_ptr<BackgroundJob> Document::startPlanting(std::function<void()> fin
 Result Document::finishPlanting(BackgroundJob& job) {
     const Result result = job.result();
     if (pending_) {
-        const bool switchesFeet = pending_->switchesFeet;
-        if (result || !switchesFeet) {
+        if (pending_->switchesFeet && result) {
+            // Deferred, taking the feet and switching them on only marks the legs stale.
+            edit_->setPlantingDeferred(true);
+            if (pending_->searchesFeet) {
+                edit_->takeFeet(std::move(pending_->feet));
+            }
+            edit_->setFeetPlanted(true);
+        }
+        if (result || !pending_->switchesFeet) {
             edit_->adoptPlanting(std::move(pending_->planting));
-        } else {
-            edit_->setFeetPlanted(false);
         }
         pending_.reset();
         edit_->setPlantingDeferred(defersPlanting());
@@ -70,21 +75,28 @@ std::unique_ptr<BackgroundJob> Document::startFeetPlanted(bool planted,
         outcome = setFeetPlanted(planted);
         return nullptr;
     }
-    // Deferred, the switch only finds the feet (where not found yet) and marks the legs stale.
-    edit_->setPlantingDeferred(true);
-    outcome = edit_->setFeetPlanted(true);
-    if (!outcome) {
-        edit_->setPlantingDeferred(defersPlanting());
-        return nullptr;
-    }
+    outcome = Result::success();
     pending_ = std::make_unique<Pending>();
     pending_->onMotion = true;
     pending_->switchesFeet = true;
+    pending_->searchesFeet = !edit_->feetFound();
     Pending* pending = pending_.get();
     const PathEdit* edit = edit_.get();
+    // The feet are searched for, where not found yet, and planted without changing the edit,
+    // which the view draws meanwhile.
     return std::make_unique<BackgroundJob>(
         [pending, edit](Progress& progress) {
-            pending->planting = edit->solvePlanting();
+            if (pending->searchesFeet) {
+                const Result found = edit->searchFeet({}, pending->feet);
+                if (!found) {
+                    return found;
+                }
+            }
+            if (progress.cancelled()) {
+                return Result::failure(Progress::kCancelled);
+            }
+            pending->planting =
+                edit->plantingOf(pending->searchesFeet ? pending->feet : edit->feet());
             return progress.cancelled() ? Result::failure(Progress::kCancelled) : Result::success();
         },
         std::move(finished));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -127,6 +128,11 @@ class PathEdit {
     // the skeleton when none are named, and when each stands on the ground. On failure (a name
     // that is no ankle, no leg found) nothing changes. Planted feet are planted anew.
     Result findFeet(const std::vector<std::string>& ankles = {});
+    // findFeet in two halves: the search, which changes nothing (and may run on a worker while
+    // others read the edit), and the taking of the feet it found.
+    Result searchFeet(const std::vector<std::string>& ankles, std::vector<Foot>& feet) const;
+    void takeFeet(std::vector<Foot> feet);
+    bool feetFound() const { return feetFound_; }
     // Keeps the feet planted on the edited path (finding them first where findFeet has not run)
     // or lets them go. A failure to find feet leaves them free.
     Result setFeetPlanted(bool planted);
@@ -145,6 +151,9 @@ class PathEdit {
     bool quickToPlant() const;
     bool plantingStale() const { return plantingStale_; }
     FootPlanting solvePlanting() const;
+    // The planting of these feet on the path as it stands, whether planted or not (the same
+    // reading rules as solvePlanting).
+    FootPlanting plantingOf(const std::vector<Foot>& feet) const;
     // Takes a planting solvePlanting made for the path and feet as they are now.
     void adoptPlanting(FootPlanting planting);
 
@@ -170,6 +179,9 @@ class PathEdit {
     // Measures the root's travel per captured step on the edited path against the capture's,
     // and from it the path's speed and, when `retime`, the timing (path_edit_timing.cpp).
     void measureSpeed(bool retime);
+    // The root's ground travel per captured step on the edited path, measured again in the blocks
+    // a change reached.
+    const std::vector<double>& measureTravel();
     void measureGroundBounds();
     void replantFeet();
 
@@ -205,6 +217,12 @@ class PathEdit {
     bool plantingStale_ = false;
     bool keepSpeed_ = false;
     std::vector<double> capturedSteps_;  // the root's ground travel from each frame to the next
+    // The same on the edited path, with the root's ground point per frame it is taken from, and
+    // per block of Motion::kGroundBlock frames whether a change of their placements left them to
+    // be measured again: a drag reaches a few blocks, and posing every root takes long.
+    std::vector<double> editedSteps_;
+    std::vector<std::array<double, 2>> editedRoot_;
+    std::vector<std::uint8_t> staleTravel_;
     std::shared_ptr<const std::vector<double>> timing_;
     std::vector<float> pathSpeed_;
 };

@@ -74,6 +74,13 @@ void PathEdit::layBaseline() {
         framesPerSecond(motion_));
     pathPoints_ = fittedPoints_;
     heading_.assign(size, 0.0);
+    // The frames the edit placed go back to where the file places them, whatever the detail.
+    for (std::size_t f = 0; f < placed_.size(); ++f) {
+        const std::size_t block = f / static_cast<std::size_t>(Motion::kGroundBlock);
+        if (placed_[f] != 0 && block < staleTravel_.size()) {
+            staleTravel_[block] = 1;
+        }
+    }
     placed_.assign(size, 0);
     turns_ = ChordTurns();
     measureTurns(baseline_.chords, pathPoints_, 0, -1, turns_);
@@ -165,7 +172,11 @@ void PathEdit::followPath() {
         placed_[f] = placed ? 1 : 0;
         if (heading_[f] != headingBefore_[f] ||
             (static_cast<int>(f) >= first && static_cast<int>(f) <= last)) {
-            staleBlocks_[f / static_cast<std::size_t>(Motion::kGroundBlock)] = 1;
+            const std::size_t block = f / static_cast<std::size_t>(Motion::kGroundBlock);
+            staleBlocks_[block] = 1;
+            if (block < staleTravel_.size()) {
+                staleTravel_[block] = 1;
+            }
         }
     }
 }

@@ -4,6 +4,15 @@
 #include "document/path_edit.h"
 
 Result PathEdit::findFeet(const std::vector<std::string>& ankles) {
+    std::vector<Foot> feet;
+    const Result found = searchFeet(ankles, feet);
+    if (found) {
+        takeFeet(std::move(feet));
+    }
+    return found;
+}
+
+Result PathEdit::searchFeet(const std::vector<std::string>& ankles, std::vector<Foot>& feet) const {
     if (!motion_.poseable()) {
         return Result::failure("No motion to find feet in.");
     }
@@ -14,13 +23,17 @@ Result PathEdit::findFeet(const std::vector<std::string>& ankles) {
             return chosen;
         }
         // Contacts describe the motion as captured: the search poses raw passes.
-        feet_ = findContacts(motion_, legs);
-        feetFound_ = true;
-        replantFeet();
+        feet = findContacts(motion_, legs);
         return Result::success();
     } catch (const std::bad_alloc&) {
         return Result::failure("Not enough memory to find the feet.");
     }
+}
+
+void PathEdit::takeFeet(std::vector<Foot> feet) {
+    feet_ = std::move(feet);
+    feetFound_ = true;
+    replantFeet();
 }
 
 Result PathEdit::setFeetPlanted(bool planted) {
@@ -73,12 +86,13 @@ void PathEdit::setPlantingDeferred(bool deferred) {
 }
 
 FootPlanting PathEdit::solvePlanting() const {
-    if (!feetPlanted_) {
-        return FootPlanting();
-    }
+    return feetPlanted_ ? plantingOf(feet_) : FootPlanting();
+}
+
+FootPlanting PathEdit::plantingOf(const std::vector<Foot>& feet) const {
     try {
         // A copy: the legs in use are drawn meanwhile.
-        return plantFeet(unplanted(), feet_, planting_.empty() ? letGo_ : planting_);
+        return plantFeet(unplanted(), feet, planting_.empty() ? letGo_ : planting_);
     } catch (const std::bad_alloc&) {
         return FootPlanting();
     }
