@@ -132,3 +132,35 @@ TEST(KeepSpeed, SavedRetimedFramesAreTheDrawnOnes) {
 }
 
 }  // namespace
+
+// The travel is measured again only where edits reach: after drags, a whole turn and a change of
+// detail, the timing and the path's speed are those of an edit made afresh with the same points.
+TEST(KeepSpeed, TheTimingAfterManyEditsIsThatOfAFreshEdit) {
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, writeScratch("straight_long.bvh", straightWalk(5000))));
+    file->setKeepSpeed(true);
+    const auto expectFresh = [&](const char* after) {
+        PathEdit fresh(file.motion, file->path().blockLength());
+        for (int k = 0; k < file->curve().pointCount(); ++k) {
+            CurvePoint p;
+            file->curve().getPoint(k, p);
+            fresh.setPoint(k, p);
+        }
+        fresh.setWholeTurn(file->wholeTurn());
+        fresh.refresh();
+        fresh.setKeepSpeed(true);
+        ASSERT_NE(file->timing(), nullptr);
+        EXPECT_EQ(*file->timing(), *fresh.timing()) << after;
+        EXPECT_EQ(file->pathSpeed(), fresh.pathSpeed()) << after;
+    };
+    fixtures::movePoint(*file, 3, 0.0, 40.0, 30.0f);
+    fixtures::movePoint(*file, 40, 20.0, -30.0);  // near a block's end
+    expectFresh("two drags");
+    ASSERT_TRUE(file->transform(GroundTransform::turn(0.3, file->pivot())));
+    file->refresh();
+    expectFresh("a whole turn");
+    file->setDetail(100);
+    file->refresh();
+    fixtures::movePoint(*file, 20, -15.0, 25.0);
+    expectFresh("a change of detail and a drag");
+}
