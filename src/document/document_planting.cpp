@@ -96,7 +96,7 @@ std::unique_ptr<BackgroundJob> Document::startFeetPlanted(bool planted,
                 return Result::failure(Progress::kCancelled);
             }
             pending->planting =
-                edit->plantingOf(pending->searchesFeet ? pending->feet : edit->feet());
+                edit->plantingOf(pending->searchesFeet ? pending->feet : edit->feet(), &progress);
             return progress.cancelled() ? Result::failure(Progress::kCancelled) : Result::success();
         },
         std::move(finished));

@@ -152,8 +152,8 @@ class PathEdit {
     bool plantingStale() const { return plantingStale_; }
     FootPlanting solvePlanting() const;
     // The planting of these feet on the path as it stands, whether planted or not (the same
-    // reading rules as solvePlanting).
-    FootPlanting plantingOf(const std::vector<Foot>& feet) const;
+    // reading rules as solvePlanting); empty once `progress` is cancelled (see plantFeet).
+    FootPlanting plantingOf(const std::vector<Foot>& feet, Progress* progress = nullptr) const;
     // Takes a planting solvePlanting made for the path and feet as they are now.
     void adoptPlanting(FootPlanting planting);
 

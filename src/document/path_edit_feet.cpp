@@ -89,10 +89,10 @@ FootPlanting PathEdit::solvePlanting() const {
     return feetPlanted_ ? plantingOf(feet_) : FootPlanting();
 }
 
-FootPlanting PathEdit::plantingOf(const std::vector<Foot>& feet) const {
+FootPlanting PathEdit::plantingOf(const std::vector<Foot>& feet, Progress* progress) const {
     try {
         // A copy: the legs in use are drawn meanwhile.
-        return plantFeet(unplanted(), feet, planting_.empty() ? letGo_ : planting_);
+        return plantFeet(unplanted(), feet, planting_.empty() ? letGo_ : planting_, progress);
     } catch (const std::bad_alloc&) {
         return FootPlanting();
     }

@@ -885,7 +885,7 @@ void solveMarked(const Work& w, const std::vector<std::vector<std::uint8_t>>& re
 }  // namespace
 
 FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& feet,
-                       FootPlanting previous) {
+                       FootPlanting previous, Progress* progress) {
     const Motion& motion = unplanted.motion;
     FootPlanting out;
     Work w(unplanted);
@@ -915,6 +915,10 @@ FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& f
         out.footFloor = static_cast<float>(lowestFootHeight(w));
     }
     w.floor = out.footFloor;
+    // The stages' shares of the whole are rough: holding and solving the contacts take most.
+    if (!reportStage(progress, 0.0, 1.0, 0.2, 1.0)) {
+        return FootPlanting();
+    }
     std::vector<std::vector<std::uint8_t>> redo(count);
     for (std::size_t k = 0; k < count; ++k) {
         redo[k].assign(w.spans[k].size(), keep ? 0 : 1);
@@ -930,6 +934,9 @@ FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& f
     w.samples.resize(frames * count);
     std::vector<std::uint8_t> sampled(frames, 0);
     holdMarked(w, redo, sampled);
+    if (!reportStage(progress, 0.0, 1.0, 0.5, 1.0)) {
+        return FootPlanting();
+    }
     int lowest = n;
     int highest = -1;
     for (std::size_t k = 0; k < count; ++k) {
@@ -988,6 +995,10 @@ FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& f
         }
     }
     holdMarked(w, moved, sampled);
+    if (!reportStage(progress, 0.0, 1.0, 0.6, 1.0)) {
+        return FootPlanting();
+    }
     solveMarked(w, redo, lowered, out);
+    reportStage(progress, 0.0, 1.0, 1.0, 1.0);
     return out;
 }

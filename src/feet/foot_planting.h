@@ -6,6 +6,7 @@
 #include "feet/foot_contacts.h"
 #include "motion/edited_motion.h"
 #include "motion/planted_legs.h"
+#include "motion/progress.h"
 
 // The legs turned so that each foot stays where it stood while it touches the ground on the
 // edited path (the planted legs the edited poses and the save apply), with what they were solved
@@ -28,9 +29,10 @@ struct FootPlanting : PlantedLegs {
 // reaches (at most a small part of the figure's height, spread smoothly over time, measured
 // against the capture), then the foot rises a little, keeping its ground point, and only then
 // slides towards the hip. Where the root is lowered, no foot, held or free, goes below the lowest
-// height the capture's feet reach: a free leg bends to lift its foot straight up. `unplanted` is the edited motion without planted legs. `previous`, a
-// planting of the same feet on this motion before its path last changed, lets the solve redo only
-// the contacts whose frames the change moved (and those whose root lowering it moved); the result
-// is the same as without it.
+// height the capture's feet reach: a free leg bends to lift its foot straight up. `unplanted` is
+// the edited motion without planted legs. `previous`, a planting of the same feet on this motion
+// before its path last changed, lets the solve redo only the contacts whose frames the change moved
+// (and those whose root lowering it moved); the result is the same as without it. `progress`, if
+// given, hears how far the solve got, and a cancel stops it with an empty planting.
 FootPlanting plantFeet(const EditedMotion& unplanted, const std::vector<Foot>& feet,
-                       FootPlanting previous = FootPlanting());
+                       FootPlanting previous = FootPlanting(), Progress* progress = nullptr);
