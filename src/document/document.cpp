@@ -122,9 +122,7 @@ void Document::adoptReread(Pending& pending) {
 std::unique_ptr<BackgroundJob> Document::startReread(const LoadOptions& options,
                                                      std::function<void()> finished,
                                                      Result& refused) {
-    refused = busy()    ? Result::failure(kBusy)
-              : motion_ ? Result::success()
-                        : Result::failure("No motion to read again.");
+    refused = canStartJob("No motion to read again.");
     if (!refused) {
         return nullptr;
     }
@@ -203,9 +201,7 @@ Result Document::finishOpen(BackgroundJob& job) {
 std::unique_ptr<BackgroundJob> Document::startSave(const std::string& path,
                                                    std::function<void()> finished,
                                                    Result& refused) {
-    refused = busy()    ? Result::failure(kBusy)
-              : motion_ ? Result::success()
-                        : Result::failure("No motion to save.");
+    refused = canStartJob("No motion to save.");
     if (!refused) {
         return nullptr;
     }
@@ -242,9 +238,7 @@ Result Document::finishSave(BackgroundJob& job) {
 std::unique_ptr<BackgroundJob> Document::startExport(const std::string& path,
                                                      std::function<void()> finished,
                                                      Result& refused) {
-    refused = busy()    ? Result::failure(kBusy)
-              : motion_ ? Result::success()
-                        : Result::failure("No motion to export.");
+    refused = canStartJob("No motion to export.");
     if (!refused) {
         return nullptr;
     }
@@ -267,6 +261,12 @@ Result Document::finishExport(BackgroundJob& job) {
     const Result result = job.result();
     pending_.reset();
     return result;
+}
+
+Result Document::canStartJob(const char* withoutMotion) const {
+    return busy()    ? Result::failure(kBusy)
+           : motion_ ? Result::success()
+                     : Result::failure(withoutMotion);
 }
 
 void Document::abandon(std::unique_ptr<BackgroundJob> job) {

@@ -249,6 +249,9 @@ class Document {
     // step, after refreshing the edit; false, recording nothing, when nothing changed.
     bool recordChanges(const std::vector<CurvePoint>& before, double turnBefore);
     Result refusedEdit() const;
+    // Whether a job on the motion may start: refused while busy, and without a motion with the
+    // message given.
+    Result canStartJob(const char* withoutMotion) const;
 
     std::unique_ptr<Motion> motion_;
     std::unique_ptr<PathEdit> edit_;  // of motion_
