@@ -260,6 +260,8 @@ int main() {
 
     session.print();
     const bool ok = planted && document.feetPlanted() == false && session.longestMs() > 0.0;
+    std::printf("target ui_block_max_ms <= 100: %s\n",
+                session.longestMs() <= 100.0 ? "met" : "MISSED");
     std::printf("summary ui_block_max_ms: %.1f\n", session.longestMs());
     std::printf("summary reread_peak_ratio: %.2f\n", ratio);
     if (!ok) {
