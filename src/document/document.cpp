@@ -136,7 +136,11 @@ std::unique_ptr<BackgroundJob> Document::startReread(const LoadOptions& options,
 }
 
 Result Document::finishReread(BackgroundJob& job) {
-    const Result result = job.result();
+    // A cancel that came once the reading was done still keeps the motion shown.
+    Result result = job.result();
+    if (job.progress().cancelled()) {
+        result = Result::failure(Progress::kCancelled);
+    }
     if (pending_) {
         if (result && pending_->loaded) {
             adoptReread(*pending_);

@@ -48,7 +48,11 @@ std::unique_ptr<BackgroundJob> Document::startPlanting(std::function<void()> fin
 }
 
 Result Document::finishPlanting(BackgroundJob& job) {
-    const Result result = job.result();
+    Result result = job.result();
+    // A switch cancelled after its solve ended is still cancelled: nothing was taken yet.
+    if (pending_ && pending_->switchesFeet && result && job.progress().cancelled()) {
+        result = Result::failure(Progress::kCancelled);
+    }
     if (pending_) {
         if (pending_->switchesFeet && result) {
             // Deferred, taking the feet and switching them on only marks the legs stale.

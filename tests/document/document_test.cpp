@@ -486,6 +486,14 @@ TEST(DocumentFeet, AMotionWithoutLegsRefusesAndKeepsItsHistory) {
     EXPECT_EQ(d.historySize(), 0u);
     EXPECT_FALSE(d.modified());
     EXPECT_FALSE(Document().setFeetPlanted(true));
+    // The same on the worker, which searches for the feet there.
+    Result outcome;
+    std::unique_ptr<BackgroundJob> job = d.startFeetPlanted(true, nullptr, outcome);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(d.finishFeetPlanted(*job).message, r.message);
+    EXPECT_FALSE(d.feetPlanted());
+    EXPECT_FALSE(d.busy());
+    EXPECT_EQ(d.historySize(), 0u);
 }
 
 }  // namespace
@@ -637,6 +645,15 @@ TEST(WorkerJobs, PlantingOnTheWorkerIsThePlantingAtOnce) {
     ASSERT_TRUE(worker.undo());
     EXPECT_TRUE(plantStale(worker));
     same("the undo of a drag");
+
+    // A save nobody let the solve finish for writes the legs of the path saved.
+    drag(worker, 4, -60.0, 30.0);
+    ASSERT_TRUE(worker.needsPlanting());
+    const std::string saved = testing::TempDir() + "worker_jobs_stale_save.bvh";
+    ASSERT_TRUE(worker.save(saved));
+    EXPECT_FALSE(worker.needsPlanting());
+    ASSERT_TRUE(worker.undo());
+    EXPECT_TRUE(plantStale(worker));
 
     // A fresh solve of the path the session ends on plants the same legs.
     Document fresh;
