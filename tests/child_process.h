@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -44,4 +47,16 @@ inline ChildOutcome runInChild(const std::function<std::string()>& work) {
         outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
     return outcome;
+}
+
+// A field of this process's /proc/self/status in kB (VmRSS: resident now, VmHWM: its peak), -1
+// where the system has none. Writing 5 to /proc/self/clear_refs restarts the peak at the resident
+// size of now.
+inline double statusKB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0)
+            return std::atof(line.c_str() + std::strlen(field));
+    }
+    return -1.0;
 }

@@ -61,9 +61,14 @@ Vec3 positionOf(const Transform& m) {
     return {m[12], m[13], m[14]};
 }
 
-// Every joint's position at evenly spread frames (display axes, raw root).
+// Every joint's position at evenly spread frames (display axes, raw root), in the floats the pose
+// gives, with what the leg search asks of each joint many times: its mean height, and its child
+// with the lowest end below it (the first such child; -1 for none).
 struct Samples {
-    std::vector<std::vector<Vec3>> frames;
+    using Point = std::array<float, 3>;
+    std::vector<std::vector<Point>> frames;
+    std::vector<double> meanHeights;
+    std::vector<int> lowestChild;
 
     explicit Samples(const Motion& motion) {
         const int count = std::min(kSampledFrames, motion.frameCount());
@@ -75,34 +80,58 @@ struct Samples {
             if (!poseFrame(motion, f, PosePass::MeasureRaw, nullptr, nullptr, pose)) {
                 continue;
             }
-            std::vector<Vec3> at;
+            std::vector<Point> at;
             at.reserve(pose.transforms.size());
             for (const Transform& m : pose.transforms) {
-                at.push_back(positionOf(m));
+                at.push_back({m[12], m[13], m[14]});
             }
             frames.push_back(std::move(at));
         }
+        const std::size_t joints = motion.joints().size();
+        meanHeights.assign(joints, 0.0);
+        for (std::size_t j = 0; j < joints && !frames.empty(); ++j) {
+            double sum = 0.0;
+            for (const std::vector<Point>& at : frames) {
+                sum += at[j][1];
+            }
+            meanHeights[j] = sum / static_cast<double>(frames.size());
+        }
+        // Children follow their parents (depth-first order): a backward pass finds the lowest
+        // end below each joint, a forward one each joint's first child with the lowest.
+        std::vector<double> lowestBelow = meanHeights;
+        for (std::size_t j = joints; j-- > 0;) {
+            const int parent = motion.parentIndex()[j];
+            if (parent >= 0) {
+                const std::size_t up = static_cast<std::size_t>(parent);
+                lowestBelow[up] = std::min(lowestBelow[up], lowestBelow[j]);
+            }
+        }
+        lowestChild.assign(joints, -1);
+        for (std::size_t j = 0; j < joints; ++j) {
+            const int parent = motion.parentIndex()[j];
+            if (parent >= 0) {
+                int& child = lowestChild[static_cast<std::size_t>(parent)];
+                if (child < 0 || lowestBelow[j] < lowestBelow[static_cast<std::size_t>(child)]) {
+                    child = static_cast<int>(j);
+                }
+            }
+        }
+    }
+    Vec3 position(const std::vector<Point>& at, int j) const {
+        const Point& p = at[static_cast<std::size_t>(j)];
+        return {p[0], p[1], p[2]};
     }
     double distance(int a, int b) const {
         return frames.empty() ? 0.0
-                              : length(frames.front()[static_cast<std::size_t>(a)] -
-                                       frames.front()[static_cast<std::size_t>(b)]);
+                              : length(position(frames.front(), a) - position(frames.front(), b));
     }
-    double meanHeight(int j) const {
-        double sum = 0.0;
-        for (const std::vector<Vec3>& at : frames) {
-            sum += at[static_cast<std::size_t>(j)][1];
-        }
-        return frames.empty() ? 0.0 : sum / static_cast<double>(frames.size());
-    }
+    double meanHeight(int j) const { return meanHeights[static_cast<std::size_t>(j)]; }
     // Whether `upper` continues the bone from `lower` to `middle` in every sampled frame.
     bool onBone(int lower, int middle, int upper, double samePoint) const {
         const double cosLimit = std::cos(kOnBoneDegrees * M_PI / 180.0);
-        for (const std::vector<Vec3>& at : frames) {
-            const Vec3 below =
-                at[static_cast<std::size_t>(lower)] - at[static_cast<std::size_t>(middle)];
-            const Vec3 above =
-                at[static_cast<std::size_t>(middle)] - at[static_cast<std::size_t>(upper)];
+        for (const std::vector<Point>& at : frames) {
+            const Vec3 below = position(at, lower) - position(at, middle);
+            const Vec3 above = position(at, middle) - position(at, upper);
             const double lb = length(below);
             const double la = length(above);
             if (la <= samePoint) {
@@ -116,13 +145,10 @@ struct Samples {
     }
 };
 
-int childCount(const Motion& motion, int j) {
-    int count = 0;
-    for (const Joint* c = motion.joints()[static_cast<std::size_t>(j)]->firstChild(); c != nullptr;
-         c = c->nextSibling()) {
-        ++count;
-    }
-    return count;
+// In constant time: a joint may have a hundred thousand children.
+bool hasOneChild(const Motion& motion, int j) {
+    const Joint* first = motion.joints()[static_cast<std::size_t>(j)]->firstChild();
+    return first != nullptr && first->nextSibling() == nullptr;
 }
 
 bool turnsAnyWay(const Motion& motion, int j) {
@@ -150,7 +176,7 @@ int topOfBone(const Motion& motion, const Samples& samples, int below, int from,
     }
     while (j >= 0) {
         const int up = parentOf(motion, j);
-        if (up < 0 || childCount(motion, up) != 1 || !samples.onBone(below, j, up, samePoint)) {
+        if (up < 0 || !hasOneChild(motion, up) || !samples.onBone(below, j, up, samePoint)) {
             break;
         }
         j = up;
@@ -185,20 +211,8 @@ std::optional<LegChain> legFrom(const Motion& motion, const Samples& samples, in
             return std::nullopt;
         }
     }
-    // The toe: the ankle's child with the lowest end below it. The ankle's subtree is the run
-    // of joints after it (depth-first order) whose parents lie inside it.
-    std::vector<int> branch;  // for each joint of the subtree, the ankle's child above it
-    double lowest = 0.0;
-    for (int j = ankle + 1; j < count && parentOf(motion, j) >= ankle; ++j) {
-        const int parent = parentOf(motion, j);
-        branch.push_back(parent == ankle ? j
-                                         : branch[static_cast<std::size_t>(parent - ankle - 1)]);
-        const double h = samples.meanHeight(j);
-        if (leg.toe < 0 || h < lowest) {
-            leg.toe = branch.back();
-            lowest = h;
-        }
-    }
+    // The toe: the ankle's child with the lowest end below it.
+    leg.toe = samples.lowestChild[static_cast<std::size_t>(ankle)];
     return leg;
 }
 
@@ -217,11 +231,11 @@ bool sharesJoints(const LegChain& a, const LegChain& b) {
 // with more than one child (-1 for none).
 int firstBranch(const Motion& motion) {
     for (int j = 0; j < static_cast<int>(motion.joints().size()); ++j) {
-        if (childCount(motion, j) > 1) {
-            return j;
-        }
-        if (childCount(motion, j) == 0) {
+        if (motion.joints()[static_cast<std::size_t>(j)]->firstChild() == nullptr) {
             break;
+        }
+        if (!hasOneChild(motion, j)) {
+            return j;
         }
     }
     return -1;
@@ -289,14 +303,14 @@ bool hangsDownFrom(const Motion& motion, const Samples& samples, const LegChain&
         chain.push_back(j);
     }
     Vec3 down{0.0, 0.0, 0.0};
-    for (const std::vector<Vec3>& at : samples.frames) {
-        const Vec3 top = at[static_cast<std::size_t>(hips)];
+    for (const std::vector<Samples::Point>& at : samples.frames) {
+        const Vec3 top = samples.position(at, hips);
         for (int j : chain) {
-            if (at[static_cast<std::size_t>(j)][1] - top[1] > kAboveHips * height) {
+            if (samples.position(at, j)[1] - top[1] > kAboveHips * height) {
                 return false;
             }
         }
-        const Vec3 d = at[static_cast<std::size_t>(leg.ankle)] - top;
+        const Vec3 d = samples.position(at, leg.ankle) - top;
         const double l = length(d);
         down = l > 0.0 ? down + (1.0 / l) * d : down;
     }

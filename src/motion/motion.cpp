@@ -85,6 +85,7 @@ void Motion::setSkeleton(std::unique_ptr<Joint> newRoot, std::unique_ptr<FrameTa
         }
     }
     stepStart_.push_back(static_cast<int>(channelSteps_.size()));
+    splitRigidClouds(joints_, parentIndex_, rigidClouds_, posedJoints_);
     setReading(UpAxis::Y, PositionChannels::OffsetPlusValue);
 }
 

@@ -9,6 +9,7 @@
 #include "motion/joint.h"
 #include "motion/reading.h"
 #include "motion/result.h"
+#include "motion/rigid_cloud.h"
 #include "motion/uninitialized_allocator.h"
 
 class Progress;
@@ -82,6 +83,11 @@ class Motion {
     // rotations, each in file order); joint j's run is [stepStart()[j], stepStart()[j + 1]).
     const std::vector<ChannelStep>& channelSteps() const { return channelSteps_; }
     const std::vector<int>& stepStart() const { return stepStart_; }
+    // The many joints without channels that hang rigidly from one joint (rigid_cloud.h), and the
+    // joints the measuring passes pose in every frame: all the others, ascending (a joint's
+    // parent is among them whenever it is).
+    const std::vector<RigidCloud>& rigidClouds() const { return rigidClouds_; }
+    const std::vector<int>& posedJoints() const { return posedJoints_; }
     // Whether the passes can pose this motion: a skeleton, at least one frame, and a frame
     // table with exactly the skeleton's channel total as columns and a value for every cell.
     bool poseable() const;
@@ -112,10 +118,10 @@ class Motion {
 
     // For frame f and joint j (joints() order), the x and z of the joint's raw world position
     // minus the root's, at 2 * (j + f * joints().size()); empty when the load skipped it (a very
-    // large motion, or a skeleton of more than one top-level joint). An edit moves each frame
-    // rigidly about the root, so the edited ground bounds turn these instead of posing every joint
-    // again. Its storage is sized without being filled (the load's sweep writes every entry from
-    // both of its threads).
+    // large motion, a skeleton of more than one top-level joint, or one with rigid clouds). An edit
+    // moves each frame rigidly about the root, so the edited ground bounds turn these instead of
+    // posing every joint again. Its storage is sized without being filled (the load's sweep writes
+    // every entry from both of its threads).
     using BoundsCache = std::vector<float, UninitializedAllocator<float>>;
     const BoundsCache& rootRelativeXZ() const { return rootRelativeXZ_; }
     // Frees that cache (the ground bounds then pose every joint of every frame).
@@ -151,4 +157,6 @@ class Motion {
     int channelTotal_ = 0;
     std::vector<ChannelStep> channelSteps_;
     std::vector<int> stepStart_;
+    std::vector<RigidCloud> rigidClouds_;
+    std::vector<int> posedJoints_;
 };

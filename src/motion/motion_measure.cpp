@@ -2,7 +2,10 @@
 // pass gives it, for the bounds, the root's ground track, the frame-0 extents and the root-relative
 // cache. It poses with what positions need (3x4 transforms, each joint's constant part prepared
 // once, the rotations of leaves left out) four frames at a time in SIMD lanes, doing the pose's
-// float operations in the pose's order, so that every position is bit for bit the pose's.
+// float operations in the pose's order, so that every position is bit for bit the pose's. Its
+// work grows with the file rather than with joints times frames: a rigid cloud (rigid_cloud.h)
+// is measured through its anchor, once where the anchor never moves, and a motion without
+// channels, whose frames are all one pose, is posed once.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -49,9 +52,9 @@ inline void mixColumns(Affine& m, int a, int b, float s, float c) {
 // The two columns a rotation about x, y or z mixes, in rotateAboutSinCos's order.
 constexpr int kMixed[3][2] = {{1, 2}, {2, 0}, {0, 1}};
 
-// What one joint's pose takes from the frame, prepared once for the sweep.
+// What one posed joint's pose takes from the frame, prepared once for the sweep.
 struct JointPlan {
-    int parent;                   // joints() index, -1 for a top-level joint
+    int parent;                   // the parent's index in the plan, -1 for a top-level joint
     std::array<float, 3> offset;  // the base offset as the pose translates by it
     int firstMove;                // its position steps: [firstMove, lastMove) of the plan's moves
     int lastMove;
@@ -65,6 +68,16 @@ struct Step {
     int axis;  // 0 = x, 1 = y, 2 = z
 };
 
+// A rigid cloud as the sweep measures it: from its anchor's pose, in every frame or, where the
+// anchor never moves (it and every joint above it without channels), in frame 0 alone.
+struct CloudPlan {
+    const RigidCloud* cloud;
+    int anchor;  // the anchor's index in the plan
+    bool still;
+    int top;  // the index in the plan of the top-level joint above the anchor
+};
+
+// The motion's posed joints (Motion::posedJoints, in that order) and its clouds.
 struct SweepPlan {
     std::vector<JointPlan> joints;
     std::vector<Step> moves;
@@ -72,6 +85,7 @@ struct SweepPlan {
     // The constant start of each top-level joint: its base offset and, in a Z-up file, the turn
     // upright after it.
     std::vector<Affine> starts;
+    std::vector<CloudPlan> clouds;
 };
 
 Affine identityAffine() {
@@ -80,18 +94,29 @@ Affine identityAffine() {
 
 SweepPlan planSweep(const Motion& motion) {
     SweepPlan plan;
-    const std::size_t count = motion.joints().size();
+    const std::vector<int>& posed = motion.posedJoints();
+    const std::size_t count = posed.size();
     plan.joints.resize(count);
     plan.starts.resize(count, identityAffine());
+    std::vector<int> planIndex(motion.joints().size(), -1);
+    std::vector<char> still(count);
+    std::vector<int> top(count);
     const std::vector<Motion::ChannelStep>& steps = motion.channelSteps();
-    for (std::size_t j = 0; j < count; ++j) {
-        JointPlan& joint = plan.joints[j];
-        joint.parent = motion.parentIndex()[j];
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t j = static_cast<std::size_t>(posed[k]);
+        planIndex[j] = static_cast<int>(k);
+        JointPlan& joint = plan.joints[k];
+        const int parent = motion.parentIndex()[j];
+        joint.parent = parent < 0 ? -1 : planIndex[static_cast<std::size_t>(parent)];
+        still[k] = motion.joints()[j]->channelCount() == 0 &&
+                   (joint.parent < 0 || still[static_cast<std::size_t>(joint.parent)]);
+        top[k] =
+            joint.parent < 0 ? static_cast<int>(k) : top[static_cast<std::size_t>(joint.parent)];
         const std::array<float, 3>& offset = motion.baseOffset(j);
         const bool upright = motion.upAxis() == UpAxis::Z && joint.parent < 0;
         joint.offset = upright ? std::array<float, 3>{offset[0], offset[2], -offset[1]} : offset;
         if (joint.parent < 0) {
-            Affine& start = plan.starts[j];
+            Affine& start = plan.starts[k];
             for (int i = 0; i < 3; ++i) {
                 start.t[i] = start.r[i] * joint.offset[0] + start.r[i + 3] * joint.offset[1] +
                              start.r[i + 6] * joint.offset[2] + start.t[i];
@@ -100,7 +125,7 @@ SweepPlan planSweep(const Motion& motion) {
                 float s;
                 float c;
                 rotationSinCos(-90.0f, s, c);
-                mixColumns(plan.starts[j], kMixed[0][0], kMixed[0][1], s, c);
+                mixColumns(plan.starts[k], kMixed[0][0], kMixed[0][1], s, c);
             }
         }
         // A leaf's rotations turn nothing whose position is measured.
@@ -118,6 +143,11 @@ SweepPlan planSweep(const Motion& motion) {
         }
         joint.lastMove = static_cast<int>(plan.moves.size());
         joint.lastTurn = static_cast<int>(plan.turns.size());
+    }
+    for (const RigidCloud& cloud : motion.rigidClouds()) {
+        const int anchor = planIndex[static_cast<std::size_t>(cloud.anchor())];
+        const std::size_t at = static_cast<std::size_t>(anchor);
+        plan.clouds.push_back({&cloud, anchor, still[at] != 0, top[at]});
     }
     return plan;
 }
@@ -322,7 +352,33 @@ class LanePoser {
     std::vector<float> cosines_;
 };
 
-// Writes only the share's own frames of the root's track and of the root-relative cache.
+// Grows each lane's bounds by the cloud hanging from `anchor` (lanes from `used` on repeat the
+// last used one) and returns zero times the extremes, as the poison of measureShare.
+Lanes growByCloud(const RigidCloud& cloud, const LaneAffine& anchor, int used, LaneBounds& bounds) {
+    Lanes high[3];
+    Lanes low[3];
+    for (int lane = 0; lane < kFrameLanes; ++lane) {
+        const int from = std::min(lane, used - 1);
+        for (int axis = 0; axis < 3; ++axis) {
+            // Along the axis, a point p of the cloud lies at t + r * p, r the rotation's row.
+            const std::array<double, 3> row = {anchor.r[axis][from], anchor.r[axis + 3][from],
+                                               anchor.r[axis + 6][from]};
+            const double t = anchor.t[axis][from];
+            high[axis][lane] = static_cast<float>(t + cloud.farthest(row));
+            low[axis][lane] = static_cast<float>(t - cloud.farthest({-row[0], -row[1], -row[2]}));
+        }
+    }
+    bounds.grow(high);
+    bounds.grow(low);
+    Lanes poison = {};
+    for (int axis = 0; axis < 3; ++axis) {
+        poison += 0.0f * high[axis] + 0.0f * low[axis];
+    }
+    return poison;
+}
+
+// Writes only the share's own frames of the root's track and of the root-relative cache, whose
+// joints are the plan's.
 void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& share,
                   SweepProgress& sweep, bool reports, float* trackX, float* trackZ,
                   float* relative) {
@@ -364,6 +420,12 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
             handOver();
         }
         block = firstBlock;
+        for (const CloudPlan& cloud : plan.clouds) {
+            if (!cloud.still || f == 0) {
+                poison += growByCloud(*cloud.cloud, pose[static_cast<std::size_t>(cloud.anchor)],
+                                      cloud.still ? 1 : used, bounds);
+            }
+        }
         for (std::size_t j = 0; j < jointCount; ++j) {
             const Lanes* t = pose[j].t;
             bounds.grow(t);
@@ -422,9 +484,13 @@ bool Motion::measure(Progress* progress, double from, double to) {
         return false;
     }
     const int frameCount = this->frameCount();
+    // Without channels every frame is the same pose: the first is measured for all.
+    const int measured = frames_->channelCount() == 0 ? 1 : frameCount;
     const std::size_t jointCount = joints_.size();
+    // The cache holds every joint, so a rigid cloud's members, which the sweep does not pose,
+    // leave it out.
     const bool keepRelative =
-        singleTree(*this) &&
+        singleTree(*this) && rigidClouds_.empty() &&
         jointCount * static_cast<std::size_t>(frameCount) <= kMaxRootRelativeEntries;
     rootRelativeXZ_.clear();
     if (keepRelative) {
@@ -438,14 +504,16 @@ bool Motion::measure(Progress* progress, double from, double to) {
     sweep.progress = progress;
     sweep.from = from;
     sweep.to = to;
-    sweep.frameCount = frameCount;
+    sweep.frameCount = measured;
 
     // Every frame is measured on its own, so the sweep splits into two halves; the second runs on
     // the other core when there is one. The first reports the progress of both.
     MeasureShare shares[2];
+    // Frames beyond those measured pose as the first (a motion without channels), so their
+    // blocks take no bounds of their own.
     const std::size_t blocks =
         static_cast<std::size_t>((frameCount + kGroundBlock - 1) / kGroundBlock);
-    runInHalves(frameCount, kSplitFrames, [&](int first, int last, int half) {
+    runInHalves(measured, kSplitFrames, [&](int first, int last, int half) {
         shares[half].first = first;
         shares[half].last = last;
         shares[half].blocks.assign(blocks, resetBounds());
@@ -454,6 +522,23 @@ bool Motion::measure(Progress* progress, double from, double to) {
     });
     if (shares[0].stopped || shares[1].stopped) {
         return false;
+    }
+    std::fill(rootTrackX_.begin() + measured, rootTrackX_.end(), rootTrackX_.front());
+    std::fill(rootTrackZ_.begin() + measured, rootTrackZ_.end(), rootTrackZ_.front());
+    if (relative != nullptr) {
+        for (int f = measured; f < frameCount; ++f) {
+            std::copy_n(relative, 2 * jointCount, relative + 2 * jointCount * f);
+        }
+    }
+
+    // An anchor that never moves turns as its top-level joint's start does, in every frame.
+    for (std::size_t i = 0; i < plan.clouds.size(); ++i) {
+        if (plan.clouds[i].still) {
+            const std::array<float, 9>& r =
+                plan.starts[static_cast<std::size_t>(plan.clouds[i].top)].r;
+            rigidClouds_[i].setGroundOutline(
+                {{{r[0], r[3], r[6]}, {r[1], r[4], r[7]}, {r[2], r[5], r[8]}}});
+        }
     }
 
     // Only the share that began at frame 0 holds its bounds; the other's are still reset.

@@ -41,6 +41,22 @@ void growGround(Bounds& bounds, float x, float z) {
     bounds[MinZ] = std::min(bounds[MinZ], z);
 }
 
+// Grows the x and z of `bounds` by the cloud hanging from an anchor posed as `m`.
+void growGroundByCloud(Bounds& bounds, const RigidCloud& cloud, const Transform& m) {
+    const std::array<double, 3> up = {m[1], m[5], m[9]};
+    for (int axis : {0, 2}) {
+        // Along the axis, a point p of the cloud lies at t + r * p, r the rotation's row.
+        const std::array<double, 3> row = {m[axis], m[axis + 4], m[axis + 8]};
+        const double t = m[12 + axis];
+        const std::size_t high = static_cast<std::size_t>(axis == 0 ? MaxX : MaxZ);
+        const float far = static_cast<float>(t + cloud.farthestOnGround(row, up));
+        const float near =
+            static_cast<float>(t - cloud.farthestOnGround({-row[0], -row[1], -row[2]}, up));
+        bounds[high] = std::max(bounds[high], far);
+        bounds[high + 1] = std::min(bounds[high + 1], near);
+    }
+}
+
 // The row an edited pass poses from, and its lift: with planted legs, a copy of the frame's row
 // with the legs' replaced values, and the lift lowered where a leg fell short; otherwise the
 // frame's own row.
@@ -108,20 +124,23 @@ void applyJoint(const Motion& motion, std::size_t j, const float* row,
 // one forward sweep replaces the recursive traversal. The placement, if any, is the root's.
 // With positionsOnly the rotations of joints without children are left out: they turn nothing
 // whose position is measured, so only those joints' orientations differ from a full pose.
-// row, when given, holds the frame's values in place of the table's.
+// row, when given, holds the frame's values in place of the table's. With posedOnly the members
+// of rigid clouds are left out (their entries of `out` are not written).
 void poseJoints(const Motion& motion, int frame, const RootPlacement* placement, float lift,
                 std::vector<Transform>& out, bool positionsOnly = false, bool upright = true,
-                const float* row = nullptr) {
+                const float* row = nullptr, bool posedOnly = false) {
     const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
     if (row == nullptr) {
         row = motion.frames()->row(frame);
     }
     const std::size_t count = joints.size();
+    const std::size_t listed = posedOnly ? motion.posedJoints().size() : count;
     Transform base = identityTransform();
     base[13] = lift;
     out.resize(count);
-    for (std::size_t j = 0; j < count; ++j) {
+    for (std::size_t k = 0; k < listed; ++k) {
+        const std::size_t j = posedOnly ? static_cast<std::size_t>(motion.posedJoints()[k]) : k;
         const int parent = parents[j];
         Transform& m = out[j];
         m = parent < 0 ? base : out[static_cast<std::size_t>(parent)];
@@ -319,9 +338,13 @@ bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* plac
     const Motion::BoundsCache& cache = motion.rootRelativeXZ();
     if (cache.size() != 2 * jointCount * static_cast<std::size_t>(motion.frameCount())) {
         thread_local std::vector<Transform> pose;
-        poseJoints(motion, frame, placement, 0.0f, pose, true);
-        for (const Transform& m : pose) {
+        poseJoints(motion, frame, placement, 0.0f, pose, true, true, nullptr, true);
+        for (int j : motion.posedJoints()) {
+            const Transform& m = pose[static_cast<std::size_t>(j)];
             growGround(b, m[12], m[14]);
+        }
+        for (const RigidCloud& cloud : motion.rigidClouds()) {
+            growGroundByCloud(b, cloud, pose[static_cast<std::size_t>(cloud.anchor())]);
         }
         return true;
     }

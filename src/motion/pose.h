@@ -65,8 +65,9 @@ bool poseSomeBetween(const Motion& motion, int frame, double share, PosePass pas
 
 // Grows the x and z of `bounds` by every joint of row `frame` with the root placed by
 // `placement` (null: as the file places it), unlifted and without planted legs. Turns the
-// motion's root-relative cache where it has one instead of posing every joint; false, changing
-// nothing, for a frame that cannot be posed.
+// motion's root-relative cache where it has one instead of posing every joint; without it, poses
+// the joints outside rigid clouds and finds each cloud's extremes from its anchor. False,
+// changing nothing, for a frame that cannot be posed.
 bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* placement,
                       Bounds& bounds);
 

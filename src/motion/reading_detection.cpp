@@ -54,6 +54,66 @@ Bounds figureBounds(const Motion& motion, const Pose& pose) {
     return b[MinX] <= b[MaxX] ? b : pose.bounds;
 }
 
+// The chains that leave the figure's first branching joint (below a top-level joint and any
+// joints with a single child under it), each from that joint's child down to where the chain
+// ends or branches, as the vector they span in the rest pose (the OFFSETs alone) in the branching
+// joint's own frame: the legs, and the spine up to the chest.
+struct FigureChains {
+    int branch = -1;
+    std::vector<std::array<double, 3>> spans;
+};
+
+bool onlyChild(const Joint& joint) {
+    return joint.firstChild() != nullptr && joint.firstChild()->nextSibling() == nullptr;
+}
+
+FigureChains figureChains(const Motion& motion) {
+    FigureChains chains;
+    const std::vector<Joint*>& joints = motion.joints();
+    if (joints.empty()) {
+        return chains;
+    }
+    // A joint's first child follows it in joints() order.
+    std::size_t branch = 0;
+    while (onlyChild(*joints[branch])) {
+        ++branch;
+    }
+    chains.branch = static_cast<int>(branch);
+    for (const Joint* start = joints[branch]->firstChild(); start != nullptr;
+         start = start->nextSibling()) {
+        std::array<double, 3> span{0.0, 0.0, 0.0};
+        for (const Joint* j = start;; j = j->firstChild()) {
+            for (std::size_t a = 0; a < 3; ++a) {
+                span[a] += j->offset()[a];
+            }
+            if (!onlyChild(*j)) {
+                break;
+            }
+        }
+        chains.spans.push_back(span);
+    }
+    return chains;
+}
+
+// Adds each chain's length, as posed in `pose`, to the axis it mostly points along, on the side
+// it points to: votes[a][0] for +a, votes[a][1] for -a.
+void voteChains(const FigureChains& chains, const Pose& pose,
+                std::array<std::array<double, 2>, 3>& votes) {
+    const Transform& m = pose.transforms[static_cast<std::size_t>(chains.branch)];
+    for (const std::array<double, 3>& span : chains.spans) {
+        double along[3];
+        for (std::size_t a = 0; a < 3; ++a) {
+            along[a] = m[a] * span[0] + m[4 + a] * span[1] + m[8 + a] * span[2];
+        }
+        std::size_t axis = 0;
+        for (std::size_t a = 1; a < 3; ++a) {
+            axis = std::fabs(along[a]) > std::fabs(along[axis]) ? a : axis;
+        }
+        votes[axis][along[axis] >= 0.0 ? 0 : 1] +=
+            std::sqrt(along[0] * along[0] + along[1] * along[1] + along[2] * along[2]);
+    }
+}
+
 double median(std::vector<double> values) {
     if (values.empty()) {
         return 0.0;
@@ -115,6 +175,8 @@ UpAxis detectUpAxis(const Motion& motion) {
     std::array<std::vector<double>, 3> extents;
     std::vector<double> sizes;
     Bounds rootRange = resetBounds();
+    const FigureChains chains = figureChains(motion);
+    std::array<std::array<double, 2>, 3> votes{};
     Pose pose;
     for (int k = 0; k < samples; ++k) {
         const int frame =
@@ -124,6 +186,7 @@ UpAxis detectUpAxis(const Motion& motion) {
         if (!poseInFileAxes(motion, frame, pose)) {
             continue;
         }
+        voteChains(chains, pose, votes);
         const Bounds b = figureBounds(motion, pose);
         const double along[3] = {static_cast<double>(b[MaxX]) - b[MinX],
                                  static_cast<double>(b[MaxY]) - b[MinY],
@@ -149,6 +212,17 @@ UpAxis detectUpAxis(const Motion& motion) {
     }
     if (travelZ - travelY > size) {
         return UpAxis::Y;
+    }
+    // The legs point one way along the vertical and the spine the other: the axis with the
+    // most length of chains on its lesser side.
+    std::size_t opposed = 0;
+    for (std::size_t a = 1; a < 3; ++a) {
+        if (std::min(votes[a][0], votes[a][1]) > std::min(votes[opposed][0], votes[opposed][1])) {
+            opposed = a;
+        }
+    }
+    if (std::min(votes[opposed][0], votes[opposed][1]) > 0.0 && opposed != 0) {
+        return opposed == 2 ? UpAxis::Z : UpAxis::Y;
     }
     const double x = median(extents[0]);
     const double y = median(extents[1]);

@@ -19,9 +19,14 @@ PositionChannels detectPositionChannels(const Motion& motion);
 // the motion's position-channel reading. First by the root's travel, since a root travels over
 // the ground: where its range along y and its range along z differ by more than the figure's
 // size (the median of its largest extent), the axis with the smaller range is up. Otherwise, by
-// the figure's shape, since a standing or walking figure is taller than it is wide or deep: Z
-// when its median extent along z is the largest of the three and more than 1.25 times that along
-// y; Y otherwise. The margin keeps a figure as wide as it is tall (a T-pose with the arms along
-// z) on y, the common case, and a figure flat in the x-z plane stays on y. The figure is the
-// joints below the top-level ones (a static root can lie far from the figure hung below it).
+// the skeleton, since the legs hang from the hips and the spine rises from them: the chains that
+// leave the figure's first branching joint (each from there to where it ends or branches, at its
+// OFFSETs, turned as the frames turn that joint) are counted by length on the axis each mostly
+// points along, on the side it points to, and the axis (y or z) whose lesser side holds the
+// most is up. A T-pose's arms hang from the chest, so they do not count. Last, where no chains
+// point both ways along y or z, by the figure's shape, since a standing or walking figure is
+// taller than it is wide or deep: Z when its median extent along z is the largest of the three
+// and more than 1.25 times that along y; Y otherwise; a figure flat in the x-z plane stays on y.
+// The figure is the joints below the top-level ones (a static root can lie far from the figure
+// hung below it).
 UpAxis detectUpAxis(const Motion& motion);

@@ -51,6 +51,8 @@ void drawCubeEdges(double s) {
     glEnd();
 }
 
+constexpr int kCubesBetweenWaits = 4096;
+
 }  // namespace
 
 std::array<float, 3> pathSpeedColour(float ratio) {
@@ -140,6 +142,10 @@ void drawControlPoints(const ControlCurve& curve, const ControlPointView& view,
             glLineWidth(1.0f);
         }
         glPopMatrix();
+        // A software GL holds the frame's cubes until it is shown: a path of 100,000 points
+        // queued 130 MB of them. Waiting now and then keeps a few thousand queued.
+        if (i % kCubesBetweenWaits == kCubesBetweenWaits - 1)
+            glFinish();
     }
 }
 

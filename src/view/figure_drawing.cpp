@@ -72,6 +72,11 @@ std::vector<std::array<float, 3>> markerSegments(float radius) {
     return segments;
 }
 
+std::vector<std::array<float, 3>> markerCross(float radius) {
+    return {{-radius, 0.0f, 0.0f}, {radius, 0.0f, 0.0f},  {0.0f, -radius, 0.0f},
+            {0.0f, radius, 0.0f},  {0.0f, 0.0f, -radius}, {0.0f, 0.0f, radius}};
+}
+
 std::array<std::array<float, 3>, 18> boneSegments(const std::array<float, 3>& k) {
     const float l = 0.05f * std::sqrt(k[0] * k[0] + k[1] * k[1] + k[2] * k[2]);
     std::array<std::array<float, 3>, 18> segments;
@@ -115,9 +120,14 @@ std::vector<bool> heldFootJoints(const Motion& motion, const std::vector<Foot>& 
 
 void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass,
                            const std::vector<bool>& held) {
-    if (markerRadius_ != motion.markerRadius()) {
-        marker_ = markerSegments(motion.markerRadius());
+    const std::vector<Joint*>& joints = motion.joints();
+    const std::size_t count = std::min(joints.size(), pose.transforms.size());
+    const bool crossed = count > kDetailedJoints;
+    if (markerRadius_ != motion.markerRadius() || markerCrossed_ != crossed) {
+        marker_ =
+            crossed ? markerCross(motion.markerRadius()) : markerSegments(motion.markerRadius());
         markerRadius_ = motion.markerRadius();
+        markerCrossed_ = crossed;
     }
     const bool coloured = pass != PosePass::DrawPlain;
     const std::uint32_t markerColour =
@@ -126,20 +136,26 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
         pass == PosePass::DrawFigure ? rgba(0, 0, 255) : rgba(0, 0, 125);
     const std::uint32_t heldColour = rgba(255, 190, 0);
     const bool showsHeld = pass == PosePass::DrawFigure;
-    const std::vector<Joint*>& joints = motion.joints();
     const std::vector<int>& parents = motion.parentIndex();
-    const std::size_t count = std::min(joints.size(), pose.transforms.size());
     // joints() is in depth-first pre-order, so the bone from the parent followed by the
     // joint's own marker is the order of a recursive traversal.
     for (std::size_t i = 0; i < count; ++i) {
         const int parent = parents[i];
         if (parent >= 0) {
             const Transform& p = pose.transforms[static_cast<std::size_t>(parent)];
-            const auto bone = boneSegments(boneVector(*joints[i], p, pose.transforms[i]));
-            for (const auto& v : bone)
-                appendTransformed(p, v, vertices_);
+            const std::array<float, 3> k = boneVector(*joints[i], p, pose.transforms[i]);
+            std::size_t added = 2;
+            if (crossed) {
+                appendTransformed(p, {0.0f, 0.0f, 0.0f}, vertices_);
+                appendTransformed(p, k, vertices_);
+            } else {
+                const auto bone = boneSegments(k);
+                for (const auto& v : bone)
+                    appendTransformed(p, v, vertices_);
+                added = bone.size();
+            }
             if (coloured)
-                colours_.insert(colours_.end(), bone.size(), boneColour);
+                colours_.insert(colours_.end(), added, boneColour);
         }
         const Transform& m = pose.transforms[i];
         for (const auto& v : marker_)
@@ -147,8 +163,13 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
         if (coloured)
             colours_.insert(colours_.end(), marker_.size(),
                             showsHeld && i < held.size() && held[i] ? heldColour : markerColour);
-        if (vertices_.size() >= 3 * batchVertices_)
+        if (vertices_.size() >= 3 * batchVertices_) {
             flush();
+            // A software GL keeps every batch queued until the frame is shown, and a figure of
+            // hundreds of thousands of joints queued its lines by the hundreds of megabytes;
+            // waiting for each full batch keeps one batch's worth queued.
+            glFinish();
+        }
     }
 }
 

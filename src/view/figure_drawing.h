@@ -15,6 +15,10 @@
 // quarter about x (xy plane); as 30 segments, two vertices each.
 std::vector<std::array<float, 3>> markerSegments(float radius);
 
+// The marker of a figure of very many joints: three segments of twice the radius, crossed at the
+// joint along its x, y and z axes.
+std::vector<std::array<float, 3>> markerCross(float radius);
+
 // The outline of the bone from a joint to a child at k, in the joint's frame: three thin
 // triangles, one across each axis, as 9 segments. It reads as a line from any side. The figure
 // puts k where the pose put the child, so a child with position channels stays on its bone.
@@ -40,6 +44,9 @@ class FigureDrawer {
     // A batch goes to the GL once it holds this many vertices, so that a skeleton of millions
     // of joints (ten strobe copies of it) draws in bounded memory; the order stays the same.
     static constexpr std::size_t kBatchVertices = std::size_t{1} << 18;
+    // A figure of more joints than this is drawn with crossed markers and bones of one line, a
+    // tenth of the segments: under a software GL a hundred thousand joints took seconds a redraw.
+    static constexpr std::size_t kDetailedJoints = 4096;
 
     explicit FigureDrawer(std::size_t batchVertices = kBatchVertices)
         : batchVertices_(batchVertices) {}
@@ -65,6 +72,7 @@ class FigureDrawer {
     std::size_t batchVertices_;
     std::vector<std::array<float, 3>> marker_;
     float markerRadius_ = -1.0f;  // the radius marker_ was built for
+    bool markerCrossed_ = false;  // whether marker_ is markerCross
     std::vector<float> vertices_;
     std::vector<std::uint32_t> colours_;  // RGBA bytes per vertex; empty for DrawPlain
     Pose strobePose_;                     // storage for posing the strobe copies

@@ -178,6 +178,31 @@ TEST(SampleFeet, FeetAndTheirContactsAreFoundWithinAFrameOrTwo) {
     }
 }
 
+// Thirty thousand joints hung below a toe, the lowest ends, which the search meets first, leave
+// the feet and their contacts as they were, and the feet can be planted.
+TEST(SampleFeet, AFanBelowAFootLeavesTheFeetAsTheyWere) {
+    fixtures::EditedFile plain, fanned;
+    const std::string fan = fixtures::withFanBelow(readWhole(kSample), "LeftToeBase", 30000, 2.0);
+    ASSERT_EQ(1, fixtures::loadEdited(plain, kSample));
+    ASSERT_EQ(1, fixtures::loadEdited(fanned, writeScratch("walk_fanned.bvh", fan)));
+    ASSERT_TRUE(plain->findFeet());
+    ASSERT_TRUE(fanned->setFeetPlanted(true));
+    // Each foot as its leg's names and its contacts' frames.
+    const auto feetOf = [](const fixtures::EditedFile& file) {
+        std::string text;
+        for (const Foot& foot : file.edit->feet()) {
+            for (int j : {foot.leg.hip, foot.leg.knee, foot.leg.ankle, foot.leg.toe}) {
+                text += nameOf(file.motion, j) + " ";
+            }
+            for (const Contact& c : foot.contacts) {
+                text += std::to_string(c.first) + "-" + std::to_string(c.last) + " ";
+            }
+        }
+        return text;
+    };
+    EXPECT_EQ(feetOf(plain), feetOf(fanned));
+}
+
 // The sample's stance feet stand still: the ankle does not move while the table says it is
 // down (the generator used to let them slide).
 TEST(SampleFeet, StanceAnklesStandStill) {
@@ -250,12 +275,12 @@ TEST(FeetByName, LegsOfJointsThatDoNotExistFindNoContacts) {
 }
 
 TEST(FeetByName, AFigureWithoutLegsHasNoFeetToPlant) {
-    const std::string path = writeScratch(
-        "no_legs.bvh",
-        "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 6 Xposition Yposition "
-        "Zposition Zrotation Xrotation Yrotation\n\tEnd Site\n\t{\n\t\tOFFSET 0 "
-        "10 0\n\t}\n}\nMOTION\nFrames: 2\nFrame Time: 0.1\n0 0 0 0 0 0\n1 0 0 0 0 "
-        "0\n");
+    const std::string path =
+        writeScratch("no_legs.bvh",
+                     "HIERARCHY\nROOT Hips\n{\n\tOFFSET 0 0 0\n\tCHANNELS 6 Xposition Yposition "
+                     "Zposition Zrotation Xrotation Yrotation\n\tEnd Site\n\t{\n\t\tOFFSET 0 "
+                     "10 0\n\t}\n}\nMOTION\nFrames: 2\nFrame Time: 0.1\n0 0 0 0 0 0\n1 0 0 0 0 "
+                     "0\n");
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, path));
     PathEdit& edit = *file;

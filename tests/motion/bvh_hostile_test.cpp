@@ -14,6 +14,7 @@
 #include "bvh_test_support.h"
 #include "motion/load_motion.h"
 #include "motion/motion.h"
+#include "motion_fixtures.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define BVHPATH_ASAN 1
@@ -281,15 +282,6 @@ TEST(BvhHostile, LinesLongerThan64MiBAreRefused) {
     std::remove(path.c_str());
 }
 
-double statusKB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(field, 0) == 0)
-            return std::atof(line.c_str() + std::strlen(field));
-    }
-    return -1.0;
-}
-
 // What a load run in a child process gave: whether the child ended on its own (no abort, no
 // signal), the message, and how far its resident memory rose above where it began (-1 when the
 // system cannot restart the peak count).
@@ -382,6 +374,21 @@ TEST(BvhHostile, ZeroChannelSkeletonsCannotMakeALoadLarge) {
     EXPECT_LT(capped.peakMB, 300.0);
     EXPECT_LT(million.peakMB, 100.0);
 #endif
+}
+
+// A hundred thousand joints load in memory that grows with the file, hanging without channels from
+// a walking root over many frames or each turning in a few.
+TEST(BvhHostile, AHundredThousandJointsLoadInMemoryThatGrowsWithTheFile) {
+    for (bool turning : {false, true}) {
+        const std::string text = fixtures::wideFigure(100000, turning ? 3 : 20000, turning);
+        const std::string path = writeScratch("wide.bvh", text);
+        ChildRun run = loadInChild([&] { return loadMessage(path); });
+        EXPECT_TRUE(run.exited && run.message == "loaded " + std::to_string(turning ? 3 : 20000))
+            << run.message;
+#ifndef BVHPATH_ASAN
+        EXPECT_LT(run.peakMB, 20.0 * static_cast<double>(text.size()) / (1 << 20)) << turning;
+#endif
+    }
 }
 
 #ifndef BVHPATH_ASAN

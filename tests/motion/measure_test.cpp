@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/root_placement.h"
 #include "motion/frame_lanes.h"
 #include "motion/motion.h"
 #include "motion/pose.h"
@@ -105,6 +106,68 @@ TEST(MeasuringSweep, MeasuresWhatMeasureRawPosesInEveryReading) {
                 }
             }
             EXPECT_EQ(all, motion.motionBounds()) << count;
+        }
+    }
+}
+
+// skeleton() with forty rays spread around its spine, one with a chain of three below it; with
+// a still base, hung below a root without channels that forty wider posts hang from too.
+std::unique_ptr<Joint> cloudySkeleton(bool stillBase) {
+    auto hips = skeleton();
+    const auto around = [](int i, float r, float y) {
+        return joint("Ray", r * std::cos(2.4f * i), y, r * std::sin(2.4f * i), {});
+    };
+    for (int i = 0; i < 40; ++i) {
+        Joint* ray = attach(*hips->firstChild(), around(i, 800.0f, 3.0f - 20.0f * i));
+        for (int link = 0; i == 4 && link < 3; ++link) {
+            ray = attach(*ray, joint("L", 100.0f - link, 200.0f * link - 200.0f, 300.0f, {}));
+        }
+    }
+    if (!stillBase) {
+        return hips;
+    }
+    auto base = joint("Base", 1.0f, 2.0f, 3.0f, {});
+    attach(*base, std::move(hips));
+    for (int i = 0; i < 40; ++i) {
+        attach(*base, around(i, 2000.0f, 30.0f * i));
+    }
+    return base;
+}
+
+// What the sweep and the ground bounds measure of a rigid cloud through its anchor is what posing
+// every joint measures, to float rounding, in both up axes, the cloud moving or still.
+TEST(MeasuringSweep, RigidCloudsMeasureWhatPosingEveryJointDoes) {
+    const auto grow = [](Bounds& into, const Bounds& by) {
+        for (int k = 0; k < 6; k += 2) {
+            into[k] = std::max(into[k], by[k]);
+            into[k + 1] = std::min(into[k + 1], by[k + 1]);
+        }
+    };
+    for (bool stillBase : {false, true}) {
+        for (UpAxis up : {UpAxis::Y, UpAxis::Z}) {
+            Motion motion;
+            ASSERT_TRUE(motion.prepare(cloudySkeleton(stillBase), frames(40), {up, {}}));
+            ASSERT_EQ(motion.rigidClouds().size(), stillBase ? 2u : 1u);
+            RootPlacement placement{40.0, 0.0, 0.0, 0.0, 0.0, -6.0};
+            Bounds all = resetBounds(), ground = all, posedGround = all;
+            Pose pose;
+            for (int f = 0; f < 40; ++f) {
+                ASSERT_TRUE(poseFrame(motion, f, PosePass::MeasureRaw, nullptr, nullptr, pose));
+                grow(all, pose.bounds);
+                if (f == 0) {
+                    EXPECT_NEAR(pose.bounds[MaxY] - pose.bounds[MinY], motion.height(), 1e-3);
+                }
+                placement.headingDegrees = 130.0 + 7.0 * f;
+                ASSERT_TRUE(growGroundBounds(motion, f, &placement, ground));
+                poseFrame(motion, f, PosePass::MeasureEdited, &placement, nullptr, pose);
+                grow(posedGround, pose.bounds);
+            }
+            for (int k = 0; k < 6; ++k) {
+                EXPECT_NEAR(all[k], motion.motionBounds()[k], 1e-3) << stillBase << " " << k;
+                if (k != MaxY && k != MinY) {
+                    EXPECT_NEAR(posedGround[k], ground[k], 1e-3) << stillBase << " " << k;
+                }
+            }
         }
     }
 }

@@ -120,6 +120,42 @@ inline std::string walkingFigure(const std::string& rootChannels, int frameCount
     return bvh.str();
 }
 
+// The text with `joints` joints without channels hung below the joint named `parent` (after the
+// line of its CHANNELS), spread over a small box `drop` below it: a rigid cloud.
+inline std::string withFanBelow(const std::string& text, const std::string& parent, int joints,
+                                double drop) {
+    const std::size_t named = text.find("JOINT " + parent + "\n");
+    const std::size_t channels = text.find("CHANNELS", named);
+    const std::size_t after = text.find('\n', channels) + 1;
+    std::ostringstream fan;
+    for (int i = 0; i < joints; ++i) {
+        fan << "JOINT J\n{\nOFFSET " << 0.1 * (i % 7) << " " << -drop - 0.1 * (i % 5) << " "
+            << 0.1 * (i % 3) << "\nCHANNELS 0\n}\n";
+    }
+    return text.substr(0, after) + fan.str() + text.substr(after);
+}
+
+// A skeleton of `joints` joints fanned out below a root that walks and turns over `frames`
+// frames: the fan without channels (one rigid cloud), or with three rotations per joint.
+inline std::string wideFigure(int joints, int frames, bool turning) {
+    std::ostringstream bvh;
+    bvh << "HIERARCHY\nROOT Hips\n{\nOFFSET 0 0 0\n"
+        << "CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n";
+    for (int i = 1; i < joints; ++i) {
+        bvh << "JOINT J\n{\nOFFSET " << i % 9 << " " << i % 7 + 1 << " " << i % 5 << "\n"
+            << (turning ? "CHANNELS 3 Zrotation Xrotation Yrotation\n" : "CHANNELS 0\n") << "}\n";
+    }
+    bvh << "}\nMOTION\nFrames: " << frames << "\nFrame Time: 0.01\n";
+    for (int f = 0; f < frames; ++f) {
+        bvh << 0.5 * f << " 90 " << 50.0 * std::sin(f * 0.01) << " " << f % 7 << " 0 " << f % 360;
+        for (int i = 1; turning && i < joints; ++i) {
+            bvh << " " << (i + f) % 19 - 9 << " 0 " << f % 5;
+        }
+        bvh << "\n";
+    }
+    return bvh.str();
+}
+
 // A figure hung below a static root, as some exporters write it: every joint has six channels,
 // and the hips' OFFSET lies far from where its values put it (they carry the figure's travel).
 // The first `kept` of the spine, neck, leg and shin have their OFFSETs as position values (give

@@ -41,8 +41,7 @@ void expectPoseMatchesIndependent(const Motion& motion, const independent::File&
 TEST(PositionChannels, EachReadingIsDetectedAndPosesItsKnownAnswer) {
     for (bool replace : {true, false}) {
         const std::string text = sixChannelFigure(replace ? kReplacing : kAdding);
-        const std::string path =
-            writeScratch(replace ? "six_replace.bvh" : "six_add.bvh", text);
+        const std::string path = writeScratch(replace ? "six_replace.bvh" : "six_add.bvh", text);
         Motion motion;
         ASSERT_EQ(1, fixtures::loadQuietly(motion, path));
         EXPECT_EQ(
@@ -63,8 +62,7 @@ TEST(PositionChannels, EachReadingIsDetectedAndPosesItsKnownAnswer) {
 }
 
 TEST(PositionChannels, TheCallersReadingOverridesDetection) {
-    const std::string path =
-        writeScratch("six_forced.bvh", sixChannelFigure(kReplacing));
+    const std::string path = writeScratch("six_forced.bvh", sixChannelFigure(kReplacing));
     LoadOptions add;
     add.positionChannels = PositionChannels::OffsetPlusValue;
     Motion forced;
@@ -141,8 +139,8 @@ TEST(UpAxis, AZUpFileIsDetectedAndDrawnUpright) {
     if (!std::filesystem::exists(source)) {
         GTEST_SKIP() << source << " is absent";
     }
-    const std::string zUp = writeScratch(
-        "cmu_12_01_z_up.bvh", fixtures::turnedToZUp(readWhole(source)));
+    const std::string zUp =
+        writeScratch("cmu_12_01_z_up.bvh", fixtures::turnedToZUp(readWhole(source)));
     Motion original;
     Motion turned;
     ASSERT_EQ(1, fixtures::loadQuietly(original, source));
@@ -172,8 +170,38 @@ TEST(UpAxis, AZUpFileIsDetectedAndDrawnUpright) {
     EXPECT_NEAR(forced.depth(), original.height(), tolerance);
 }
 
+// A figure standing still in a T-pose, its arm span wider than it is tall; with zUp its OFFSETs
+// and the root's height are written along z, as a Z-up exporter writes them.
+std::string tPoseFigure(bool zUp) {
+    // Below the hips, by depth: two legs, then the spine with the arms and the neck at the chest.
+    // A part that the next does not go below is an End Site; the last closes the hips.
+    const int parts[][4] = {{1, 10, -5, 0}, {2, 0, -45, 0},  {3, 0, -47, 12}, {1, -10, -5, 0},
+                            {2, 0, -45, 0}, {3, 0, -47, 12}, {1, 0, 35, 0},   {2, 50, 15, 0},
+                            {3, 42, 0, 0},  {2, -50, 15, 0}, {3, -42, 0, 0},  {2, 0, 20, 0},
+                            {3, 0, 15, 0},  {0, 0, 0, 0}};
+    std::ostringstream bvh;
+    bvh << "HIERARCHY\nROOT Hips\n{\nOFFSET 0 0 0\n"
+        << "CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation\n";
+    std::string zeros;
+    for (std::size_t i = 0; i + 1 < std::size(parts); ++i) {
+        const int* p = parts[i];
+        const bool end = parts[i + 1][0] <= p[0];
+        bvh << (end ? "End Site" : "JOINT J") << "\n{\nOFFSET " << p[1] << " "
+            << (zUp ? -p[3] : p[2]) << " " << (zUp ? p[2] : p[3]) << "\n"
+            << (end ? "" : "CHANNELS 3 Zrotation Xrotation Yrotation\n");
+        zeros += end ? "" : " 0 0 0";
+        for (int d = p[0]; end && d >= parts[i + 1][0]; --d) {
+            bvh << "}\n";
+        }
+    }
+    const std::string frame = (zUp ? "0 0 97" : "0 97 0") + (" 0 0 0" + zeros) + "\n";
+    bvh << "MOTION\nFrames: 2\nFrame Time: 0.033333\n" << frame << frame;
+    return bvh.str();
+}
+
 // A Z-up figure is told from its shape when its root stays in place, and from its root's travel
-// over the x-y ground when it walks; a Y-up walker along z is not taken for one.
+// over the x-y ground when it walks; a Y-up walker along z is not taken for one. A T-pose wider
+// than it is tall is told by its legs and spine, written along z or turned there by the root.
 TEST(UpAxis, DetectionReadsTheShapeAndTheTravel) {
     const std::string walking =
         fixtures::walkingFigure("Xposition Yposition Zposition Zrotation Yrotation Xrotation", 120);
@@ -186,11 +214,13 @@ TEST(UpAxis, DetectionReadsTheShapeAndTheTravel) {
         {"walk_z.bvh", fixtures::turnedToZUp(walking), UpAxis::Z},
         {"six_y.bvh", sixChannelFigure(kReplacing), UpAxis::Y},
         {"six_z.bvh", fixtures::turnedToZUp(sixChannelFigure(kAdding)), UpAxis::Z},
+        {"t_pose_y.bvh", tPoseFigure(false), UpAxis::Y},
+        {"t_pose_z.bvh", tPoseFigure(true), UpAxis::Z},
+        {"t_pose_turned_z.bvh", fixtures::turnedToZUp(tPoseFigure(false)), UpAxis::Z},
     };
     for (const auto& c : cases) {
         Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, writeScratch(c.name, c.text)))
-            << c.name;
+        ASSERT_EQ(1, fixtures::loadQuietly(motion, writeScratch(c.name, c.text))) << c.name;
         EXPECT_EQ(c.expected, motion.upAxis()) << c.name;
     }
 }
@@ -226,8 +256,8 @@ TEST(SaveOptions, ConvertedFilesDrawTheSameAndAreDetectedAsWritten) {
     };
     for (const Case& c : cases) {
         Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(
-                         motion, writeScratch(std::string(c.name) + ".bvh", c.text)));
+        ASSERT_EQ(
+            1, fixtures::loadQuietly(motion, writeScratch(std::string(c.name) + ".bvh", c.text)));
         const std::string out = testing::TempDir() + c.name + "_out.bvh";
         ASSERT_TRUE(saveMotion(EditedMotion(motion), out, c.options)) << c.name;
         Motion back;
@@ -252,8 +282,8 @@ TEST(SaveOptions, ConvertedFilesDrawTheSameAndAreDetectedAsWritten) {
 TEST(PositionChannels, DetectionNeedsThreeQuartersOfTheLongBones) {
     for (int kept = 0; kept <= 4; ++kept) {
         Motion motion;
-        ASSERT_EQ(1, fixtures::loadQuietly(motion, writeScratch(
-                                                       "six_kept.bvh", sixChannelFigure(kept, 2))));
+        ASSERT_EQ(1, fixtures::loadQuietly(
+                         motion, writeScratch("six_kept.bvh", sixChannelFigure(kept, 2))));
         EXPECT_EQ(
             kept == 4 ? PositionChannels::ValueReplacesOffset : PositionChannels::OffsetPlusValue,
             detectPositionChannels(motion))

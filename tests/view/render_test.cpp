@@ -5,6 +5,8 @@
 
 #include <GL/glu.h>
 
+#include "../child_process.h"
+#include "../motion/motion_fixtures.h"
 #include "motion/pose.h"
 #include "view/motion_view.h"
 #include "view_harness.h"
@@ -360,6 +362,23 @@ TEST(ViewRenderMends, FlatFigureIsDrawnWithEveryFrameStrobed) {
     const float depth = h.depthAt(ViewHarness::kWidth / 2, ViewHarness::kHeight - 2);
     EXPECT_GT(depth, 0.0f);
     EXPECT_LT(depth, 0.999f);
+}
+
+// A figure of a hundred thousand turning joints, with its shadow and strobes, draws in memory
+// that grows with its file: a software GL held every batch of the frame, half a gigabyte, and
+// the markers go as crosses. Its bones and markers still show.
+TEST(ViewRenderMends, AHundredThousandJointsDrawInMemoryThatGrowsWithTheFile) {
+    const std::string text = fixtures::wideFigure(100000, 3, true);
+    ViewHarness h;
+    ASSERT_TRUE(h.load(writeScratch("wide.bvh", text)));
+    h.view().toggleOption(OptionStrobes);
+    { std::ofstream("/proc/self/clear_refs") << "5"; }
+    const double before = statusKB("VmRSS:");
+    const Census c = census(h.render());
+    const double risenMB = (statusKB("VmHWM:") - before) / 1024.0;
+    EXPECT_GT(c.bone, 0);
+    EXPECT_GT(c.axisRed, 0);
+    EXPECT_LT(risenMB, 20.0 * static_cast<double>(text.size()) / (1 << 20));
 }
 
 }  // namespace
