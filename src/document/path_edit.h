@@ -158,6 +158,8 @@ class PathEdit {
     void measureSpeed(bool retime);
     void measureGroundBounds();
     void replantFeet();
+    // Poses the roots of the frames whose placement changed since they were last posed.
+    void placeRoots();
 
     const Motion& motion_;
     RootPath path_;
@@ -186,6 +188,11 @@ class PathEdit {
     FootPlanting planting_;
     bool keepSpeed_ = false;
     std::vector<double> capturedSteps_;  // the root's ground travel from each frame to the next
+    // Per frame, the root's ground position as the edit places it (unplanted), and the frames
+    // whose placement changed since it was last worked out (none when first > last).
+    std::vector<CurvePoint> placedRoot_;
+    int rootStaleFirst_ = 0;
+    int rootStaleLast_ = -1;
     std::shared_ptr<const std::vector<double>> timing_;
     std::vector<float> pathSpeed_;
 };

@@ -84,6 +84,12 @@ void PathEdit::layBaseline() {
     }
     blockBounds_ = motion_.groundBlockBounds();
     staleBlocks_.assign(blockBounds_.size(), 0);
+    // The roots are posed once here (on the loader's thread for a load), so that a refresh
+    // poses again only the frames an edit reaches.
+    placedRoot_.assign(size, CurvePoint{});
+    rootStaleFirst_ = 0;
+    rootStaleLast_ = frameCount - 1;
+    placeRoots();
 }
 
 // The frames whose curve point moves when control points [first, last] do: those of the segments
@@ -166,6 +172,8 @@ void PathEdit::followPath() {
         if (heading_[f] != headingBefore_[f] ||
             (static_cast<int>(f) >= first && static_cast<int>(f) <= last)) {
             staleBlocks_[f / static_cast<std::size_t>(Motion::kGroundBlock)] = 1;
+            rootStaleFirst_ = std::min(rootStaleFirst_, static_cast<int>(f));
+            rootStaleLast_ = std::max(rootStaleLast_, static_cast<int>(f));
         }
     }
 }

@@ -19,6 +19,19 @@ void PathEdit::setKeepSpeed(bool on) {
     measureSpeed(true);
 }
 
+void PathEdit::placeRoots() {
+    const EditedMotion placed = unplanted();
+    const std::vector<int> root = {0};
+    Pose pose;
+    const int last = std::min(rootStaleLast_, static_cast<int>(placedRoot_.size()) - 1);
+    for (int f = std::max(0, rootStaleFirst_); f <= last; ++f) {
+        placed.poseSome(f, PosePass::MeasureEdited, root, pose);
+        placedRoot_[static_cast<std::size_t>(f)] = {pose.transforms[0][12], pose.transforms[0][14]};
+    }
+    rootStaleFirst_ = static_cast<int>(placedRoot_.size());
+    rootStaleLast_ = -1;
+}
+
 void PathEdit::measureSpeed(bool retime) {
     const int n = motion_.frameCount();
     if (n < 1 || !motion_.poseable() || capturedSteps_.size() + 1 != static_cast<std::size_t>(n)) {
@@ -27,23 +40,18 @@ void PathEdit::measureSpeed(bool retime) {
         return;
     }
     try {
-        // The root's ground travel on the edited path: the root posed as drawn.
-        const EditedMotion placed = unplanted();
-        const std::vector<int> root = {0};
+        // The root's ground travel on the edited path, from the roots as drawn.
+        if (placedRoot_.size() != static_cast<std::size_t>(n)) {
+            placedRoot_.assign(static_cast<std::size_t>(n), CurvePoint{});
+            rootStaleFirst_ = 0;
+            rootStaleLast_ = n - 1;
+        }
+        placeRoots();
         std::vector<double> edited;
         edited.reserve(capturedSteps_.size());
-        Pose pose;
-        double lastX = 0.0;
-        double lastZ = 0.0;
-        for (int f = 0; f < n; ++f) {
-            placed.poseSome(f, PosePass::MeasureEdited, root, pose);
-            const double x = pose.transforms[0][12];
-            const double z = pose.transforms[0][14];
-            if (f > 0) {
-                edited.push_back(std::hypot(x - lastX, z - lastZ));
-            }
-            lastX = x;
-            lastZ = z;
+        for (std::size_t f = 1; f < placedRoot_.size(); ++f) {
+            edited.push_back(std::hypot(placedRoot_[f].x - placedRoot_[f - 1].x,
+                                        placedRoot_[f].z - placedRoot_[f - 1].z));
         }
         const double frameTime = motion_.frameTime() > 0.0f ? motion_.frameTime() : 1.0 / 30.0;
         const int window = std::max(1, static_cast<int>(std::lround(kPaceWindow / frameTime)));
