@@ -177,3 +177,20 @@ void PathEdit::followPath() {
         }
     }
 }
+
+void PathEdit::placeRoots() {
+    const EditedMotion placed = unplanted();
+    const int first = std::max(0, rootStaleFirst_);
+    const int last = std::min(rootStaleLast_, static_cast<int>(placedRoot_.size()) - 1);
+    runInHalves(last - first + 1, kSplitFrames, [&](int from, int to, int) {
+        const std::vector<int> root = {0};
+        Pose pose;
+        for (int f = first + from; f < first + to; ++f) {
+            placed.poseSome(f, PosePass::MeasureEdited, root, pose);
+            placedRoot_[static_cast<std::size_t>(f)] = {pose.transforms[0][12],
+                                                        pose.transforms[0][14]};
+        }
+    });
+    rootStaleFirst_ = static_cast<int>(placedRoot_.size());
+    rootStaleLast_ = -1;
+}

@@ -19,19 +19,6 @@ void PathEdit::setKeepSpeed(bool on) {
     measureSpeed(true);
 }
 
-void PathEdit::placeRoots() {
-    const EditedMotion placed = unplanted();
-    const std::vector<int> root = {0};
-    Pose pose;
-    const int last = std::min(rootStaleLast_, static_cast<int>(placedRoot_.size()) - 1);
-    for (int f = std::max(0, rootStaleFirst_); f <= last; ++f) {
-        placed.poseSome(f, PosePass::MeasureEdited, root, pose);
-        placedRoot_[static_cast<std::size_t>(f)] = {pose.transforms[0][12], pose.transforms[0][14]};
-    }
-    rootStaleFirst_ = static_cast<int>(placedRoot_.size());
-    rootStaleLast_ = -1;
-}
-
 void PathEdit::measureSpeed(bool retime) {
     const int n = motion_.frameCount();
     if (n < 1 || !motion_.poseable() || capturedSteps_.size() + 1 != static_cast<std::size_t>(n)) {
