@@ -32,10 +32,6 @@ PathEdit::PathEdit(const Motion& motion, int blockLength)
             std::hypot(static_cast<double>(x[f]) - x[f - 1], static_cast<double>(z[f]) - z[f - 1]));
     }
     pathSpeed_.assign(x.size(), 1.0f);  // unedited, it travels as captured
-    // Measured here, on the load's worker, the travel is only measured again where edits reach.
-    if (motion.poseable() && capturedSteps_.size() + 1 == x.size()) {
-        measureTravel();
-    }
 }
 
 bool PathEdit::hasBaseline() const {

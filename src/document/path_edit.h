@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -179,11 +178,10 @@ class PathEdit {
     // Measures the root's travel per captured step on the edited path against the capture's,
     // and from it the path's speed and, when `retime`, the timing (path_edit_timing.cpp).
     void measureSpeed(bool retime);
-    // The root's ground travel per captured step on the edited path, measured again in the blocks
-    // a change reached.
-    const std::vector<double>& measureTravel();
     void measureGroundBounds();
     void replantFeet();
+    // Poses the roots of the frames whose placement changed since they were last posed.
+    void placeRoots();
 
     const Motion& motion_;
     RootPath path_;
@@ -217,12 +215,11 @@ class PathEdit {
     bool plantingStale_ = false;
     bool keepSpeed_ = false;
     std::vector<double> capturedSteps_;  // the root's ground travel from each frame to the next
-    // The same on the edited path, with the root's ground point per frame it is taken from, and
-    // per block of Motion::kGroundBlock frames whether a change of their placements left them to
-    // be measured again: a drag reaches a few blocks, and posing every root takes long.
-    std::vector<double> editedSteps_;
-    std::vector<std::array<double, 2>> editedRoot_;
-    std::vector<std::uint8_t> staleTravel_;
+    // Per frame, the root's ground position as the edit places it (unplanted), and the frames
+    // whose placement changed since it was last worked out (none when first > last).
+    std::vector<CurvePoint> placedRoot_;
+    int rootStaleFirst_ = 0;
+    int rootStaleLast_ = -1;
     std::shared_ptr<const std::vector<double>> timing_;
     std::vector<float> pathSpeed_;
 };

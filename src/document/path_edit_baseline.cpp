@@ -74,13 +74,6 @@ void PathEdit::layBaseline() {
         framesPerSecond(motion_));
     pathPoints_ = fittedPoints_;
     heading_.assign(size, 0.0);
-    // The frames the edit placed go back to where the file places them, whatever the detail.
-    for (std::size_t f = 0; f < placed_.size(); ++f) {
-        const std::size_t block = f / static_cast<std::size_t>(Motion::kGroundBlock);
-        if (placed_[f] != 0 && block < staleTravel_.size()) {
-            staleTravel_[block] = 1;
-        }
-    }
     placed_.assign(size, 0);
     turns_ = ChordTurns();
     measureTurns(baseline_.chords, pathPoints_, 0, -1, turns_);
@@ -91,6 +84,12 @@ void PathEdit::layBaseline() {
     }
     blockBounds_ = motion_.groundBlockBounds();
     staleBlocks_.assign(blockBounds_.size(), 0);
+    // The roots are posed once here (on the loader's thread for a load), so that a refresh
+    // poses again only the frames an edit reaches.
+    placedRoot_.assign(size, CurvePoint{});
+    rootStaleFirst_ = 0;
+    rootStaleLast_ = frameCount - 1;
+    placeRoots();
 }
 
 // The frames whose curve point moves when control points [first, last] do: those of the segments
@@ -172,11 +171,26 @@ void PathEdit::followPath() {
         placed_[f] = placed ? 1 : 0;
         if (heading_[f] != headingBefore_[f] ||
             (static_cast<int>(f) >= first && static_cast<int>(f) <= last)) {
-            const std::size_t block = f / static_cast<std::size_t>(Motion::kGroundBlock);
-            staleBlocks_[block] = 1;
-            if (block < staleTravel_.size()) {
-                staleTravel_[block] = 1;
-            }
+            staleBlocks_[f / static_cast<std::size_t>(Motion::kGroundBlock)] = 1;
+            rootStaleFirst_ = std::min(rootStaleFirst_, static_cast<int>(f));
+            rootStaleLast_ = std::max(rootStaleLast_, static_cast<int>(f));
         }
     }
+}
+
+void PathEdit::placeRoots() {
+    const EditedMotion placed = unplanted();
+    const int first = std::max(0, rootStaleFirst_);
+    const int last = std::min(rootStaleLast_, static_cast<int>(placedRoot_.size()) - 1);
+    runInHalves(last - first + 1, kSplitFrames, [&](int from, int to, int) {
+        const std::vector<int> root = {0};
+        Pose pose;
+        for (int f = first + from; f < first + to; ++f) {
+            placed.poseSome(f, PosePass::MeasureEdited, root, pose);
+            placedRoot_[static_cast<std::size_t>(f)] = {pose.transforms[0][12],
+                                                        pose.transforms[0][14]};
+        }
+    });
+    rootStaleFirst_ = static_cast<int>(placedRoot_.size());
+    rootStaleLast_ = -1;
 }

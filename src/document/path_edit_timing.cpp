@@ -19,42 +19,6 @@ void PathEdit::setKeepSpeed(bool on) {
     measureSpeed(true);
 }
 
-const std::vector<double>& PathEdit::measureTravel() {
-    const std::size_t n = static_cast<std::size_t>(motion_.frameCount());
-    const std::size_t block = Motion::kGroundBlock;
-    const std::size_t blocks = (n + block - 1) / block;
-    if (editedRoot_.size() != n || staleTravel_.size() != blocks) {
-        editedRoot_.clear();
-        editedRoot_.resize(n);
-        editedSteps_.assign(n - 1, 0.0);
-        staleTravel_.assign(blocks, 1);
-    }
-    // The root's ground travel on the edited path: the root posed as drawn.
-    const EditedMotion placed = unplanted();
-    const std::vector<int> root = {0};
-    Pose pose;
-    for (std::size_t b = 0; b < blocks; ++b) {
-        for (std::size_t f = b * block; staleTravel_[b] != 0 && f < std::min(n, (b + 1) * block);
-             ++f) {
-            placed.poseSome(static_cast<int>(f), PosePass::MeasureEdited, root, pose);
-            editedRoot_[f] = {pose.transforms[0][12], pose.transforms[0][14]};
-        }
-    }
-    // A step changes with either of its frames: those into and within a measured block.
-    for (std::size_t b = 0; b < blocks; ++b) {
-        if (staleTravel_[b] == 0) {
-            continue;
-        }
-        for (std::size_t f = std::max<std::size_t>(b * block, 1);
-             f < std::min(n, (b + 1) * block + 1); ++f) {
-            editedSteps_[f - 1] = std::hypot(editedRoot_[f][0] - editedRoot_[f - 1][0],
-                                             editedRoot_[f][1] - editedRoot_[f - 1][1]);
-        }
-        staleTravel_[b] = 0;
-    }
-    return editedSteps_;
-}
-
 void PathEdit::measureSpeed(bool retime) {
     const int n = motion_.frameCount();
     if (n < 1 || !motion_.poseable() || capturedSteps_.size() + 1 != static_cast<std::size_t>(n)) {
@@ -63,7 +27,19 @@ void PathEdit::measureSpeed(bool retime) {
         return;
     }
     try {
-        const std::vector<double>& edited = measureTravel();
+        // The root's ground travel on the edited path, from the roots as drawn.
+        if (placedRoot_.size() != static_cast<std::size_t>(n)) {
+            placedRoot_.assign(static_cast<std::size_t>(n), CurvePoint{});
+            rootStaleFirst_ = 0;
+            rootStaleLast_ = n - 1;
+        }
+        placeRoots();
+        std::vector<double> edited;
+        edited.reserve(capturedSteps_.size());
+        for (std::size_t f = 1; f < placedRoot_.size(); ++f) {
+            edited.push_back(std::hypot(placedRoot_[f].x - placedRoot_[f - 1].x,
+                                        placedRoot_[f].z - placedRoot_[f - 1].z));
+        }
         const double frameTime = motion_.frameTime() > 0.0f ? motion_.frameTime() : 1.0 / 30.0;
         const int window = std::max(1, static_cast<int>(std::lround(kPaceWindow / frameTime)));
         const double height = motion_.height() > 0.0f ? motion_.height() : 1.0;
@@ -76,7 +52,6 @@ void PathEdit::measureSpeed(bool retime) {
         }
         pathSpeed_ = speedRatios(stretch, keepSpeed_ ? &bounded : nullptr);
     } catch (const std::bad_alloc&) {
-        editedRoot_.clear();
         // Without memory for a timing the motion keeps its captured frames.
         timing_.reset();
         pathSpeed_.assign(static_cast<std::size_t>(n), 1.0f);

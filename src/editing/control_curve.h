@@ -113,9 +113,11 @@ class ControlCurve {
   private:
     // Per point, whether it belongs to the group (the selected point always does).
     std::vector<char> groupMembers(const std::vector<int>& group) const;
-    // The largest falloff weight point i gets from a member of the group, from the positions
-    // as they are.
-    float weightFromGroup(const std::vector<char>& members, int i) const;
+    // The indices of the members, ascending.
+    static std::vector<int> listed(const std::vector<char>& members);
+    // The largest falloff weight point i gets from one of the members (indices), from the
+    // positions as they are.
+    float weightFromGroup(const std::vector<int>& members, int i) const;
 
     SplineComponent x_;
     SplineComponent z_;

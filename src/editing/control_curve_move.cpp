@@ -18,13 +18,14 @@ void ControlCurve::moveGroup(const std::vector<int>& group, double x, double z) 
     const double dx = x - old.x;
     const double dz = z - old.z;
     const std::vector<char> members = groupMembers(group);
+    const std::vector<int> memberList = listed(members);
     for (int i = 0; i <= last_; ++i) {
         if (i == selected_) {
             setPoint(CurvePoint{x, z}, i);
             continue;
         }
         const float weight =
-            members[static_cast<std::size_t>(i)] ? 1.0f : weightFromGroup(members, i);
+            members[static_cast<std::size_t>(i)] ? 1.0f : weightFromGroup(memberList, i);
         if (weight == 0.0f) {
             continue;
         }
@@ -41,10 +42,11 @@ void ControlCurve::moveGroup(const std::vector<int>& group, double x, double z) 
 
 std::vector<float> ControlCurve::groupWeights(const std::vector<int>& group) const {
     const std::vector<char> members = groupMembers(group);
+    const std::vector<int> memberList = listed(members);
     std::vector<float> weights(members.size(), 0.0f);
     for (int i = 0; i <= last_; ++i) {
         weights[static_cast<std::size_t>(i)] =
-            members[static_cast<std::size_t>(i)] ? 1.0f : weightFromGroup(members, i);
+            members[static_cast<std::size_t>(i)] ? 1.0f : weightFromGroup(memberList, i);
     }
     return weights;
 }
@@ -62,17 +64,26 @@ std::vector<char> ControlCurve::groupMembers(const std::vector<int>& group) cons
     return members;
 }
 
-float ControlCurve::weightFromGroup(const std::vector<char>& members, int i) const {
+std::vector<int> ControlCurve::listed(const std::vector<char>& members) {
+    std::vector<int> list;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        if (members[i]) {
+            list.push_back(static_cast<int>(i));
+        }
+    }
+    return list;
+}
+
+float ControlCurve::weightFromGroup(const std::vector<int>& members, int i) const {
     // Without a reach there is nothing to weigh, however large the group.
     if (falloffShape_ == FalloffShape::Off || !(falloffRadius_ > 0.0f)) {
         return 0.0f;
     }
     float weight = 0.0f;
-    for (int m = 0; m <= last_ && weight < 1.0f; ++m) {
-        if (members[static_cast<std::size_t>(m)]) {
-            weight =
-                std::max(weight, falloffWeight(falloffShape_, pointDistance(m, i), falloffRadius_));
-        }
+    // Over the members alone, so that a drag of one point among thousands stays linear.
+    for (std::size_t k = 0; k < members.size() && weight < 1.0f; ++k) {
+        weight = std::max(
+            weight, falloffWeight(falloffShape_, pointDistance(members[k], i), falloffRadius_));
     }
     return weight;
 }

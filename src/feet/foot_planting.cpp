@@ -8,6 +8,7 @@
 #include "feet/leg_solver.h"
 #include "motion/motion.h"
 #include "motion/quaternion.h"
+#include "motion/rigid_cloud.h"
 #include "numeric/run_in_halves.h"
 
 namespace {
@@ -241,6 +242,66 @@ bool validLeg(const Motion& motion, const LegChain& leg) {
     return leg.toe >= -1 && leg.toe < count;
 }
 
+// A foot as its lowest point is measured: the joints of its subtree a pose places, and the rigid
+// clouds hanging from them, whose members follow from their anchor's transform, so that a
+// hundred thousand markers under a foot cost a pose one joint.
+struct FootShape {
+    std::vector<int> joints;  // ascending, the ankle first
+    std::vector<const RigidCloud*> clouds;
+};
+
+FootShape footShape(const Motion& motion, const LegChain& leg) {
+    FootShape shape;
+    const std::vector<int> below = footJoints(motion, leg);
+    if (below.empty()) {
+        return shape;
+    }
+    // The subtree is the run [ankle, last]; its joints that no frame poses are members of a
+    // cloud, which is the foot's where the member's parent lies in the foot too.
+    const int ankle = below.front();
+    const int last = below.back();
+    std::vector<char> inCloud(below.size(), 0);
+    std::vector<char> posed(below.size(), 0);
+    for (int j : motion.posedJoints()) {
+        if (j >= ankle && j <= last) {
+            posed[static_cast<std::size_t>(j - ankle)] = 1;
+        }
+    }
+    for (std::size_t i = 0; i < below.size(); ++i) {
+        const int parent = motion.parentIndex()[static_cast<std::size_t>(below[i])];
+        const std::size_t up = static_cast<std::size_t>(parent - ankle);
+        inCloud[i] = posed[i] == 0 && parent >= ankle && (posed[up] != 0 || inCloud[up] != 0);
+        if (inCloud[i] == 0) {
+            shape.joints.push_back(below[i]);
+        }
+    }
+    for (const RigidCloud& cloud : motion.rigidClouds()) {
+        if (cloud.anchor() >= ankle && cloud.anchor() <= last) {
+            shape.clouds.push_back(&cloud);
+        }
+    }
+    return shape;
+}
+
+// The lowest height (display y) the foot reaches in a pose that placed shape.joints, and no
+// higher than `from`.
+double lowestOf(const FootShape& shape, const Pose& pose, double from) {
+    double lowest = from;
+    for (int j : shape.joints) {
+        lowest =
+            std::min(lowest, static_cast<double>(pose.transforms[static_cast<std::size_t>(j)][13]));
+    }
+    for (const RigidCloud* cloud : shape.clouds) {
+        // A point p of the cloud lies at height m[13] + (m[1], m[5], m[9]) . p.
+        const Transform& m = pose.transforms[static_cast<std::size_t>(cloud->anchor())];
+        lowest = std::min(
+            lowest, static_cast<double>(m[13]) -
+                        cloud->farthest({-static_cast<double>(m[1]), -static_cast<double>(m[5]),
+                                         -static_cast<double>(m[9])}));
+    }
+    return lowest;
+}
+
 // The joints the legs' solve reads: each leg's joints, its foot's, and every joint above them,
 // ascending.
 std::vector<int> legJoints(const Motion& motion, const std::vector<Foot>& feet) {
@@ -251,7 +312,7 @@ std::vector<int> legJoints(const Motion& motion, const std::vector<Foot>& feet) 
                 joints.push_back(j);
             }
         }
-        const std::vector<int> below = footJoints(motion, foot.leg);
+        const std::vector<int> below = footShape(motion, foot.leg).joints;
         joints.insert(joints.end(), below.begin(), below.end());
     }
     std::sort(joints.begin(), joints.end());
@@ -327,9 +388,9 @@ struct Work {
     std::vector<std::vector<Span>> spans;
     std::vector<std::vector<Hold>> holds;
     std::vector<LegSample> samples;
-    std::vector<int> joints;                   // legJoints
-    std::vector<std::vector<int>> footJoints;  // per foot, its ankle and the joints below it
-    std::vector<int> tops;                     // per foot, the top-level joint above it
+    std::vector<int> joints;            // legJoints
+    std::vector<FootShape> feetShapes;  // per foot
+    std::vector<int> tops;              // per foot, the top-level joint above it
     std::vector<int> rawJoints;
     std::vector<float>* edits = nullptr;  // FootPlanting::edits, recorded as frames are sampled
     double floor = 0.0;                   // FootPlanting::footFloor
@@ -554,15 +615,9 @@ Vec3 heldAnkle(const LegSample& s, const Hold& hold) {
 // How far the lowest joint of a leg's foot lies below its ankle in a pose (turning the foot
 // about the vertical leaves it as it is).
 double footDepth(const Work& w, std::size_t k, const Pose& pose) {
-    const auto heightOf = [&](int j) {
-        return static_cast<double>(pose.transforms[static_cast<std::size_t>(j)][13]);
-    };
-    const double ankle = heightOf(w.feet[k].leg.ankle);
-    double lowest = ankle;
-    for (int j : w.footJoints[k]) {
-        lowest = std::min(lowest, heightOf(j));
-    }
-    return ankle - lowest;
+    const double ankle =
+        static_cast<double>(pose.transforms[static_cast<std::size_t>(w.feet[k].leg.ankle)][13]);
+    return ankle - lowestOf(w.feetShapes[k], pose, ankle);
 }
 
 // Turns one leg of a pose (its joints lowered by `drop`) so that the ankle reaches `goal`
@@ -696,7 +751,7 @@ bool prepare(Work& w, const std::vector<Foot>& feet) {
     }
     for (const Foot& foot : w.feet) {
         w.tops.push_back(topOf(motion, foot.leg.hip));
-        w.footJoints.push_back(footJoints(motion, foot.leg));
+        w.feetShapes.push_back(footShape(motion, foot.leg));
     }
     w.rawJoints = w.tops;
     w.rawJoints.push_back(0);
@@ -817,12 +872,9 @@ double lowestFootHeight(const Work& w) {
             if (!w.unplanted.poseSome(f, PosePass::MeasureRaw, w.joints, raw)) {
                 continue;
             }
-            for (const std::vector<int>& foot : w.footJoints) {
-                for (int j : foot) {
-                    lowest[static_cast<std::size_t>(half)] = std::min(
-                        lowest[static_cast<std::size_t>(half)],
-                        static_cast<double>(raw.transforms[static_cast<std::size_t>(j)][13]));
-                }
+            for (const FootShape& foot : w.feetShapes) {
+                double& low = lowest[static_cast<std::size_t>(half)];
+                low = lowestOf(foot, raw, low);
             }
         }
     });

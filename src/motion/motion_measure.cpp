@@ -426,6 +426,12 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
             handOver();
         }
         block = firstBlock;
+        for (const CloudPlan& cloud : plan.clouds) {
+            if (!cloud.still || f == 0) {
+                poison += growByCloud(*cloud.cloud, pose[static_cast<std::size_t>(cloud.anchor)],
+                                      cloud.still ? 1 : used, bounds);
+            }
+        }
         for (std::size_t j = 0; j < jointCount; ++j) {
             const Lanes* t = pose[j].t;
             bounds.grow(t);

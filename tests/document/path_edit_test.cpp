@@ -98,7 +98,12 @@ TEST(PathEdit, RefreshedBoundsEqualMeasuringEveryEditedFrame) {
     }
     // Worked out afresh for the same points (not one change after another), and without the
     // load's root-relative cache (posing every joint instead), the edit places every frame alike
-    // and gives the same bounds.
+    // and gives the same bounds and path speeds (a second change, reaching other frames, first).
+    file->select(5);
+    file->curve().getPoint(5, p);
+    file->moveSelected(p.x - 30.0, p.z + 20.0);
+    file->refresh();
+    const Bounds twice = file->bounds();
     file.motion.releaseBoundsCache();
     PathEdit afresh(file.motion);
     for (int k = 0; k < file->curve().pointCount(); ++k) {
@@ -108,8 +113,9 @@ TEST(PathEdit, RefreshedBoundsEqualMeasuringEveryEditedFrame) {
     }
     afresh.refresh();
     for (int k = 0; k < 6; ++k) {
-        EXPECT_NEAR(refreshed[k], afresh.bounds()[k], tolerance) << k;
+        EXPECT_NEAR(twice[k], afresh.bounds()[k], tolerance) << k;
     }
+    EXPECT_EQ(file->pathSpeed(), afresh.pathSpeed());
     for (int f = 0; f < file.motion.frameCount(); ++f) {
         const std::optional<RootPlacement> a = file->placement(f);
         const std::optional<RootPlacement> b = afresh.placement(f);

@@ -201,6 +201,19 @@ TEST(SampleFeet, AFanBelowAFootLeavesTheFeetAsTheyWere) {
         return text;
     };
     EXPECT_EQ(feetOf(plain), feetOf(fanned));
+    // The fan is the lowest the feet reach: the floor the planted feet keep above is its lowest
+    // point in the capture, as posing each of its joints finds it.
+    double lowest = 1e300;
+    Pose pose;
+    for (int f = 0; f < fanned.motion.frameCount(); ++f) {
+        ASSERT_TRUE(poseFrame(fanned.motion, f, PosePass::MeasureRaw, nullptr, nullptr, pose));
+        for (const Foot& foot : fanned.edit->feet()) {
+            for (int j : footJoints(fanned.motion, foot.leg)) {
+                lowest = std::min(lowest, double{pose.transforms[static_cast<std::size_t>(j)][13]});
+            }
+        }
+    }
+    EXPECT_NEAR(lowest, fanned->planting().footFloor, 1e-5 * fixtures::motionSize(fanned.motion));
 }
 
 // The sample's stance feet stand still: the ankle does not move while the table says it is
