@@ -413,12 +413,6 @@ void measureShare(const Motion& motion, const SweepPlan& plan, MeasureShare& sha
             rows[lane] = frames.row(f + std::min(lane, used - 1));
         }
         const std::vector<LaneAffine>& pose = poser.pose(rows);
-        for (const CloudPlan& cloud : plan.clouds) {
-            if (!cloud.still || f == 0) {
-                poison += growByCloud(*cloud.cloud, pose[static_cast<std::size_t>(cloud.anchor)],
-                                      cloud.still ? 1 : used, bounds);
-            }
-        }
         const LaneAffine& root = pose.front();
         const int firstBlock = f / Motion::kGroundBlock;
         const bool across = (f + used - 1) / Motion::kGroundBlock != firstBlock;
