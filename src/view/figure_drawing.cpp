@@ -173,23 +173,33 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
     }
 }
 
-void FigureDrawer::flush() {
-    if (!vertices_.empty()) {
-        const bool coloured = !colours_.empty();
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(3, GL_FLOAT, 0, vertices_.data());
-        if (coloured) {
-            glEnableClientState(GL_COLOR_ARRAY);
-            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data());
-        }
-        glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices_.size() / 3));
-        glDisableClientState(GL_VERTEX_ARRAY);
-        if (coloured) {
-            glDisableClientState(GL_COLOR_ARRAY);
-            // The current colour is undefined after a colour array; leave the last one drawn.
-            glColor4ubv(reinterpret_cast<const GLubyte*>(&colours_.back()));
-        }
+namespace {
+
+// Line segments with a colour (RGBA bytes) per vertex, or in the current colour without.
+void drawSegments(const std::vector<float>& vertices, const std::vector<std::uint32_t>& colours) {
+    if (vertices.empty())
+        return;
+    const bool coloured = !colours.empty();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    if (coloured) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours.data());
     }
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    if (coloured) {
+        glDisableClientState(GL_COLOR_ARRAY);
+        // The current colour is undefined after a colour array; leave the last one drawn.
+        glColor4ubv(reinterpret_cast<const GLubyte*>(&colours.back()));
+    }
+}
+
+}  // namespace
+
+void FigureDrawer::flush() {
+    ++flushes_;
+    drawSegments(vertices_, colours_);
     vertices_.clear();
     colours_.clear();
 }
@@ -201,11 +211,27 @@ void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass p
 }
 
 void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
-                               const std::vector<bool>& held) {
+                               const std::vector<bool>& held, unsigned long state) {
+    if (state != 0 && state == strobeState_ && strobeMotion_ == &edited.motion &&
+        strobeFrameCount_ == edited.frameCount()) {
+        drawSegments(strobeVertices_, strobeColours_);
+        drawFigure(edited.motion, current, PosePass::DrawFigure, held);
+        return;
+    }
+    strobeState_ = 0;
     // All copies lie under the figure, so they go out as one batch.
+    const int flushesBefore = flushes_;
     for (int k : strobeFrames(edited.frameCount())) {
         if (edited.pose(k, PosePass::DrawStrobe, strobePose_))
             addPose(edited.motion, strobePose_, PosePass::DrawStrobe, {});
+    }
+    if (state != 0 && flushes_ == flushesBefore) {
+        // The copies fit one batch: kept for the next draws.
+        strobeVertices_ = vertices_;
+        strobeColours_ = colours_;
+        strobeState_ = state;
+        strobeMotion_ = &edited.motion;
+        strobeFrameCount_ = edited.frameCount();
     }
     flush();
     drawFigure(edited.motion, current, PosePass::DrawFigure, held);

@@ -236,7 +236,8 @@ void MotionView::drawScene(const Pose& pose) {
             const std::vector<bool> held =
                 heldFootJoints(*m, e->feet(), legs, e->edited().capturedFrame(frameRow_));
             if (options_.on(OptionStrobes))
-                figureDrawer_.drawStrobes(e->edited(), pose, held);
+                figureDrawer_.drawStrobes(e->edited(), pose, held,
+                                          2 * document_->revision() + 2 + document_->dragging());
             else
                 figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, held);
         }

@@ -166,41 +166,113 @@ StripVertices curveStrip(const RootPath& path, const std::vector<float>* speeds)
     return strip;
 }
 
-std::vector<int> keptStripVertices(const std::vector<float>& xyz, const ControlPointView& view,
-                                   double pixels) {
+std::vector<StripBox> stripBoxes(const std::vector<float>& xyz) {
     const int n = static_cast<int>(xyz.size() / 3);
-    const Projector projector(view);
-    // Per vertex its pixel and the sides of the view it lies beyond (1 left, 2 right, 4 above,
-    // 8 below), -1 for a vertex the camera cannot project.
-    std::vector<std::array<double, 2>> at(static_cast<std::size_t>(n));
-    std::vector<int> sides(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < at.size(); ++i) {
-        const float* v = &xyz[3 * i];
-        if (!projector.project(v[0], v[1], v[2], at[i][0], at[i][1])) {
-            sides[i] = -1;
-            continue;
+    std::vector<StripBox> boxes;
+    for (int first = 0; first + 1 < n; first += kStripBoxVertices) {
+        StripBox box;
+        const int end = std::min(first + kStripBoxVertices, n - 1);
+        for (int i = first; i <= end; ++i) {
+            for (std::size_t a = 0; a < 3; ++a) {
+                const float v = xyz[static_cast<std::size_t>(3 * i) + a];
+                box.low[a] = i == first ? v : std::min(box.low[a], v);
+                box.high[a] = i == first ? v : std::max(box.high[a], v);
+            }
         }
-        sides[i] = (at[i][0] < -pixels) | (at[i][0] > view.width + pixels) << 1 |
-                   (at[i][1] < -pixels) << 2 | (at[i][1] > view.height + pixels) << 3;
+        boxes.push_back(box);
     }
-    const double squared = pixels * pixels;
-    std::vector<int> kept;
-    for (int i = 0; i < n; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        if (i == 0 || i == n - 1 || sides[k] < 0 || sides[k - 1] < 0 || sides[k + 1] < 0 ||
-            sides[static_cast<std::size_t>(kept.back())] < 0) {
-            kept.push_back(i);  // the GL clips a segment into the eye's plane: keep its ends
-            continue;
+    return boxes;
+}
+
+namespace {
+
+// A vertex on screen: its pixel and the sides of the view it lies beyond (1 left, 2 right,
+// 4 above, 8 below, `margin` pixels out), -1 for a point the camera cannot project.
+struct ScreenVertex {
+    double x = 0.0, y = 0.0;
+    int sides = -1;
+};
+
+ScreenVertex onScreen(const Projector& projector, const ControlPointView& view, double margin,
+                      double x, double y, double z) {
+    ScreenVertex v;
+    if (!projector.project(x, y, z, v.x, v.y))
+        return v;
+    v.sides = (v.x < -margin) | (v.x > view.width + margin) << 1 | (v.y < -margin) << 2 |
+              (v.y > view.height + margin) << 3;
+    return v;
+}
+
+// The sides of the view the whole box lies beyond; 0 for none, -1 where a corner cannot be
+// projected.
+int boxSides(const Projector& projector, const ControlPointView& view, double margin,
+             const StripBox& box) {
+    int sides = 15;
+    for (int corner = 0; corner < 8 && sides > 0; ++corner) {
+        const ScreenVertex v = onScreen(projector, view, margin,
+                                        (corner & 1) ? box.high[0] : box.low[0],
+                                        (corner & 2) ? box.high[1] : box.low[1],
+                                        (corner & 4) ? box.high[2] : box.low[2]);
+        sides = v.sides < 0 ? -1 : sides & v.sides;
+    }
+    return sides;
+}
+
+}  // namespace
+
+std::vector<int> keptStripVertices(const std::vector<float>& xyz,
+                                   const std::vector<StripBox>& boxes,
+                                   const ControlPointView& view, double pixels) {
+    const int n = static_cast<int>(xyz.size() / 3);
+    if (n == 0)
+        return {};
+    const Projector projector(view);
+    auto see = [&](int i) {
+        const float* v = &xyz[static_cast<std::size_t>(3 * i)];
+        return onScreen(projector, view, pixels, v[0], v[1], v[2]);
+    };
+    // A strip of ordinary length keeps every vertex on screen: the picture it always had.
+    const double squared = n > kStripDrawnWhole ? pixels * pixels : 0.0;
+    std::vector<int> kept{0};
+    ScreenVertex last = see(0);      // of the last vertex kept
+    ScreenVertex previous = last;    // of vertex i - 1
+    ScreenVertex current = n > 1 ? see(1) : last;
+    for (int i = 1; i < n - 1;) {
+        // A run of vertices whose box lies beyond one side of the view goes in one step: its
+        // first vertex stays where the last one kept is not beyond that side.
+        const std::size_t chunk = static_cast<std::size_t>(i / kStripBoxVertices);
+        if (i % kStripBoxVertices == 0 && i + kStripBoxVertices < n - 1 && chunk < boxes.size() &&
+            last.sides >= 0) {
+            const int sides = boxSides(projector, view, pixels, boxes[chunk]);
+            if (sides > 0) {
+                if (!(last.sides & sides)) {
+                    kept.push_back(i);
+                    last = current;
+                }
+                i += kStripBoxVertices;
+                previous = see(i - 1);
+                current = see(i);
+                continue;
+            }
         }
+        const ScreenVertex next = see(i + 1);
+        bool keep = current.sides < 0 || previous.sides < 0 || next.sides < 0 || last.sides < 0;
         // Beyond one side with the last kept vertex and the next one, both segments stay beyond
         // it, and so does the one that replaces them.
-        const std::size_t last = static_cast<std::size_t>(kept.back());
-        if (sides[last] & sides[k] & sides[k + 1])
-            continue;
-        const double dx = at[k][0] - at[last][0], dy = at[k][1] - at[last][1];
-        if (dx * dx + dy * dy >= squared)
-            kept.push_back(i);
+        if (!keep && !(last.sides & current.sides & next.sides)) {
+            const double dx = current.x - last.x, dy = current.y - last.y;
+            keep = dx * dx + dy * dy >= squared;
+        }
+        if (keep) {
+            kept.push_back(i);  // the GL clips a segment into the eye's plane: its ends stay
+            last = current;
+        }
+        previous = current;
+        current = next;
+        ++i;
     }
+    if (n > 1)
+        kept.push_back(n - 1);
     return kept;
 }
 
@@ -232,6 +304,14 @@ std::vector<int> shownControlPoints(const ControlCurve& curve, const ControlPoin
                             (k < marks.selected.size() && marks.selected[k]);
         ranked[i == marks.hovered ? 0 : marked ? 1 : 2].push_back({i, x, y});
     }
+    std::vector<int> shown;
+    if (ranked[0].size() + ranked[1].size() + ranked[2].size() <= kCubesDrawnWhole) {
+        for (const auto& rank : ranked)
+            for (const Candidate& c : rank)
+                shown.push_back(c.index);
+        std::sort(shown.begin(), shown.end());
+        return shown;
+    }
     // Drawn centres by the screen cell of a cube's edge they fall in: a centre closer than an
     // edge to another lies in its cell or one of the eight around it.
     std::unordered_map<std::int64_t, std::vector<Candidate>> cells;
@@ -240,7 +320,6 @@ std::vector<int> shownControlPoints(const ControlCurve& curve, const ControlPoin
                                            static_cast<std::int64_t>(std::floor(y / edge))};
     };
     auto cellKey = [](std::int64_t cx, std::int64_t cy) { return cx * 1000003 + cy; };
-    std::vector<int> shown;
     for (const auto& rank : ranked) {
         for (const Candidate& c : rank) {
             const auto [cx, cy] = cellOf(c.x, c.y);
@@ -269,6 +348,7 @@ void PathDrawer::CachedStrip::update(const PathDrawingKey& k, const ControlPoint
                                      int& worldBuilds) {
     if (!built || !(key == k)) {
         world = build();
+        boxes = stripBoxes(world.xyz);
         key = k;
         built = true;
         drawnBuilt = false;
@@ -277,7 +357,7 @@ void PathDrawer::CachedStrip::update(const PathDrawingKey& k, const ControlPoint
     if (drawnBuilt && sameView(camera, width, height, view))
         return;
     drawn = StripVertices();
-    for (int i : keptStripVertices(world.xyz, view, kStripPixels)) {
+    for (int i : keptStripVertices(world.xyz, boxes, view, kStripPixels)) {
         const std::size_t at = static_cast<std::size_t>(3 * i);
         drawn.xyz.insert(drawn.xyz.end(), world.xyz.begin() + at, world.xyz.begin() + at + 3);
         if (!world.rgb.empty())

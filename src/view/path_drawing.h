@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -23,22 +24,37 @@ struct StripVertices {
 StripVertices curveStrip(const RootPath& path, const std::vector<float>* speeds);
 constexpr int kGridStepsPerSegment = 4;
 
+// The world box (low and high x, y, z) of a run of a strip's vertices.
+struct StripBox {
+    float low[3];
+    float high[3];
+};
+constexpr int kStripBoxVertices = 64;
+// Per run of kStripBoxVertices vertices from vertex 0, the box of them and of the vertex after.
+std::vector<StripBox> stripBoxes(const std::vector<float>& xyz);
+
 // The vertices of a strip worth drawing in the view: the first and the last, those the camera
 // cannot project (level with or behind the eye) and their neighbours, and of the others each one
-// at least `pixels` on screen from the last one kept, but none whose two segments lie beyond one
-// side of the view with the last one kept. A strip of any length costs about its length on
-// screen in pixels.
-std::vector<int> keptStripVertices(const std::vector<float>& xyz, const ControlPointView& view,
-                                   double pixels);
-// Vertices closer than this on screen to the last one kept are left out of a drawn strip.
-constexpr double kStripPixels = 0.25;
+// at least `pixels` on screen from the last one kept (any distance for a strip of at most
+// kStripDrawnWhole vertices), but none whose two segments lie beyond one
+// side of the view with the last one kept; a run whose box (stripBoxes) lies beyond one side
+// is passed over as a whole. A strip of any length costs about its length on screen in pixels,
+// and its stretches far off screen a box for every kStripBoxVertices vertices.
+std::vector<int> keptStripVertices(const std::vector<float>& xyz,
+                                   const std::vector<StripBox>& boxes,
+                                   const ControlPointView& view, double pixels);
+// Vertices closer than this on screen to the last one kept are left out of a long strip.
+constexpr double kStripPixels = 1.0;
+constexpr int kStripDrawnWhole = 8192;
 
 // The control points whose cubes are drawn, in index order: those in front of the eye whose
-// centres lie on screen or within two cube edges of it, where no cube of a drawn point lies
-// closer on screen than a cube's edge (controlPointPixels). The point under the cursor comes
-// first, then the selected and highlighted ones, then the others, so a cube hidden among
-// its neighbours is a plain one where it can be. At most one cube per cube-sized patch of the
-// screen is drawn, however many points the path has.
+// centres lie on screen or within two cube edges of it; where more than kCubesDrawnWhole of them
+// do, only those with no cube of a drawn point closer on screen than a cube's edge
+// (controlPointPixels). The point under the cursor comes first, then the selected and
+// highlighted ones, then the others, so a cube hidden among its neighbours is a plain one where
+// it can be. So a crowded path draws at most one cube per cube-sized patch of the screen,
+// however many points it has, and an ordinary one every cube.
+constexpr std::size_t kCubesDrawnWhole = 512;
 std::vector<int> shownControlPoints(const ControlCurve& curve, const ControlPointView& view,
                                     const ControlPointMarks& marks);
 
@@ -76,6 +92,7 @@ class PathDrawer {
     // A strip in the world and the vertices of it the last view kept, as arrays.
     struct CachedStrip {
         StripVertices world;
+        std::vector<StripBox> boxes;  // stripBoxes of world
         PathDrawingKey key;
         bool built = false;
         StripVertices drawn;
