@@ -187,10 +187,12 @@ std::vector<StripBox> stripBoxes(const std::vector<float>& xyz) {
 namespace {
 
 // A vertex on screen: its pixel and the sides of the view it lies beyond (1 left, 2 right,
-// 4 above, 8 below, `margin` pixels out), -1 for a point the camera cannot project.
+// 4 above, 8 below, `margin` pixels out), or kBehind alone for a point level with or behind the
+// eye, which projects to no pixel.
+constexpr int kBehind = 16;
 struct ScreenVertex {
     double x = 0.0, y = 0.0;
-    int sides = -1;
+    int sides = kBehind;
 };
 
 ScreenVertex onScreen(const Projector& projector, const ControlPointView& view, double margin,
@@ -203,17 +205,15 @@ ScreenVertex onScreen(const Projector& projector, const ControlPointView& view, 
     return v;
 }
 
-// The sides of the view the whole box lies beyond; 0 for none, -1 where a corner cannot be
-// projected.
+// The sides of the view (kBehind included) the whole box lies beyond; 0 for none.
 int boxSides(const Projector& projector, const ControlPointView& view, double margin,
              const StripBox& box) {
-    int sides = 15;
+    int sides = 31;
     for (int corner = 0; corner < 8 && sides > 0; ++corner) {
-        const ScreenVertex v = onScreen(projector, view, margin,
-                                        (corner & 1) ? box.high[0] : box.low[0],
-                                        (corner & 2) ? box.high[1] : box.low[1],
-                                        (corner & 4) ? box.high[2] : box.low[2]);
-        sides = v.sides < 0 ? -1 : sides & v.sides;
+        sides &= onScreen(projector, view, margin, (corner & 1) ? box.high[0] : box.low[0],
+                          (corner & 2) ? box.high[1] : box.low[1],
+                          (corner & 4) ? box.high[2] : box.low[2])
+                     .sides;
     }
     return sides;
 }
@@ -241,8 +241,7 @@ std::vector<int> keptStripVertices(const std::vector<float>& xyz,
         // A run of vertices whose box lies beyond one side of the view goes in one step: its
         // first vertex stays where the last one kept is not beyond that side.
         const std::size_t chunk = static_cast<std::size_t>(i / kStripBoxVertices);
-        if (i % kStripBoxVertices == 0 && i + kStripBoxVertices < n - 1 && chunk < boxes.size() &&
-            last.sides >= 0) {
+        if (i % kStripBoxVertices == 0 && i + kStripBoxVertices < n - 1 && chunk < boxes.size()) {
             const int sides = boxSides(projector, view, pixels, boxes[chunk]);
             if (sides > 0) {
                 if (!(last.sides & sides)) {
@@ -256,15 +255,17 @@ std::vector<int> keptStripVertices(const std::vector<float>& xyz,
             }
         }
         const ScreenVertex next = see(i + 1);
-        bool keep = current.sides < 0 || previous.sides < 0 || next.sides < 0 || last.sides < 0;
-        // Beyond one side with the last kept vertex and the next one, both segments stay beyond
-        // it, and so does the one that replaces them.
-        if (!keep && !(last.sides & current.sides & next.sides)) {
+        // Beyond one side (or behind the eye) with the last kept vertex and the next one, both
+        // segments stay beyond it, and so does the one that replaces them. The GL clips a
+        // segment into the eye's plane: the ends of those stay.
+        bool keep = false;
+        if (!(last.sides & current.sides & next.sides)) {
             const double dx = current.x - last.x, dy = current.y - last.y;
-            keep = dx * dx + dy * dy >= squared;
+            keep = ((current.sides | previous.sides | next.sides | last.sides) & kBehind) ||
+                   dx * dx + dy * dy >= squared;
         }
         if (keep) {
-            kept.push_back(i);  // the GL clips a segment into the eye's plane: its ends stay
+            kept.push_back(i);
             last = current;
         }
         previous = current;

@@ -33,12 +33,11 @@ constexpr int kStripBoxVertices = 64;
 // Per run of kStripBoxVertices vertices from vertex 0, the box of them and of the vertex after.
 std::vector<StripBox> stripBoxes(const std::vector<float>& xyz);
 
-// The vertices of a strip worth drawing in the view: the first and the last, those the camera
-// cannot project (level with or behind the eye) and their neighbours, and of the others each one
-// at least `pixels` on screen from the last one kept (any distance for a strip of at most
-// kStripDrawnWhole vertices), but none whose two segments lie beyond one
-// side of the view with the last one kept; a run whose box (stripBoxes) lies beyond one side
-// is passed over as a whole. A strip of any length costs about its length on screen in pixels,
+// The vertices of a strip worth drawing in the view: the first and the last; none whose two
+// segments lie beyond one side of the view, or behind the eye, with the last one kept (a run
+// whose box, stripBoxes, lies so goes as a whole); of the others those next to the eye's plane
+// and each one at least `pixels` on screen from the last one kept (any distance for a strip of
+// at most kStripDrawnWhole vertices). A strip of any length costs about its length on screen in pixels,
 // and its stretches far off screen a box for every kStripBoxVertices vertices.
 std::vector<int> keptStripVertices(const std::vector<float>& xyz,
                                    const std::vector<StripBox>& boxes,
