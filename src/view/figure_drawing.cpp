@@ -204,6 +204,13 @@ void FigureDrawer::flush() {
     colours_.clear();
 }
 
+void FigureDrawer::forgetLists(bool contextLost) {
+    if (strobeList_ != 0 && !contextLost)
+        glDeleteLists(strobeList_, 1);
+    strobeList_ = 0;
+    strobeState_ = 0;
+}
+
 void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass,
                               const std::vector<bool>& held) {
     addPose(motion, pose, pass, held);
@@ -213,8 +220,8 @@ void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass p
 void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
                                const std::vector<bool>& held, unsigned long state) {
     if (state != 0 && state == strobeState_ && strobeMotion_ == &edited.motion &&
-        strobeFrameCount_ == edited.frameCount()) {
-        drawSegments(strobeVertices_, strobeColours_);
+        strobeFrameCount_ == edited.frameCount() && strobeList_ != 0) {
+        glCallList(strobeList_);
         drawFigure(edited.motion, current, PosePass::DrawFigure, held);
         return;
     }
@@ -226,12 +233,20 @@ void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
             addPose(edited.motion, strobePose_, PosePass::DrawStrobe, {});
     }
     if (state != 0 && flushes_ == flushesBefore) {
-        // The copies fit one batch: kept for the next draws.
-        strobeVertices_ = vertices_;
-        strobeColours_ = colours_;
-        strobeState_ = state;
-        strobeMotion_ = &edited.motion;
-        strobeFrameCount_ = edited.frameCount();
+        // The copies fit one batch: kept in the GL for the next draws.
+        if (strobeList_ == 0)
+            strobeList_ = glGenLists(1);
+        if (strobeList_ != 0) {
+            glNewList(strobeList_, GL_COMPILE);
+            drawSegments(vertices_, colours_);
+            glEndList();
+            strobeState_ = state;
+            strobeMotion_ = &edited.motion;
+            strobeFrameCount_ = edited.frameCount();
+            glCallList(strobeList_);
+            vertices_.clear();
+            colours_.clear();
+        }
     }
     flush();
     drawFigure(edited.motion, current, PosePass::DrawFigure, held);

@@ -59,10 +59,14 @@ class FigureDrawer {
                     const std::vector<bool>& held = {});
     // Strobe copies of the edited motion at strobeFrames, then the figure in the given pose.
     // A nonzero `state` tells the edit the motion is in (it changes whenever the edit does): the
-    // copies' segments are kept while it, the motion and its frame count stay, and drawn again
-    // without posing them (unless they outgrow one batch).
+    // copies are kept in a display list of the current context while it, the motion and its
+    // frame count stay, and drawn again without posing them (unless they outgrow one batch).
     void drawStrobes(const EditedMotion& edited, const Pose& current,
                      const std::vector<bool>& held = {}, unsigned long state = 0);
+
+    // Drops the kept display list: deleted in the current context, or only forgotten where the
+    // context it lived in is gone.
+    void forgetLists(bool contextLost);
 
   private:
     // Appends the pose's world-space segments (and, but for DrawPlain, their colours) to the
@@ -80,9 +84,8 @@ class FigureDrawer {
     std::vector<std::uint32_t> colours_;  // RGBA bytes per vertex; empty for DrawPlain
     Pose strobePose_;                     // storage for posing the strobe copies
     int flushes_ = 0;                     // batches drawn so far
-    // The strobe copies' segments as last drawn, and what they were drawn for.
-    std::vector<float> strobeVertices_;
-    std::vector<std::uint32_t> strobeColours_;
+    // The display list of the strobe copies as last drawn (0 for none), and what for.
+    unsigned int strobeList_ = 0;
     unsigned long strobeState_ = 0;
     const Motion* strobeMotion_ = nullptr;
     int strobeFrameCount_ = -1;

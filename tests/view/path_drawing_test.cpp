@@ -200,7 +200,8 @@ TEST_F(PathDrawing, CrowdedPathDrawsBoundedCubesAndVertices) {
 TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     ASSERT_TRUE(h.load(writeScratch("drawing_walker.bvh", walkerBvh(300, false))));
     h.view().viewFromPreset(CameraPreset::Top);
-    h.render();
+    h.view().toggleOption(OptionStrobes);
+    const auto strobes = h.render();
     const int world = h.view().pathDrawer().worldBuilds();
     const int cubes = h.view().pathDrawer().viewBuilds();
     for (int frame = 2; frame < 40; frame += 7) {
@@ -222,6 +223,8 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     const auto before = pixelOf(p);
     const CurvePoint moved{p.x, p.z + 40.0};
     ASSERT_TRUE(h.document().setPointPosition(k, moved));
+    const auto movedStrobes = h.render();
+    h.view().toggleOption(OptionStrobes);
     const auto pixels = h.render();
     EXPECT_GT(h.view().pathDrawer().worldBuilds(), world);
     const auto after = pixelOf(moved);
@@ -233,6 +236,11 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     };
     EXPECT_TRUE(blueAt(after));
     EXPECT_FALSE(blueAt(before));
+    // The strobe copies moved with the path: the kept ones were let go.
+    int changed = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3)
+        changed += (movedStrobes[i] == 125) != (strobes[i] == 125);
+    EXPECT_GT(changed, 20);
 }
 
 }  // namespace
