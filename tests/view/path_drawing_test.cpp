@@ -201,12 +201,17 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     ASSERT_TRUE(h.load(writeScratch("drawing_walker.bvh", walkerBvh(300, false))));
     h.view().viewFromPreset(CameraPreset::Top);
     h.view().toggleOption(OptionStrobes);
-    const auto strobes = h.render();
+    // Drawn as the toolkit's flush draws a context it drew before, which keeps its lists.
+    auto render = [&] {
+        h.view().context_valid(1);
+        return h.render();
+    };
+    render();
     const int world = h.view().pathDrawer().worldBuilds();
     const int cubes = h.view().pathDrawer().viewBuilds();
     for (int frame = 2; frame < 40; frame += 7) {
         h.view().setFrame(frame);
-        h.render();
+        render();
     }
     EXPECT_EQ(h.view().pathDrawer().worldBuilds(), world);
     EXPECT_EQ(h.view().pathDrawer().viewBuilds(), cubes);
@@ -223,7 +228,11 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     const auto before = pixelOf(p);
     const CurvePoint moved{p.x, p.z + 40.0};
     ASSERT_TRUE(h.document().setPointPosition(k, moved));
-    const auto movedStrobes = h.render();
+    const auto movedStrobes = render();
+    // The strobe copies moved with the path: what was kept for the old path was let go, so the
+    // picture is the one a new context builds afresh.
+    h.reshow();
+    EXPECT_EQ(differing(h.render(), movedStrobes), 0);
     h.view().toggleOption(OptionStrobes);
     const auto pixels = h.render();
     EXPECT_GT(h.view().pathDrawer().worldBuilds(), world);
@@ -236,11 +245,6 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     };
     EXPECT_TRUE(blueAt(after));
     EXPECT_FALSE(blueAt(before));
-    // The strobe copies moved with the path: the kept ones were let go.
-    int changed = 0;
-    for (std::size_t i = 0; i < pixels.size(); i += 3)
-        changed += (movedStrobes[i] == 125) != (strobes[i] == 125);
-    EXPECT_GT(changed, 20);
 }
 
 }  // namespace
