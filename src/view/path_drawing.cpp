@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -392,7 +391,7 @@ void PathDrawer::buildCubes(const ControlCurve& curve, const ControlPointView& v
             cubesBeforeOutline_ = vertexCount(cubes_) / 24;
         }
     }
-    ++viewBuilds_;
+    ++cubeBuilds_;
 }
 
 void PathDrawer::drawPath(const RootPath& path, const PathDrawingKey& key,

@@ -83,9 +83,9 @@ class PathDrawer {
     // drawCapturedTrack's picture.
     void drawCapturedTrack(const RootPath& path, const PathDrawingKey& key,
                            const ControlPointView& view);
-    // How many times a world strip and the cubes were built, for tests.
+    // How many times a world strip and the cubes were built.
     int worldBuilds() const { return worldBuilds_; }
-    int viewBuilds() const { return viewBuilds_; }
+    int cubeBuilds() const { return cubeBuilds_; }
 
   private:
     // A strip in the world and the vertices of it the last view kept, as arrays.
@@ -98,7 +98,8 @@ class PathDrawer {
         Camera camera;
         int width = 0, height = 0;
         bool drawnBuilt = false;
-        // Rebuilds what is stale; true when `drawn` was rebuilt.
+        // Rebuilds what is stale: `world` (with `build`) when the key changed, `drawn` when
+        // that or the view did.
         void update(const PathDrawingKey& k, const ControlPointView& view,
                     const std::function<StripVertices()>& build, int& worldBuilds);
     };
@@ -118,5 +119,5 @@ class PathDrawer {
     ControlPointMarks cubesMarks_;
     bool cubesBuilt_ = false;
     int worldBuilds_ = 0;
-    int viewBuilds_ = 0;
+    int cubeBuilds_ = 0;
 };

@@ -115,7 +115,7 @@ class PathDrawing : public ::testing::Test {
                             reference),
                   0);
         EXPECT_EQ(drawer.worldBuilds(), 1);
-        EXPECT_EQ(drawer.viewBuilds(), 1);
+        EXPECT_EQ(drawer.cubeBuilds(), 1);
     }
     ViewHarness h;
 };
@@ -208,13 +208,13 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     };
     render();
     const int world = h.view().pathDrawer().worldBuilds();
-    const int cubes = h.view().pathDrawer().viewBuilds();
+    const int cubes = h.view().pathDrawer().cubeBuilds();
     for (int frame = 2; frame < 40; frame += 7) {
         h.view().setFrame(frame);
         render();
     }
     EXPECT_EQ(h.view().pathDrawer().worldBuilds(), world);
-    EXPECT_EQ(h.view().pathDrawer().viewBuilds(), cubes);
+    EXPECT_EQ(h.view().pathDrawer().cubeBuilds(), cubes);
 
     const int k = 3;
     CurvePoint p;
