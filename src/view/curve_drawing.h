@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "editing/control_curve.h"
-#include "editing/root_path.h"
 #include "view/camera.h"
 
 // What the control points show beside their place: per point the share of a drag from the
@@ -36,24 +35,9 @@ double controlPointPixels(int viewHeight);
 // on screen (what is drawn is what picking hits); 0 for a point behind the eye.
 double controlPointHalfEdge(const ControlPointView& view, const CameraVector& point);
 
-// The curve as a white line strip at its height (t = 0, 0.0005, ... below 1), then its
-// control points.
-void drawCurve(const ControlCurve& curve, const ControlPointView& view,
-               const ControlPointMarks& marks);
-// Each control point as a cube of controlPointHalfEdge, coloured by controlPointColour, the
-// one under the cursor outlined in white.
-void drawControlPoints(const ControlCurve& curve, const ControlPointView& view,
-                       const ControlPointMarks& marks);
 // The colour of the path where the edited motion travels `ratio` times as fast as the capture:
 // white within 5% either way; beyond, towards red for faster (full at twice the speed) and
 // towards blue for slower (full at half), evenly in the ratio's logarithm.
 std::array<float, 3> pathSpeedColour(float ratio);
-// Draws the path's curve; nothing before it was fitted (a motion is fitted when it is prepared).
-// With `speeds` (PathEdit::pathSpeed, one per captured frame) each stretch of the curve takes the
-// pathSpeedColour of the frame it places there.
-void drawPath(const RootPath& path, const ControlPointView& view, const ControlPointMarks& marks,
-              const std::vector<float>* speeds = nullptr);
 // The falloff's reach: a ring of the radius on the ground (just above it) around a point.
 void drawFalloffRing(const CurvePoint& centre, double radius, double lift);
-// The captured ground track of the samples, at the path's height, in grey.
-void drawCapturedTrack(const RootPath& path);

@@ -173,25 +173,42 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
     }
 }
 
-void FigureDrawer::flush() {
-    if (!vertices_.empty()) {
-        const bool coloured = !colours_.empty();
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(3, GL_FLOAT, 0, vertices_.data());
-        if (coloured) {
-            glEnableClientState(GL_COLOR_ARRAY);
-            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data());
-        }
-        glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices_.size() / 3));
-        glDisableClientState(GL_VERTEX_ARRAY);
-        if (coloured) {
-            glDisableClientState(GL_COLOR_ARRAY);
-            // The current colour is undefined after a colour array; leave the last one drawn.
-            glColor4ubv(reinterpret_cast<const GLubyte*>(&colours_.back()));
-        }
+namespace {
+
+// Line segments with a colour (RGBA bytes) per vertex, or in the current colour without.
+void drawSegments(const std::vector<float>& vertices, const std::vector<std::uint32_t>& colours) {
+    if (vertices.empty())
+        return;
+    const bool coloured = !colours.empty();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    if (coloured) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours.data());
     }
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(vertices.size() / 3));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    if (coloured) {
+        glDisableClientState(GL_COLOR_ARRAY);
+        // The current colour is undefined after a colour array; leave the last one drawn.
+        glColor4ubv(reinterpret_cast<const GLubyte*>(&colours.back()));
+    }
+}
+
+}  // namespace
+
+void FigureDrawer::flush() {
+    ++flushes_;
+    drawSegments(vertices_, colours_);
     vertices_.clear();
     colours_.clear();
+}
+
+void FigureDrawer::forgetLists(bool contextLost) {
+    if (strobeList_ != 0 && !contextLost)
+        glDeleteLists(strobeList_, 1);
+    strobeList_ = 0;
+    strobeState_ = 0;
 }
 
 void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass pass,
@@ -201,11 +218,35 @@ void FigureDrawer::drawFigure(const Motion& motion, const Pose& pose, PosePass p
 }
 
 void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
-                               const std::vector<bool>& held) {
+                               const std::vector<bool>& held, unsigned long state) {
+    if (state != 0 && state == strobeState_ && strobeMotion_ == &edited.motion &&
+        strobeFrameCount_ == edited.frameCount() && strobeList_ != 0) {
+        glCallList(strobeList_);
+        drawFigure(edited.motion, current, PosePass::DrawFigure, held);
+        return;
+    }
+    strobeState_ = 0;
     // All copies lie under the figure, so they go out as one batch.
+    const int flushesBefore = flushes_;
     for (int k : strobeFrames(edited.frameCount())) {
         if (edited.pose(k, PosePass::DrawStrobe, strobePose_))
             addPose(edited.motion, strobePose_, PosePass::DrawStrobe, {});
+    }
+    if (state != 0 && flushes_ == flushesBefore) {
+        // The copies fit one batch: kept in the GL for the next draws.
+        if (strobeList_ == 0)
+            strobeList_ = glGenLists(1);
+        if (strobeList_ != 0) {
+            glNewList(strobeList_, GL_COMPILE);
+            drawSegments(vertices_, colours_);
+            glEndList();
+            strobeState_ = state;
+            strobeMotion_ = &edited.motion;
+            strobeFrameCount_ = edited.frameCount();
+            glCallList(strobeList_);
+            vertices_.clear();
+            colours_.clear();
+        }
     }
     flush();
     drawFigure(edited.motion, current, PosePass::DrawFigure, held);

@@ -58,8 +58,15 @@ class FigureDrawer {
     void drawFigure(const Motion& motion, const Pose& pose, PosePass pass,
                     const std::vector<bool>& held = {});
     // Strobe copies of the edited motion at strobeFrames, then the figure in the given pose.
+    // A nonzero `state` tells the edit the motion is in (it changes whenever the edit does): the
+    // copies are kept in a display list of the current context while it, the motion and its
+    // frame count stay, and drawn again without posing them (unless they outgrow one batch).
     void drawStrobes(const EditedMotion& edited, const Pose& current,
-                     const std::vector<bool>& held = {});
+                     const std::vector<bool>& held = {}, unsigned long state = 0);
+
+    // Drops the kept display list: deleted in the current context, or only forgotten where the
+    // context it lived in is gone.
+    void forgetLists(bool contextLost);
 
   private:
     // Appends the pose's world-space segments (and, but for DrawPlain, their colours) to the
@@ -76,4 +83,10 @@ class FigureDrawer {
     std::vector<float> vertices_;
     std::vector<std::uint32_t> colours_;  // RGBA bytes per vertex; empty for DrawPlain
     Pose strobePose_;                     // storage for posing the strobe copies
+    int flushes_ = 0;                     // batches drawn so far
+    // The display list of the strobe copies as last drawn (0 for none), and what for.
+    unsigned int strobeList_ = 0;
+    unsigned long strobeState_ = 0;
+    const Motion* strobeMotion_ = nullptr;
+    int strobeFrameCount_ = -1;
 };

@@ -26,6 +26,7 @@ MotionView::~MotionView() {
             glDeleteLists(gridList_, 1);
         if (staleGridList_)
             glDeleteLists(staleGridList_, 1);
+        figureDrawer_.forgetLists(false);
     }
 }
 
@@ -236,7 +237,8 @@ void MotionView::drawScene(const Pose& pose) {
             const std::vector<bool> held =
                 heldFootJoints(*m, e->feet(), legs, e->edited().capturedFrame(frameRow_));
             if (options_.on(OptionStrobes))
-                figureDrawer_.drawStrobes(e->edited(), pose, held);
+                figureDrawer_.drawStrobes(e->edited(), pose, held,
+                                          2 * document_->revision() + 2 + document_->dragging());
             else
                 figureDrawer_.drawFigure(*m, pose, PosePass::DrawFigure, held);
         }
@@ -357,6 +359,7 @@ void MotionView::draw() {
     if (!context_valid()) {
         gridList_ = 0;
         staleGridList_ = 0;
+        figureDrawer_.forgetLists(true);
     }
     // One pose of the shown frame serves the tracking camera, the shadow, the figure and the
     // pose's box. An undo may have shortened the motion before the panel's next frame comes.

@@ -13,6 +13,7 @@
 #include "view/camera.h"
 #include "view/curve_drawing.h"
 #include "view/figure_drawing.h"
+#include "view/path_drawing.h"
 #include "view/view_options.h"
 
 // The OpenGL view of a document's motion: holds the display options, the camera and the frame
@@ -71,6 +72,8 @@ class MotionView : public Fl_Gl_Window {
     // The motion bounds the grid list was built for; a draw rebuilds it when they changed.
     const Bounds& gridBounds() const { return gridBounds_; }
     const std::array<float, 16>& shadowMatrix() const { return shadowMatrix_; }
+    // The path's drawing, with the arrays it keeps between draws.
+    const PathDrawer& pathDrawer() const { return pathDrawer_; }
 
     // Camera moves driven by the mouse, in window pixels with y growing downwards: the orbit
     // turns the scene as a turntable from where the drag began, the zoom moves the eye along
@@ -163,6 +166,7 @@ class MotionView : public Fl_Gl_Window {
     int boxY_ = -1;
     std::string message_;
     FigureDrawer figureDrawer_;
+    PathDrawer pathDrawer_;  // the path's arrays, kept between draws
     Camera orbitStart_;  // the camera when the right button went down
     int orbitStartX_ = -1;
     int orbitStartY_ = -1;

@@ -30,16 +30,18 @@ ControlPointMarks MotionView::pointMarks() const {
 }
 
 void MotionView::drawPathEdit(const PathEdit& e) {
+    const bool speeds = options_.on(OptionPathSpeed);
+    const PathDrawingKey key{&e, document_->revision(), document_->dragging(), speeds};
+    const ControlPointView view{camera_, w(), h()};
     if (options_.on(OptionOriginalPath))
-        drawCapturedTrack(e.path());
+        pathDrawer_.drawCapturedTrack(e.path(), key, view);
     if (!options_.on(OptionPath))
         return;
-    const ControlPointMarks marks = pointMarks();
-    drawPath(e.path(), ControlPointView{camera_, w(), h()}, marks,
-             options_.on(OptionPathSpeed) ? &e.pathSpeed() : nullptr);
+    pathDrawer_.drawPath(e.path(), key, view, pointMarks(), speeds ? &e.pathSpeed() : nullptr);
     const int focus = document_->dragging() ? e.selected() : hovered_;
     CurvePoint centre;
-    if (document_->falloff() != FalloffShape::Off && e.curve().getPoint(focus, centre))
+    if (document_->falloff() != FalloffShape::Off && focus >= 0 &&
+        e.curve().getPoint(focus, centre))
         drawFalloffRing(centre, document_->falloffRadius(), 0.05 * e.path().height());
 }
 
