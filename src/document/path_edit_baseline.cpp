@@ -84,11 +84,21 @@ void PathEdit::layBaseline() {
     }
     blockBounds_ = motion_.groundBlockBounds();
     staleBlocks_.assign(blockBounds_.size(), 0);
-    // The roots are posed once here (on the loader's thread for a load), so that a refresh
-    // poses again only the frames an edit reaches.
+    // Unedited, each root stands where the load's sweep measured it (the sweep's positions are
+    // the pose's, bit for bit), so that a refresh poses only the frames an edit reaches; without
+    // the track the roots are posed here.
+    const std::vector<float>& trackX = motion_.rootTrackX();
+    const std::vector<float>& trackZ = motion_.rootTrackZ();
     placedRoot_.assign(size, CurvePoint{});
     rootStaleFirst_ = 0;
     rootStaleLast_ = frameCount - 1;
+    if (trackX.size() == size && trackZ.size() == size) {
+        for (std::size_t f = 0; f < size; ++f) {
+            placedRoot_[f] = {trackX[f], trackZ[f]};
+        }
+        rootStaleFirst_ = frameCount;
+        rootStaleLast_ = -1;
+    }
     placeRoots();
 }
 
