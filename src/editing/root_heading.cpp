@@ -5,9 +5,13 @@
 #include <cmath>
 #include <limits>
 
+#include "numeric/run_in_halves.h"
+
 namespace {
 
 constexpr double kTwoPi = 2.0 * M_PI;
+// Below this many frames the chords are found on one core.
+constexpr int kSplitChordFrames = 16384;
 // A chord gives a direction once it is this long, in parts of the figure's size; half of it
 // gives none.
 constexpr double kChordShare = 0.05;
@@ -88,27 +92,33 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
     chords.fittedX.resize(fitted.size());
     chords.fittedZ.resize(fitted.size());
     chords.weight.resize(fitted.size());
-    for (int f = 0; f < n; ++f) {
-        int a = f;
-        int b = f;
-        double x = 0.0;
-        double z = 0.0;
-        for (int reach = shortest; reach <= longest; ++reach) {
-            a = std::max(0, f - reach);
-            b = std::min(n - 1, f + reach);
-            x = fitted[static_cast<std::size_t>(b)].x - fitted[static_cast<std::size_t>(a)].x;
-            z = fitted[static_cast<std::size_t>(b)].z - fitted[static_cast<std::size_t>(a)].z;
-            if (std::hypot(x, z) >= wanted) {
-                break;
+    // A chord well short of the wanted length by its square is short without the exact length,
+    // which a still figure would otherwise work out for every reach of every frame.
+    const double shortSquare = wanted * wanted * (1.0 - 1e-9);
+    runInHalves(n, kSplitChordFrames, [&](int from, int to, int) {
+        for (int f = from; f < to; ++f) {
+            int a = f;
+            int b = f;
+            double x = 0.0;
+            double z = 0.0;
+            for (int reach = shortest; reach <= longest; ++reach) {
+                a = std::max(0, f - reach);
+                b = std::min(n - 1, f + reach);
+                x = fitted[static_cast<std::size_t>(b)].x - fitted[static_cast<std::size_t>(a)].x;
+                z = fitted[static_cast<std::size_t>(b)].z - fitted[static_cast<std::size_t>(a)].z;
+                if (!(x * x + z * z < shortSquare) && std::hypot(x, z) >= wanted) {
+                    break;
+                }
             }
+            const std::size_t i = static_cast<std::size_t>(f);
+            chords.first[i] = a;
+            chords.last[i] = b;
+            chords.fittedX[i] = static_cast<float>(x);
+            chords.fittedZ[i] = static_cast<float>(z);
+            chords.weight[i] =
+                static_cast<float>(smoothStep(2.0 * std::hypot(x, z) / wanted - 1.0));
         }
-        const std::size_t i = static_cast<std::size_t>(f);
-        chords.first[i] = a;
-        chords.last[i] = b;
-        chords.fittedX[i] = static_cast<float>(x);
-        chords.fittedZ[i] = static_cast<float>(z);
-        chords.weight[i] = static_cast<float>(smoothStep(2.0 * std::hypot(x, z) / wanted - 1.0));
-    }
+    });
     spreadWeights(chords.weight, framesOf(kWeightReach, framesPerSecond));
     return chords;
 }
