@@ -77,33 +77,9 @@ class FigurePicture : public ::testing::Test {
         ASSERT_TRUE(h.load(writeScratch("picture_walker.bvh", walkerBvh(40, false))));
         h.view().setFrame(20);
     }
-    // Clears, sets the view's camera and runs `draw`; returns the pixels.
+    // The view's camera, rebuilt with GLU, around `draw`.
     std::vector<unsigned char> picture(const std::function<void()>& draw) {
-        const ViewHarness::CameraMatrices cam = h.cameraMatrices();
-        h.view().make_current();
-        glViewport(0, 0, ViewHarness::kWidth, ViewHarness::kHeight);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixd(cam.projection);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        draw();
-        glFinish();
-        std::vector<unsigned char> pixels(ViewHarness::kWidth * ViewHarness::kHeight * 3);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, ViewHarness::kWidth, ViewHarness::kHeight, GL_RGB, GL_UNSIGNED_BYTE,
-                     pixels.data());
-        return pixels;
-    }
-    static int differing(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
-        int n = 0;
-        for (std::size_t i = 0; i < a.size(); i += 3)
-            n += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
-        return n;
+        return h.picture(h.cameraMatrices().projection, nullptr, draw);
     }
     ViewHarness h;
     FigureDrawer drawer;
@@ -114,7 +90,7 @@ TEST_F(FigurePicture, BatchedFigureAndStrobesMatchTheJointByJointDrawing) {
     const Pose pose = h.view().shownPose();
     const auto batched = picture([&] { drawer.drawFigure(m, pose, PosePass::DrawFigure); });
     const auto reference = picture([&] { drawPerJoint(m, pose, PosePass::DrawFigure); });
-    EXPECT_EQ(differing(batched, reference), 0);
+    EXPECT_EQ(differingPixels(batched, reference), 0);
 
     const EditedMotion edited = h.view().edit()->edited();
     const auto strobes = picture([&] { drawer.drawStrobes(edited, pose); });
@@ -126,16 +102,21 @@ TEST_F(FigurePicture, BatchedFigureAndStrobesMatchTheJointByJointDrawing) {
         }
         drawPerJoint(m, pose, PosePass::DrawFigure);
     });
-    EXPECT_EQ(differing(strobes, strobeReference), 0);
+    EXPECT_EQ(differingPixels(strobes, strobeReference), 0);
 
     // Kept for the state they were drawn in, the copies come back the same from the GL; a figure
     // drawn elsewhere in between changes nothing.
-    EXPECT_EQ(differing(picture([&] { drawer.drawStrobes(edited, pose, {}, 7); }), strobeReference), 0);
-    EXPECT_EQ(differing(picture([&] { drawer.drawStrobes(edited, pose, {}, 7); }), strobeReference), 0);
+    EXPECT_EQ(
+        differingPixels(picture([&] { drawer.drawStrobes(edited, pose, {}, 7); }), strobeReference),
+        0);
+    EXPECT_EQ(
+        differingPixels(picture([&] { drawer.drawStrobes(edited, pose, {}, 7); }), strobeReference),
+        0);
 
     // Batches cut short (here every few joints) go out in the same order and colours.
     FigureDrawer small(100);
-    EXPECT_EQ(differing(picture([&] { small.drawStrobes(edited, pose); }), strobeReference), 0);
+    EXPECT_EQ(differingPixels(picture([&] { small.drawStrobes(edited, pose); }), strobeReference),
+              0);
 }
 
 }  // namespace

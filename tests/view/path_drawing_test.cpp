@@ -64,34 +64,11 @@ void drawImmediate(const RootPath& path, const ControlPointView& view,
 
 class PathDrawing : public ::testing::Test {
   protected:
-    // Clears, sets the view's camera as the view does and runs `draw`; returns the pixels.
+    // The view's camera as the view sets it, around `draw`.
     std::vector<unsigned char> picture(const std::function<void()>& draw) {
-        h.view().make_current();
-        glViewport(0, 0, ViewHarness::kWidth, ViewHarness::kHeight);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glMatrixMode(GL_PROJECTION);
         const Camera& c = h.view().camera();
-        glLoadMatrixd(projectionMatrix(c, ViewHarness::kWidth, ViewHarness::kHeight).data());
-        glMultMatrixd(viewMatrix(c).data());
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        draw();
-        glFinish();
-        std::vector<unsigned char> pixels(ViewHarness::kWidth * ViewHarness::kHeight * 3);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, ViewHarness::kWidth, ViewHarness::kHeight, GL_RGB, GL_UNSIGNED_BYTE,
-                     pixels.data());
-        return pixels;
-    }
-    static int differing(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
-        int n = 0;
-        for (std::size_t i = 0; i < a.size(); i += 3)
-            n += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
-        return n;
+        const auto projection = projectionMatrix(c, ViewHarness::kWidth, ViewHarness::kHeight);
+        return h.picture(projection.data(), viewMatrix(c).data(), draw);
     }
     static int lit(const std::vector<unsigned char>& a) {
         int n = 0;
@@ -109,10 +86,12 @@ class PathDrawing : public ::testing::Test {
         const auto cached = picture([&] { drawer.drawPath(e.path(), {&e, 1}, view, marks, s); });
         const auto reference = picture([&] { drawImmediate(e.path(), view, marks, s); });
         EXPECT_GT(lit(reference), 200);
-        EXPECT_EQ(differing(cached, reference), 0);
+        EXPECT_EQ(differingPixels(cached, reference), 0);
         // Drawn again from the kept arrays, the same.
-        EXPECT_EQ(differing(picture([&] { drawer.drawPath(e.path(), {&e, 1}, view, marks, s); }),
-                            reference),
+        EXPECT_EQ(differingPixels(picture([&] {
+                                      drawer.drawPath(e.path(), {&e, 1}, view, marks, s);
+                                  }),
+                                  reference),
                   0);
         EXPECT_EQ(drawer.worldBuilds(), 1);
         EXPECT_EQ(drawer.cubeBuilds(), 1);
@@ -122,8 +101,8 @@ class PathDrawing : public ::testing::Test {
 
 TEST_F(PathDrawing, ArraysGiveTheImmediatePictureOfTheSampleAndACorpusWalk) {
     std::vector<std::string> files{std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"};
-    const std::filesystem::path walk =
-        std::filesystem::path(BVHPATH_SOURCE_DIR) / ".." / "shared" / "corpus" / "cmu_01_01_walk.bvh";
+    const std::filesystem::path walk = std::filesystem::path(BVHPATH_SOURCE_DIR) / ".." / "shared" /
+                                       "corpus" / "cmu_01_01_walk.bvh";
     if (std::filesystem::exists(walk))
         files.push_back(walk.string());
     for (const std::string& file : files) {
@@ -220,8 +199,9 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     CurvePoint p;
     h.view().edit()->curve().getPoint(k, p);
     auto pixelOf = [&](const CurvePoint& q) {
-        const auto at = projectToPixel(h.view().camera(), {q.x, h.view().edit()->curve().height(), q.z},
-                                       ViewHarness::kWidth, ViewHarness::kHeight);
+        const auto at =
+            projectToPixel(h.view().camera(), {q.x, h.view().edit()->curve().height(), q.z},
+                           ViewHarness::kWidth, ViewHarness::kHeight);
         return std::array<int, 2>{static_cast<int>(std::lround(at->at(0))),
                                   static_cast<int>(std::lround(at->at(1)))};
     };
@@ -232,7 +212,7 @@ TEST_F(PathDrawing, ArraysFollowTheEditNotTheFrame) {
     // The strobe copies moved with the path: what was kept for the old path was let go, so the
     // picture is the one a new context builds afresh.
     h.reshow();
-    EXPECT_EQ(differing(h.render(), movedStrobes), 0);
+    EXPECT_EQ(differingPixels(h.render(), movedStrobes), 0);
     h.view().toggleOption(OptionStrobes);
     const auto pixels = h.render();
     EXPECT_GT(h.view().pathDrawer().worldBuilds(), world);

@@ -10,13 +10,14 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "view/motion_view.h"
 #include "../test_files.h"
+#include "view/motion_view.h"
 
 // A window holding one MotionView, shown on the test's X server, with the rendered frame read
 // back from the GL.
@@ -73,6 +74,32 @@ class ViewHarness {
                         topDown.begin() + static_cast<long>(y * row));
         }
         return topDown;
+    }
+
+    // Clears the view, loads `projection` (then `view` after it, unless null) and an identity
+    // model-view, runs `draw` and returns the pixels as read (RGB, row 0 at the bottom), for
+    // comparing two ways of drawing the same thing.
+    std::vector<unsigned char> picture(const GLdouble* projection, const GLdouble* view,
+                                       const std::function<void()>& draw) {
+        view_->make_current();
+        glViewport(0, 0, kWidth, kHeight);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixd(projection);
+        if (view != nullptr)
+            glMultMatrixd(view);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        draw();
+        glFinish();
+        std::vector<unsigned char> pixels(kWidth * kHeight * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
     }
 
     // Depth buffer value at pixel (x, y from the top) of the last render.
@@ -149,6 +176,15 @@ class ViewHarness {
     MotionView* view_;
 };
 
+// How many pixels two pictures of the same size differ in.
+inline int differingPixels(const std::vector<unsigned char>& a,
+                           const std::vector<unsigned char>& b) {
+    int n = 0;
+    for (std::size_t i = 0; i + 2 < a.size() && i + 2 < b.size(); i += 3)
+        n += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+    return n;
+}
+
 // Writes pixels from render() as a binary PPM, for looking at what a test saw.
 inline void savePpm(const std::vector<unsigned char>& pixels, const std::string& path) {
     std::ofstream out(path, std::ios::binary);
@@ -178,4 +214,3 @@ inline std::string walkerBvh(int frames, bool alongZ) {
     }
     return s.str();
 }
-
