@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "numeric/run_in_halves.h"
+
 namespace {
 
 // Joint poses (frames x joints) up to which the planted legs are solved again on every move of
@@ -13,6 +15,8 @@ constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
 // Frames up to which the path's speed follows every move of a drag (about ten milliseconds);
 // longer motions show it once the drag ends.
 constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 14;
+// Blocks of frames from which the ground bounds are measured on two threads.
+constexpr int kSplitBlocks = 8;
 
 }  // namespace
 
@@ -120,18 +124,38 @@ void PathEdit::measureGroundBounds() {
         return;
     }
     const int frameCount = motion_.frameCount();
-    Bounds ground = resetBounds();
+    std::vector<std::size_t> stale;
     for (std::size_t b = 0; b < blockBounds_.size(); ++b) {
         if (staleBlocks_[b] != 0) {
+            stale.push_back(b);
+        }
+    }
+    const bool placesRoots = placedRoot_.size() == static_cast<std::size_t>(frameCount);
+    // Each block's bounds are its own, so the stale blocks are shared between two cores.
+    runInHalves(static_cast<int>(stale.size()), kSplitBlocks, [&](int from, int to, int) {
+        for (int i = from; i < to; ++i) {
+            const std::size_t b = stale[static_cast<std::size_t>(i)];
             Bounds& block = blockBounds_[b];
             block = resetBounds();
             const int first = static_cast<int>(b) * Motion::kGroundBlock;
             for (int f = first; f < std::min(frameCount, first + Motion::kGroundBlock); ++f) {
                 const std::optional<RootPlacement> placed = placement(f);
-                growGroundBounds(motion_, f, placed ? &*placed : nullptr, block);
+                float root[2];
+                if (growGroundBounds(motion_, f, placed ? &*placed : nullptr, block, root) &&
+                    placesRoots) {
+                    placedRoot_[static_cast<std::size_t>(f)] = {root[0], root[1]};
+                }
             }
             staleBlocks_[b] = 0;
         }
+    });
+    // A frame whose placement changed is in a stale block, so its root has been placed too.
+    if (placesRoots) {
+        rootStaleFirst_ = frameCount;
+        rootStaleLast_ = -1;
+    }
+    Bounds ground = resetBounds();
+    for (std::size_t b = 0; b < blockBounds_.size(); ++b) {
         for (int k : {MaxX, MaxZ}) {
             ground[k] = std::max(ground[k], blockBounds_[b][k]);
             ground[k + 1] = std::min(ground[k + 1], blockBounds_[b][k + 1]);

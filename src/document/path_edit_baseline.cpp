@@ -189,16 +189,16 @@ void PathEdit::followPath() {
 }
 
 void PathEdit::placeRoots() {
-    const EditedMotion placed = unplanted();
     const int first = std::max(0, rootStaleFirst_);
     const int last = std::min(rootStaleLast_, static_cast<int>(placedRoot_.size()) - 1);
     runInHalves(last - first + 1, kSplitFrames, [&](int from, int to, int) {
-        const std::vector<int> root = {0};
-        Pose pose;
         for (int f = first + from; f < first + to; ++f) {
-            placed.poseSome(f, PosePass::MeasureEdited, root, pose);
-            placedRoot_[static_cast<std::size_t>(f)] = {pose.transforms[0][12],
-                                                        pose.transforms[0][14]};
+            const std::optional<RootPlacement> placed = placement(f);
+            float x = 0.0f;
+            float z = 0.0f;
+            if (placedRootOnGround(motion_, f, placed ? &*placed : nullptr, x, z)) {
+                placedRoot_[static_cast<std::size_t>(f)] = {x, z};
+            }
         }
     });
     rootStaleFirst_ = static_cast<int>(placedRoot_.size());

@@ -128,25 +128,31 @@ void measureTurns(const HeadingChords& chords, const std::vector<CurvePoint>& ed
     const int n = static_cast<int>(std::min(edited.size(), chords.weight.size()));
     turns.turn.resize(static_cast<std::size_t>(n), 0.0);
     turns.unchanged.resize(static_cast<std::size_t>(n), 1);
-    for (int frame = std::max(0, first); frame <= std::min(last, n - 1); ++frame) {
-        const std::size_t f = static_cast<std::size_t>(frame);
-        const CurvePoint& a = edited[static_cast<std::size_t>(chords.first[f])];
-        const CurvePoint& b = edited[static_cast<std::size_t>(chords.last[f])];
-        const double x = b.x - a.x;
-        const double z = b.z - a.z;
-        const double fx = chords.fittedX[f];
-        const double fz = chords.fittedZ[f];
-        const bool unchanged = static_cast<float>(x) == chords.fittedX[f] &&
-                               static_cast<float>(z) == chords.fittedZ[f];
-        turns.unchanged[f] = unchanged ? 1 : 0;
-        if (unchanged) {
-            turns.turn[f] = 0.0;
-        } else if (chords.weight[f] > 0.0f && std::hypot(x, z) > 1e-9 * std::hypot(fx, fz)) {
-            turns.turn[f] = std::atan2(fz * x - fx * z, fx * x + fz * z);
-        } else {
-            turns.turn[f] = std::numeric_limits<double>::quiet_NaN();
+    const int start = std::max(0, first);
+    const int end = std::min(last, n - 1) + 1;
+    // Each frame's turn is its own, so an edit that reaches the whole motion shares the frames
+    // between two cores.
+    runInHalves(end - start, kSplitChordFrames, [&](int from, int to, int) {
+        for (int frame = start + from; frame < start + to; ++frame) {
+            const std::size_t f = static_cast<std::size_t>(frame);
+            const CurvePoint& a = edited[static_cast<std::size_t>(chords.first[f])];
+            const CurvePoint& b = edited[static_cast<std::size_t>(chords.last[f])];
+            const double x = b.x - a.x;
+            const double z = b.z - a.z;
+            const double fx = chords.fittedX[f];
+            const double fz = chords.fittedZ[f];
+            const bool unchanged = static_cast<float>(x) == chords.fittedX[f] &&
+                                   static_cast<float>(z) == chords.fittedZ[f];
+            turns.unchanged[f] = unchanged ? 1 : 0;
+            if (unchanged) {
+                turns.turn[f] = 0.0;
+            } else if (chords.weight[f] > 0.0f && std::hypot(x, z) > 1e-9 * std::hypot(fx, fz)) {
+                turns.turn[f] = std::atan2(fz * x - fx * z, fx * x + fz * z);
+            } else {
+                turns.turn[f] = std::numeric_limits<double>::quiet_NaN();
+            }
         }
-    }
+    });
 }
 
 std::vector<double> addedHeadings(const HeadingChords& chords,

@@ -330,7 +330,21 @@ bool poseInFileAxes(const Motion& motion, int frame, Pose& pose) {
     return true;
 }
 
-bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* placement, Bounds& b) {
+bool placedRootOnGround(const Motion& motion, int frame, const RootPlacement* placement, float& x,
+                        float& z) {
+    if (!motion.poseable() || frame < 0 || frame >= motion.frameCount()) {
+        return false;
+    }
+    // The lift and the root's rotations move nothing on the ground.
+    Transform root = identityTransform();
+    applyJoint(motion, 0, motion.frames()->row(frame), placement, false, root);
+    x = root[12];
+    z = root[14];
+    return true;
+}
+
+bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* placement, Bounds& b,
+                      float* rootGround) {
     if (!motion.poseable() || frame < 0 || frame >= motion.frameCount()) {
         return false;
     }
@@ -346,12 +360,14 @@ bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* plac
         for (const RigidCloud& cloud : motion.rigidClouds()) {
             growGroundByCloud(b, cloud, pose[static_cast<std::size_t>(cloud.anchor())]);
         }
+        if (rootGround != nullptr) {
+            placedRootOnGround(motion, frame, placement, rootGround[0], rootGround[1]);
+        }
         return true;
     }
     // The edit turns the frame's raw pose rigidly about the root by the heading change.
-    Transform root = identityTransform();
-    // Only the root's position is read: its rotations are left out.
-    applyJoint(motion, 0, motion.frames()->row(frame), placement, false, root);
+    float root[2];
+    placedRootOnGround(motion, frame, placement, root[0], root[1]);
     float s = 0.0f;
     float c = 1.0f;
     if (placement != nullptr) {
@@ -359,7 +375,11 @@ bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* plac
     }
     const float* rel = cache.data() + 2 * jointCount * static_cast<std::size_t>(frame);
     for (std::size_t j = 0; j < jointCount; ++j, rel += 2) {
-        growGround(b, root[12] + c * rel[0] + s * rel[1], root[14] + c * rel[1] - s * rel[0]);
+        growGround(b, root[0] + c * rel[0] + s * rel[1], root[1] + c * rel[1] - s * rel[0]);
+    }
+    if (rootGround != nullptr) {
+        rootGround[0] = root[0];
+        rootGround[1] = root[1];
     }
     return true;
 }

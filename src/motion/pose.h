@@ -67,9 +67,15 @@ bool poseSomeBetween(const Motion& motion, int frame, double share, PosePass pas
 // `placement` (null: as the file places it), unlifted and without planted legs. Turns the
 // motion's root-relative cache where it has one instead of posing every joint; without it, poses
 // the joints outside rigid clouds and finds each cloud's extremes from its anchor. False,
-// changing nothing, for a frame that cannot be posed.
+// changing nothing, for a frame that cannot be posed. With `root`, also writes there the root's
+// ground position (x, z) as placedRootOnGround gives it.
 bool growGroundBounds(const Motion& motion, int frame, const RootPlacement* placement,
-                      Bounds& bounds);
+                      Bounds& bounds, float* root = nullptr);
+// The ground position (x, z) of the root of row `frame` placed by `placement` (null: as the file
+// places it), bit for bit where the pose puts it, without posing anything else. False, changing
+// nothing, for a frame that cannot be posed.
+bool placedRootOnGround(const Motion& motion, int frame, const RootPlacement* placement, float& x,
+                        float& z);
 
 // Poses row `frame` as the file states it, in the file's own axes: the raw root, unlifted, and a
 // Z-up file not turned upright (the position-channel reading still applies). False, with the
