@@ -413,6 +413,28 @@ void MotionWindow::plantStaleFeet() {
     view_->redraw();
 }
 
+MotionWindow::~MotionWindow() {
+    Fl::remove_timeout(measureStepCallback, this);
+}
+
+void MotionWindow::measureWhenIdle() {
+    if (document_.measuresPending() && !measuring_) {
+        measuring_ = true;
+        Fl::add_timeout(0.0, measureStepCallback, this);
+    }
+}
+
+void MotionWindow::measureStepCallback(void* window) {
+    auto* self = static_cast<MotionWindow*>(window);
+    self->document_.measureStep();
+    if (self->document_.measuresPending()) {
+        Fl::repeat_timeout(0.0, measureStepCallback, window);
+        return;
+    }
+    self->measuring_ = false;
+    self->view_->redraw();
+}
+
 void MotionWindow::toggleKeepSpeed() {
     view_->setMessage("");
     if (document_.busy())
@@ -474,6 +496,7 @@ void MotionWindow::frameChanged() {
 void MotionWindow::documentChanged() {
     // An undo, a redo or an edit of a long motion left its planted legs to the worker.
     plantStaleFeet();
+    measureWhenIdle();
     updateTitle();
     menuBar_->syncMarks();
     followTiming();

@@ -36,6 +36,7 @@ class MotionWindow : public Fl_Window {
     static constexpr double kStopDelay = 2.0;
 
     MotionWindow();
+    ~MotionWindow() override;
 
     // File > Open: settles unsaved edits, asks for a file through chooseFile and loads it; a
     // cancel or a failed load changes nothing.
@@ -152,6 +153,11 @@ class MotionWindow : public Fl_Window {
     void followTiming();
     // Solves the planted legs a change left stale, on the worker, showing progress if long.
     void plantStaleFeet();
+    // Takes the measures a change left (Document::measureStep) a step per pass of the event
+    // loop, so that the window keeps answering, and draws their result.
+    void measureWhenIdle();
+    static void measureStepCallback(void* window);
+    bool measuring_ = false;
 
     Document document_;                    // the motion being edited; the view shows it
     MotionView* view_;                     // child widget, owned by the window as its group

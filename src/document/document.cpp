@@ -26,6 +26,10 @@ std::vector<std::string> ankleNamesOf(const PathEdit& edit) {
 
 const char kBusy[] = "Wait until the file is read or written, or cancel it.";
 
+// Frames from which a change's ground bounds and path speed are measured in steps: below, an
+// edit that reaches every frame measures them in a few milliseconds.
+constexpr int kMeasureInStepsFrames = 1 << 16;
+
 // Makes the path edit of a motion just prepared, keeping the preparation's result (and its
 // note); running out of memory for it fails the load as running out while preparing does.
 Result editFor(const Motion& motion, std::unique_ptr<PathEdit>& edit, Result prepared) {
@@ -354,10 +358,22 @@ void Document::cancelDrag() {
     for (std::size_t i = 0; i < dragStart_.size(); ++i) {
         edit_->setPoint(static_cast<int>(i), dragStart_[i]);
     }
-    edit_->refresh();
+    edit_->refresh(measuresAfterChange());
     edit_->letGo();
     dragStart_ = std::vector<CurvePoint>();
     ++revision_;
+}
+
+PathEdit::Measures Document::measuresAfterChange() const {
+    return motion_ && motion_->frameCount() >= kMeasureInStepsFrames ? PathEdit::Measures::InSteps
+                                                                     : PathEdit::Measures::AtOnce;
+}
+
+void Document::measureStep() {
+    // A planting job running meanwhile reads only the placements, which the measures leave be.
+    if (edit_ && edit_->measuresPending() && edit_->measureStep()) {
+        ++revision_;
+    }
 }
 
 void Document::record(Step step) {
@@ -408,7 +424,7 @@ void Document::apply(const Step& step, bool forward) {
         edit_->setPoint(move.index, p);
     }
     edit_->setWholeTurn(forward ? step.turnAfter : step.turnBefore);
-    edit_->refresh();
+    edit_->refresh(measuresAfterChange());
     ++revision_;
 }
 

@@ -104,6 +104,13 @@ class Document {
     void abandon(std::unique_ptr<BackgroundJob> job);
     bool busy() const { return pending_ != nullptr; }
 
+    // Whether the last change to a long motion left measures (its ground bounds, its path's
+    // speed) to measureStep, which the window calls whenever it is idle until none are left.
+    bool measuresPending() const { return edit_ && edit_->measuresPending(); }
+    // Takes the next share (a few milliseconds) of the pending measures; the revision counts
+    // their end, when the view has new bounds and speeds to draw.
+    void measureStep();
+
     // The loaded motion, or null before the first successful open.
     const Motion* motion() const { return motion_.get(); }
     // Its path edit (the curve, the edited placement and bounds, the feet), null with no motion.
@@ -248,6 +255,8 @@ class Document {
     // Records the points changed since `before` (and the whole turn since `turnBefore`) as one
     // step, after refreshing the edit; false, recording nothing, when nothing changed.
     bool recordChanges(const std::vector<CurvePoint>& before, double turnBefore);
+    // How a change's refresh takes the measures: in steps on a long motion, at once otherwise.
+    PathEdit::Measures measuresAfterChange() const;
     Result refusedEdit() const;
     // Whether a job on the motion may start: refused while busy, and without a motion with the
     // message given.

@@ -75,7 +75,7 @@ bool Document::recordChanges(const std::vector<CurvePoint>& before, double turnB
     if (step.moves.empty() && step.turnBefore == step.turnAfter) {
         return false;
     }
-    edit_->refresh();
+    edit_->refresh(measuresAfterChange());
     ++revision_;
     record(std::move(step));
     return true;

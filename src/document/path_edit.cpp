@@ -17,6 +17,8 @@ constexpr std::size_t kLiveReplantPoses = std::size_t{1} << 18;
 constexpr std::size_t kLiveSpeedFrames = std::size_t{1} << 14;
 // Blocks of frames from which the ground bounds are measured on two threads.
 constexpr int kSplitBlocks = 8;
+// Blocks of frames whose ground bounds one measureStep measures (a few milliseconds).
+constexpr std::size_t kStepBlocks = 48;
 
 }  // namespace
 
@@ -96,11 +98,35 @@ void PathEdit::setPoint(int index, const CurvePoint& p) {
     }
 }
 
-void PathEdit::refresh() {
+void PathEdit::refresh(Measures measures) {
     followPath();
-    measureGroundBounds();
     replantFeet();
-    measureSpeed(true);
+    if (measures == Measures::AtOnce) {
+        measureGroundBounds();
+        measureSpeed(true);
+        measuresPending_ = speedPending_ = false;
+        return;
+    }
+    // The timing decides which frames are shown, so it cannot wait.
+    speedPending_ = !keepSpeed_;
+    if (keepSpeed_) {
+        measureSpeed(true);
+    }
+    measuresPending_ = true;
+}
+
+bool PathEdit::measureStep() {
+    if (!measuresPending_) {
+        return true;
+    }
+    if (!measureGroundBounds(kStepBlocks)) {
+        return false;
+    }
+    if (speedPending_) {
+        measureSpeed(true);
+    }
+    measuresPending_ = speedPending_ = false;
+    return true;
 }
 
 void PathEdit::refreshDuringDrag() {
@@ -119,14 +145,19 @@ bool PathEdit::quickToPlant() const {
            kLiveReplantPoses;
 }
 
-void PathEdit::measureGroundBounds() {
+bool PathEdit::measureGroundBounds(std::size_t blocks) {
     if (!motion_.poseable() || blockBounds_.empty()) {
-        return;
+        return true;
     }
     const int frameCount = motion_.frameCount();
     std::vector<std::size_t> stale;
+    bool staleLeft = false;
     for (std::size_t b = 0; b < blockBounds_.size(); ++b) {
         if (staleBlocks_[b] != 0) {
+            if (stale.size() == blocks) {
+                staleLeft = true;
+                break;
+            }
             stale.push_back(b);
         }
     }
@@ -149,6 +180,9 @@ void PathEdit::measureGroundBounds() {
             staleBlocks_[b] = 0;
         }
     });
+    if (staleLeft) {
+        return false;
+    }
     // A frame whose placement changed is in a stale block, so its root has been placed too.
     if (placesRoots) {
         rootStaleFirst_ = frameCount;
@@ -165,4 +199,5 @@ void PathEdit::measureGroundBounds() {
     bounds_[MinX] = ground[MinX];
     bounds_[MaxZ] = ground[MaxZ];
     bounds_[MinZ] = ground[MinZ];
+    return true;
 }

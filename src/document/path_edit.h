@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -114,7 +115,19 @@ class PathEdit {
     // Brings everything derived from the control points up to date after they changed: the
     // path's point and heading of every frame, the ground bounds, then the planted legs. Only the
     // frames the change reached are worked out again.
-    void refresh();
+    //
+    // With Measures::InSteps, the ground bounds and (with Keep Speed off) the path's speed, which
+    // cost tens of milliseconds when an edit reaches the whole of a long motion, are left to
+    // measureStep, a share at a time, so that the window is not held; what is drawn meanwhile is
+    // the previous bounds and speed. The placement, the planted legs and the timing are up to
+    // date either way.
+    enum class Measures { AtOnce, InSteps };
+    void refresh(Measures measures = Measures::AtOnce);
+    // Whether refresh left measures to measureStep.
+    bool measuresPending() const { return measuresPending_; }
+    // Takes the next share (a few milliseconds) of the measures refresh left; true once they are
+    // all up to date.
+    bool measureStep();
     // The same during a drag: the path's points and headings, and the planted legs only where
     // that is quick (a few milliseconds); the bounds and the rest wait for refresh at the drag's
     // end.
@@ -178,7 +191,9 @@ class PathEdit {
     // Measures the root's travel per captured step on the edited path against the capture's,
     // and from it the path's speed and, when `retime`, the timing (path_edit_timing.cpp).
     void measureSpeed(bool retime);
-    void measureGroundBounds();
+    // Measures the ground bounds of at most `blocks` stale blocks (placing their roots as it
+    // goes) and, once none is left, the bounds of the whole; true then.
+    bool measureGroundBounds(std::size_t blocks = std::numeric_limits<std::size_t>::max());
     void replantFeet();
     // Poses the roots of the frames whose placement changed since they were last posed.
     void placeRoots();
@@ -204,6 +219,8 @@ class PathEdit {
     std::vector<int> selection_;  // selected control points, ascending
     double wholeTurn_ = 0.0;      // radians, see turnedHeadings
     Bounds bounds_;
+    bool measuresPending_ = false;  // refresh left the bounds, and maybe the speed, to measureStep
+    bool speedPending_ = false;
     std::vector<Foot> feet_;
     bool feetFound_ = false;  // findFeet ran (it may have found feet without contacts)
     bool feetPlanted_ = false;

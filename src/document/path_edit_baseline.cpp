@@ -23,6 +23,7 @@ double framesPerSecond(const Motion& motion) {
 }  // namespace
 
 void PathEdit::layBaseline() {
+    measuresPending_ = speedPending_ = false;
     if (!motion_.poseable() || curve().pointCount() < 3) {
         return;
     }

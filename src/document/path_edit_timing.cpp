@@ -17,6 +17,7 @@ constexpr double kStandingSpeed = 0.02;
 void PathEdit::setKeepSpeed(bool on) {
     keepSpeed_ = on;
     measureSpeed(true);
+    speedPending_ = false;
 }
 
 void PathEdit::measureSpeed(bool retime) {

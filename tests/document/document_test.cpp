@@ -138,6 +138,47 @@ TEST_F(DocumentEdit, UndoAndRedoRestoreExactPointsAndBounds) {
     EXPECT_EQ(document.historySize(), 2u);
 }
 
+// On a long motion an edit's ground bounds and path speed are measured a step at a time after
+// the change; once done they are those of the same edit measured at once, and so after an undo.
+TEST(DocumentMeasures, ALongMotionsMeasuresTakenInStepsAreThoseTakenAtOnce) {
+    const std::string path = writeScratch("document_long_walker.bvh", walker(120000));
+    Document document;
+    ASSERT_TRUE(document.open(path));
+    const Bounds loadedBounds = document.edit()->bounds();
+    document.setFalloff(FalloffShape::Smooth);
+    document.setFalloffRadius(1e6f);
+    const int middle = document.edit()->curve().pointCount() / 2;
+    drag(document, middle, 30.0, 400.0);
+    const auto measureAll = [&document] {
+        const unsigned long revision = document.revision();
+        int steps = 0;
+        while (document.measuresPending() && steps < 1000) {
+            document.measureStep();
+            ++steps;
+        }
+        EXPECT_FALSE(document.measuresPending());
+        EXPECT_EQ(document.revision(), revision + 1) << "the end of the measures is drawn";
+        return steps;
+    };
+    EXPECT_GT(measureAll(), 1) << "the edit reached every frame";
+
+    Motion motion;
+    ASSERT_TRUE(loadMotion(path, motion));
+    PathEdit atOnce(motion);
+    const std::vector<std::pair<double, double>> edited = points(document);
+    for (std::size_t i = 0; i < edited.size(); ++i)
+        atOnce.setPoint(static_cast<int>(i), {edited[i].first, edited[i].second});
+    atOnce.refresh();
+    EXPECT_EQ(document.edit()->bounds(), atOnce.bounds());
+    EXPECT_NE(document.edit()->bounds(), loadedBounds);
+    EXPECT_EQ(document.edit()->pathSpeed(), atOnce.pathSpeed());
+
+    ASSERT_TRUE(document.undo());
+    measureAll();
+    EXPECT_EQ(document.edit()->bounds(), loadedBounds);
+    std::remove(path.c_str());
+}
+
 TEST_F(DocumentEdit, CancelledDragsAndDragsThatMoveNothingAreNoSteps) {
     const auto loaded = points(document);
     const Bounds bounds = document.edit()->bounds();
