@@ -140,6 +140,7 @@ TEST_F(DocumentEdit, UndoAndRedoRestoreExactPointsAndBounds) {
 
 // On a long motion an edit's ground bounds and path speed are measured a step at a time after
 // the change; once done they are those of the same edit measured at once, and so after an undo.
+// A Keep Speed timing is never left for later.
 TEST(DocumentMeasures, ALongMotionsMeasuresTakenInStepsAreThoseTakenAtOnce) {
     const std::string path = writeScratch("document_long_walker.bvh", walker(120000));
     Document document;
@@ -176,6 +177,17 @@ TEST(DocumentMeasures, ALongMotionsMeasuresTakenInStepsAreThoseTakenAtOnce) {
     ASSERT_TRUE(document.undo());
     measureAll();
     EXPECT_EQ(document.edit()->bounds(), loadedBounds);
+
+    // With Keep Speed the timing decides the frames shown: it is made with the change itself.
+    ASSERT_TRUE(document.setKeepSpeed(true));
+    atOnce.setKeepSpeed(true);
+    drag(document, middle, 30.0, 400.0);
+    EXPECT_TRUE(document.measuresPending()) << "the bounds are left";
+    ASSERT_TRUE(document.edit()->timing() && atOnce.timing());
+    EXPECT_EQ(*document.edit()->timing(), *atOnce.timing());
+    EXPECT_EQ(document.edit()->pathSpeed(), atOnce.pathSpeed());
+    measureAll();
+    EXPECT_EQ(document.edit()->bounds(), atOnce.bounds());
     std::remove(path.c_str());
 }
 

@@ -135,7 +135,8 @@ std::unique_ptr<Joint> cloudySkeleton(bool stillBase) {
 }
 
 // What the sweep and the ground bounds measure of a rigid cloud through its anchor is what posing
-// every joint measures, to float rounding, in both up axes, the cloud moving or still.
+// every joint measures, to float rounding, in both up axes, the cloud moving or still; the root
+// they place is the pose's.
 TEST(MeasuringSweep, RigidCloudsMeasureWhatPosingEveryJointDoes) {
     const auto grow = [](Bounds& into, const Bounds& by) {
         for (int k = 0; k < 6; k += 2) {
@@ -158,10 +159,24 @@ TEST(MeasuringSweep, RigidCloudsMeasureWhatPosingEveryJointDoes) {
                     EXPECT_NEAR(pose.bounds[MaxY] - pose.bounds[MinY], motion.height(), 1e-3);
                 }
                 placement.headingDegrees = 130.0 + 7.0 * f;
-                ASSERT_TRUE(growGroundBounds(motion, f, &placement, ground));
+                float root[2];
+                ASSERT_TRUE(growGroundBounds(motion, f, &placement, ground, root));
                 poseFrame(motion, f, PosePass::MeasureEdited, &placement, nullptr, pose);
                 grow(posedGround, pose.bounds);
+                // The root on the ground is the pose's, to the bit, placed or not.
+                EXPECT_EQ(root[0], pose.transforms[0][12]) << f;
+                EXPECT_EQ(root[1], pose.transforms[0][14]) << f;
+                const RootPlacement* const placements[] = {&placement, nullptr};
+                for (const RootPlacement* placed : placements) {
+                    poseFrame(motion, f, PosePass::MeasureEdited, placed, nullptr, pose);
+                    float x = 0.0f, z = 0.0f;
+                    ASSERT_TRUE(placedRootOnGround(motion, f, placed, x, z));
+                    EXPECT_EQ(x, pose.transforms[0][12]) << f;
+                    EXPECT_EQ(z, pose.transforms[0][14]) << f;
+                }
             }
+            float x = 0.0f, z = 0.0f;
+            EXPECT_FALSE(placedRootOnGround(motion, 40, nullptr, x, z)) << "past the last frame";
             for (int k = 0; k < 6; ++k) {
                 EXPECT_NEAR(all[k], motion.motionBounds()[k], 1e-3) << stillBase << " " << k;
                 if (k != MaxY && k != MinY) {
