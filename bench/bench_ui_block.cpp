@@ -1,8 +1,8 @@
 // How long the window's thread is held: a session on an hour-long capture with feet, driven
 // through the document as the window drives it (jobs started, polled as the event loop polls
 // them, finished): Keep Feet Planted on and off, undo, redo, drags released with the feet
-// planted (also with a falloff that moves every frame), Keep Speed on and off, and the motion
-// read again under another up axis and other position channels. Prints each operation's longest
+// planted (also with a falloff that moves every frame), a save, Keep Speed on and off, and the
+// motion read again under another up axis and other position channels. Prints each operation's longest
 // call, the longest of all (ui_block_max_ms) and of all but the edits that move every frame
 // (ui_block_max_ms_local_edits), and the memory peak of a reread against the resting size before
 // it (reread_peak_ratio, from VmHWM after clearing it).
@@ -179,6 +179,15 @@ class Session {
         plantIfStale(name + " release");
     }
 
+    // Saves the motion as the window saves it, with the feet as they are.
+    void save(const std::string& path) {
+        std::unique_ptr<BackgroundJob> job;
+        Result refused;
+        call("save start", [&] { job = document_.startSave(path, nullptr, refused); });
+        run("save", std::move(job), [&](BackgroundJob& j) { return document_.finishSave(j); });
+        std::remove(path.c_str());
+    }
+
     // Reads the motion again; the ratio of the memory peak to the resting size before it.
     double reread(const std::string& what, const LoadOptions& options) {
         const long resting = statusKb("VmRSS");
@@ -276,6 +285,7 @@ int main() {
     session.redo("falloff drag");
     session.undo("falloff drag");
     document.setFalloff(FalloffShape::Off);
+    session.save(bench::scratchPath("ui_block_saved.bvh"));
     session.keepSpeed(true);
     session.drag();
     session.undo("drag, keep speed");

@@ -215,18 +215,24 @@ std::unique_ptr<BackgroundJob> Document::startSave(const std::string& path,
     }
     settlePlanting();
     auto pending = std::make_unique<Pending>();
-    // The bake reads the curve, which the view draws from: it runs here, and the worker only
-    // writes the baked copy.
-    refused = prepareSave(edit_->edited(), pending->save);
-    if (!refused) {
-        return nullptr;
-    }
     pending->path = path;
     pending->state = currentState();
+    pending->phase = Pending::Baking;
     pending_ = std::move(pending);
-    const Pending* job = pending_.get();
+    Pending* job = pending_.get();
+    // The bake reads the edit, which nothing changes while the job runs (the view only reads it
+    // too); the write reads only the baked copy.
     return std::make_unique<BackgroundJob>(
-        [job](Progress& progress) { return job->save.write(job->path, &progress); },
+        [job, edited = edit_->edited()](Progress& progress) {
+            const Result baked = prepareSave(edited, job->save);
+            if (!baked) {
+                return baked;
+            }
+            if (progress.cancelled() || !job->startWriting()) {
+                return Result::failure(Progress::kCancelled);
+            }
+            return job->save.write(job->path, &progress);
+        },
         std::move(finished));
 }
 
@@ -252,16 +258,22 @@ std::unique_ptr<BackgroundJob> Document::startExport(const std::string& path,
     }
     settlePlanting();
     auto pending = std::make_unique<Pending>();
-    // As for a save, the bake runs here and the worker converts and writes its copy.
-    refused = prepareExport(edit_->edited(), pending->exported);
-    if (!refused) {
-        return nullptr;
-    }
     pending->path = path;
+    pending->phase = Pending::Baking;
     pending_ = std::move(pending);
-    const Pending* job = pending_.get();
+    Pending* job = pending_.get();
+    // As for a save: the worker bakes the edit, then converts and writes its copy.
     return std::make_unique<BackgroundJob>(
-        [job](Progress& progress) { return job->exported.write(job->path, &progress); },
+        [job, edited = edit_->edited()](Progress& progress) {
+            const Result baked = prepareExport(edited, job->exported);
+            if (!baked) {
+                return baked;
+            }
+            if (progress.cancelled() || !job->startWriting()) {
+                return Result::failure(Progress::kCancelled);
+            }
+            return job->exported.write(job->path, &progress);
+        },
         std::move(finished));
 }
 
@@ -278,7 +290,9 @@ Result Document::canStartJob(const char* withoutMotion) const {
 }
 
 void Document::abandon(std::unique_ptr<BackgroundJob> job) {
-    if (pending_ && pending_->onMotion) {
+    int baking = Pending::Baking;
+    if (pending_ && (pending_->onMotion || pending_->phase.compare_exchange_strong(
+                                               baking, Pending::GivenUp))) {
         // It reads the motion this document holds, and ends on its own soon.
         job->progress().cancel();
         job.reset();

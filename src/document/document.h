@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <memory>
@@ -221,8 +222,18 @@ class Document {
         LoadOptions options;             // how the load reads the file
         std::unique_ptr<Motion> loaded;  // written by the load's worker only
         std::unique_ptr<PathEdit> loadedEdit;
-        PreparedSave save;        // read by the save's worker only
-        PreparedExport exported;  // read by the export's worker only
+        PreparedSave save;        // baked and written by the save's worker only
+        PreparedExport exported;  // baked and written by the export's worker only
+        // A save or export bakes the motion shown, then writes its copy. Whoever moves the phase
+        // on first decides: the worker to writing, which may then be abandoned since it reads
+        // only its copy, or the window to given up, which the worker then ends at and is waited
+        // for while it bakes.
+        enum Phase { NoBake, Baking, Writing, GivenUp };
+        std::atomic<int> phase{NoBake};
+        bool startWriting() {
+            int baking = Baking;
+            return phase.compare_exchange_strong(baking, Writing);
+        }
         unsigned long state = 0;  // the state being saved
         // Work on the motion shown (a reread, a planting), which only ever ends: nothing to
         // abandon, it is waited for.

@@ -122,8 +122,10 @@ bool PathEdit::measureStep() {
     if (!measureGroundBounds(kStepBlocks)) {
         return false;
     }
+    // Left only with Keep Speed off, when there is no timing to make: a save or export baking
+    // meanwhile reads the timing, never the speed.
     if (speedPending_) {
-        measureSpeed(true);
+        measureSpeed(false);
     }
     measuresPending_ = speedPending_ = false;
     return true;

@@ -348,6 +348,18 @@ TEST(DocumentJobs, CancelledJobsLeaveTheMotionAndTheFileAsTheyWere) {
     EXPECT_TRUE(document.modified());
     EXPECT_EQ(document.fileName(), longWalker());
     EXPECT_TRUE(document.undo()) << "the document takes edits again";
+
+    // Given up at once, while the worker bakes the edit: it is waited for, not left reading it.
+    ASSERT_TRUE(document.redo());
+    for (int round = 0; round < 2; ++round) {
+        job = round == 0 ? document.startSave(target, nullptr, refused)
+                         : document.startExport(target, nullptr, refused);
+        ASSERT_NE(job, nullptr) << refused.message;
+        document.abandon(std::move(job));
+        EXPECT_FALSE(document.busy());
+        ASSERT_TRUE(document.undo());
+        ASSERT_TRUE(document.redo());
+    }
 }
 
 // A FIFO nobody writes to: the open waits on the worker until a cancel, and a job given up
