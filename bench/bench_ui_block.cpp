@@ -2,8 +2,8 @@
 // through the document as the window drives it (jobs started, polled as the event loop polls
 // them, finished): Keep Feet Planted on and off, undo, redo, drags released with the feet
 // planted (also with a falloff that moves every frame), a save, Keep Speed on and off, and the
-// motion read again under another up axis and other position channels. Prints each operation's longest
-// call, the longest of all (ui_block_max_ms) and of all but the edits that move every frame
+// motion read again under another up axis and other position channels. Prints each operation's
+// longest call, the longest of all (ui_block_max_ms) and of all but the edits that move every frame
 // (ui_block_max_ms_local_edits), and the memory peak of a reread against the resting size before
 // it (reread_peak_ratio, from VmHWM after clearing it).
 #include <algorithm>

@@ -26,6 +26,24 @@ std::vector<std::string> ankleNamesOf(const PathEdit& edit) {
 
 const char kBusy[] = "Wait until the file is read or written, or cancel it.";
 
+// The work of a save or an export: `prepare` bakes the edit into `prepared`, which is then
+// written to `path` unless the job was cancelled or given up meanwhile (`startWriting` false).
+template <typename Prepared, typename Prepare, typename StartWriting>
+BackgroundJob::Work bakeThenWrite(EditedMotion edited, Prepared& prepared, const std::string& path,
+                                  Prepare prepare, StartWriting startWriting) {
+    return
+        [edited = std::move(edited), &prepared, &path, prepare, startWriting](Progress& progress) {
+            const Result baked = prepare(edited, prepared);
+            if (!baked) {
+                return baked;
+            }
+            if (progress.cancelled() || !startWriting()) {
+                return Result::failure(Progress::kCancelled);
+            }
+            return prepared.write(path, &progress);
+        };
+}
+
 // Frames from which a change's ground bounds and path speed are measured in steps: below, an
 // edit that reaches every frame measures them in a few milliseconds.
 constexpr int kMeasureInStepsFrames = 1 << 16;
@@ -222,18 +240,13 @@ std::unique_ptr<BackgroundJob> Document::startSave(const std::string& path,
     Pending* job = pending_.get();
     // The bake reads the edit, which nothing changes while the job runs (the view only reads it
     // too); the write reads only the baked copy.
-    return std::make_unique<BackgroundJob>(
-        [job, edited = edit_->edited()](Progress& progress) {
-            const Result baked = prepareSave(edited, job->save);
-            if (!baked) {
-                return baked;
-            }
-            if (progress.cancelled() || !job->startWriting()) {
-                return Result::failure(Progress::kCancelled);
-            }
-            return job->save.write(job->path, &progress);
-        },
-        std::move(finished));
+    return std::make_unique<BackgroundJob>(bakeThenWrite(
+                                               edit_->edited(), job->save, job->path,
+                                               [](const EditedMotion& edited, PreparedSave& save) {
+                                                   return prepareSave(edited, save);
+                                               },
+                                               [job] { return job->startWriting(); }),
+                                           std::move(finished));
 }
 
 Result Document::finishSave(BackgroundJob& job) {
@@ -264,16 +277,12 @@ std::unique_ptr<BackgroundJob> Document::startExport(const std::string& path,
     Pending* job = pending_.get();
     // As for a save: the worker bakes the edit, then converts and writes its copy.
     return std::make_unique<BackgroundJob>(
-        [job, edited = edit_->edited()](Progress& progress) {
-            const Result baked = prepareExport(edited, job->exported);
-            if (!baked) {
-                return baked;
-            }
-            if (progress.cancelled() || !job->startWriting()) {
-                return Result::failure(Progress::kCancelled);
-            }
-            return job->exported.write(job->path, &progress);
-        },
+        bakeThenWrite(
+            edit_->edited(), job->exported, job->path,
+            [](const EditedMotion& edited, PreparedExport& exported) {
+                return prepareExport(edited, exported);
+            },
+            [job] { return job->startWriting(); }),
         std::move(finished));
 }
 
@@ -291,8 +300,8 @@ Result Document::canStartJob(const char* withoutMotion) const {
 
 void Document::abandon(std::unique_ptr<BackgroundJob> job) {
     int baking = Pending::Baking;
-    if (pending_ && (pending_->onMotion || pending_->phase.compare_exchange_strong(
-                                               baking, Pending::GivenUp))) {
+    if (pending_ &&
+        (pending_->onMotion || pending_->phase.compare_exchange_strong(baking, Pending::GivenUp))) {
         // It reads the motion this document holds, and ends on its own soon.
         job->progress().cancel();
         job.reset();
