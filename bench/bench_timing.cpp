@@ -68,6 +68,10 @@ void measureWalk(const std::string& name, const std::string& path) {
                     off.highest);
         std::printf("summary speed_window_max_%s_%s_on: %.3f\n", name.c_str(), bend.name,
                     on.highest);
+        std::printf("summary speed_window_kept_lowest_%s_%s: %.3f\n", name.c_str(), bend.name,
+                    kept.lowest);
+        std::printf("summary speed_window_kept_highest_%s_%s: %.3f\n", name.c_str(), bend.name,
+                    kept.highest);
     }
 }
 

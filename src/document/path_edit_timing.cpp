@@ -8,8 +8,13 @@
 namespace {
 
 // The span over which the pace is taken (seconds), and the ground speed below which the capture
-// counts as standing (figure heights per second).
-constexpr double kPaceWindow = 0.5;
+// counts as standing (figure heights per second). An eighth of a second, about a quarter of a
+// step: over half a second the pace carried a steep stretch (where a bend meets a pause, the
+// edited root going ten times the capture's speed) a quarter of a second into the walking beside
+// it, which then played up to a quarter slower than captured; the shorter span follows such a
+// stretch within a few frames, and the sway within a stride it lets through changes a step's
+// length by little more than the bend itself does.
+constexpr double kPaceWindow = 0.125;
 constexpr double kStandingSpeed = 0.02;
 
 }  // namespace

@@ -49,36 +49,58 @@ bool travelledAsCaptured(const std::vector<float>& speed, double from, double to
 
 }  // namespace
 
-SpeedRange windowSpeedRange(const PathEdit& edit, bool keptOnly, double seconds, double walking) {
+SpeedRange speedRangeOver(const std::vector<double>& captured, const std::vector<double>& shown,
+                          const std::vector<double>& moments, int span, double fast,
+                          const std::vector<float>* speed) {
     SpeedRange range;
-    const Motion& motion = edit.motion();
-    const EditedMotion edited = edit.edited();
-    const std::vector<double> captured = travelled(EditedMotion(motion), PosePass::MeasureRaw);
-    const std::vector<double> shown = travelled(edited, PosePass::MeasureEdited);
-    const double frameTime = motion.frameTime() > 0.0f ? motion.frameTime() : 1.0 / 30.0;
-    const int span = std::max(1, static_cast<int>(std::lround(seconds / frameTime)));
-    const double fast = walking * (motion.height() > 0.0f ? motion.height() : 1.0);
-    if (captured.empty()) {
+    const std::size_t frames = std::min(shown.size(), moments.size());
+    if (captured.empty() || span < 1 || frames < 2) {
         return range;
     }
-    for (int k = 0; k + span < static_cast<int>(shown.size()); ++k) {
-        const double from = edited.capturedTime(k);
-        const double to = edited.capturedTime(k + span);
-        if (!(to > from) || (keptOnly && !travelledAsCaptured(edit.pathSpeed(), from, to))) {
+    // How far the capture went, per captured frame, at the moments from each shown frame to the
+    // next, summed from the first: a window's mean is the speed its frames show the capture at.
+    // Timed by the captured frames instead, a window whose steps the retiming lengthens unevenly
+    // (a slow stretch longer than a fast one beside it) would weigh the capture's fast part more
+    // than the window shows it, and find the figure slower than the capture it plays.
+    std::vector<double> pace(frames, 0.0);
+    for (std::size_t k = 0; k + 1 < frames; ++k) {
+        const double from = moments[k];
+        const double to = moments[k + 1];
+        const double step =
+            to > from ? (travelAt(captured, to) - travelAt(captured, from)) / (to - from) : 0.0;
+        pace[k + 1] = pace[k] + step;
+    }
+    for (std::size_t k = 0; k + static_cast<std::size_t>(span) < frames; ++k) {
+        const std::size_t end = k + static_cast<std::size_t>(span);
+        const double from = moments[k];
+        const double to = moments[end];
+        if (!(to > from) || (speed != nullptr && !travelledAsCaptured(*speed, from, to))) {
             continue;
         }
-        const double capturedSpeed =
-            (travelAt(captured, to) - travelAt(captured, from)) / ((to - from) * frameTime);
+        const double capturedSpeed = (pace[end] - pace[k]) / span;
         if (capturedSpeed <= fast) {
             continue;
         }
-        const double shownSpeed =
-            (shown[static_cast<std::size_t>(k + span)] - shown[static_cast<std::size_t>(k)]) /
-            (span * frameTime);
-        const double ratio = shownSpeed / capturedSpeed;
+        const double ratio = (shown[end] - shown[k]) / span / capturedSpeed;
         range.lowest = range.windows == 0 ? ratio : std::min(range.lowest, ratio);
         range.highest = range.windows == 0 ? ratio : std::max(range.highest, ratio);
         ++range.windows;
     }
     return range;
+}
+
+SpeedRange windowSpeedRange(const PathEdit& edit, bool keptOnly, double seconds, double walking) {
+    const Motion& motion = edit.motion();
+    const EditedMotion edited = edit.edited();
+    const std::vector<double> captured = travelled(EditedMotion(motion), PosePass::MeasureRaw);
+    const std::vector<double> shown = travelled(edited, PosePass::MeasureEdited);
+    std::vector<double> moments(shown.size());
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+        moments[k] = edited.capturedTime(static_cast<int>(k));
+    }
+    const double frameTime = motion.frameTime() > 0.0f ? motion.frameTime() : 1.0 / 30.0;
+    const int span = std::max(1, static_cast<int>(std::lround(seconds / frameTime)));
+    const double height = motion.height() > 0.0f ? motion.height() : 1.0;
+    return speedRangeOver(captured, shown, moments, span, walking * height * frameTime,
+                          keptOnly ? &edit.pathSpeed() : nullptr);
 }

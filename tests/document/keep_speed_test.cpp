@@ -46,6 +46,31 @@ TEST(TimeWarp, TheTimingFollowsTheBoundedLocalStretch) {
     EXPECT_FLOAT_EQ(speedRatios(far, &bounded).back(), 2.5f);
 }
 
+// A window's pace is the capture's at the moments it shows: a walk slow for a second and fast
+// for the next, its slow steps made twice as long and timed twice as long, plays every second at
+// the capture's pace, though its windows show the slow steps for longer than the capture did.
+TEST(TimeWarp, AWindowIsMeasuredAgainstTheMomentsItShows) {
+    std::vector<double> captured = {0.0};
+    std::vector<double> edited = {0.0};
+    std::vector<double> stretch;
+    for (int f = 0; f < 240; ++f) {
+        const bool slow = (f / 30) % 2 == 0;
+        captured.push_back(captured.back() + (slow ? 0.5 : 1.5));
+        edited.push_back(edited.back() + (slow ? 1.0 : 1.5));
+        stretch.push_back(slow ? 2.0 : 1.0);
+    }
+    const std::vector<double> moments = warpedTimes(stretch);
+    std::vector<double> shown;
+    for (double at : moments) {  // the root goes straight from one captured frame to the next
+        const std::size_t f = std::min<std::size_t>(static_cast<std::size_t>(at), 239);
+        shown.push_back(edited[f] + (at - static_cast<double>(f)) * (edited[f + 1] - edited[f]));
+    }
+    const SpeedRange range = speedRangeOver(captured, shown, moments, 30, 0.1, nullptr);
+    EXPECT_GT(range.windows, 300);
+    EXPECT_NEAR(range.lowest, 1.0, 1e-9);
+    EXPECT_NEAR(range.highest, 1.0, 1e-9);
+}
+
 // A figure walking straight along x at a steady 45 units a second (30 fps), legs swinging.
 std::string straightWalk(int frames) {
     std::ostringstream s;
