@@ -172,6 +172,10 @@ void measureBend(const std::string& name, const Motion& motion, const Bend& bend
                 motion.height() > 0.0f ? lowered / motion.height() : 0.0f);
     std::printf("summary foot_below_ground_%s: %.4f\n", tag.c_str(),
                 footBelowGround(edit.edited(), legs));
+    // Retimed to the capture's pace, a stance takes the hips no further than the legs reach.
+    edit.setKeepSpeed(true);
+    std::printf("summary footskate_%s_S2_keep_speed: %.4f\n", tag.c_str(),
+                footSkate(edit.edited(), reference, true));
 }
 
 void measureWalk(const std::string& name, const std::string& path) {

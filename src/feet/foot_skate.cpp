@@ -24,12 +24,13 @@ Vec3 positionOf(const Transform& m) {
     return {m[12], m[13], m[14]};
 }
 
-// Every frame's position of each joint, posed as asked.
+// The position of each joint on each of the first `frames` frames (all captured ones when
+// negative), posed as asked.
 std::vector<std::vector<Vec3>> tracksOf(const EditedMotion& motion, const std::vector<int>& joints,
-                                        PosePass pass) {
+                                        PosePass pass, int frames = -1) {
     std::vector<std::vector<Vec3>> tracks(joints.size());
     Pose pose;
-    for (int f = 0; f < motion.motion.frameCount(); ++f) {
+    for (int f = 0; f < (frames < 0 ? motion.motion.frameCount() : frames); ++f) {
         motion.pose(f, pass, pose);
         for (std::size_t k = 0; k < joints.size(); ++k) {
             const std::size_t j = static_cast<std::size_t>(joints[k]);
@@ -113,14 +114,21 @@ double footSkate(const EditedMotion& motion, const SkateReference& reference, bo
     if (!motion.motion.poseable() || motion.motion.frameCount() != reference.frameCount) {
         return 0.0;
     }
+    // A retimed edit is measured on its own frames, each in contact where the captured frame it
+    // shows is.
+    const bool timed = edited && motion.times != nullptr;
     const std::vector<std::vector<Vec3>> tracks =
-        tracksOf(motion, reference.joints, edited ? PosePass::MeasureEdited : PosePass::MeasureRaw);
+        tracksOf(motion, reference.joints, edited ? PosePass::MeasureEdited : PosePass::MeasureRaw,
+                 timed ? motion.frameCount() : -1);
+    const auto shown = [&](std::size_t f) {
+        return timed ? static_cast<std::size_t>(motion.capturedFrame(static_cast<int>(f))) : f;
+    };
     double sum = 0.0;
     int count = 0;
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         const std::vector<std::uint8_t>& in = reference.contact[k];
         for (std::size_t f = 0; f + 1 < tracks[k].size(); ++f) {
-            if (in[f] == 0 || in[f + 1] == 0) {
+            if (in[shown(f)] == 0 || in[shown(f + 1)] == 0) {
                 continue;
             }
             const Vec3 d = tracks[k][f + 1] - tracks[k][f];

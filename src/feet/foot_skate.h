@@ -23,7 +23,8 @@ struct SkateReference {
 SkateReference skateReference(const Motion& motion, const std::vector<LegChain>& legs);
 
 // The skate of the motion (its edited poses when `edited`, else as the file gives it) over the
-// reference's contact frames; 0 where there are none. The motion must have the reference's
+// reference's contact frames (a retimed edit's frames over those of the captured frames they
+// show); 0 where there are none. The motion must have the reference's
 // frames and skeleton (the same file, edited or saved). pairs, when given, receives the number
 // of joint-frame pairs averaged.
 double footSkate(const EditedMotion& motion, const SkateReference& reference, bool edited,
