@@ -12,6 +12,13 @@ double trackLength(const RootPath& path) {
     return length;
 }
 
+int dragMoves(double distance, double falloffRadius) {
+    if (!(falloffRadius > 0.0) || !(distance > 0.0) || !std::isfinite(distance)) {
+        return 1;
+    }
+    return static_cast<int>(std::clamp(std::ceil(100.0 * distance / falloffRadius), 1.0, 1000.0));
+}
+
 bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share) {
     const ControlCurve& curve = edit.curve();
     if (curve.pointCount() < 3) {
@@ -47,7 +54,16 @@ bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share) {
     const int selected = curve.selected();
     edit.setFalloffRadius(falloffRadius);
     edit.select(middle);
-    edit.moveSelected(at.x, at.z);
+    // A drag in the window comes as many small moves, each weighing the neighbours afresh; in one
+    // move of the whole way the points after the middle one would be weighed against where it
+    // ends, a radius away, and stay behind.
+    CurvePoint from;
+    curve.getPoint(middle, from);
+    const int moves = dragMoves(std::hypot(at.x - from.x, at.z - from.z), falloffRadius);
+    for (int m = 1; m <= moves; ++m) {
+        const double t = static_cast<double>(m) / moves;
+        edit.moveSelected(from.x + t * (at.x - from.x), from.z + t * (at.z - from.z));
+    }
     edit.select(selected);
     edit.setFalloffRadius(radius);
     edit.refresh();

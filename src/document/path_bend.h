@@ -10,6 +10,11 @@
 // three control points.
 bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share = 0.2);
 
+// How many moves a drag of `distance` is cut into, as a mouse's drag comes in small steps: each
+// at most a hundredth of the falloff radius, so the neighbours follow as they do in the window's
+// drag, and at most 1000; one without a falloff, where only the dragged point moves.
+int dragMoves(double distance, double falloffRadius);
+
 // The length of the root's ground track, frame to frame (display units).
 double trackLength(const RootPath& path);
 

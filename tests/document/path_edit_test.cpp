@@ -245,6 +245,33 @@ TEST(PathEditPlacement, TheFigureFacesWhereItWalksWhateverThePath) {
     }
 }
 
+// A bend the length of its falloff radius, made as the window's drag makes it: the points on
+// either side of the moved one follow it alike, where one move of the whole way left those after
+// it behind (weighed against where it ends).
+TEST(PathBend, BothSidesOfABentPointFollowIt) {
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(
+                     file, std::string(BVHPATH_SOURCE_DIR) + "/examples/walk_curve.bvh"));
+    const ControlCurve& curve = file->curve();
+    const int middle = curve.pointCount() / 2;
+    std::vector<CurvePoint> before(static_cast<std::size_t>(curve.pointCount()));
+    for (int k = 0; k < curve.pointCount(); ++k) {
+        curve.getPoint(k, before[static_cast<std::size_t>(k)]);
+    }
+    const double share = 0.2;
+    const double length = trackLength(file->path());
+    ASSERT_TRUE(bendMiddleSideways(*file, static_cast<float>(share * length), share));
+    const auto moved = [&](int k) {
+        CurvePoint p;
+        curve.getPoint(k, p);
+        return std::hypot(p.x - before[static_cast<std::size_t>(k)].x,
+                          p.z - before[static_cast<std::size_t>(k)].z);
+    };
+    EXPECT_NEAR(moved(middle), share * length, 1e-6 * length);
+    EXPECT_GT(moved(middle + 1), 0.1 * moved(middle));
+    EXPECT_NEAR(moved(middle + 1), moved(middle - 1), 0.15 * moved(middle - 1));
+}
+
 // Frames an edit does not reach are placed as the file places them, to the bit: an unedited save
 // bakes the file's own root values even where the root's track jumps far, and so does an edited
 // save for the frames before the edit.
