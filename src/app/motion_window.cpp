@@ -156,7 +156,7 @@ void MotionWindow::openDropped(const std::string& dropText) {
         openPath(path);
 }
 
-bool MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
+bool MotionWindow::waitFor(BackgroundJob& job, const std::string& what, bool cancellable) {
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<ProgressBox> box;
     runningJob_ = &job;
@@ -168,7 +168,7 @@ bool MotionWindow::waitFor(BackgroundJob& job, const std::string& what) {
         Fl::wait(0.05);
         const std::chrono::duration<double> running = std::chrono::steady_clock::now() - start;
         if (!box && running.count() > kProgressDelay) {
-            box = std::make_unique<ProgressBox>(what, job.progress());
+            box = std::make_unique<ProgressBox>(what, job.progress(), cancellable);
             box->show();
         }
         if (box)
@@ -405,7 +405,8 @@ void MotionWindow::plantStaleFeet() {
     std::unique_ptr<BackgroundJob> job = document_.startPlanting(wakeToolkit);
     if (!job)
         return;
-    if (!waitFor(*job, "Planting the feet")) {
+    // The solve completes the change that made the legs stale, so it runs to its end.
+    if (!waitFor(*job, "Planting the feet", false)) {
         document_.abandon(std::move(job));
         return;
     }

@@ -141,9 +141,10 @@ class MotionWindow : public Fl_Window {
     void reportAbout(const std::string& path, Result result);
     void updateTitle();
     // Runs the toolkit's loop until the job is done, so the window keeps drawing and answering;
-    // a job that runs longer than kProgressDelay seconds shows its progress and a Cancel button.
+    // a job that runs longer than kProgressDelay seconds shows its progress, and a Cancel button
+    // where it is `cancellable`.
     // False when a close gave up on the job (kStopDelay).
-    bool waitFor(BackgroundJob& job, const std::string& what);
+    bool waitFor(BackgroundJob& job, const std::string& what, bool cancellable = true);
     // After a job during which the window was asked to close: the close goes on (asking about
     // unsaved edits), whether the job was cancelled in time or had already finished.
     bool quitIfAsked();

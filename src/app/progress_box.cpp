@@ -2,7 +2,7 @@
 
 #include "motion/progress.h"
 
-ProgressBox::ProgressBox(const std::string& text, Progress& progress)
+ProgressBox::ProgressBox(const std::string& text, Progress& progress, bool cancellable)
     : Fl_Window(420, 90, "bvhpath - working"),
       progress_(progress),
       text_(text),
@@ -16,6 +16,11 @@ ProgressBox::ProgressBox(const std::string& text, Progress& progress)
     cancel_.callback(cancelPressed, this);
     end();
     set_non_modal();
+    if (!cancellable) {
+        cancel_.hide();
+        callback([](Fl_Widget*, void*) {});  // closing it would promise what cannot be done
+        return;
+    }
     // Closing the box asks for the same as its button.
     callback(cancelPressed, this);
 }

@@ -9,10 +9,12 @@
 class Progress;
 
 // A small window that shows how far a long load or save got, with the file's name and a Cancel
-// button that cancels it. It stays above the main window without blocking it.
+// button that cancels it; a job that completes a change already made (the feet planted again
+// after a drag) shows no button, as it cannot be cancelled. It stays above the main window
+// without blocking it.
 class ProgressBox : public Fl_Window {
   public:
-    ProgressBox(const std::string& text, Progress& progress);
+    ProgressBox(const std::string& text, Progress& progress, bool cancellable = true);
     // Shows the progress's current fraction.
     void update();
 
