@@ -423,11 +423,12 @@ void Document::apply(const Step& step, bool forward) {
         return;
     }
     if (step.switchesFeet) {
-        // The feet chosen since may be others: the step plants or lets go the ones it did. They
-        // were found when the step was first made, so finding them again cannot fail.
+        // The feet chosen since may be others: the step plants or lets go the ones it did, as
+        // they were found when it was first made (a search of a long motion would hold the
+        // window).
         if (ankleNamesOf(*edit_) != step.ankles) {
             edit_->setFeetPlanted(false);
-            edit_->findFeet(step.ankles);
+            edit_->takeFeet(step.feet);
         }
         edit_->setFeetPlanted(forward == step.feetAfter);
         ++revision_;
@@ -477,6 +478,7 @@ void Document::recordFeetSwitch(bool planted) {
     step.switchesFeet = true;
     step.feetAfter = planted;
     step.ankles = ankleNamesOf(*edit_);
+    step.feet = edit_->feet();
     record(std::move(step));
 }
 
