@@ -234,6 +234,19 @@ void drawIndexed(const void* vertices, const void* colours, std::size_t vertexCo
         glDisableClientState(GL_COLOR_ARRAY);
 }
 
+// The box of the vertices (x, y, z each) from number `first` on.
+PointBox boxOf(const std::vector<float>& vertices, std::size_t first) {
+    PointBox box = {0, 0, 0, 0, 0, 0};
+    for (std::size_t v = first; 3 * v + 2 < vertices.size(); ++v) {
+        for (std::size_t a = 0; a < 3; ++a) {
+            const float x = vertices[3 * v + a];
+            box[a] = v == first ? x : std::min(box[a], x);
+            box[a + 3] = v == first ? x : std::max(box[a + 3], x);
+        }
+    }
+    return box;
+}
+
 // The product of the GL's projection and model-view matrices: model-view points to clip space.
 std::array<double, 16> clipMatrix() {
     GLfloat projection[16];
@@ -256,7 +269,8 @@ std::array<double, 16> clipMatrix() {
 
 void FigureDrawer::flush() {
     ++flushes_;
-    if (!indices_.empty()) {
+    // A batch wholly outside the view (a shadow behind the camera, say) gives no pixel.
+    if (!indices_.empty() && !outsideView(boxOf(vertices_, 0), clipMatrix())) {
         drawIndexed(vertices_.data(), colours_.empty() ? nullptr : colours_.data(),
                     vertices_.size() / 3, indices_.data(), indices_.size());
     }
@@ -376,15 +390,7 @@ void FigureDrawer::drawStrobes(const EditedMotion& edited, const Pose& current,
         copy.indexCount = indices_.size() - copy.firstIndex;
         copy.lastVertex = static_cast<std::uint32_t>(vertices_.size() / 3);
         copy.lastVertex -= copy.lastVertex > copy.firstVertex ? 1 : 0;
-        PointBox box = {1, 1, 1, -1, -1, -1};
-        for (std::size_t v = copy.firstVertex; v * 3 < vertices_.size(); ++v) {
-            for (std::size_t a = 0; a < 3; ++a) {
-                const float x = vertices_[3 * v + a];
-                box[a] = v == copy.firstVertex ? x : std::min(box[a], x);
-                box[a + 3] = v == copy.firstVertex ? x : std::max(box[a + 3], x);
-            }
-        }
-        copy.box = box;
+        copy.box = boxOf(vertices_, copy.firstVertex);
         copies.push_back(copy);
     }
     // The copies fit one batch: kept in the GL for the next draws.

@@ -61,8 +61,9 @@ std::vector<bool> heldFootJoints(const Motion& motion, const std::vector<Foot>& 
 // segments keep the order of a joint-by-joint traversal (each joint's marker after the bone that
 // leads to it), with a colour per vertex, because where a bone crosses a marker at equal depth
 // the one drawn last shows; the colour is the same at both ends of a segment, so they are drawn
-// flat-shaded, which a software GL rasterizes for less. The vertex storage and the marker
-// outline are kept between draws.
+// flat-shaded, which a software GL rasterizes for less. A batch whose vertices lie wholly
+// outside the view (a shadow or a strobe copy behind the camera or off to a side) is not sent.
+// The vertex storage and the marker outline are kept between draws.
 class FigureDrawer {
   public:
     // A batch goes to the GL once it holds this many vertices, so that a skeleton of millions
