@@ -213,12 +213,12 @@ void FigureDrawer::addPose(const Motion& motion, const Pose& pose, PosePass pass
 
 namespace {
 
-// Indexed line segments of the vertices (numbered from 0 to vertexCount - 1, from `vertices`,
-// with a colour of RGBA bytes per vertex from `colours` unless it is null, in the current colour
+// Indexed line segments of the vertices numbered `first` to `last` (from `vertices`, with a
+// colour of RGBA bytes per vertex from `colours` unless it is null, in the current colour
 // without), flat-shaded as the figure is; `indices` is an address or, with an index buffer bound,
 // an offset into it, and so are `vertices` and `colours` with a vertex buffer bound.
-void drawIndexed(const void* vertices, const void* colours, std::size_t vertexCount,
-                 const void* indices, std::size_t indexCount) {
+void drawIndexed(const char* vertices, const char* colours, std::size_t first, std::size_t last,
+                 const char* indices, std::size_t indexCount) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, vertices);
     if (colours != nullptr) {
@@ -226,12 +226,17 @@ void drawIndexed(const void* vertices, const void* colours, std::size_t vertexCo
         glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours);
     }
     glShadeModel(GL_FLAT);
-    glDrawRangeElements(GL_LINES, 0, static_cast<GLuint>(vertexCount - 1),
+    glDrawRangeElements(GL_LINES, static_cast<GLuint>(first), static_cast<GLuint>(last),
                         static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, indices);
     glShadeModel(GL_SMOOTH);
     glDisableClientState(GL_VERTEX_ARRAY);
     if (colours != nullptr)
         glDisableClientState(GL_COLOR_ARRAY);
+}
+
+// A byte offset into a bound buffer object, as the array and draw calls take it.
+const char* bufferOffset(std::size_t bytes) {
+    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(bytes));
 }
 
 // The box of the vertices (x, y, z each) from number `first` on.
@@ -271,8 +276,10 @@ void FigureDrawer::flush() {
     ++flushes_;
     // A batch wholly outside the view (a shadow behind the camera, say) gives no pixel.
     if (!indices_.empty() && !outsideView(boxOf(vertices_, 0), clipMatrix())) {
-        drawIndexed(vertices_.data(), colours_.empty() ? nullptr : colours_.data(),
-                    vertices_.size() / 3, indices_.data(), indices_.size());
+        drawIndexed(reinterpret_cast<const char*>(vertices_.data()),
+                    colours_.empty() ? nullptr : reinterpret_cast<const char*>(colours_.data()), 0,
+                    vertices_.size() / 3 - 1, reinterpret_cast<const char*>(indices_.data()),
+                    indices_.size());
     }
     // The current colour is undefined after a colour array; leave the last one drawn.
     if (!colours_.empty() && !indices_.empty())
@@ -341,22 +348,22 @@ void FigureDrawer::drawKeptStrobes() {
     const std::array<double, 16> clip = clipMatrix();
     glBindBuffer(GL_ARRAY_BUFFER, strobeVertexBuffer_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, strobeIndexBuffer_);
-    const char* const none = nullptr;  // offsets into the bound buffers
-    for (const KeptCopy& c : strobeCopies_) {
-        if (c.indexCount == 0 || outsideView(c.box, clip))
+    std::vector<bool> sent(strobeCopies_.size());
+    for (std::size_t c = 0; c < sent.size(); ++c)
+        sent[c] = strobeCopies_[c].indexCount != 0 && !outsideView(strobeCopies_[c].box, clip);
+    // Each run of copies in view (neighbours in the buffers) goes in one draw.
+    for (std::size_t c = 0; c < sent.size(); ++c) {
+        if (!sent[c])
             continue;
-        ++strobeCopiesSent_;
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(3, GL_FLOAT, 0, none);
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(4, GL_UNSIGNED_BYTE, 0, none + strobeColourOffset_);
-        glShadeModel(GL_FLAT);
-        glDrawRangeElements(GL_LINES, c.firstVertex, c.lastVertex,
-                            static_cast<GLsizei>(c.indexCount), GL_UNSIGNED_INT,
-                            none + c.firstIndex * sizeof(std::uint32_t));
-        glShadeModel(GL_SMOOTH);
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glDisableClientState(GL_COLOR_ARRAY);
+        const KeptCopy& first = strobeCopies_[c];
+        std::size_t indexCount = 0;
+        for (; c < sent.size() && sent[c]; ++c) {
+            indexCount += strobeCopies_[c].indexCount;
+            ++strobeCopiesSent_;
+        }
+        drawIndexed(bufferOffset(0), bufferOffset(strobeColourOffset_), first.firstVertex,
+                    strobeCopies_[c - 1].lastVertex,
+                    bufferOffset(first.firstIndex * sizeof(std::uint32_t)), indexCount);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
