@@ -46,6 +46,17 @@ TEST(FigureGeometry, MarkerCirclesLieInTheThreePlanesAndBonesReachTheChild) {
     EXPECT_EQ(atChild, 6);  // two edges of each of the three triangles end at the child
 }
 
+TEST(FigureCulling, BoxesWhollyBeyondAPlaneOfTheViewAreOutside) {
+    // Looking down -z (90 degrees, near 1, far 100): behind the eye is outside; a box around the
+    // eye (its corners' w of either sign) or beyond the side by less than the margin is not.
+    const std::array<double, 16> view = {
+        1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -101.0 / 99.0, -1.0, 0, 0, -200.0 / 99.0, 0};
+    EXPECT_TRUE(outsideView({-1, -1, 5, 1, 1, 10}, view));
+    EXPECT_FALSE(outsideView({-1, -1, -2, 1, 1, 2}, view));
+    EXPECT_TRUE(outsideView({10.2f, -1, -10, 11, 1, -10}, view));  // x > 1.01 w at w = 10
+    EXPECT_FALSE(outsideView({10.05f, -1, -10, 11, 1, -10}, view));
+}
+
 // Applies a column-major 4x4 matrix to a point.
 std::array<float, 3> apply(const std::array<float, 16>& m, float x, float y, float z) {
     return {m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],

@@ -71,6 +71,40 @@ void drawPerJoint(const Motion& m, const Pose& pose, PosePass pass) {
     }
 }
 
+// The figure as the drawer sent it before it shared vertices: both ends of every segment of
+// markerSegments and boneSegments transformed on the CPU as the drawer does, GL_LINES from a
+// colour array (none for DrawPlain), smooth-shaded.
+void drawSegmentByVertex(const Motion& m, const Pose& pose, PosePass pass) {
+    std::vector<float> xyz;
+    std::vector<GLubyte> rgba;
+    using Rgb = std::array<GLubyte, 3>;
+    auto add = [&](const Transform& t, const std::array<float, 3>& v, const Rgb& c) {
+        for (int a = 0; a < 3; ++a)
+            xyz.push_back(t[a] * v[0] + t[4 + a] * v[1] + t[8 + a] * v[2] + t[12 + a]);
+        rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
+    };
+    const bool figure = pass == PosePass::DrawFigure;
+    const Rgb marker = figure ? Rgb{255, 64, 64} : Rgb{125, 32, 32};
+    const Rgb bone = figure ? Rgb{0, 0, 255} : Rgb{0, 0, 125};
+    for (std::size_t j = 0; j < m.joints().size(); ++j) {
+        if (const int parent = m.parentIndex()[j]; parent >= 0) {
+            for (const auto& v : boneSegments(m.joints()[j]->offset()))
+                add(pose.transforms[static_cast<std::size_t>(parent)], v, bone);
+        }
+        for (const auto& v : markerSegments(m.markerRadius()))
+            add(pose.transforms[j], v, marker);
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, xyz.data());
+    if (pass != PosePass::DrawPlain) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, rgba.data());
+    }
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(xyz.size() / 3));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+}
+
 class FigurePicture : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -117,6 +151,51 @@ TEST_F(FigurePicture, BatchedFigureAndStrobesMatchTheJointByJointDrawing) {
     FigureDrawer small(100);
     EXPECT_EQ(differingPixels(picture([&] { small.drawStrobes(edited, pose); }), strobeReference),
               0);
+}
+
+TEST(FigurePictureCorpus, KeptStrobesOutOfViewAreLeftOutWithoutChangingAPixel) {
+    SKIP_WITHOUT_CORPUS();
+    ViewHarness h;
+    ASSERT_TRUE(h.load(corpusFile("cmu_01_01_walk.bvh")));
+    h.view().setFrame(1300);
+    const Motion& m = *h.view().motion();
+    const Pose pose = h.view().shownPose();
+    const EditedMotion edited = h.view().edit()->edited();
+    Pose raw;
+    ASSERT_TRUE(h.view().edit()->pose(1200, PosePass::RecordRaw, raw));
+    // Close on the figure from above (orthographic), so that some strobe copies are out of view
+    // and one is cut by its edge; over the copies and the figure a plain ghost, blended.
+    const Transform& root = pose.transforms[0];
+    const double s = 1.0 / (pose.bounds[MaxY] - pose.bounds[MinY]), d = 0.01 * s;
+    const GLdouble top[16] = {
+        s, 0, 0, 0, 0, 0, -d, 0, 0, -s, 0, 0, -root[12] * s, root[14] * s, root[13] * d, 1};
+    auto close = [&](const std::function<void()>& figures, const std::function<void()>& ghost) {
+        return h.picture(top, nullptr, [&] {
+            figures();
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glColor4f(0.85f, 0.85f, 0.85f, 0.4f);
+            ghost();
+            glDisable(GL_BLEND);
+        });
+    };
+    const auto reference = close(
+        [&] {
+            Pose strobe;
+            for (int k : strobeFrames(m.frameCount())) {
+                edited.pose(k, PosePass::DrawStrobe, strobe);
+                drawSegmentByVertex(m, strobe, PosePass::DrawStrobe);
+            }
+            drawSegmentByVertex(m, pose, PosePass::DrawFigure);
+        },
+        [&] { drawSegmentByVertex(m, raw, PosePass::DrawPlain); });
+    FigureDrawer drawer;
+    for (int draw = 0; draw < 2; ++draw) {  // posed and kept, then drawn from the buffers
+        const auto kept = close([&] { drawer.drawStrobes(edited, pose, {}, 7); },
+                                [&] { drawer.drawFigure(m, raw, PosePass::DrawPlain); });
+        EXPECT_EQ(differingPixels(kept, reference), 0) << draw;
+        EXPECT_TRUE(drawer.strobeCopiesSent() > 0 && drawer.strobeCopiesSent() < 11) << draw;
+    }
 }
 
 }  // namespace
