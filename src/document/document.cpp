@@ -1,5 +1,6 @@
 #include "document/document.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <utility>
@@ -13,15 +14,10 @@ Document::~Document() = default;
 
 namespace {
 
-// The names of the ankles of the edit's feet, in order.
-std::vector<std::string> ankleNamesOf(const PathEdit& edit) {
-    std::vector<std::string> names;
-    for (const Foot& foot : edit.feet()) {
-        if (foot.leg.ankle >= 0)
-            names.push_back(
-                edit.motion().joints()[static_cast<std::size_t>(foot.leg.ankle)]->name());
-    }
-    return names;
+// Whether two choices of feet are the same legs, told by their ankles.
+bool sameAnkles(const std::vector<Foot>& a, const std::vector<Foot>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const Foot& x, const Foot& y) { return x.leg.ankle == y.leg.ankle; });
 }
 
 const char kBusy[] = "Wait until the file is read or written, or cancel it.";
@@ -426,7 +422,7 @@ void Document::apply(const Step& step, bool forward) {
         // The feet chosen since may be others: the step plants or lets go the ones it did, as
         // they were found when it was first made (a search of a long motion would hold the
         // window).
-        if (ankleNamesOf(*edit_) != step.ankles) {
+        if (!sameAnkles(edit_->feet(), step.feet)) {
             edit_->setFeetPlanted(false);
             edit_->takeFeet(step.feet);
         }
@@ -477,7 +473,6 @@ void Document::recordFeetSwitch(bool planted) {
     Step step;
     step.switchesFeet = true;
     step.feetAfter = planted;
-    step.ankles = ankleNamesOf(*edit_);
     step.feet = edit_->feet();
     record(std::move(step));
 }

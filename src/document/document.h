@@ -206,8 +206,7 @@ class Document {
         std::vector<PointMove> moves;
         bool switchesFeet = false;  // the step switches Keep Feet Planted (and moves no point)
         bool feetAfter = false;     // whether the feet are planted after it
-        std::vector<std::string> ankles;  // the feet it switched, by their ankles' names
-        std::vector<Foot> feet;           // and as found, so its undo need not search again
+        std::vector<Foot> feet;  // the feet it switched, as found: its undo need not search again
         bool switchesSpeed = false;       // the step switches Keep Speed (and moves no point)
         bool speedAfter = false;          // whether Keep Speed is on after it
         double turnBefore = 0.0;          // the path edit's whole turn before and after it
