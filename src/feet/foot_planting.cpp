@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <iterator>
 #include <limits>
 
 #include "feet/leg_solver.h"
@@ -39,6 +40,14 @@ constexpr double kMostLift = 0.05;
 // foot's weight to the other one: the captured foot slides as its lower joint does, so a heel
 // that rises lets the foot roll over its toes.
 constexpr double kSupportHeight = 0.01;
+// A held heel counts as down while the captured ankle is within this much of the figure's height
+// of its lowest in the contact. Where the hips outrun the leg, the foot is held where the leg
+// reaches it while the heel is down, and what slide is left falls where the foot stands on its
+// toes: a sliding heel is what a viewer sees first.
+constexpr double kHeelDown = 0.03;
+// Where a held foot on its toes is still out of reach, its heel rises about the toes by up to
+// this much (radians, about 34 degrees, a push-off's stretch of the ankle) before it slides.
+constexpr double kMostHeelRise = 0.6;
 // Steps of the search for the ground point that asks least of a leg.
 constexpr int kPointSteps = 96;
 // Frames from which the sampling and the solving are split between two threads, and contacts
@@ -449,6 +458,7 @@ struct Room {
     double x = 0.0;
     double z = 0.0;
     double room = 0.0;
+    bool heelDown = false;  // the captured heel is down (kHeelDown)
 };
 
 // How far the worst frame's squared ground distance exceeds its room.
@@ -508,6 +518,37 @@ std::array<double, 2> choosePoint(const std::array<double, 2>& natural,
     return {natural[0] + hi * (best[0] - natural[0]), natural[1] + hi * (best[1] - natural[1])};
 }
 
+// The ground point for a contact with its heel's frames marked: choosePoint's where the leg
+// reaches it on every frame; else, where the leg can reach it on every frame of the heel down, the
+// point nearest choosePoint's that it does; else the one that asks least of the leg on those
+// frames.
+std::array<double, 2> chooseHeldPoint(const std::array<double, 2>& natural,
+                                      const std::vector<Room>& rooms) {
+    const std::array<double, 2> point = choosePoint(natural, rooms);
+    std::vector<Room> heel;
+    std::copy_if(rooms.begin(), rooms.end(), std::back_inserter(heel),
+                 [](const Room& r) { return r.heelDown; });
+    if (heel.empty() || excessAt(rooms, point[0], point[1]) <= 0.0) {
+        return point;
+    }
+    const std::array<double, 2> heelPoint = choosePoint(natural, heel);
+    if (excessAt(heel, heelPoint[0], heelPoint[1]) > 0.0) {
+        return heelPoint;
+    }
+    const auto towards = [&](double t) {
+        return std::array<double, 2>{heelPoint[0] + t * (point[0] - heelPoint[0]),
+                                     heelPoint[1] + t * (point[1] - heelPoint[1])};
+    };
+    double lo = 0.0;
+    double hi = 1.0;
+    for (int i = 0; i < 30; ++i) {
+        const double t = 0.5 * (lo + hi);
+        const std::array<double, 2> p = towards(t);
+        (excessAt(heel, p[0], p[1]) <= 0.0 ? lo : hi) = t;
+    }
+    return towards(lo);
+}
+
 // How far the captured foot has slid on the ground since the contact's first frame, per frame of
 // the contact. The lower of ankle and toe carries the foot, so a foot that rolls (heel first,
 // toes last) has not slid.
@@ -551,14 +592,18 @@ void holdContact(Work& w, std::size_t k, Span& span) {
     const Mat3 turn = edit.turn();
     const Vec3 anchor = w.at(middle, k).ankle - slideAt(middle);
     const Vec3 natural = edit.apply(w.at(middle, k).ankle);
+    double lowAnkle = w.at(span.first, k).ankle[1];
+    for (int f = span.first; f <= span.last; ++f)
+        lowAnkle = std::min(lowAnkle, w.at(f, k).ankle[1]);
     std::vector<Room> rooms;
     for (int f = span.first; f <= span.last; ++f) {
         const LegSample& s = w.at(f, k);
         const Vec3 roll = turn * (s.ankle - slideAt(f) - anchor);
         const double up = s.hip[1] - s.ankle[1];
-        rooms.push_back({s.hip[0] - roll[0], s.hip[2] - roll[2], s.reach * s.reach - up * up});
+        rooms.push_back({s.hip[0] - roll[0], s.hip[2] - roll[2], s.reach * s.reach - up * up,
+                         s.ankle[1] - lowAnkle <= kHeelDown * w.height});
     }
-    const std::array<double, 2> point = choosePoint({natural[0], natural[2]}, rooms);
+    const std::array<double, 2> point = chooseHeldPoint({natural[0], natural[2]}, rooms);
     for (int f = span.from; f <= span.to; ++f) {
         const Vec3 from = turn * (slideAt(f) + anchor);
         LegSample& s = w.at(f, k);
@@ -622,11 +667,11 @@ double footDepth(const Work& w, std::size_t k, const Pose& pose) {
 
 // Turns one leg of a pose (its joints lowered by `drop`) so that the ankle reaches `goal`
 // (drawn in beyond `reach`, softGoal) with the foot turned by `yaw` (radians) about the
-// vertical, its pitch and roll kept; the knee turns with the foot, keeping the side it had to
-// it. Writes the leg's joints' values.
+// vertical, its pitch and roll kept but for `heelRise` (riseOnToes); the knee turns with the
+// foot's yaw, keeping the side it had to it. Writes the leg's joints' values.
 void turnLeg(const Work& w, std::size_t k, int frame, const Pose& pose, double drop,
              const Vec3& goal, double reach, double yaw, const std::vector<int>& columns,
-             float* values) {
+             float* values, const Mat3& heelRise = identityMat3()) {
     const LegChain& leg = w.feet[k].leg;
     const Motion& motion = w.motion;
     const Vec3 down{0.0, -drop, 0.0};
@@ -640,7 +685,7 @@ void turnLeg(const Work& w, std::size_t k, int frame, const Pose& pose, double d
         return turnOf(motion.parentIndex()[static_cast<std::size_t>(j)]);
     };
     const Mat3 footYaw = axisAngle({0.0, 1.0, 0.0}, yaw);
-    const Mat3 footTurn = footYaw * turnOf(leg.ankle);
+    const Mat3 footTurn = heelRise * footYaw * turnOf(leg.ankle);
     const Vec3 toes = leg.toe >= 0 ? at(leg.toe) - at(leg.ankle) : Vec3{0.0, 0.0, 0.0};
     const double full = length(at(leg.knee) - at(leg.hip)) + length(at(leg.ankle) - at(leg.knee));
     const TwoBoneTurns turns =
@@ -655,6 +700,37 @@ void turnLeg(const Work& w, std::size_t k, int frame, const Pose& pose, double d
                   columns, values);
     writeRotation(motion, leg.ankle, transposed(both * parentTurn(leg.ankle)) * footTurn, fileRow,
                   columns, values);
+}
+
+// A held foot out of reach of the hip, its ankle at `ankle` and its toes `toes` from it: the heel
+// rises about the toes, as little as brings the ankle within `reach` or by kMostHeelRise, where
+// rising brings it nearer. Moves `ankle` and gives the foot's added turn in `rise`.
+void riseOnToes(const Vec3& hip, const Vec3& toes, double reach, Vec3& ankle, Mat3& rise) {
+    const double along = std::hypot(toes[0], toes[2]);
+    if (!(along > 0.0)) {
+        return;
+    }
+    // About the horizontal line across the foot, turning the heel up.
+    const Vec3 across{toes[2] / along, 0.0, -toes[0] / along};
+    const Vec3 toe = ankle + toes;
+    const auto risen = [&](double angle) { return toe - axisAngle(across, angle) * toes; };
+    const double before = length(ankle - hip);
+    if (!(length(risen(kMostHeelRise) - hip) < before)) {
+        return;
+    }
+    double lo = 0.0;
+    double hi = kMostHeelRise;
+    if (length(risen(hi) - hip) <= reach) {
+        for (int i = 0; i < 30; ++i) {
+            const double t = 0.5 * (lo + hi);
+            (length(risen(t) - hip) <= reach ? hi : lo) = t;
+        }
+    }
+    const Vec3 moved = risen(hi);
+    if (moved[1] > ankle[1]) {
+        ankle = moved;
+        rise = axisAngle(across, hi);
+    }
 }
 
 // Solves one held leg at one frame of the edited pose and writes its joints' values. The foot
@@ -672,9 +748,18 @@ void solveLeg(const Work& w, std::size_t k, int frame, const Pose& edited, doubl
     goal[1] -= (1.0 - hold.weight) * drop;
     goal[1] = std::max(goal[1], w.floor + footDepth(w, k, edited));
     goal[1] += liftToReach(hip, goal, s.reach, kMostLift * w.height);
-    goal = slideToReach(hip, goal, s.reach);
     const double yaw = blendTurn(s.own, s.held, hold.weight) - s.own.angle;
-    turnLeg(w, k, frame, edited, drop, goal, s.reach, yaw, columns, values);
+    Mat3 heelRise = identityMat3();
+    const int toe = w.feet[k].leg.toe;
+    if (toe >= 0 && length(goal - hip) > s.reach) {
+        const Vec3 toes =
+            axisAngle({0.0, 1.0, 0.0}, yaw) *
+            (positionOf(edited.transforms[static_cast<std::size_t>(toe)]) -
+             positionOf(edited.transforms[static_cast<std::size_t>(w.feet[k].leg.ankle)]));
+        riseOnToes(hip, toes, s.reach, goal, heelRise);
+    }
+    goal = slideToReach(hip, goal, s.reach);
+    turnLeg(w, k, frame, edited, drop, goal, s.reach, yaw, columns, values, heelRise);
 }
 
 // A free leg of a lowered figure: where its foot would go below the lowest the capture's feet

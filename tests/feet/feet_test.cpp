@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../document/edit_fixtures.h"
+#include "../test_files.h"
 #include "document/path_bend.h"
 #include "feet/foot_skate.h"
 #include "feet/leg_solver.h"
@@ -404,6 +405,23 @@ TEST(PlantedFeet, AFootThatSlidInTheCaptureStandsStill) {
     EXPECT_EQ(kneeFlips(edit.edited(), legsOfFeet(edit)), 0);
 }
 
+// A bend that takes the hips further in a stance than the leg reaches: the foot stays under the
+// heel while it is down and rises on its toes before it slides, so the planted walk slides
+// little more than the capture did.
+TEST(PlantedFeet, AFootTheHipsOutrunRisesOnItsToesBeforeItSlides) {
+    SKIP_WITHOUT_CORPUS();
+    fixtures::EditedFile file;
+    ASSERT_EQ(1, fixtures::loadEdited(file, corpusFile("av_walk_xyz_offset.bvh")));
+    PathEdit& edit = *file;
+    ASSERT_TRUE(edit.findFeet());
+    const SkateReference reference = skateReference(file.motion, legsOfFeet(edit));
+    const double captured = footSkate(edit.edited(), reference, false);
+    ASSERT_TRUE(bendMiddleSideways(edit, static_cast<float>(0.2 * trackLength(edit.path())), 0.2));
+    ASSERT_TRUE(edit.setFeetPlanted(true));
+    EXPECT_LT(footSkate(edit.edited(), reference, true), 1.2 * captured);
+    EXPECT_EQ(kneeFootTwist(edit.edited(), legsOfFeet(edit)).backward, 0);
+}
+
 // No joint of a planted figure jumps: taking a foot up to its point and letting it go again
 // moves it at most a little faster than the edit or the capture moves it.
 void expectNoJump(const std::string& source) {
@@ -488,8 +506,8 @@ double turnBetween(double from, double to) {
 }
 
 // A bend planted: while a foot stands, it points where the edit turns the figure at the middle
-// of its contact, tilted as captured; its knee keeps the side it had to it, and with the root
-// lowered no foot, held or swinging, goes below the capture's lowest.
+// of its contact, tilted as captured or with its heel higher; its knee keeps the side it had to it,
+// and with the root lowered no foot, held or swinging, goes below the capture's lowest.
 void expectLegsTurnWithThePath(const std::string& source, double share) {
     fixtures::EditedFile file;
     ASSERT_EQ(1, fixtures::loadEdited(file, source)) << source;
@@ -531,7 +549,8 @@ void expectLegsTurnWithThePath(const std::string& source, double share) {
                                         yawOf(toes(after, 0), toes(after, 2))),
                             heading, 0.1)
                     << source << " frame " << f;
-                EXPECT_NEAR(toes(after, 1), toes(before, 1), 1e-3 * file.motion.height())
+                // Where the hips outrun the leg the heel rises further, about the toes.
+                EXPECT_LE(toes(after, 1), toes(before, 1) + 1e-3 * file.motion.height())
                     << source << " frame " << f;
             }
         }
