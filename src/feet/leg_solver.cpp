@@ -102,12 +102,19 @@ Vec3 anyPerpendicular(const Vec3& u) {
 // forward of the line (towards the hint); where it is nearly straight, or locked a little past
 // straight (as captures often have it), the hint's side is added until the knee is a fiftieth of
 // the thigh's length forward, so a leg asked to bend bends forward and the side changes smoothly
-// as the knee straightens.
+// as the knee straightens. A knee well off the line keeps its own side whichever way it lies: a
+// kneeling leg's knee lies away from toes tucked under it, and those toes point nearly along the
+// line, so the hint's side there swings with the least move of the hip.
 Vec3 bendSide(const Vec3& off, const Vec3& u, const Vec3& hint, double thighLength) {
     const Vec3 forward = normalizedOr(hint - dot(hint, u) * u, Vec3{0.0, 0.0, 0.0});
     const double ahead = dot(off, forward);
     const double least = 0.02 * thighLength;
-    const Vec3 side = ahead < least ? off + (least - ahead) * forward : off;
+    // The hint counts fully while the knee lies within a tenth of the thigh's length of the line
+    // (a bend of about 11 degrees) and not at all beyond a fifth (about 23 degrees).
+    const double offLine = length(off) / thighLength;
+    const double x = std::clamp((0.2 - offLine) / 0.1, 0.0, 1.0);
+    const double hinted = x * x * (3.0 - 2.0 * x);
+    const Vec3 side = ahead < least ? off + (hinted * (least - ahead)) * forward : off;
     return normalizedOr(side, anyPerpendicular(u));
 }
 

@@ -87,6 +87,17 @@ TEST_F(TwoBone, AStraightLegBendsTowardsTheHint) {
     }
 }
 
+// A kneeling leg (knee down in front, toes tucked under the ankle, nearly along the hip-ankle line)
+// keeps its knee where it was when the hip moves a little; the toes' side does not pull it round.
+TEST(TwoBoneKneeling, AWellBentKneeKeepsItsOwnSideAgainstTheToes) {
+    const Vec3 knee{10.7, -17.9, 32.5};
+    const TwoBoneTurns t = solveTwoBone({-1.5, 23.5, 10.4}, knee, {0.0, 0.0, 0.0}, {2.9, 0.0, 6.8},
+                                        {1.2, -18.0, -5.8});
+    const Vec3 now = t.kneeAt - t.ankleAt;
+    EXPECT_TRUE(t.reached);
+    EXPECT_LT(std::fabs(std::atan2(now[2], now[0]) - std::atan2(knee[2], knee[0])), 0.35);
+}
+
 TEST_F(TwoBone, ADegenerateLegIsLeftAlone) {
     const TwoBoneTurns t = solveTwoBone(hip, hip, ankle, {0.0, -1.0, 0.0}, forward);
     EXPECT_FALSE(t.reached);
