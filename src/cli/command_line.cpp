@@ -496,12 +496,9 @@ Result movePoint(Document& document, const Arguments::Move& move, double falloff
     document.setFalloff(FalloffShape::Linear);
     document.select(move.point);
     // In small steps, as the window's drag comes, so the neighbours on both sides follow.
-    const int steps = dragMoves(std::hypot(move.dx, dz), falloff);
-    bool moved = document.beginDrag();
-    for (int step = 1; step <= steps && moved; ++step) {
-        const double t = static_cast<double>(step) / steps;
-        moved = dragPointTo(document, p.x + t * move.dx, p.z + t * dz);
-    }
+    const bool moved = document.beginDrag() &&
+                       dragInSteps(p.x, p.z, p.x + move.dx, p.z + dz, falloff,
+                                   [&](double x, double z) { return dragPointTo(document, x, z); });
     if (!moved) {
         document.cancelDrag();
         return Result::failure("bvhpath edit: control point " + std::to_string(move.point) +

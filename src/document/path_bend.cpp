@@ -12,11 +12,20 @@ double trackLength(const RootPath& path) {
     return length;
 }
 
-int dragMoves(double distance, double falloffRadius) {
-    if (!(falloffRadius > 0.0) || !(distance > 0.0) || !std::isfinite(distance)) {
-        return 1;
+bool dragInSteps(double fromX, double fromZ, double toX, double toZ, double falloffRadius,
+                 const std::function<bool(double x, double z)>& moveTo) {
+    const double distance = std::hypot(toX - fromX, toZ - fromZ);
+    const int steps =
+        falloffRadius > 0.0 && distance > 0.0 && std::isfinite(distance)
+            ? static_cast<int>(std::clamp(std::ceil(100.0 * distance / falloffRadius), 1.0, 1000.0))
+            : 1;
+    for (int step = 1; step <= steps; ++step) {
+        const double t = static_cast<double>(step) / steps;
+        if (!moveTo(fromX + t * (toX - fromX), fromZ + t * (toZ - fromZ))) {
+            return false;
+        }
     }
-    return static_cast<int>(std::clamp(std::ceil(100.0 * distance / falloffRadius), 1.0, 1000.0));
+    return true;
 }
 
 bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share) {
@@ -59,11 +68,10 @@ bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share) {
     // ends, a radius away, and stay behind.
     CurvePoint from;
     curve.getPoint(middle, from);
-    const int moves = dragMoves(std::hypot(at.x - from.x, at.z - from.z), falloffRadius);
-    for (int m = 1; m <= moves; ++m) {
-        const double t = static_cast<double>(m) / moves;
-        edit.moveSelected(from.x + t * (at.x - from.x), from.z + t * (at.z - from.z));
-    }
+    dragInSteps(from.x, from.z, at.x, at.z, falloffRadius, [&](double x, double z) {
+        edit.moveSelected(x, z);
+        return true;
+    });
     edit.select(selected);
     edit.setFalloffRadius(radius);
     edit.refresh();

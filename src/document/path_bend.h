@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "document/path_edit.h"
 
 // The edit the foot measures are taken on: the middle control point moved sideways (at right
@@ -10,10 +12,12 @@
 // three control points.
 bool bendMiddleSideways(PathEdit& edit, float falloffRadius, double share = 0.2);
 
-// How many moves a drag of `distance` is cut into, as a mouse's drag comes in small steps: each
+// Drags a point from (fromX, fromZ) to (toX, toZ) as a mouse's drag comes, in small steps: each
 // at most a hundredth of the falloff radius, so the neighbours follow as they do in the window's
-// drag, and at most 1000; one without a falloff, where only the dragged point moves.
-int dragMoves(double distance, double falloffRadius);
+// drag, and at most 1000; one step without a falloff, where only the dragged point moves.
+// `moveTo` makes each move; false as soon as one fails.
+bool dragInSteps(double fromX, double fromZ, double toX, double toZ, double falloffRadius,
+                 const std::function<bool(double x, double z)>& moveTo);
 
 // The length of the root's ground track, frame to frame (display units).
 double trackLength(const RootPath& path);

@@ -549,24 +549,32 @@ std::array<double, 2> chooseHeldPoint(const std::array<double, 2>& natural,
     return towards(lo);
 }
 
-// How far the captured foot has slid on the ground since the contact's first frame, per frame of
-// the contact. The lower of ankle and toe carries the foot, so a foot that rolls (heel first,
-// toes last) has not slid.
-std::vector<Vec3> slideOf(Work& w, const Span& span, std::size_t k) {
-    double lowAnkle = w.at(span.first, k).ankle[1];
-    double lowToe = w.at(span.first, k).toe[1];
+// The lowest heights of the captured ankle and toe over a contact's frames.
+struct FootLows {
+    double ankle = 0.0;
+    double toe = 0.0;
+};
+FootLows lowsOf(Work& w, const Span& span, std::size_t k) {
+    FootLows low{w.at(span.first, k).ankle[1], w.at(span.first, k).toe[1]};
     for (int f = span.first; f <= span.last; ++f) {
-        lowAnkle = std::min(lowAnkle, w.at(f, k).ankle[1]);
-        lowToe = std::min(lowToe, w.at(f, k).toe[1]);
+        low.ankle = std::min(low.ankle, w.at(f, k).ankle[1]);
+        low.toe = std::min(low.toe, w.at(f, k).toe[1]);
     }
+    return low;
+}
+
+// How far the captured foot has slid on the ground since the contact's first frame, per frame of
+// the contact, from its lowest heights there. The lower of ankle and toe carries the foot, so a
+// foot that rolls (heel first, toes last) has not slid.
+std::vector<Vec3> slideOf(Work& w, const Span& span, std::size_t k, const FootLows& low) {
     std::vector<Vec3> slide(static_cast<std::size_t>(span.last - span.first + 1),
                             Vec3{0.0, 0.0, 0.0});
     const double support = kSupportHeight * w.height;
     for (int f = span.first; f < span.last; ++f) {
         const LegSample& now = w.at(f, k);
         const LegSample& next = w.at(f + 1, k);
-        const double ankleUp = 0.5 * (now.ankle[1] + next.ankle[1]) - lowAnkle;
-        const double toeUp = 0.5 * (now.toe[1] + next.toe[1]) - lowToe;
+        const double ankleUp = 0.5 * (now.ankle[1] + next.ankle[1]) - low.ankle;
+        const double toeUp = 0.5 * (now.toe[1] + next.toe[1]) - low.toe;
         const double lower = std::min(ankleUp, toeUp);
         const double wa = std::exp(-(ankleUp - lower) / support);
         const double wt = std::exp(-(toeUp - lower) / support);
@@ -583,7 +591,8 @@ std::vector<Vec3> slideOf(Work& w, const Span& span, std::size_t k) {
 // captured foot's slide is taken out and its roll kept; the point is where the edit puts the
 // ankle at the contact's middle, moved as little as lets the leg reach it throughout.
 void holdContact(Work& w, std::size_t k, Span& span) {
-    const std::vector<Vec3> slide = slideOf(w, span, k);
+    const FootLows low = lowsOf(w, span, k);
+    const std::vector<Vec3> slide = slideOf(w, span, k, low);
     const auto slideAt = [&](int f) {
         return slide[static_cast<std::size_t>(std::clamp(f, span.first, span.last) - span.first)];
     };
@@ -592,16 +601,13 @@ void holdContact(Work& w, std::size_t k, Span& span) {
     const Mat3 turn = edit.turn();
     const Vec3 anchor = w.at(middle, k).ankle - slideAt(middle);
     const Vec3 natural = edit.apply(w.at(middle, k).ankle);
-    double lowAnkle = w.at(span.first, k).ankle[1];
-    for (int f = span.first; f <= span.last; ++f)
-        lowAnkle = std::min(lowAnkle, w.at(f, k).ankle[1]);
     std::vector<Room> rooms;
     for (int f = span.first; f <= span.last; ++f) {
         const LegSample& s = w.at(f, k);
         const Vec3 roll = turn * (s.ankle - slideAt(f) - anchor);
         const double up = s.hip[1] - s.ankle[1];
         rooms.push_back({s.hip[0] - roll[0], s.hip[2] - roll[2], s.reach * s.reach - up * up,
-                         s.ankle[1] - lowAnkle <= kHeelDown * w.height});
+                         s.ankle[1] - low.ankle <= kHeelDown * w.height});
     }
     const std::array<double, 2> point = chooseHeldPoint({natural[0], natural[2]}, rooms);
     for (int f = span.from; f <= span.to; ++f) {
