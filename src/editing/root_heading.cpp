@@ -24,14 +24,23 @@ constexpr double kFastestTurn = 360.0;
 // then averaged over it, so it never exceeds its own frame's and changes between neighbouring
 // frames by at most 1 / (2 * reach + 1) of its range.
 constexpr double kWeightReach = 0.5;
+// The most frames any of these reaches spans. A file may state a frame time of a microsecond,
+// and a still figure's chords try every reach of every frame: reaches in seconds would then
+// make laying its baseline take hours. 2048 frames is half a second at 4096 fps, past any
+// capture's rate.
+constexpr int kMostReachFrames = 2048;
 
 double smoothStep(double x) {
     x = std::clamp(x, 0.0, 1.0);
     return x * x * (3.0 - 2.0 * x);
 }
 
-int framesOf(double seconds, double framesPerSecond) {
-    return std::max(1, static_cast<int>(std::lround(seconds * framesPerSecond)));
+// At least one frame, at most the motion's frames or kMostReachFrames (the double is bounded
+// before it is rounded, so a vast rate never overflows the int).
+int framesOf(double seconds, double framesPerSecond, int frameCount) {
+    const double most = std::clamp(frameCount, 1, kMostReachFrames);
+    const double frames = seconds * framesPerSecond;
+    return static_cast<int>(std::lround(frames < most ? std::max(frames, 1.0) : most));
 }
 
 // Each weight lowered to the least within `reach` frames, then averaged over the same reach, in
@@ -83,8 +92,8 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
                             double framesPerSecond) {
     const int n = static_cast<int>(fitted.size());
     const double wanted = kChordShare * (figureSize > 0.0 ? figureSize : 1.0);
-    const int shortest = framesOf(kShortestReach, framesPerSecond);
-    const int longest = std::max(shortest, framesOf(kLongestReach, framesPerSecond));
+    const int shortest = framesOf(kShortestReach, framesPerSecond, n);
+    const int longest = std::max(shortest, framesOf(kLongestReach, framesPerSecond, n));
     HeadingChords chords;
     chords.reach = longest;
     chords.first.resize(fitted.size());
@@ -106,7 +115,9 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
                 b = std::min(n - 1, f + reach);
                 x = fitted[static_cast<std::size_t>(b)].x - fitted[static_cast<std::size_t>(a)].x;
                 z = fitted[static_cast<std::size_t>(b)].z - fitted[static_cast<std::size_t>(a)].z;
-                if (!(x * x + z * z < shortSquare) && std::hypot(x, z) >= wanted) {
+                // A longer reach past both ends of the motion joins the same two frames.
+                if ((!(x * x + z * z < shortSquare) && std::hypot(x, z) >= wanted) ||
+                    (a == 0 && b == n - 1)) {
                     break;
                 }
             }
@@ -119,7 +130,7 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
                 static_cast<float>(smoothStep(2.0 * std::hypot(x, z) / wanted - 1.0));
         }
     });
-    spreadWeights(chords.weight, framesOf(kWeightReach, framesPerSecond));
+    spreadWeights(chords.weight, framesOf(kWeightReach, framesPerSecond, n));
     return chords;
 }
 

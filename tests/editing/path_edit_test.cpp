@@ -163,4 +163,9 @@ TEST(AddedHeading, AReversalTurnsAtABoundedRateAndStandingStillNever) {
     for (double h : addedHeadings(headingChords(still, 40.0, 30.0), moved, 30.0)) {
         ASSERT_EQ(h, 0.0);
     }
+    // A file may state a frame time of a nanosecond: its chords then reach only within the
+    // motion, and laying them takes no longer than at a capture's rate.
+    still.resize(3000, still.back());
+    const HeadingChords chords = headingChords(still, 40.0, 1e9);
+    EXPECT_LE(chords.reach, static_cast<int>(still.size()));
 }
