@@ -35,12 +35,12 @@ double smoothStep(double x) {
     return x * x * (3.0 - 2.0 * x);
 }
 
-// At least one frame, at most the motion's frames or kMostReachFrames (the double is bounded
-// before it is rounded, so a vast rate never overflows the int).
-int framesOf(double seconds, double framesPerSecond, int frameCount) {
-    const double most = std::clamp(frameCount, 1, kMostReachFrames);
+// At least one frame and at most kMostReachFrames (the double is bounded before it is rounded,
+// so a vast rate never overflows the int).
+int framesOf(double seconds, double framesPerSecond) {
     const double frames = seconds * framesPerSecond;
-    return static_cast<int>(std::lround(frames < most ? std::max(frames, 1.0) : most));
+    return static_cast<int>(
+        std::lround(frames < kMostReachFrames ? std::max(frames, 1.0) : kMostReachFrames));
 }
 
 // Each weight lowered to the least within `reach` frames, then averaged over the same reach, in
@@ -92,8 +92,8 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
                             double framesPerSecond) {
     const int n = static_cast<int>(fitted.size());
     const double wanted = kChordShare * (figureSize > 0.0 ? figureSize : 1.0);
-    const int shortest = framesOf(kShortestReach, framesPerSecond, n);
-    const int longest = std::max(shortest, framesOf(kLongestReach, framesPerSecond, n));
+    const int shortest = framesOf(kShortestReach, framesPerSecond);
+    const int longest = std::max(shortest, framesOf(kLongestReach, framesPerSecond));
     HeadingChords chords;
     chords.reach = longest;
     chords.first.resize(fitted.size());
@@ -130,7 +130,7 @@ HeadingChords headingChords(const std::vector<CurvePoint>& fitted, double figure
                 static_cast<float>(smoothStep(2.0 * std::hypot(x, z) / wanted - 1.0));
         }
     });
-    spreadWeights(chords.weight, framesOf(kWeightReach, framesPerSecond, n));
+    spreadWeights(chords.weight, framesOf(kWeightReach, framesPerSecond));
     return chords;
 }
 
